@@ -1,0 +1,7 @@
+# Every target of ours compiles warning-free; -Werror keeps it that way on both compilers.
+add_compile_options(-Wall -Wextra -Werror)
+
+if(VELMO_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+endif()

@@ -1,0 +1,23 @@
+#pragma once
+// The process's environment: variables, the system folder and the path of its own executable.
+
+#include <optional>
+#include <string>
+
+namespace velmo::platform {
+
+std::optional<std::string> GetEnvironment(const std::string& name);
+
+// The Windows directory; headless: a fixed folder for temporary files.
+std::string WindowsDirectory();
+
+// The full path of the application image: the running executable, or the image chosen with
+// UseApplicationImage.
+std::string ModuleFileName();
+
+// Makes ModuleFileName and the resource reader (resources.h) answer for the application file at
+// `path` instead of the running executable. The player of the command-line tool runs applications
+// this way; an empty path goes back to the running executable.
+void UseApplicationImage(const std::string& path);
+
+}  // namespace velmo::platform

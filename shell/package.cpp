@@ -1,0 +1,310 @@
+// Package reader. The directory is walked by seeking over other entries' content, so finding an
+// item reads one name per entry on the way, and files inflate through two 4 KiB buffers. Every
+// size read from the package is checked against the bytes its folder has left before it is used.
+#include "shell/package.h"
+
+#include <zlib.h>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "platform/byte_order.h"
+#include "platform/environment.h"
+#include "platform/text.h"
+#include "shell/run_folder.h"
+#include "shell/shell_error.h"
+
+namespace velmo::shell {
+
+using platform::File;
+using platform::SeekFrom;
+
+namespace {
+
+bool ReadU32(File& file, uint32_t& value) {
+    uint8_t bytes[4];
+    if (file.Read(bytes, 4) != 4) return false;
+    value = platform::LoadU32(bytes);
+    return true;
+}
+
+// Reads a name of `units` UTF-16 code units (NUL included) and converts it. A name without its NUL,
+// with a NUL inside, or longer than the limit comes back empty, which no lookup matches; an
+// overlong one is skipped unread, so no allocation ever follows a stored count.
+bool ReadName(File& file, uint32_t units, std::string& name) {
+    name.clear();
+    if (units == 0) return true;
+    if (units - 1 > kMaxEntryNameChars) return file.Seek(2 * int64_t{units}, SeekFrom::Current) >= 0;
+    uint8_t raw[2 * (kMaxEntryNameChars + 1)];
+    if (file.Read(raw, 2 * size_t{units}) != 2 * size_t{units}) return false;
+    if (platform::LoadU16(&raw[2 * (units - 1)]) != 0) return true;
+    std::u16string text16;
+    for (uint32_t i = 0; i + 1 < units; ++i) {
+        const char16_t c = platform::LoadU16(&raw[2 * i]);
+        if (c == 0) return true;
+        text16.push_back(c);
+    }
+    name = platform::Utf16ToAnsi(text16);
+    return true;
+}
+
+// An entry header: type, name and content size, with `available` reduced by what was read.
+struct EntryHeader {
+    uint32_t type = 0;
+    std::string name;
+    uint32_t size = 0;
+};
+
+// Reads an entry header out of a folder with `available` bytes left; false when the folder is
+// damaged (the header does not fit).
+bool ReadEntryHeader(File& file, EntryHeader& entry, int64_t& available) {
+    uint32_t units = 0;
+    if (!ReadU32(file, entry.type)) return false;
+    available -= 4;
+    if (available <= 0 || !ReadU32(file, units)) return false;
+    available -= 4 + 2 * int64_t{units};
+    if (available <= 0 || !ReadName(file, units, entry.name)) return false;
+    return ReadU32(file, entry.size);
+}
+
+bool Skip(File& file, uint32_t sizeBytes) { return file.Seek(sizeBytes, SeekFrom::Current) >= 0; }
+
+enum class PackageState { None, Damaged, Ok };
+
+// Locates the package. Ok leaves the file positioned at the root folder's content, whose size is
+// checked to lie inside the package so that every size below it is bounded by the file.
+PackageState OpenPackageRoot(File& file, uint32_t& rootSize) {
+    uint32_t flag = 0, length = 0;
+    if (file.Seek(-4, SeekFrom::End) < 0 || !ReadU32(file, flag) || flag == 0) return PackageState::None;
+    const int64_t trailer = file.Seek(-8, SeekFrom::End);
+    if (trailer < 0 || !ReadU32(file, length) || length > trailer) return PackageState::None;
+    uint8_t magic[4];
+    if (file.Seek(trailer - length, SeekFrom::Begin) < 0 || file.Read(magic, 4) != 4) return PackageState::None;
+    if (magic[0] != 'Q' || magic[1] != 'V' || magic[2] != 'R' || magic[3] != 0) return PackageState::None;
+    EntryHeader root;
+    int64_t available = int64_t{length} - 4;
+    if (!ReadEntryHeader(file, root, available) || root.type == 0) return PackageState::None;
+    if (!platform::AnsiEqualNoCase(root.name, "Application")) return PackageState::None;
+    if (int64_t{root.size} + 4 > available) return PackageState::Damaged;
+    rootSize = root.size;
+    return PackageState::Ok;
+}
+
+std::vector<std::string> SplitComponents(const std::string& path) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : path) {
+        if (c != '\\') {
+            part.push_back(c);
+        } else if (!part.empty()) {
+            parts.push_back(std::move(part));
+            part.clear();
+        }
+    }
+    if (!part.empty()) parts.push_back(std::move(part));
+    return parts;
+}
+
+// Deletes a partly written file unless Keep() was called; closes it first.
+class PartialFile {
+public:
+    PartialFile(std::string path, std::unique_ptr<File> file) : path_(std::move(path)), file_(std::move(file)) {}
+    ~PartialFile() {
+        file_.reset();
+        if (!kept_) (void)platform::DeleteFile(path_);
+    }
+    File& Get() { return *file_; }
+    void Keep() { kept_ = true; }
+
+private:
+    std::string path_;
+    std::unique_ptr<File> file_;
+    bool kept_ = false;
+};
+
+struct Inflater {
+    z_stream stream{};
+    Inflater() {
+        const int rc = inflateInit(&stream);
+        if (rc != Z_OK) throw CCompressionException(rc);
+    }
+    ~Inflater() { inflateEnd(&stream); }
+};
+
+// Inflates `compressed` bytes into `out`; false when the input ends early, the stream is cut short
+// or the output cannot be written. Bytes after the end of the stream are read and ignored.
+bool InflateStream(File& in, File& out, uint32_t compressed, uint32_t& crc) {
+    Inflater z;
+    std::array<uint8_t, kInflateBufferBytes> input, output;
+    bool ended = false;
+    while (compressed > 0) {
+        const size_t want = std::min<size_t>(input.size(), compressed);
+        const size_t got = in.Read(input.data(), want);
+        if (got == 0) return false;
+        compressed -= static_cast<uint32_t>(got);
+        z.stream.next_in = input.data();
+        z.stream.avail_in = static_cast<uInt>(got);
+        while (!ended && z.stream.avail_in > 0) {
+            z.stream.next_out = output.data();
+            z.stream.avail_out = static_cast<uInt>(output.size());
+            const int rc = inflate(&z.stream, Z_NO_FLUSH);
+            if (rc != Z_OK && rc != Z_STREAM_END) throw CCompressionException(rc);
+            const size_t produced = output.size() - z.stream.avail_out;
+            if (produced > 0 && !out.Write(output.data(), produced)) return false;
+            crc = static_cast<uint32_t>(crc32(crc, output.data(), static_cast<uInt>(produced)));
+            ended = rc == Z_STREAM_END;
+            if (produced == 0 && rc == Z_OK) break;  // needs more input
+        }
+    }
+    // Flush what zlib still holds once all input is in.
+    while (!ended) {
+        z.stream.next_out = output.data();
+        z.stream.avail_out = static_cast<uInt>(output.size());
+        const int rc = inflate(&z.stream, Z_NO_FLUSH);
+        if (rc == Z_BUF_ERROR) return false;  // the stream is cut short
+        if (rc != Z_OK && rc != Z_STREAM_END) throw CCompressionException(rc);
+        const size_t produced = output.size() - z.stream.avail_out;
+        if (produced > 0 && !out.Write(output.data(), produced)) return false;
+        crc = static_cast<uint32_t>(crc32(crc, output.data(), static_cast<uInt>(produced)));
+        ended = rc == Z_STREAM_END;
+        if (produced == 0 && !ended) return false;
+    }
+    return true;
+}
+
+std::string ExtractFolder(const std::string& destination, File& file, uint32_t folderSize, int depth);
+
+// Extracts one child of a folder being extracted; the file position is at its content.
+void ExtractChild(const std::string& destination, File& file, const EntryHeader& entry, int depth) {
+    if (!IsSafeEntryName(entry.name)) return;
+    if (entry.type == 0)
+        (void)InflateEntryToFile(destination + entry.name, file, entry.size);
+    else if (depth < kMaxPackageDepth)
+        (void)ExtractFolder(destination + entry.name + '\\', file, entry.size, depth + 1);
+}
+
+std::string ExtractFolder(const std::string& destination, File& file, uint32_t folderSize, int depth) {
+    (void)platform::CreateFolder(destination);  // an existing folder is the normal case
+    int64_t remaining = folderSize;
+    while (remaining > 4) {
+        EntryHeader entry;
+        if (!ReadEntryHeader(file, entry, remaining) || remaining < int64_t{entry.size} + 4) break;
+        const int64_t content = file.Seek(0, SeekFrom::Current);
+        if (content < 0) break;
+        ExtractChild(destination, file, entry, depth);
+        // Children leave the position anywhere when damaged; the next sibling is at a known place.
+        if (file.Seek(content + entry.size, SeekFrom::Begin) < 0) break;
+        remaining -= 4 + int64_t{entry.size};
+    }
+    return destination;
+}
+
+bool ListEntries(File& file, const std::string& prefix, uint32_t folderSize, int depth,
+                std::vector<PackageListing>& out) {
+    int64_t remaining = folderSize;
+    while (remaining > 4) {
+        EntryHeader entry;
+        if (!ReadEntryHeader(file, entry, remaining) || remaining < int64_t{entry.size} + 4) return false;
+        const int64_t content = file.Seek(0, SeekFrom::Current);
+        const std::string path = prefix + entry.name;
+        out.push_back({path, entry.type != 0, entry.size});
+        if (entry.type != 0 && (depth >= kMaxPackageDepth || !ListEntries(file, path + '\\', entry.size, depth + 1, out)))
+            return false;
+        if (content < 0 || file.Seek(content + entry.size, SeekFrom::Begin) < 0) return false;
+        remaining -= 4 + int64_t{entry.size};
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::vector<PackageListing>> ListPackage(const std::string& archiveFile) {
+    std::unique_ptr<File> file = platform::OpenFile(archiveFile, platform::FileMode::ReadShared);
+    uint32_t rootSize = 0;
+    if (!file || OpenPackageRoot(*file, rootSize) != PackageState::Ok) return std::nullopt;
+    std::vector<PackageListing> entries;
+    if (!ListEntries(*file, "", rootSize, 0, entries)) return std::nullopt;
+    return entries;
+}
+
+bool IsSafeEntryName(const std::string& name) {
+    if (name.empty()) return false;
+    bool onlyDots = true;
+    for (char c : name) {
+        if (c == '\\' || c == '/' || c == ':' || c == '\0') return false;
+        onlyDots = onlyDots && (c == '.' || c == ' ');
+    }
+    return !onlyDots;
+}
+
+int64_t FindPackageEntry(File& file, const std::string& name, uint32_t& size, int64_t available) {
+    const bool wantable = IsSafeEntryName(name);
+    while (available > 4) {
+        EntryHeader entry;
+        if (!ReadEntryHeader(file, entry, available)) return -1;
+        size = entry.size;
+        if (available < int64_t{entry.size} + 4) return -1;
+        if (wantable && IsSafeEntryName(entry.name) && platform::AnsiEqualNoCase(entry.name, name)) return entry.type;
+        if (!Skip(file, entry.size)) return -1;
+        available -= 4 + int64_t{entry.size};
+    }
+    return -1;
+}
+
+std::string InflateEntryToFile(const std::string& destination, File& file, uint32_t entrySize) {
+    if (platform::FileExists(destination)) return Skip(file, entrySize) ? destination : std::string();
+    if (entrySize < 4) return "";
+    std::unique_ptr<File> out = platform::OpenFile(destination, platform::FileMode::CreateReadWrite);
+    if (!out) return "";
+    PartialFile partial(destination, std::move(out));
+    uint32_t crc = static_cast<uint32_t>(crc32(0, nullptr, 0));
+    uint32_t stored = 0;
+    if (!InflateStream(file, partial.Get(), entrySize - 4, crc) || !ReadU32(file, stored) || stored != crc) return "";
+    partial.Keep();
+    return destination;
+}
+
+std::string ExtractPackageFolder(const std::string& destination, File& file, uint32_t folderSize) {
+    return ExtractFolder(destination, file, folderSize, 0);
+}
+
+std::string FindBesideExecutable(const std::string& relativePath) {
+    std::string folder = platform::ModuleFileName();
+    const size_t slash = folder.find_last_of("\\/");
+    folder = slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
+    if (!folder.empty() && folder.back() == '/') folder.back() = '\\';
+    if (!folder.empty() && folder.back() != '\\') folder.push_back('\\');
+    const size_t start = relativePath.find_first_not_of('\\');
+    const std::string path = folder + (start == std::string::npos ? std::string() : relativePath.substr(start));
+    return platform::PathExists(path) ? path : std::string();
+}
+
+std::string ExtractPackageFile(const std::string& packagePath, const std::string& archiveFile) {
+    std::string path = packagePath;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    const std::string archive = archiveFile.empty() ? platform::ModuleFileName() : archiveFile;
+    std::unique_ptr<File> file = platform::OpenFile(archive, platform::FileMode::ReadShared);
+    uint32_t folderSize = 0;
+    const PackageState state = file ? OpenPackageRoot(*file, folderSize) : PackageState::None;
+    if (state == PackageState::None) return FindBesideExecutable(path);
+    if (state == PackageState::Damaged) return "";
+
+    std::string destination = ExtraFolder();
+    if (destination.empty()) return "";  // no run folder: nowhere safe to extract to
+    (void)platform::CreateFolder(destination);
+    for (const std::string& component : SplitComponents(path)) {
+        uint32_t size = 0;
+        const int64_t type = FindPackageEntry(*file, component, size, folderSize);
+        if (type < 0) return "";
+        destination += component;
+        if (type == 0) return InflateEntryToFile(destination, *file, size);
+        destination += '\\';
+        (void)platform::CreateFolder(destination);
+        folderSize = size;
+    }
+    return ExtractPackageFolder(destination, *file, folderSize);
+}
+
+}  // namespace velmo::shell

@@ -1,0 +1,59 @@
+#pragma once
+// The attached package: an archive appended behind the executable image and the extraction of its
+// items into the run folder's "_extra\" folder, each file at most once per run.
+//
+// Layout (little-endian u32s, UTF-16LE names): "QVR\0", then the root folder entry "Application";
+// the file ends with the package length (magic plus root entry) and a non-zero flag. An entry is
+// type (0 file, else folder), name length in code units with the NUL, the name, content size, then
+// the content: the child entries of a folder, or a zlib stream and the CRC-32 of the data for a file.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace velmo::shell {
+
+inline constexpr size_t kMaxEntryNameChars = 259;
+inline constexpr size_t kInflateBufferBytes = 4096;
+// Folders nested deeper than any path the system can open are not extracted.
+inline constexpr int kMaxPackageDepth = 64;
+
+// The local path of the file or folder at `packagePath` ('\' or '/' between components, any case),
+// extracted on first use; "" when the package lacks it or it is damaged. With no package in
+// `archiveFile` (default: the executable) the item is looked for beside the executable instead.
+std::string ExtractPackageFile(const std::string& packagePath, const std::string& archiveFile = "");
+
+// Searches the `available` bytes of folder content at the file position for an entry named
+// `name`. Returns its type and leaves the position at its content, or -1 when it is not there or
+// the folder is damaged.
+int64_t FindPackageEntry(platform::File& file, const std::string& name, uint32_t& size, int64_t available);
+
+// Extracts the folder content of `folderSize` bytes at the file position into `destination`
+// (ending in '\'); returns `destination`.
+std::string ExtractPackageFolder(const std::string& destination, platform::File& file, uint32_t folderSize);
+
+// Inflates the file entry content of `entrySize` bytes at the file position to `destination`.
+// Returns `destination`, or "" (and no file left behind) when the data is damaged or cannot be
+// written. Throws CCompressionException when zlib fails.
+std::string InflateEntryToFile(const std::string& destination, platform::File& file, uint32_t entrySize);
+
+// The path of `relativePath` in the executable's folder if a file or folder is there, else "".
+std::string FindBesideExecutable(const std::string& relativePath);
+
+struct PackageListing {
+    std::string path;  // package path, '\' between components
+    bool isFolder = false;
+    uint32_t storedBytes = 0;  // content size as stored (compressed data and CRC for files)
+};
+// Every entry of the package in `archiveFile`, depth first; nullopt when it has no package or its
+// directory is damaged.
+std::optional<std::vector<PackageListing>> ListPackage(const std::string& archiveFile);
+
+// Whether `name` may be used as one component of a local path: not empty, not made only of dots
+// and spaces, no separators, drive colons or NULs. Entries with other names are never found.
+bool IsSafeEntryName(const std::string& name);
+
+}  // namespace velmo::shell
