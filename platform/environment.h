@@ -8,6 +8,9 @@ namespace velmo::platform {
 
 std::optional<std::string> GetEnvironment(const std::string& name);
 
+// Sets `name` to `value`, or removes it for nullopt; false when the system refuses.
+bool SetEnvironment(const std::string& name, const std::optional<std::string>& value);
+
 // The Windows directory; headless: a fixed folder for temporary files.
 std::string WindowsDirectory();
 

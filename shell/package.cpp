@@ -238,14 +238,18 @@ bool IsSafeEntryName(const std::string& name) {
     return !onlyDots;
 }
 
-int64_t FindPackageEntry(File& file, const std::string& name, uint32_t& size, int64_t available) {
+int64_t FindPackageEntry(File& file, const std::string& name, uint32_t& size, int64_t available,
+                         std::string* storedName) {
     const bool wantable = IsSafeEntryName(name);
     while (available > 4) {
         EntryHeader entry;
         if (!ReadEntryHeader(file, entry, available)) return -1;
         size = entry.size;
         if (available < int64_t{entry.size} + 4) return -1;
-        if (wantable && IsSafeEntryName(entry.name) && platform::AnsiEqualNoCase(entry.name, name)) return entry.type;
+        if (wantable && IsSafeEntryName(entry.name) && platform::AnsiEqualNoCase(entry.name, name)) {
+            if (storedName) *storedName = entry.name;
+            return entry.type;
+        }
         if (!Skip(file, entry.size)) return -1;
         available -= 4 + int64_t{entry.size};
     }
@@ -296,9 +300,12 @@ std::string ExtractPackageFile(const std::string& packagePath, const std::string
     (void)platform::CreateFolder(destination);
     for (const std::string& component : SplitComponents(path)) {
         uint32_t size = 0;
-        const int64_t type = FindPackageEntry(*file, component, size, folderSize);
+        std::string stored;
+        const int64_t type = FindPackageEntry(*file, component, size, folderSize, &stored);
         if (type < 0) return "";
-        destination += component;
+        // The entry's own spelling: however a caller cases the path, one item is one local file,
+        // also where the file system tells case apart.
+        destination += stored;
         if (type == 0) return InflateEntryToFile(destination, *file, size);
         destination += '\\';
         (void)platform::CreateFolder(destination);

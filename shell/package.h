@@ -28,8 +28,9 @@ std::string ExtractPackageFile(const std::string& packagePath, const std::string
 
 // Searches the `available` bytes of folder content at the file position for an entry named
 // `name`. Returns its type and leaves the position at its content, or -1 when it is not there or
-// the folder is damaged.
-int64_t FindPackageEntry(platform::File& file, const std::string& name, uint32_t& size, int64_t available);
+// the folder is damaged. `storedName`, if given, receives the entry's own spelling of the name.
+int64_t FindPackageEntry(platform::File& file, const std::string& name, uint32_t& size, int64_t available,
+                         std::string* storedName = nullptr);
 
 // Extracts the folder content of `folderSize` bytes at the file position into `destination`
 // (ending in '\'); returns `destination`.

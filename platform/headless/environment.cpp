@@ -21,6 +21,10 @@ std::optional<std::string> GetEnvironment(const std::string& name) {
     return std::string(value);
 }
 
+bool SetEnvironment(const std::string& name, const std::optional<std::string>& value) {
+    return (value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str())) == 0;
+}
+
 std::string WindowsDirectory() { return "/tmp"; }
 
 std::string ModuleFileName() {

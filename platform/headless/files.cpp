@@ -105,7 +105,11 @@ bool PathExists(const std::string& path) {
 
 bool CreateFolder(const std::string& path) {
     if (::mkdir(headless::HostPath(path).c_str(), 0755) == 0) return true;
-    headless::SetLastErrorFromErrno(errno);
+    // A missing parent is a missing path to the system, not a missing file.
+    if (errno == ENOENT)
+        SetLastErrorCode(kErrorPathNotFound);
+    else
+        headless::SetLastErrorFromErrno(errno);
     return false;
 }
 
