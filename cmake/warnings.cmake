@@ -5,3 +5,8 @@ if(VELMO_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     add_link_options(-fsanitize=address,undefined)
 endif()
+
+if(VELMO_FUZZ)
+    # Coverage for every library; only the fuzz targets link libFuzzer's main.
+    add_compile_options(-fsanitize=fuzzer-no-link)
+endif()

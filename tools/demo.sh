@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# The main job: builds the tool, packs the demo application and shows what it carries.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/tools/install-deps.sh" build
+cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMO_TESTS=OFF > /dev/null
+cmake --build "$root/build" --target velmo > /dev/null
+velmo="$root/build/bin/velmo"
+"$velmo" --version
+"$velmo" pack "$root/examples/demo" -o "$root/build/demo.exe"
+"$velmo" inspect "$root/build/demo.exe"

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything in build/ and runs every test.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/tools/install-deps.sh" build test
+cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMO_TESTS=ON > /dev/null
+cmake --build "$root/build"
+cd "$root/build"
+ctest --output-on-failure -j2
