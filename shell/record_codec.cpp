@@ -66,8 +66,14 @@ Text RecordReader::ReadText() {
 std::string RecordReader::Path(size_t maxChars) {
     std::optional<std::u16string> units = Units();
     if (!units) return {};
+    // Cut whole characters only, so the path converts back to the same units.
+    if (units->size() > maxChars) units->resize(maxChars);
     std::string path = platform::Utf16ToAnsi(*units);
-    if (path.size() > maxChars) path.resize(maxChars);
+    while (path.size() > maxChars) {
+        units->pop_back();
+        if (!units->empty() && units->back() >= 0xD800 && units->back() <= 0xDBFF) units->pop_back();
+        path = platform::Utf16ToAnsi(*units);
+    }
     return path;
 }
 

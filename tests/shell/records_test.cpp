@@ -83,6 +83,21 @@ TEST(RecordCodec, CountsPastTheEndFailAndPathsAreCut) {
     EXPECT_EQ(r.ReadText(), "a");  // text ends at its first NUL
     EXPECT_TRUE(r.Ok());
     EXPECT_EQ(r.Remaining(), 0u);
+
+    // A cut never splits a character, so a cut path writes and reads back unchanged.
+    std::string accented;
+    for (int i = 0; i < 200; ++i) accented += "\xC3\xA9";
+    RecordWriter longPath;
+    longPath.Path(accented);
+    const std::vector<uint8_t> longBytes = longPath.Take();
+    RecordReader first(longBytes);
+    const std::string cut = first.Path();
+    EXPECT_EQ(cut, accented.substr(0, 258));
+    RecordWriter again;
+    again.Path(cut);
+    const std::vector<uint8_t> againBytes = again.Take();
+    RecordReader second(againBytes);
+    EXPECT_EQ(second.Path(), cut);
 }
 
 TEST(MovieList, ReadsNameAndProtectionAndRejectsShortRecords) {
