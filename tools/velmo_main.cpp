@@ -17,6 +17,7 @@ constexpr const char* kHelp =
     "commands:\n"
     "  pack PROJECT -o APP.exe   build an application from a project folder\n"
     "  inspect APP.exe           list an application's resources and packaged files\n"
+    "  play APP.exe [--verbose]  run an application headless (-- passes its arguments)\n"
     "\n"
     "options:\n"
     "  --help                    show this text\n"
@@ -26,7 +27,7 @@ struct Command {
     const char* name;
     int (*run)(const Args&);
 };
-constexpr Command kCommands[] = {{"pack", &PackCommand}, {"inspect", &InspectCommand}};
+constexpr Command kCommands[] = {{"pack", &PackCommand}, {"inspect", &InspectCommand}, {"play", &PlayCommand}};
 
 }  // namespace
 

@@ -1,0 +1,87 @@
+#pragma once
+// The application object: the start-up sequence, idle-time work and shutdown. Start-up reads the
+// identifier, creates the run folder, loads the settings, creates the main frame, runs the start-up
+// script and loads the movie, in that order, because each step reads what the earlier ones made.
+// Shutdown undoes whatever part of that happened, and always removes the run folder.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/profile.h"
+#include "shell/identifier_record.h"
+#include "shell/main_frame.h"
+#include "shell/movie_list.h"
+#include "shell/script_host.h"
+#include "shell/settings_record.h"
+
+namespace velmo::shell {
+
+// What the application object reaches outside itself; tests replace parts of it.
+class AppServices {
+public:
+    virtual ~AppServices() = default;
+    virtual bool StartSockets();
+    virtual void StopSockets();
+    virtual bool StartOle();
+    virtual void StopOle();
+    virtual bool CreateOwnerWindow() { return true; }
+    virtual void DestroyOwnerWindow() {}
+    virtual std::unique_ptr<MainFrame> MakeFrame() = 0;
+    virtual ScriptHost& Scripts() = 0;
+};
+
+class App {
+public:
+    using Log = std::function<void(const std::string&)>;
+    App(AppServices& services, Log log = nullptr) : services_(services), log_(std::move(log)) {}
+    ~App();
+
+    // Runs the start-up sequence for the command-line `args` (program name excluded); false means
+    // the process ends without a message loop (also after an installer hook ran).
+    bool InitInstance(const std::vector<std::string>& args);
+    // Runs one queued asynchronous script; true while more are queued.
+    bool OnIdle(int idleCount);
+    // Closing the main window: the script engine goes and the frame is destroyed.
+    void CloseMainWindow();
+    int ExitInstance();
+
+    const SettingsRecord& Settings() const { return settings_; }
+    const MovieListRecord& Movies() const { return movies_; }
+    const IdentifierRecord& Identifier() const { return identifier_; }
+    MainFrame* Frame() const { return frame_.get(); }
+    bool CommandLineModeHandled() const { return commandLineModeHandled_; }
+    // The name messages are titled with: the executable's name without folder and extension.
+    const std::string& AppName() const { return appName_; }
+
+    // Runs the compiled script resource `name` (type "VELMO"), as the "Velmo_Run" command does.
+    ScriptRun RunScriptResource(const std::string& name);
+
+private:
+    bool RunInstallerHook(const std::string& name);
+    bool ReadIdentifier();
+    bool CreateFrame();
+    bool RunStartupScript();
+    void ApplyMute();
+    void LoadMovieOrShowEmpty();
+    void Note(const std::string& line) const;
+    void Fail(const std::string& message) const;
+
+    AppServices& services_;
+    Log log_;
+    std::string appName_;
+    IdentifierRecord identifier_;
+    std::unique_ptr<platform::Profile> profile_;
+    SettingsRecord settings_;
+    MovieListRecord movies_;
+    std::unique_ptr<MainFrame> frame_;
+    InputBlockHandle inputBlock_ = 0;
+    bool ownerWindow_ = false;
+    bool socketsStarted_ = false;
+    bool mutedByUs_ = false;
+    bool previousMute_ = false;
+    bool commandLineModeHandled_ = false;
+};
+
+}  // namespace velmo::shell

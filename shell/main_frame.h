@@ -1,0 +1,43 @@
+#pragma once
+// The main frame as the start-up sequence drives it: created once, then given the movie and every
+// settings record in turn. The window itself and its control host live behind this interface.
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "shell/settings_record.h"
+
+namespace velmo::shell {
+
+using InputBlockHandle = int;  // 0: nothing blocked
+
+class MainFrame {
+public:
+    virtual ~MainFrame() = default;
+
+    // Creates the frame (and the movie control inside it) owned by the hidden owner window.
+    [[nodiscard]] virtual bool Create(const std::string& iconSource) = 0;
+    virtual void SetNoMovie() = 0;
+    virtual void LoadMovie(const std::string& path, bool autoPlay) = 0;
+    virtual void ApplyAppearance(const Appearance& appearance) = 0;
+    virtual void ApplySizeAndPosition(const SizeAndPosition& size) = 0;
+    virtual void ApplyWindowRegion(const std::vector<std::string>& regions) = 0;
+    virtual void Show() = 0;
+    virtual void KeepAspectRatio() = 0;  // stores the client width / height for resizing
+    virtual void ApplyWindowFlags(const Behaviour& behaviour) = 0;  // always on top, start minimized
+    virtual void ApplyMiscellaneous(const Miscellaneous& misc) = 0;
+    virtual void AddMenuCommands(const Behaviour& behaviour) = 0;
+    virtual InputBlockHandle DisableInput(const Interaction& interaction) = 0;
+    virtual void EnableInput(InputBlockHandle handle) = 0;
+    virtual void AddTrayIcon(int iconResource) = 0;
+    virtual void Update() = 0;
+    virtual void Destroy() = 0;
+
+    virtual std::string Caption() const = 0;
+    // Script names queued by asynchronous run requests, run one per idle pass.
+    virtual std::deque<std::string>& AsyncQueue() = 0;
+};
+
+}  // namespace velmo::shell

@@ -1,0 +1,34 @@
+#pragma once
+// The script engine as the shell sees it: load a compiled module image and run it, destroy the
+// engine. The engine itself is created on first use by whoever implements this.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace velmo::shell {
+
+struct ScriptRun {
+    bool ran = false;                       // the module was loaded and run
+    std::optional<bool> booleanCompletion;  // the completion value, when it was a Boolean
+    std::string note;                       // why it did not run, for the verbose log
+};
+
+class ScriptHost {
+public:
+    virtual ~ScriptHost() = default;
+    virtual ScriptRun RunModule(const std::string& name, std::span<const uint8_t> module) = 0;
+    virtual void DestroyEngine() = 0;
+};
+
+// Stands in until the script engine exists: runs nothing and says so.
+class NoScriptEngine final : public ScriptHost {
+public:
+    ScriptRun RunModule(const std::string&, std::span<const uint8_t>) override {
+        return {false, std::nullopt, "no script engine in this build"};
+    }
+    void DestroyEngine() override {}
+};
+
+}  // namespace velmo::shell

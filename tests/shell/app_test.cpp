@@ -1,0 +1,289 @@
+// The start-up sequence, idle work and shutdown of the application object against application
+// images built in the test, with the recording frame and a scripted stand-in for the engine.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "platform/environment.h"
+#include "platform/error_report.h"
+#include "platform/files.h"
+#include "platform/system.h"
+#include "shell/app.h"
+#include "shell/digest.h"
+#include "shell/recording_frame.h"
+#include "shell/record_codec.h"
+#include "shell/run_folder.h"
+#include "tests/support/scratch.h"
+#include "tools/builder/blob_writer.h"
+#include "tools/builder/package_writer.h"
+#include "tools/builder/pe_writer.h"
+
+namespace velmo::shell {
+namespace {
+
+using builder::EncodeResourceBlob;
+using testing::Bytes;
+
+class FakeScripts final : public ScriptHost {
+public:
+    ScriptRun RunModule(const std::string& name, std::span<const uint8_t> module) override {
+        ran.push_back(name + "=" + std::string(module.begin(), module.end()));
+        if (onRun) onRun(name);
+        return {true, completion, ""};
+    }
+    void DestroyEngine() override { ++destroyed; }
+    std::vector<std::string> ran;
+    std::optional<bool> completion;
+    std::function<void(const std::string&)> onRun;
+    int destroyed = 0;
+};
+
+class TestServices final : public AppServices {
+public:
+    bool StartSockets() override { return socketsWork; }
+    std::unique_ptr<MainFrame> MakeFrame() override {
+        auto frame = std::make_unique<RecordingFrame>();
+        lastFrame = frame.get();
+        ++framesMade;
+        return frame;
+    }
+    ScriptHost& Scripts() override { return scripts; }
+    FakeScripts scripts;
+    RecordingFrame* lastFrame = nullptr;  // not owned
+    int framesMade = 0;
+    bool socketsWork = true;
+};
+
+struct ImageSpec {
+    std::string identifier = "Vendor/Product\\V1.0";
+    bool withId = true;
+    SettingsRecord settings;
+    std::string movie = "movie.swf";
+    std::vector<std::pair<std::string, std::string>> scripts;
+};
+
+std::vector<uint8_t> MovieList(const std::string& name) {
+    RecordWriter w;
+    w.U32(14);
+    w.Path(name);
+    w.Bytes(std::vector<uint8_t>(kProtectionBytes));
+    return w.Take();
+}
+
+std::vector<uint8_t> BuildImage(const ImageSpec& spec) {
+    const std::vector<uint8_t> st = WriteSettingsRecord(spec.settings);
+    const Md5Digest cs = Md5(st);
+    std::vector<builder::ImageResource> resources = {
+        {"MOVORA", "ST", 0, EncodeResourceBlob(st)},
+        {"MOVORA", "CS", 0, std::vector<uint8_t>(cs.begin(), cs.end())},
+        {"MOVORA", "ML", 0, EncodeResourceBlob(MovieList(spec.movie))},
+        {"MOVORA", "RG", 0, EncodeResourceBlob(std::vector<uint8_t>(4, 0))},
+    };
+    if (spec.withId) resources.push_back({"MOVORA", "ID", 0, WriteIdentifierRecord(spec.identifier, {1, 2, 3})});
+    for (const auto& [name, body] : spec.scripts) resources.push_back({"VELMO", name, 0, EncodeResourceBlob(Bytes(body))});
+    std::vector<uint8_t> image = builder::WriteResourceImage(resources);
+    const std::vector<uint8_t> package = builder::WritePackage({{"movie.swf", false, Bytes("FWS"), {}}});
+    image.insert(image.end(), package.begin(), package.end());
+    return image;
+}
+
+std::string HostForm(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+class AppTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::ShownErrors().clear();
+        (void)platform::SetSpeakerMute(false);
+    }
+    void TearDown() override { platform::UseApplicationImage(""); }
+    void UseImage(const ImageSpec& spec) { platform::UseApplicationImage(scratch_.Write("app.exe", BuildImage(spec))); }
+    bool Start(const std::vector<std::string>& args = {}) { return app_.InitInstance(args); }
+    std::vector<std::string> Applied() const {
+        return services_.lastFrame ? services_.lastFrame->Applied() : std::vector<std::string>{};
+    }
+    bool AppliedStartsWith(const std::string& prefix) const {
+        const auto a = Applied();
+        return std::any_of(a.begin(), a.end(), [&](const std::string& s) { return s.rfind(prefix, 0) == 0; });
+    }
+
+    testing::ScratchFolder scratch_;
+    testing::ScopedEnvironment tmp_{"TMP", scratch_.Path()};
+    // The configuration folder is a host path, as the environment gives it.
+    testing::ScopedEnvironment config_{"XDG_CONFIG_HOME", HostForm(scratch_.Path() + "config")};
+    TestServices services_;
+    App app_{services_};
+};
+
+TEST_F(AppTest, MissingOrTamperedIdentifierStopsWithInvalidApplicationData) {
+    ImageSpec spec;
+    spec.withId = false;
+    UseImage(spec);
+    EXPECT_FALSE(Start());
+    std::vector<uint8_t> image = BuildImage(ImageSpec{});
+    const std::vector<uint8_t> id = WriteIdentifierRecord("Vendor/Product\\V1.0", {1, 2, 3});
+    const auto at = std::search(image.begin(), image.end(), id.begin(), id.end());
+    ASSERT_NE(at, image.end());
+    at[2] ^= 0x20;  // one letter of the identifier
+    platform::UseApplicationImage(scratch_.Write("tampered.exe", image));
+    App second(services_);
+    EXPECT_FALSE(second.InitInstance({}));
+    ASSERT_EQ(platform::ShownErrors().size(), 2u);
+    EXPECT_EQ(platform::ShownErrors()[0].text, "Invalid application data");
+    EXPECT_EQ(platform::ShownErrors()[1].text, "Invalid application data");
+    EXPECT_EQ(services_.framesMade, 0);
+    app_.ExitInstance();
+    second.ExitInstance();
+    EXPECT_EQ(RunFolder(), "");
+}
+
+TEST_F(AppTest, InstallerHooksRunTheirScriptInAnyCaseAndShowNoWindow) {
+    ImageSpec spec;
+    spec.scripts = {{"AfterInstall", "after"}, {"BeforeUninst", "before"}, {"Initialize", "init"}};
+    UseImage(spec);
+    EXPECT_FALSE(Start({"/aFtErInStAlL", "ignored"}));
+    EXPECT_TRUE(app_.CommandLineModeHandled());
+    App uninstall(services_);
+    EXPECT_FALSE(uninstall.InitInstance({"/BEFOREUNINST"}));
+    EXPECT_EQ(services_.scripts.ran, (std::vector<std::string>{"AfterInstall=after", "BeforeUninst=before"}));
+    EXPECT_EQ(services_.scripts.destroyed, 2);
+    EXPECT_EQ(services_.framesMade, 0);
+    EXPECT_EQ(RunFolder(), "");  // hooks never make a run folder
+    EXPECT_EQ(app_.ExitInstance(), 0);
+    uninstall.ExitInstance();
+
+    App normal(services_);
+    EXPECT_TRUE(normal.InitInstance({"/SomethingElse"}));  // other switches are ignored
+    EXPECT_EQ(services_.scripts.ran.back(), "Initialize=init");
+    normal.ExitInstance();
+}
+
+TEST_F(AppTest, RunFolderLivesExactlyAsLongAsTheRunEvenAfterAVeto) {
+    ImageSpec spec;
+    spec.scripts = {{"Initialize", "init"}};
+    UseImage(spec);
+    std::string folderDuringScript;
+    services_.scripts.onRun = [&](const std::string&) { folderDuringScript = RunFolder(); };
+    ASSERT_TRUE(Start());
+    const std::string run = RunFolder();
+    EXPECT_EQ(folderDuringScript, run);
+    EXPECT_TRUE(platform::FileExists(ExtraFolder() + "movie.swf"));
+    EXPECT_TRUE(AppliedStartsWith("movie \"" + ExtraFolder() + "movie.swf\", stopped"));
+    app_.CloseMainWindow();
+    app_.ExitInstance();
+    EXPECT_FALSE(platform::PathExists(run));
+
+    services_.scripts.completion = false;
+    App vetoed(services_);
+    EXPECT_FALSE(vetoed.InitInstance({}));
+    const std::string vetoedRun = RunFolder();
+    EXPECT_FALSE(AppliedStartsWith("movie"));
+    vetoed.ExitInstance();
+    EXPECT_FALSE(platform::PathExists(vetoedRun));
+}
+
+TEST_F(AppTest, OnlyAFalseCompletionVetoesStartUp) {
+    ImageSpec spec;
+    spec.scripts = {{"Initialize", "init"}};
+    UseImage(spec);
+    services_.scripts.completion = true;
+    EXPECT_TRUE(Start());
+    app_.ExitInstance();
+    services_.scripts.completion = std::nullopt;  // a number, a string or nothing
+    App other(services_);
+    EXPECT_TRUE(other.InitInstance({}));
+    other.ExitInstance();
+}
+
+TEST_F(AppTest, QueuedAsynchronousRunsTakeOneIdlePassEachInOrder) {
+    ImageSpec spec;
+    spec.scripts = {{"First", "1"}, {"Second", "2"}};
+    UseImage(spec);
+    ASSERT_TRUE(Start());
+    services_.scripts.ran.clear();
+    app_.Frame()->AsyncQueue() = {"First", "Second"};
+    EXPECT_TRUE(app_.OnIdle(0));
+    EXPECT_EQ(services_.scripts.ran, std::vector<std::string>{"First=1"});
+    EXPECT_FALSE(app_.OnIdle(1));
+    EXPECT_EQ(services_.scripts.ran, (std::vector<std::string>{"First=1", "Second=2"}));
+    EXPECT_FALSE(app_.OnIdle(2));
+    app_.ExitInstance();
+}
+
+TEST_F(AppTest, SocketFailureStopsWithItsMessage) {
+    UseImage(ImageSpec{});
+    services_.socketsWork = false;
+    EXPECT_FALSE(Start());
+    ASSERT_EQ(platform::ShownErrors().size(), 1u);
+    EXPECT_EQ(platform::ShownErrors()[0].text, "Failed to initialize the WIndows Socket!");
+    EXPECT_EQ(platform::ShownErrors()[0].title, "app");
+    app_.ExitInstance();
+}
+
+TEST_F(AppTest, StoredOptionsWinUntilABuildChangesTheFingerprint) {
+    ImageSpec spec;
+    spec.settings.appearance.caption = "Built in";
+    UseImage(spec);
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(app_.Settings().appearance.caption, "Built in");
+    app_.ExitInstance();
+
+    // What the options sheet does: the user's settings go to "Settings"/"Options".
+    SettingsRecord changed = spec.settings;
+    changed.appearance.caption = "Changed by the user";
+    ASSERT_TRUE(platform::OpenProfile("Vendor", "Product\\V1.0")->WriteBinary("Settings", "Options",
+                                                                             WriteSettingsRecord(changed)));
+    App restarted(services_);
+    ASSERT_TRUE(restarted.InitInstance({}));
+    EXPECT_EQ(restarted.Settings().appearance.caption, "Changed by the user");
+    restarted.ExitInstance();
+
+    spec.settings.appearance.caption = "New build";
+    UseImage(spec);
+    App rebuilt(services_);
+    ASSERT_TRUE(rebuilt.InitInstance({}));
+    EXPECT_EQ(rebuilt.Settings().appearance.caption, "New build");
+    rebuilt.ExitInstance();
+    SettingsRecord stored;
+    ASSERT_TRUE(ReadSettingsRecord(*platform::OpenProfile("Vendor", "Product\\V1.0")->ReadBinary("Settings", "Options"),
+                                   stored));
+    EXPECT_EQ(stored.appearance.caption, "New build");
+}
+
+TEST_F(AppTest, MuteIsUndoneOnlyWhenStartUpChangedIt) {
+    if (!platform::SpeakerMute()) GTEST_SKIP() << "this system has no speaker mute control (wine without a sound card)";
+    ImageSpec spec;
+    spec.settings.misc.flags = kMuteSpeakers;
+    UseImage(spec);
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(platform::SpeakerMute(), true);
+    app_.ExitInstance();
+    EXPECT_EQ(platform::SpeakerMute(), false);
+
+    ASSERT_TRUE(platform::SetSpeakerMute(true));
+    App again(services_);
+    ASSERT_TRUE(again.InitInstance({}));
+    again.ExitInstance();
+    EXPECT_EQ(platform::SpeakerMute(), true);
+}
+
+TEST_F(AppTest, WithoutAMovieTheEmptyFrameIsShownWithItsMenusAndTray) {
+    ImageSpec spec;
+    spec.movie = "";
+    spec.settings.behaviour = {kMenuAbout, kShowInTray};
+    spec.settings.appearance.caption = "Empty";
+    UseImage(spec);
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(AppliedStartsWith("no movie"));
+    EXPECT_TRUE(AppliedStartsWith("menu commands 0x100"));
+    EXPECT_TRUE(AppliedStartsWith("tray icon 198"));
+    EXPECT_TRUE(AppliedStartsWith("shown"));
+    EXPECT_FALSE(AppliedStartsWith("movie"));
+    EXPECT_TRUE(services_.lastFrame->Visible());
+    app_.ExitInstance();
+}
+
+}  // namespace
+}  // namespace velmo::shell
