@@ -1,36 +1,51 @@
-// velmo pack: writes an application image from a project folder. For now every file of the
-// project goes into the attached package behind a resource-only image.
+// velmo pack: builds an application from a project folder (see docs/builder.md) and says what it
+// wrote, so that a build log shows which records an application carries.
 #include <cstdio>
 #include <stdexcept>
 
 #include "platform/files.h"
-#include "tools/builder/package_writer.h"
-#include "tools/builder/pe_writer.h"
+#include "tools/builder/project_builder.h"
 #include "tools/commands.h"
 
 namespace velmo::tools {
 
+namespace {
+
+constexpr const char* kUsage = "usage: velmo pack PROJECT -o APP.exe [--runtime RUNTIME.exe]";
+
+void PrintSummary(const std::string& output, const builder::BuildResult& result, bool withRuntime) {
+    std::printf("wrote %s (%zu bytes, %s)\n", output.c_str(), result.application.size(),
+                withRuntime ? "runtime with resources" : "resource-only image");
+    for (const builder::ImageResource& r : result.resources)
+        std::printf("  resource %-7s %-16s %zu bytes\n", r.type.c_str(), r.name.c_str(), r.data.size());
+    std::printf("  package  %zu files, %zu bytes\n", result.packagedFiles, result.packageBytes);
+}
+
+}  // namespace
+
 int PackCommand(const Args& args) {
-    std::string project, output;
+    builder::BuildOptions options;
+    std::string output;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-o" && i + 1 < args.size())
+        const bool hasValue = i + 1 < args.size();
+        if (args[i] == "-o" && hasValue && output.empty())
             output = args[++i];
-        else if (project.empty() && !args[i].empty() && args[i][0] != '-')
-            project = args[i];
+        else if (args[i] == "--runtime" && hasValue && options.runtimeImage.empty())
+            options.runtimeImage = args[++i];
+        else if (options.projectFolder.empty() && !args[i].empty() && args[i][0] != '-')
+            options.projectFolder = args[i];
         else
-            return Fail(kExitUsage, "usage: velmo pack PROJECT -o APP.exe");
+            return Fail(kExitUsage, kUsage);
     }
-    if (project.empty() || output.empty()) return Fail(kExitUsage, "usage: velmo pack PROJECT -o APP.exe");
-    if (!platform::FolderExists(project)) return Fail(1, "no project folder " + project);
+    if (options.projectFolder.empty() || output.empty()) return Fail(kExitUsage, kUsage);
+    builder::BuildResult result;
     try {
-        std::vector<uint8_t> image = builder::WriteResourceImage({});
-        const std::vector<uint8_t> package = builder::WritePackage(builder::CollectFolder(project));
-        image.insert(image.end(), package.begin(), package.end());
-        if (!platform::WriteWholeFile(output, image)) return Fail(1, "cannot write " + output);
+        result = builder::BuildProject(options);
     } catch (const std::runtime_error& error) {
         return Fail(1, error.what());
     }
-    std::printf("wrote %s\n", output.c_str());
+    if (!platform::WriteWholeFile(output, result.application)) return Fail(1, "cannot write " + output);
+    PrintSummary(output, result, !options.runtimeImage.empty());
     return 0;
 }
 

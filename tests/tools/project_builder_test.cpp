@@ -1,0 +1,204 @@
+// Packing a project folder: each record read back through the runtime's own readers says what the
+// manifest said, the fingerprint follows the settings, and missing files name the line asking for them.
+#include <gtest/gtest.h>
+
+#include "platform/byte_order.h"
+#include "platform/files.h"
+#include "platform/pe_resources.h"
+#include "shell/digest.h"
+#include "shell/identifier_record.h"
+#include "shell/movie_list.h"
+#include "shell/package.h"
+#include "shell/resource_blob.h"
+#include "shell/settings_record.h"
+#include "tests/support/scratch.h"
+#include "tools/builder/project_builder.h"
+
+namespace velmo::builder {
+namespace {
+
+using testing::Bytes;
+
+constexpr shell::SystemTime kBuildTime{2025, 3, 1, 4, 5, 6, 7, 8};
+
+// A project folder "Game" in a scratch folder, with a movie in it.
+class Project {
+public:
+    Project() : folder_(scratch_.Path() + "Game\\") {
+        if (!platform::CreateFolder(scratch_.Path() + "Game"))
+            throw std::runtime_error("cannot create project");
+        Write("movie.swf", Bytes("FWS movie"));
+    }
+    const std::string& Folder() const { return folder_; }
+    void Write(const std::string& path, const std::vector<uint8_t>& bytes) const {
+        for (size_t slash = path.find('\\'); slash != std::string::npos; slash = path.find('\\', slash + 1))
+            (void)platform::CreateFolder(folder_ + path.substr(0, slash));
+        if (!platform::WriteWholeFile(folder_ + path, bytes))
+            throw std::runtime_error("cannot write " + path);
+    }
+    BuildResult Build(const std::string& manifest) const {
+        Write("velmo.toml", Bytes(manifest));
+        return BuildProject({folder_, "", kBuildTime});
+    }
+    std::string Error(const std::string& manifest) const {
+        try {
+            (void)Build(manifest);
+        } catch (const std::runtime_error& error) {
+            return error.what();
+        }
+        return "<no error>";
+    }
+
+private:
+    testing::ScratchFolder scratch_;
+    std::string folder_;
+};
+
+std::vector<uint8_t> Resource(const std::vector<uint8_t>& image, const std::string& type,
+                              const std::string& name) {
+    platform::MemoryByteSource source(image);
+    const platform::PeResourceTable table = platform::ReadPeResources(source);
+    const platform::PeResource* r =
+        table.Find(platform::ResourceKey::Parse(type), platform::ResourceKey::Parse(name));
+    if (!r) return {};
+    return platform::ReadPeResourceData(source, *r).value_or(std::vector<uint8_t>());
+}
+
+std::vector<uint8_t> Record(const std::vector<uint8_t>& image, const std::string& name) {
+    return shell::DecodeResourceBlob(Resource(image, "MOVORA", name));
+}
+
+const char* const kFullManifest = R"([application]
+identifier = "Acme/Game\\V2.0"
+guid = "{01234567-89AB-CDEF-0123-456789ABCDEF}"
+[movie]
+file = "movie.swf"
+[about]
+product = "Game"
+company = "Acme"
+background = "art/about.bmp"
+[appearance]
+regions = ["masks/round.msk"]
+border = ["single", "resizable"]
+[window]
+size = "custom"
+width = 800
+height = 600
+[flash_player]
+installer = "player.exe"
+version = [10, 1, 2, 3]
+[scripts]
+Initialize = "init.qvc"
+)";
+
+TEST(ProjectBuilder, RecordsReadBackThroughTheRuntimeReaders) {
+    Project p;
+    p.Write("art\\about.bmp", Bytes("BM bitmap bytes"));
+    p.Write("masks\\round.msk", Bytes("MASK"));
+    p.Write("player.exe", Bytes("MZ installer"));
+    p.Write("init.qvc", Bytes("module bytes"));
+    const BuildResult built = p.Build(kFullManifest);
+    const std::vector<uint8_t>& app = built.application;
+
+    builder::Manifest expected = ParseManifest(kFullManifest, "Game");
+    expected.settings.build.buildTime = kBuildTime;
+    shell::SettingsRecord settings;
+    ASSERT_TRUE(shell::ReadSettingsRecord(Record(app, "ST"), settings));
+    EXPECT_EQ(settings, expected.settings);
+
+    const std::optional<shell::IdentifierRecord> id =
+        shell::ReadIdentifierRecord(Resource(app, "MOVORA", "ID"), "x");
+    ASSERT_TRUE(id.has_value());
+    EXPECT_EQ(id->identifier, "Acme/Game\\V2.0");
+    EXPECT_EQ(id->guidText, "{01234567-89AB-CDEF-0123-456789ABCDEF}");
+
+    // "ML": flags 14, the name as a count of UTF-16 units with the NUL, then 260 zero bytes.
+    std::vector<uint8_t> ml = {14, 0, 0, 0, 10, 0, 0, 0};
+    for (char c : std::string("movie.swf")) ml.insert(ml.end(), {static_cast<uint8_t>(c), 0});
+    ml.insert(ml.end(), 2 + 260, 0);
+    EXPECT_EQ(Record(app, "ML"), ml);
+
+    // "RG": one image named by its file stem, then its size and bytes.
+    std::vector<uint8_t> rg = {1,   0, 0,   0, 6,   0, 0, 0, 'r', 0, 'o', 0,
+                               'u', 0, 'n', 0, 'd', 0, 0, 0, 4,   0, 0,   0};
+    rg.insert(rg.end(), {'M', 'A', 'S', 'K'});
+    EXPECT_EQ(Record(app, "RG"), rg);
+
+    const std::vector<uint8_t> fp = Record(app, "FP");
+    ASSERT_EQ(fp.size(), 276u);
+    EXPECT_EQ((std::array{platform::LoadU32(&fp[0]), platform::LoadU32(&fp[4]), platform::LoadU32(&fp[8]),
+                          platform::LoadU32(&fp[12])}),
+              (std::array<uint32_t, 4>{10, 1, 2, 3}));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&fp[16])), "player.exe");
+    EXPECT_TRUE(std::all_of(fp.begin() + 16 + 10, fp.end(), [](uint8_t b) { return b == 0; }));
+
+    EXPECT_EQ(Record(app, "BK"), Bytes("BM bitmap bytes"));
+    EXPECT_EQ(shell::DecodeResourceBlob(Resource(app, "VELMO", "Initialize")), Bytes("module bytes"));
+
+    // The package holds every file but the manifest.
+    testing::ScratchFolder out;
+    const std::string file = out.Write("app.exe", app);
+    const auto listing = shell::ListPackage(file);
+    ASSERT_TRUE(listing.has_value());
+    std::vector<std::string> paths;
+    for (const shell::PackageListing& e : *listing) paths.push_back(e.path);
+    EXPECT_EQ(paths, (std::vector<std::string>{"art", "art\\about.bmp", "init.qvc", "masks",
+                                               "masks\\round.msk", "movie.swf", "player.exe"}));
+    EXPECT_EQ(built.packagedFiles, 5u);
+}
+
+TEST(ProjectBuilder, FingerprintChangesWithTheSettingsAndNothingElse) {
+    Project p;
+    const std::string base = "[movie]\nfile = \"movie.swf\"\n";
+    const std::vector<uint8_t> first = p.Build(base).application;
+    const std::vector<uint8_t> cs = Resource(first, "MOVORA", "CS");
+    ASSERT_EQ(cs.size(), 16u);
+    const shell::Md5Digest digest = shell::Md5(Record(first, "ST"));
+    EXPECT_TRUE(std::equal(cs.begin(), cs.end(), digest.begin()));
+    EXPECT_EQ(Resource(first, "MOVORA", "RG"), Resource(p.Build(base).application, "MOVORA", "RG"));
+    EXPECT_TRUE(Record(first, "RG") == (std::vector<uint8_t>{0, 0, 0, 0}));  // always present, empty
+    EXPECT_TRUE(Resource(first, "MOVORA", "FP").empty());
+    EXPECT_TRUE(Resource(first, "MOVORA", "BK").empty());
+
+    p.Write("data.xml", Bytes("<level/>"));  // packed content is not a setting
+    EXPECT_EQ(Resource(p.Build(base).application, "MOVORA", "CS"), cs);
+    EXPECT_NE(Resource(p.Build(base + "[window]\nkeep_ratio = true\n").application, "MOVORA", "CS"), cs);
+    EXPECT_NE(Resource(p.Build(base + "[about]\nversion = \"1.1\"\n").application, "MOVORA", "CS"), cs);
+    // The build time is stored with the settings, so a new build time is a new fingerprint.
+    EXPECT_NE(
+        Resource(p.Build(base + "[build]\ntime = \"2025-03-01T05:06:07Z\"\n").application, "MOVORA", "CS"),
+        cs);
+}
+
+TEST(ProjectBuilder, MissingOrWrongFilesAreReportedWithTheLineNamingThem) {
+    Project p;
+    EXPECT_EQ(p.Error("[movie]\nfile = \"intro.swf\"\n"),
+              "velmo.toml:2: [movie] file: \"intro.swf\" is not in the project folder");
+    p.Write("art\\x.bmp", Bytes("BM"));
+    EXPECT_EQ(p.Error("[movie]\nfile = \"movie.swf\"\n[scripts]\nInitialize = \"art\"\n"),
+              "velmo.toml:4: [scripts] Initialize: \"art\" is a folder");
+    p.Write("not.bmp", Bytes("GIF89a and more bytes"));
+    EXPECT_EQ(p.Error("[movie]\nfile = \"movie.swf\"\n[about]\nbackground = \"not.bmp\"\n"),
+              "velmo.toml:4: [about] background: \"not.bmp\" is not a BMP file");
+    EXPECT_EQ(p.Error("[movie]\nfile = \"movie.swf\"\ncolour = 1\n"),
+              "velmo.toml:3: unknown key 'colour' in [movie]");
+
+    testing::ScratchFolder empty;
+    try {
+        (void)BuildProject({empty.Path(), "", kBuildTime});
+        ADD_FAILURE() << "a folder without velmo.toml was packed";
+    } catch (const std::runtime_error& error) {
+        EXPECT_NE(std::string(error.what()).find("has no readable velmo.toml"), std::string::npos);
+    }
+    EXPECT_THROW((void)BuildProject({empty.Path() + "missing", "", kBuildTime}), std::runtime_error);
+}
+
+TEST(ProjectBuilder, ProjectNameIsTheFolderNameWhicheverSeparatorEndsIt) {
+    EXPECT_EQ(ProjectName("examples/demo"), "demo");
+    EXPECT_EQ(ProjectName("C:\\work\\Game\\"), "Game");
+    EXPECT_EQ(ProjectName("Game//"), "Game");
+    EXPECT_EQ(ProjectName("."), "Application");
+}
+
+}  // namespace
+}  // namespace velmo::builder

@@ -1,0 +1,154 @@
+// Every resource the runtime expects ("ID", "ST", "CS", "ML", "RG") is always written, so that
+// an application never depends on how the runtime treats a missing record.
+#include "tools/builder/project_builder.h"
+
+#include <chrono>
+#include <stdexcept>
+
+#include "platform/files.h"
+#include "platform/text.h"
+#include "shell/digest.h"
+#include "shell/identifier_record.h"
+#include "tools/builder/blob_writer.h"
+#include "tools/builder/package_writer.h"
+#include "tools/builder/records_writer.h"
+
+namespace velmo::builder {
+
+namespace {
+
+std::string Join(const std::string& folder, const std::string& path) {
+    if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) return folder + path;
+    return folder + "\\" + path;
+}
+
+std::vector<uint8_t> ReadNamedFile(const std::string& projectFolder, const NamedFile& file) {
+    std::vector<uint8_t> bytes;
+    if (!platform::ReadWholeFile(Join(projectFolder, file.path), bytes))
+        throw ManifestError(kManifestFileName, file.line,
+                            file.namedBy + ": cannot read \"" + file.path + "\"");
+    return bytes;
+}
+
+void CheckNamedFiles(const Manifest& manifest, const std::string& projectFolder) {
+    for (const NamedFile& file : manifest.namedFiles) {
+        const std::string path = Join(projectFolder, file.path);
+        if (platform::FolderExists(path))
+            throw ManifestError(kManifestFileName, file.line,
+                                file.namedBy + ": \"" + file.path + "\" is a folder");
+        if (!platform::FileExists(path))
+            throw ManifestError(kManifestFileName, file.line,
+                                file.namedBy + ": \"" + file.path + "\" is not in the project folder");
+    }
+}
+
+ImageResource Blob(const char* type, const std::string& name, const std::vector<uint8_t>& data) {
+    return {type, name, 0, EncodeResourceBlob(data)};
+}
+
+// Every file of the project except the manifest, which holds nothing the runtime reads.
+std::vector<PackageItem> PackageItems(const std::string& projectFolder) {
+    std::vector<PackageItem> items = CollectFolder(projectFolder);
+    std::erase_if(items, [](const PackageItem& item) {
+        return !item.isFolder && platform::AnsiEqualNoCase(item.name, kManifestFileName);
+    });
+    return items;
+}
+
+size_t CountFiles(const std::vector<PackageItem>& items) {
+    size_t count = 0;
+    for (const PackageItem& item : items) count += item.isFolder ? CountFiles(item.children) : 1;
+    return count;
+}
+
+}  // namespace
+
+std::vector<ImageResource> BuildResources(const Manifest& manifest, const std::string& projectFolder) {
+    std::vector<ImageResource> resources;
+    resources.push_back(
+        {kRecordType, "ID", 0, shell::WriteIdentifierRecord(manifest.identifier, manifest.guid)});
+    const std::vector<uint8_t> settings = shell::WriteSettingsRecord(manifest.settings);
+    resources.push_back(Blob(kRecordType, "ST", settings));
+    // The runtime keeps the user's changed settings until this fingerprint changes.
+    const shell::Md5Digest fingerprint = shell::Md5(settings);
+    resources.push_back({kRecordType, "CS", 0, std::vector<uint8_t>(fingerprint.begin(), fingerprint.end())});
+    resources.push_back(Blob(kRecordType, "ML", WriteMovieList(manifest.movieList)));
+
+    std::vector<RegionImage> regions;
+    for (const NamedFile& file : manifest.regionImages)
+        regions.push_back({RegionImageName(file.path), ReadNamedFile(projectFolder, file)});
+    resources.push_back(Blob(kRecordType, "RG", WriteRegionImages(regions)));
+
+    if (manifest.flashPlayer)
+        resources.push_back(Blob(kRecordType, "FP", WriteFlashPlayerRecord(*manifest.flashPlayer)));
+    if (manifest.aboutBackground) {
+        const std::vector<uint8_t> bitmap = ReadNamedFile(projectFolder, *manifest.aboutBackground);
+        if (bitmap.size() < 14 || bitmap[0] != 'B' || bitmap[1] != 'M')
+            throw ManifestError(
+                kManifestFileName, manifest.aboutBackground->line,
+                "[about] background: \"" + manifest.aboutBackground->path + "\" is not a BMP file");
+        resources.push_back(Blob(kRecordType, "BK", bitmap));
+    }
+    // Scripts are stored as given: precompiled module bytes.
+    for (const ScriptResource& script : manifest.scripts)
+        resources.push_back(Blob(kScriptType, script.name, ReadNamedFile(projectFolder, script.file)));
+    return resources;
+}
+
+shell::SystemTime CurrentUtcTime() {
+    using namespace std::chrono;
+    const sys_time<milliseconds> now = floor<milliseconds>(system_clock::now());
+    const sys_days today = floor<days>(now);
+    const year_month_day date{today};
+    const hh_mm_ss<milliseconds> time{now - today};
+    return {static_cast<uint16_t>(static_cast<int>(date.year())),
+            static_cast<uint16_t>(static_cast<unsigned>(date.month())),
+            static_cast<uint16_t>(weekday{today}.c_encoding()),
+            static_cast<uint16_t>(static_cast<unsigned>(date.day())),
+            static_cast<uint16_t>(time.hours().count()),
+            static_cast<uint16_t>(time.minutes().count()),
+            static_cast<uint16_t>(time.seconds().count()),
+            static_cast<uint16_t>(time.subseconds().count())};
+}
+
+std::string ProjectName(const std::string& folder) {
+    std::string name = folder;
+    while (!name.empty() && (name.back() == '\\' || name.back() == '/')) name.pop_back();
+    const size_t slash = name.find_last_of("\\/");
+    if (slash != std::string::npos) name.erase(0, slash + 1);
+    if (name.empty() || name == "." || name == "..") return "Application";
+    return name;
+}
+
+BuildResult BuildProject(const BuildOptions& options) {
+    const std::string& folder = options.projectFolder;
+    if (!platform::FolderExists(folder)) throw std::runtime_error("no project folder " + folder);
+    std::vector<uint8_t> manifestBytes;
+    if (!platform::ReadWholeFile(Join(folder, kManifestFileName), manifestBytes))
+        throw std::runtime_error("the project folder " + folder + " has no readable " + kManifestFileName);
+    Manifest manifest = ParseManifest(
+        std::string_view(reinterpret_cast<const char*>(manifestBytes.data()), manifestBytes.size()),
+        ProjectName(folder));
+    CheckNamedFiles(manifest, folder);
+    if (!manifest.hasBuildTime)
+        manifest.settings.build.buildTime = options.buildTime.value_or(CurrentUtcTime());
+
+    BuildResult result;
+    result.resources = BuildResources(manifest, folder);
+    if (options.runtimeImage.empty()) {
+        result.application = WriteResourceImage(result.resources);
+    } else {
+        std::vector<uint8_t> runtime;
+        if (!platform::ReadWholeFile(options.runtimeImage, runtime))
+            throw std::runtime_error("cannot read the runtime image " + options.runtimeImage);
+        result.application = AddResourcesToImage(runtime, result.resources);
+    }
+    const std::vector<PackageItem> items = PackageItems(folder);
+    const std::vector<uint8_t> package = WritePackage(items);
+    result.packagedFiles = CountFiles(items);
+    result.packageBytes = package.size();
+    result.application.insert(result.application.end(), package.begin(), package.end());
+    return result;
+}
+
+}  // namespace velmo::builder
