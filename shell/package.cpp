@@ -137,40 +137,33 @@ struct Inflater {
 bool InflateStream(File& in, File& out, uint32_t compressed, uint32_t& crc) {
     Inflater z;
     std::array<uint8_t, kInflateBufferBytes> input, output;
-    bool ended = false;
-    while (compressed > 0) {
-        const size_t want = std::min<size_t>(input.size(), compressed);
-        const size_t got = in.Read(input.data(), want);
-        if (got == 0) return false;
-        compressed -= static_cast<uint32_t>(got);
-        z.stream.next_in = input.data();
-        z.stream.avail_in = static_cast<uInt>(got);
-        while (!ended && z.stream.avail_in > 0) {
-            z.stream.next_out = output.data();
-            z.stream.avail_out = static_cast<uInt>(output.size());
-            const int rc = inflate(&z.stream, Z_NO_FLUSH);
-            if (rc != Z_OK && rc != Z_STREAM_END) throw CCompressionException(rc);
-            const size_t produced = output.size() - z.stream.avail_out;
-            if (produced > 0 && !out.Write(output.data(), produced)) return false;
-            crc = static_cast<uint32_t>(crc32(crc, output.data(), static_cast<uInt>(produced)));
-            ended = rc == Z_STREAM_END;
-            if (produced == 0 && rc == Z_OK) break;  // needs more input
-        }
-    }
-    // Flush what zlib still holds once all input is in.
-    while (!ended) {
+    int rc = Z_OK;
+    // One inflate call into the output buffer, written out and added to the CRC.
+    const auto pump = [&]() -> bool {
         z.stream.next_out = output.data();
         z.stream.avail_out = static_cast<uInt>(output.size());
-        const int rc = inflate(&z.stream, Z_NO_FLUSH);
-        if (rc == Z_BUF_ERROR) return false;  // the stream is cut short
-        if (rc != Z_OK && rc != Z_STREAM_END) throw CCompressionException(rc);
+        rc = inflate(&z.stream, Z_NO_FLUSH);
+        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) throw CCompressionException(rc);
         const size_t produced = output.size() - z.stream.avail_out;
         if (produced > 0 && !out.Write(output.data(), produced)) return false;
         crc = static_cast<uint32_t>(crc32(crc, output.data(), static_cast<uInt>(produced)));
-        ended = rc == Z_STREAM_END;
-        if (produced == 0 && !ended) return false;
+        return true;
+    };
+    while (compressed > 0) {
+        const size_t got = in.Read(input.data(), std::min<size_t>(input.size(), compressed));
+        if (got == 0) return false;
+        compressed -= static_cast<uint32_t>(got);
+        if (rc == Z_STREAM_END) continue;
+        z.stream.next_in = input.data();
+        z.stream.avail_in = static_cast<uInt>(got);
+        do {
+            if (!pump()) return false;
+        } while (rc == Z_OK && z.stream.avail_out == 0);  // a full buffer may leave output pending
     }
-    return true;
+    // All input is in; a stream that still wants more was cut short.
+    while (rc == Z_OK && z.stream.avail_out == 0)
+        if (!pump()) return false;
+    return rc == Z_STREAM_END;
 }
 
 std::string ExtractFolder(const std::string& destination, File& file, uint32_t folderSize, int depth);
