@@ -10,8 +10,22 @@
 
 namespace velmo::testing {
 
+namespace {
+// Windows: the user's temporary folder (tests change TMP, so TEMP is asked first).
+std::string TemporaryFolder() {
+#ifdef _WIN32
+    for (const char* name : {"TEMP", "TMP"})
+        if (const std::optional<std::string> v = platform::GetEnvironment(name); v && !v->empty())
+            return v->back() == '\\' ? *v : *v + '\\';
+    return platform::WindowsDirectory() + "\\Temp\\";
+#else
+    return "/tmp/";
+#endif
+}
+}  // namespace
+
 ScratchFolder::ScratchFolder() {
-    path_ = "/tmp/velmo-test-" + platform::Utf16ToAnsi(platform::NewGuidText());
+    path_ = TemporaryFolder() + "velmo-test-" + platform::Utf16ToAnsi(platform::NewGuidText());
     if (!platform::CreateFolder(path_)) throw std::runtime_error("cannot create " + path_);
     path_ += '\\';
 }

@@ -7,7 +7,7 @@
 
 namespace velmo::testing {
 
-// A fresh folder under /tmp, its path ending in '\'; removed on destruction.
+// A fresh folder under the system's temporary folder, its path ending in '\'; removed on destruction.
 class ScratchFolder {
 public:
     ScratchFolder();

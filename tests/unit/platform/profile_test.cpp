@@ -9,6 +9,12 @@
 #include "platform/profile_file.h"
 #include "tests/support/scratch.h"
 
+#ifdef _WIN32
+#define SKIP_ON_WINDOWS() GTEST_SKIP() << "Windows keeps the profile in the registry, not in a file"
+#else
+#define SKIP_ON_WINDOWS() (void)0
+#endif
+
 namespace velmo::platform {
 namespace {
 
@@ -107,6 +113,7 @@ TEST(Profile, TypedValuesPersistAcrossOpensAndIgnoreCase) {
 }
 
 TEST(Profile, EachApplicationHasItsOwnFileInsideTheConfigFolder) {
+    SKIP_ON_WINDOWS();
     ConfigHome home;
     const std::pair<std::string, std::string> apps[] = {{"a#b", "c"}, {"a", "b#c"},  {"../../etc", "passwd"},
                                                         {"/", ".."},  {"x%2F", "y"}, {"x/", "y"}};
@@ -129,6 +136,7 @@ TEST(Profile, EachApplicationHasItsOwnFileInsideTheConfigFolder) {
 }
 
 TEST(Profile, FolderFallsBackToHomeWhenTheConfigVariableIsUnusable) {
+    SKIP_ON_WINDOWS();
     ScratchFolder scratch;
     const std::string host = scratch.Path().substr(0, scratch.Path().size() - 1);
     ScopedEnvironment xdg("XDG_CONFIG_HOME", "relative/config");
@@ -138,6 +146,7 @@ TEST(Profile, FolderFallsBackToHomeWhenTheConfigVariableIsUnusable) {
 }
 
 TEST(Profile, GarbageFileReadsWhatItCanAndNeverCrashes) {
+    SKIP_ON_WINDOWS();
     ConfigHome home;
     ASSERT_TRUE(CreateFolder(home.scratch.Path() + "config"));
     ASSERT_TRUE(CreateFolder(home.velmo));
@@ -154,6 +163,7 @@ TEST(Profile, GarbageFileReadsWhatItCanAndNeverCrashes) {
 }
 
 TEST(Profile, WritesLeaveNoTemporaryFilesEvenWhenTheyFail) {
+    SKIP_ON_WINDOWS();
     ConfigHome home;
     std::unique_ptr<Profile> p = OpenProfile("App", "Main");
     for (uint32_t i = 0; i < 5; ++i) EXPECT_TRUE(p->WriteInteger("s", "n", i));
