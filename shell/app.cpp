@@ -2,6 +2,7 @@
 
 #include "platform/environment.h"
 #include "platform/error_report.h"
+#include "platform/resources.h"
 #include "platform/system.h"
 #include "platform/text.h"
 #include "shell/package.h"
@@ -52,9 +53,14 @@ void App::Fail(const std::string& message) const {
 }
 
 ScriptRun App::RunScriptResource(const std::string& name) {
+    // A build without the script simply skips it; only a damaged one is worth an error box.
+    if (!platform::LoadImageResource(name, "VELMO")) {
+        Note("script " + name + ": no such resource, nothing run");
+        return {};
+    }
     const std::optional<std::vector<uint8_t>> module = LoadResourceBlob(name, "VELMO");
     if (!module) {
-        Note("script " + name + ": no such resource, nothing run");
+        Note("script " + name + ": damaged resource, nothing run");
         return {};
     }
     ScriptRun run = services_.Scripts().RunModule(name, *module);

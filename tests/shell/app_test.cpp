@@ -184,6 +184,25 @@ TEST_F(AppTest, RunFolderLivesExactlyAsLongAsTheRunEvenAfterAVeto) {
     EXPECT_FALSE(platform::PathExists(vetoedRun));
 }
 
+TEST_F(AppTest, AMissingStartUpScriptIsSkippedQuietlyAndADamagedOneReported) {
+    UseImage(ImageSpec{});
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(services_.scripts.ran.empty());
+    EXPECT_TRUE(platform::ShownErrors().empty());
+    app_.ExitInstance();
+
+    std::vector<builder::ImageResource> resources = {
+        {"MOVORA", "ID", 0, WriteIdentifierRecord("Vendor/Product\\V1.0", {1, 2, 3})},
+        {"VELMO", "Initialize", 0, Bytes("not a compressed blob at all")}};
+    platform::UseApplicationImage(scratch_.Write("damaged.exe", builder::WriteResourceImage(resources)));
+    App damaged(services_);
+    EXPECT_TRUE(damaged.InitInstance({}));
+    EXPECT_TRUE(services_.scripts.ran.empty());
+    ASSERT_EQ(platform::ShownErrors().size(), 1u);
+    EXPECT_EQ(platform::ShownErrors()[0].text, "Bad compressed data header");
+    damaged.ExitInstance();
+}
+
 TEST_F(AppTest, OnlyAFalseCompletionVetoesStartUp) {
     ImageSpec spec;
     spec.scripts = {{"Initialize", "init"}};
