@@ -2,6 +2,7 @@
 // the documented defaults, and symbolic names land on the record values they stand for.
 #include <gtest/gtest.h>
 
+#include "platform/text.h"
 #include "shell/identifier_record.h"
 #include "shell/settings_record.h"
 #include "tools/builder/manifest.h"
@@ -212,7 +213,8 @@ time = "2024-05-01T12:30:45Z"
     EXPECT_EQ(m.movieList.movieFlags, 0x10u);
     EXPECT_EQ(m.movieList.protection[2], 255);
     EXPECT_EQ(m.movieList.protection[3], 0);
-    EXPECT_EQ(s.about.productName, "Caf\xC3\xA9 \"Game\"");
+    // The manifest is UTF-8; records hold the system's 8-bit code page.
+    EXPECT_EQ(s.about.productName, velmo::platform::Utf16ToAnsi(u"Caf\u00E9 \"Game\""));
     EXPECT_EQ(s.about.comment, "line\tone\nline two");
     EXPECT_EQ(s.aboutBox.pictureFile, "about.png");
     EXPECT_EQ(s.aboutBox.pictureFlags, kShowPictureFile);  // naming a picture shows it
