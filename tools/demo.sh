@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The main job: builds the tool, packs the demo application and shows what it carries.
+# The main job: builds the tool, packs the demo application, shows what it carries and plays it
+# headless, step by step.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/install-deps.sh" build
@@ -9,3 +10,4 @@ velmo="$root/build/bin/velmo"
 "$velmo" --version
 "$velmo" pack "$root/examples/demo" -o "$root/build/demo.exe"
 "$velmo" inspect "$root/build/demo.exe"
+"$velmo" play "$root/build/demo.exe" --verbose
