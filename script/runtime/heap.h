@@ -1,0 +1,136 @@
+#pragma once
+// The collected heap of one interpreter: power-of-two blocks carved from chained chunks, 20
+// size-class free lists, and a sweep driven by an outside marker. Every block's payload is 8-byte
+// aligned; the u32 header word (size << 2 | finalizer << 1 | mark) sits right in front of it.
+// Private to script/runtime/: library and host code reach records through the embedding surface.
+
+#include "script/runtime/heap_limits.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <type_traits>
+
+namespace velmo::script {
+
+// Block layout (see docs/heap.md). Each block is an 8-byte header slot followed by its payload:
+//
+//   [ guard u32 | header u32 ][ payload: size bytes, a multiple of 8 ] [ next header slot ] ...
+//
+// The header word proper is the u32 directly in front of the payload. The guard u32 before it
+// pads the slot to 8 bytes, so header + payload always keeps 8-byte alignment and a record may
+// start with a pointer (the finalizer) or a double; it also tells live blocks from free ones.
+// A pointer-sized first field therefore never overlaps the header word.
+inline constexpr size_t kBlockAlignBytes = 8;
+inline constexpr size_t kBlockHeaderBytes = 8;
+// The smallest block: requests are rounded up to a power of two of at least this size, which
+// also leaves room for the free-list link a free block keeps in its first word.
+inline constexpr size_t kMinBlockBytes = 8;
+// A standard chunk; larger requests get a chunk of their own of request + kChunkOverheadBytes.
+inline constexpr size_t kChunkBytes = 102'400;
+// The chunk link (next chunk, chunk size) plus the first block's header slot.
+inline constexpr size_t kChunkOverheadBytes = 16 + kBlockHeaderBytes;
+// The header keeps size << 2 in a u32, so no block may reach 2^30 bytes.
+inline constexpr size_t kMaxBlockBytes = size_t{1} << 29;
+inline constexpr int kFreeListCount = 20;
+
+// The free list a block of `sizeBytes` belongs on: 0 below 8, else the number of significant
+// bits of sizeBytes >> 3, at most 19.
+int SizeClass(size_t sizeBytes);
+
+// The block size a request of `sizeBytes` receives: the next power of two, at least
+// kMinBlockBytes. Throws std::bad_alloc when that exceeds kMaxBlockBytes.
+size_t RoundedBlockSize(size_t sizeBytes);
+
+class Heap {
+public:
+    // Called by the sweep (or Free) with the block's address when a block made by
+    // AllocateFinalized dies. It runs before any dead block of that sweep is reused or poisoned,
+    // so it may read other records dying with it; it must not allocate, free, mark or throw.
+    using Finalizer = void (*)(void* block) noexcept;
+
+    // Reads VELMO_GC_STRESS once: "1" makes ShouldCollect() always true.
+    Heap();
+    // Releases every chunk without running any finalizer.
+    ~Heap();
+    Heap(const Heap&) = delete;
+    Heap& operator=(const Heap&) = delete;
+
+    // Allocation never collects. When the process heap is exhausted (or the request is beyond
+    // kMaxBlockBytes) these throw std::bad_alloc and leave the heap as it was; the interpreter's
+    // protected entries turn that into "Out of memory".
+    void* Allocate(size_t sizeBytes);
+    void* AllocateZeroed(size_t sizeBytes);
+    // A zeroed block with the finalizer bit set and `finalizer` stored in its first word, which
+    // the record must keep there (a record type declares it as its first field, `finalizer`).
+    void* AllocateFinalized(size_t sizeBytes, Finalizer finalizer);
+    // Keeps `block` when its block size still holds `newSizeBytes`; otherwise moves the contents
+    // to a new block and frees the old one. A null `block` allocates.
+    void* Reallocate(void* block, size_t newSizeBytes);
+    // Returns a block the runtime knows is dead to its free list at once (running its finalizer,
+    // if any), instead of waiting for a sweep. Freeing a block twice stops the process.
+    void Free(void* block);
+
+    // Heap records: standard-layout, trivially destructible, zero-initialised, never `new`ed.
+    template <class T>
+    T* New() {
+        AssertRecord<T>();
+        return ::new (AllocateZeroed(sizeof(T))) T();
+    }
+    template <class T>
+    T* NewFinalized(Finalizer finalizer) {
+        AssertRecord<T>();
+        static_assert(std::is_same_v<decltype(T::finalizer), Finalizer> && offsetof(T, finalizer) == 0,
+                      "a finalized record starts with its Finalizer field");
+        T* record = ::new (AllocateFinalized(sizeof(T), finalizer)) T();
+        record->finalizer = finalizer;
+        return record;
+    }
+
+    // Marks `block`; true when it was unmarked, so the marker visits each record once.
+    bool Mark(void* block);
+    bool IsMarked(const void* block) const;
+    // Unmarks marked blocks, finalizes and merges the rest (free blocks included) and rebuilds
+    // the free lists. Call only after every reachable block was marked.
+    void Sweep();
+
+    // True once the bytes in use reached kCollectThresholdBytes, or always under stress.
+    bool ShouldCollect() const { return isStressed_ || bytesInUse_ >= kCollectThresholdBytes; }
+    bool IsStressed() const { return isStressed_; }
+
+    size_t BytesInUse() const { return bytesInUse_; }
+    size_t BytesFree() const { return bytesFree_; }
+    size_t ChunkBytes() const { return chunkBytes_; }
+
+    // The size recorded in the header of a live block: its capacity, at least what was asked.
+    static size_t BlockSize(const void* block);
+    // False when `block` is known to be free or swept: a debugging aid for liveness asserts.
+    static bool LooksLive(const void* block);
+    // Walks every chunk and free list and checks them against each other and the counters.
+    bool CheckConsistency() const;
+
+private:
+    struct Chunk;
+    template <class T>
+    static constexpr void AssertRecord() {
+        static_assert(std::is_standard_layout_v<T> && std::is_trivially_destructible_v<T>,
+                      "heap records are plain structs that the sweep may drop without a destructor");
+        static_assert(alignof(T) <= kBlockAlignBytes, "payloads are only 8-byte aligned");
+    }
+
+    void* TakeFromFreeLists(size_t blockBytes);
+    void AddChunk(size_t blockBytes);
+    void PushFree(std::byte* payload, size_t sizeBytes);
+    void FinalizeDeadBlocks();
+    void MergeAndRebuild();
+
+    Chunk* chunks_ = nullptr;  // owned, chained through Chunk::next
+    std::byte* freeLists_[kFreeListCount] = {};
+    size_t bytesInUse_ = 0;
+    size_t bytesFree_ = 0;
+    size_t chunkBytes_ = 0;
+    bool isStressed_ = false;
+    bool isFinalizing_ = false;  // set while finalizers may run: they must not re-enter the heap
+};
+
+}  // namespace velmo::script
