@@ -48,7 +48,11 @@ bool ResourceKey::Matches(const ResourceKey& other) const {
 }
 
 std::string ResourceKey::ToString() const {
-    if (!isName) return "#" + std::to_string(id);
+    if (!isName) {
+        std::string text = "#";  // appended, not `"#" + ...`: g++ 12 -O3 warns falsely on that form
+        text += std::to_string(id);
+        return text;
+    }
     std::string out;
     for (char16_t c : name) out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
     return out;
