@@ -1,0 +1,41 @@
+#pragma once
+// The name table: every identifier the runtime meets is interned once into a dense u32 id, in the
+// order of first interning. Names are 8-bit text (the UTF-16 names of scripts converted at the
+// border); entries live outside the collected heap and never move.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmo::script {
+
+inline constexpr uint32_t kNameBuckets = 256;
+// Ids the name table never hands out: a slot made by position carries kPositionalSlotName, so it
+// can never be mistaken for a property called by any name.
+inline constexpr uint32_t kPositionalSlotName = 0xFFFFFFFE;
+
+struct NameEntry {
+    std::string text;
+    uint32_t id;
+    NameEntry* next;  // bucket chain
+};
+
+class NameTable {
+public:
+    uint32_t Intern(std::string_view name);
+    // The id of `name`, or nullopt-like kNoName when it was never interned.
+    static constexpr uint32_t kNoName = 0xFFFFFFFF;
+    uint32_t Find(std::string_view name) const;
+    // The text of `id`; "???" for an id that has none.
+    std::string_view Text(uint32_t id) const;
+    const NameEntry* Entry(uint32_t id) const { return id < byId_.size() ? byId_[id].get() : nullptr; }
+    uint32_t Count() const { return static_cast<uint32_t>(byId_.size()); }
+
+private:
+    NameEntry* buckets_[kNameBuckets] = {};
+    std::vector<std::unique_ptr<NameEntry>> byId_;
+};
+
+}  // namespace velmo::script

@@ -1,0 +1,36 @@
+#include "script/runtime/strings.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace velmo::script {
+
+StringRecord* NewStaticString(Interpreter& interp, std::u16string_view text) {
+    StringRecord* s = interp.GetHeap().New<StringRecord>();
+    s->flags = kStaticString;
+    s->length = static_cast<uint32_t>(text.size());
+    s->chars = text.data();
+    return s;
+}
+
+StringRecord* NewString(Interpreter& interp, std::u16string_view text) {
+    Heap& heap = interp.GetHeap();
+    // The characters first: if the record's allocation then fails, nothing refers to them and
+    // the next sweep takes them back.
+    char16_t* chars = static_cast<char16_t*>(heap.Allocate(std::max<size_t>(text.size(), 1) * sizeof(char16_t)));
+    if (!text.empty()) std::memcpy(chars, text.data(), text.size() * sizeof(char16_t));
+    StringRecord* s = heap.New<StringRecord>();
+    s->flags = 0;
+    s->length = static_cast<uint32_t>(text.size());
+    s->chars = chars;
+    return s;
+}
+
+int StringCompare(std::u16string_view a, std::u16string_view b) {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i)
+        if (a[i] != b[i]) return static_cast<uint16_t>(a[i]) < static_cast<uint16_t>(b[i]) ? -1 : 1;
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+}  // namespace velmo::script
