@@ -1,6 +1,6 @@
 # Third-party libraries; tools/install-deps.sh installs the Debian packages that provide them.
-# Both targets define the same imported targets (ZLIB::ZLIB, PkgConfig::GCRYPT, GTest::gtest and
-# GTest::gtest_main), so the rest of the build does not know which one it is building.
+# Both targets define the same imported targets (ZLIB::ZLIB, PkgConfig::GCRYPT, Boost::regex,
+# GTest::gtest and GTest::gtest_main), so the rest of the build does not know which one it is building.
 if(CMAKE_CROSSCOMPILING AND WIN32)
     # The cross sysroot has no pkg-config files we can trust, so the static archives are named here.
     find_path(VELMO_ZLIB_INCLUDE zlib.h REQUIRED)
@@ -17,6 +17,24 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
     set_target_properties(PkgConfig::GCRYPT PROPERTIES
         IMPORTED_LOCATION ${VELMO_GCRYPT_LIBRARY} INTERFACE_INCLUDE_DIRECTORIES ${VELMO_GCRYPT_INCLUDE}
         INTERFACE_LINK_LIBRARIES "${VELMO_GPG_ERROR_LIBRARY};ws2_32")
+
+    # Boost.Regex has no mingw package: tools/build-boost-regex-mingw.sh compiles it from Debian's
+    # sources against libboost-dev's headers. tools/test-windows.sh runs it before configuring; a
+    # build directory configured by hand gets it here.
+    set(VELMO_BOOST_REGEX_DIR ${CMAKE_BINARY_DIR}/boost-regex CACHE PATH "Boost.Regex built for mingw-w64")
+    if(NOT EXISTS ${VELMO_BOOST_REGEX_DIR}/lib/libboost_regex.a)
+        execute_process(COMMAND bash ${CMAKE_SOURCE_DIR}/tools/build-boost-regex-mingw.sh ${VELMO_BOOST_REGEX_DIR}
+                        RESULT_VARIABLE status)
+        if(NOT status EQUAL 0)
+            message(FATAL_ERROR "tools/build-boost-regex-mingw.sh failed")
+        endif()
+    endif()
+    add_library(Boost::regex STATIC IMPORTED)
+    # Only the link to Boost's headers: the host's /usr/include must not shadow the cross sysroot.
+    set_target_properties(Boost::regex PROPERTIES
+        IMPORTED_LOCATION ${VELMO_BOOST_REGEX_DIR}/lib/libboost_regex.a
+        INTERFACE_INCLUDE_DIRECTORIES ${VELMO_BOOST_REGEX_DIR}/include
+        INTERFACE_COMPILE_DEFINITIONS BOOST_REGEX_NO_LIB)
 
     if(VELMO_TESTS AND NOT VELMO_FUZZ)
         # GoogleTest from the sources libgtest-dev ships (it defines GTest::gtest and GTest::gtest_main).
@@ -38,6 +56,7 @@ else()
     find_package(ZLIB REQUIRED)
     find_package(PkgConfig REQUIRED)
     pkg_check_modules(GCRYPT REQUIRED IMPORTED_TARGET libgcrypt)
+    find_package(Boost 1.74 REQUIRED COMPONENTS regex)
 
     if(VELMO_TESTS AND NOT VELMO_FUZZ)
         find_package(GTest REQUIRED)

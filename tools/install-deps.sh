@@ -3,10 +3,11 @@
 #   install-deps.sh build    compilers, CMake, Ninja and the libraries
 #   install-deps.sh test     build, plus GoogleTest and the tools the tests compare against
 #   install-deps.sh fuzz     build, plus clang with libFuzzer and the sanitizer runtimes
-#   install-deps.sh windows  the mingw-w64 cross compiler and libraries, GoogleTest sources, wine and Xvfb
+#   install-deps.sh windows  the mingw-w64 cross compiler and libraries, GoogleTest sources, Boost's
+#                            headers (Boost.Regex is compiled for mingw from them), wine and Xvfb
 set -euo pipefail
 
-build=(cmake ninja-build g++ make pkg-config zlib1g-dev libgcrypt20-dev)
+build=(cmake ninja-build g++ make pkg-config zlib1g-dev libgcrypt20-dev libboost-regex-dev)
 packages=("${build[@]}")
 for task in "$@"; do
     case "$task" in
@@ -14,7 +15,7 @@ for task in "$@"; do
     test) packages+=(libgtest-dev googletest icoutils wine64 python3) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     windows) packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev
-                        googletest wine64 xvfb xauth) ;;
+                        libboost-dev xz-utils googletest wine64 xvfb xauth) ;;
     *) echo "install-deps.sh: unknown task '$task'" >&2; exit 64 ;;
     esac
 done

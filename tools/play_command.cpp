@@ -1,12 +1,13 @@
 // velmo play: runs an application file headless, as if it were the running executable: its
 // resources, package, run folder and profile are the real ones; the window is the recording frame.
-// With nothing left to do (no queued scripts), the player closes the main window and shuts down.
+// Exit status as tools/app_runner.h says; 64 for bad arguments.
 #include <cstdio>
 
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "shell/app.h"
 #include "shell/recording_frame.h"
+#include "tools/app_runner.h"
 #include "tools/commands.h"
 
 namespace velmo::tools {
@@ -53,16 +54,9 @@ int PlayCommand(const Args& args) {
                                                      [](const std::string& line) { std::printf("[frame] %s\n", line.c_str()); })
                                                : nullptr;
     PlayerServices services(sink);
-    shell::App application(services, verbose ? shell::App::Log(print) : nullptr);
-    const bool running = application.InitInstance(appArgs);
-    if (running) {
-        for (int idle = 0; application.OnIdle(idle);) ++idle;
-        application.CloseMainWindow();
-    }
-    const bool hook = application.CommandLineModeHandled();
-    application.ExitInstance();
+    const int status = RunApplication(services, appArgs, verbose ? shell::App::Log(print) : nullptr);
     std::fflush(stdout);
-    return running || hook ? 0 : 1;
+    return status;
 }
 
 }  // namespace velmo::tools

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The Windows stage: cross-builds everything in build-win/ with mingw-w64 and runs the tests under
-# wine, in a wine prefix of the build's own that is made afresh on each run.
+# wine, in a wine prefix of the build's own that is made afresh on each run. The tests include the
+# start-up of a packed application (tests/tools/play_windows_test.sh, registered with CTest).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-win"
 "$root/tools/install-deps.sh" windows test
+# Boost.Regex for mingw, compiled once and kept under build-win/boost-regex.
+"$root/tools/build-boost-regex-mingw.sh" "$build/boost-regex"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
     -DCMAKE_BUILD_TYPE=Debug -DVELMO_TESTS=ON > /dev/null
 cmake --build "$build"

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "platform/headless/host_path.h"
+#include "platform/image_file_resources.h"
 
 namespace velmo::platform {
 
@@ -36,7 +37,7 @@ std::string ModuleFileName() {
 
 void UseApplicationImage(const std::string& path) {
     applicationImage = path;
-    headless::ResetResourceCache();
+    ForgetImageFileResources();
 }
 
 }  // namespace velmo::platform

@@ -15,7 +15,4 @@ inline std::string HostPath(const std::string& path) {
 // Sets the last error from the C library's errno after a failed host call.
 void SetLastErrorFromErrno(int error);
 
-// Forgets cached resource tables; the application image changed.
-void ResetResourceCache();
-
 }  // namespace velmo::platform::headless

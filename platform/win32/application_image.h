@@ -9,7 +9,4 @@ namespace velmo::platform::win32 {
 // Empty while the running executable is the application.
 std::string& ChosenApplicationImage();
 
-// Forgets the cached resource table: the chosen file may have been rewritten under the same name.
-void ResetResourceCache();
-
 }  // namespace velmo::platform::win32

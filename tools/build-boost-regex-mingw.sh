@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Builds Boost.Regex for the mingw-w64 target: Debian ships no mingw build of it, so the regex
+# sources come from Debian's boost1.74 source package (the same version as libboost-dev's headers)
+# and compile against those headers. Usage: build-boost-regex-mingw.sh [CACHE]
+# (default build-win/boost-regex). The result, CACHE/lib/libboost_regex.a, is kept: a second run
+# with it present does nothing.
+# The system's apt sources are left alone: a scratch apt configuration under CACHE/apt lists only
+# the deb-src entry this needs.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cache=$(realpath -m "${1:-$root/build-win/boost-regex}")
+archive="$cache/lib/libboost_regex.a"
+[ -f "$archive" ] && exit 0
+
+cxx=x86_64-w64-mingw32-g++-posix
+ar=x86_64-w64-mingw32-ar
+for tool in "$cxx" "$ar" apt-get xz; do
+    command -v "$tool" > /dev/null || { echo "build-boost-regex-mingw.sh: $tool is missing (tools/install-deps.sh windows)" >&2; exit 1; }
+done
+[ -d /usr/include/boost/regex ] || { echo "build-boost-regex-mingw.sh: libboost-dev is missing" >&2; exit 1; }
+
+mkdir -p "$cache/apt/lists/partial" "$cache/apt/cache/archives/partial" "$cache/apt/sources.list.d" "$cache/source"
+echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm main" \
+    > "$cache/apt/sources.list"
+apt_options=(
+    -o "Dir::Etc::SourceList=$cache/apt/sources.list"
+    -o "Dir::Etc::SourceParts=$cache/apt/sources.list.d"
+    -o "Dir::State::Lists=$cache/apt/lists"
+    -o "Dir::Cache=$cache/apt/cache"
+    # The cache belongs to whoever runs the build; apt's download user may not be able to write it.
+    -o "APT::Sandbox::User=$(id -un)"
+)
+if ! compgen -G "$cache/source/boost1.74_*.orig.tar.*" > /dev/null; then
+    echo "downloading the boost1.74 source package into $cache/source"
+    apt-get "${apt_options[@]}" -qq update
+    (cd "$cache/source" && apt-get "${apt_options[@]}" -qq source --download-only boost1.74 > /dev/null)
+fi
+
+# Only the regex sources and their private header; icu.cpp needs ICU, which the Windows target
+# neither has nor needs.
+work=$(mktemp -d "$cache/work.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+tar -xf "$cache"/source/boost1.74_*.orig.tar.* -C "$work" --wildcards --no-anchored 'libs/regex/src/*'
+sources=$(find "$work" -path '*/libs/regex/src/*.cpp' ! -name icu.cpp | sort)
+[ -n "$sources" ] || { echo "build-boost-regex-mingw.sh: no regex sources in the source package" >&2; exit 1; }
+
+# The cross compiler must see Boost's headers and nothing else of the host's /usr/include.
+mkdir -p "$cache/include"
+ln -sfn /usr/include/boost "$cache/include/boost"
+echo "compiling $(wc -l <<< "$sources") Boost.Regex sources for mingw-w64"
+mkdir -p "$work/obj"
+# Third-party code: our warning policy does not apply to it.
+xargs -P "$(nproc)" -I{} sh -c '"$0" -std=c++17 -O2 -w -DBOOST_REGEX_NO_LIB -DBOOST_ALL_NO_LIB -I"$1" -c "{}" -o "$2/$(basename "{}" .cpp).o"' \
+    "$cxx" "$cache/include" "$work/obj" <<< "$sources"
+mkdir -p "$cache/lib"
+"$ar" rcs "$work/libboost_regex.a" "$work"/obj/*.o
+mv "$work/libboost_regex.a" "$archive"
+echo "wrote $archive"
