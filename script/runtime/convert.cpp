@@ -6,6 +6,8 @@
 #include <limits>
 
 #include "platform/text.h"
+#include "script/runtime/calls.h"
+#include "script/runtime/errors.h"
 #include "script/runtime/strings.h"
 
 namespace velmo::script {
@@ -269,6 +271,143 @@ std::optional<int> ComparePrimitives(const Value& a, const Value& b) {
     const double dy = y.Is(Tag::Integer) ? static_cast<double>(y.AsInteger()) : y.AsNumber();
     if (std::isnan(dx) || std::isnan(dy)) return std::nullopt;
     return dx < dy ? -1 : (dx > dy ? 1 : 0);
+}
+
+}  // namespace velmo::script
+
+// ---- Conversions of any value ----
+
+namespace velmo::script {
+
+namespace {
+
+bool IsReference(const Value& v) {
+    return v.Is(Tag::Array) || v.Is(Tag::Object) || v.Is(Tag::HostObject) || v.Is(Tag::Function);
+}
+
+// Calls method `nameId` of an Object through InvokeMethod; the result when it ran.
+std::optional<Value> TryObjectMethod(Interpreter& interp, const Value& object, uint32_t nameId) {
+    Value args[1] = {Value::Integer(0)};
+    if (!InvokeMethod(interp, object, nameId, args)) return std::nullopt;
+    return interp.Result();
+}
+
+// Asks a host class's CallMethod; the result when it handled the name.
+std::optional<Value> TryHostMethod(Interpreter& interp, const Value& host, uint32_t nameId) {
+    ClassRecord& cls = *host.AsHost()->cls;
+    Value args[1] = {Value::Integer(0)};
+    Value result;
+    if (!cls.CallMethod || !cls.CallMethod(interp, cls, host.AsHost()->nativeData, nameId, &result, args))
+        return std::nullopt;
+    return result;
+}
+
+Value StaticText(Interpreter& interp, std::u16string_view text) { return StaticStringValue(interp, text); }
+
+}  // namespace
+
+Value ToPrimitive(Interpreter& interp, const Value& v, Hint hint) {
+    if (v.IsPrimitive()) return v;
+    switch (v.tag) {
+    case Tag::Array:
+    case Tag::Function: return ToString(interp, v);
+    case Tag::Object: {
+        if (hint == Hint::String) {
+            if (const auto s = TryObjectMethod(interp, v, interp.idToString()); s && s->IsPrimitive()) return *s;
+            if (const auto n = TryObjectMethod(interp, v, interp.idValueOf()); n && n->IsPrimitive()) return *n;
+            RaiseError(interp, Msg::CantConvertToPrimitive);
+        }
+        if (const auto n = TryObjectMethod(interp, v, interp.idValueOf()); n && n->IsPrimitive()) return *n;
+        return ToString(interp, v);
+    }
+    case Tag::HostObject: {
+        if (!v.AsHost()->cls->CallMethod) RaiseError(interp, Msg::CantConvertToPrimitive);
+        if (hint == Hint::String) {
+            if (const auto s = TryHostMethod(interp, v, interp.idToString())) return *s;
+            if (const auto n = TryHostMethod(interp, v, interp.idValueOf())) return *n;
+            RaiseError(interp, Msg::CantConvertToPrimitive);
+        }
+        if (const auto n = TryHostMethod(interp, v, interp.idValueOf())) return *n;
+        return ToString(interp, v);
+    }
+    default: RaiseError(interp, Msg::CantConvertToPrimitive);
+    }
+}
+
+Value ToNumber(Interpreter& interp, const Value& v) {
+    if (IsReference(v)) return ToNumberPrimitive(ToPrimitive(interp, v, Hint::Number));
+    return ToNumberPrimitive(v);
+}
+
+int64_t ToInteger64(Interpreter& interp, const Value& v) { return ToInteger64Numeric(ToNumber(interp, v)); }
+int32_t ToInt32(Interpreter& interp, const Value& v) { return ToInt32Numeric(ToNumber(interp, v)); }
+
+Value ToString(Interpreter& interp, const Value& v) {
+    switch (v.tag) {
+    case Tag::String: return v;
+    case Tag::Undefined:
+    case Tag::Null: return StaticText(interp, u"undefined");
+    case Tag::Object: {
+        const auto s = TryObjectMethod(interp, v, interp.idToString());
+        return s && s->Is(Tag::String) ? *s : StaticText(interp, u"object");
+    }
+    case Tag::HostObject: {
+        const auto s = TryHostMethod(interp, v, interp.idToString());
+        return s && s->Is(Tag::String) ? *s : StaticText(interp, u"object");
+    }
+    case Tag::Array:
+    case Tag::Function:
+    case Tag::Boolean:
+    case Tag::Integer:
+    case Tag::Number:
+    case Tag::NaN: {
+        // The class's own text when it is registered; the primitive texts otherwise.
+        if (ClassRecord* cls = interp.TypeClass(v.tag); cls && cls->CallMethod) {
+            Value self = v, result, args[1] = {Value::Integer(0)};
+            if (cls->CallMethod(interp, *cls, &self, interp.idToString(), &result, args) && result.Is(Tag::String))
+                return result;
+        }
+        if (const auto text = PrimitiveText(interp, v)) return StringValue(interp, *text);
+        return StaticText(interp, v.Is(Tag::Function) ? u"function" : u"object");
+    }
+    case Tag::Name: return StringValue(interp, *PrimitiveText(interp, v));
+    default: return StaticText(interp, u"unknown");
+    }
+}
+
+std::u16string ToText(Interpreter& interp, const Value& v) { return std::u16string(Text(ToString(interp, v).AsString())); }
+
+Value ToObject(Interpreter& interp, const Value& v) {
+    switch (v.tag) {
+    case Tag::String: {
+        ClassRecord* cls = interp.TypeClass(Tag::String);
+        if (!cls || !cls->Construct) RaiseError(interp, Msg::CantConvertToObject);
+        Value args[2] = {Value::Integer(1), v}, result;
+        cls->Construct(interp, *cls, args, &result);
+        return result;
+    }
+    case Tag::Boolean:
+    case Tag::Integer:
+    case Tag::Number:
+    case Tag::Array:
+    case Tag::Object:
+    case Tag::HostObject:
+    case Tag::Function:
+    case Tag::NaN: return v;
+    default: RaiseError(interp, Msg::CantConvertToObject);
+    }
+}
+
+bool Equals(Interpreter& interp, const Value& a, const Value& b) {
+    const auto primitiveKind = [](const Value& v) { return v.Is(Tag::String) || v.Is(Tag::Boolean) || v.IsNumeric(); };
+    if (a.Is(Tag::Object) && primitiveKind(b)) return Equals(interp, ToPrimitive(interp, a, Hint::None), b);
+    if (b.Is(Tag::Object) && primitiveKind(a)) return Equals(interp, a, ToPrimitive(interp, b, Hint::None));
+    return LooseEquals(a, b);
+}
+
+std::optional<int> Compare(Interpreter& interp, const Value& a, const Value& b) {
+    if (a.Is(Tag::String) && b.Is(Tag::String)) return ComparePrimitives(a, b);
+    return ComparePrimitives(ToNumber(interp, a), ToNumber(interp, b));
 }
 
 }  // namespace velmo::script

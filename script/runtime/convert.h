@@ -58,4 +58,23 @@ bool StrictEquals(const Value& a, const Value& b);
 // Returns nullopt when either side is NaN (every relation is then false).
 std::optional<int> ComparePrimitives(const Value& a, const Value& b);
 
+// ---- Conversions of any value ----
+// These may call "toString" and "valueOf" (through InvokeMethod, so a failing method counts as
+// absent) and raise "Can't convert to primitive type" or "Can't convert to object".
+
+enum class Hint { None = 0, Number = 3, String = 4 };
+
+Value ToPrimitive(Interpreter& interp, const Value& v, Hint hint);
+Value ToNumber(Interpreter& interp, const Value& v);
+int64_t ToInteger64(Interpreter& interp, const Value& v);
+int32_t ToInt32(Interpreter& interp, const Value& v);
+// A String value; objects without a usable "toString" give "object", other tags "unknown".
+Value ToString(Interpreter& interp, const Value& v);
+std::u16string ToText(Interpreter& interp, const Value& v);
+Value ToObject(Interpreter& interp, const Value& v);
+// The equality operator: objects against primitives are made primitive first.
+bool Equals(Interpreter& interp, const Value& a, const Value& b);
+// The relational operators: nullopt when either side is NaN.
+std::optional<int> Compare(Interpreter& interp, const Value& a, const Value& b);
+
 }  // namespace velmo::script

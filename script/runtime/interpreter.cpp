@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "script/runtime/errors.h"
+
 namespace velmo::script {
 
 Interpreter::Interpreter(size_t stackCells) : stack_(stackCells), sp_(stackCells) {
@@ -65,6 +67,11 @@ void Interpreter::Warn(std::string_view text) const {
 
 void Interpreter::SetErrorText(std::string_view text) {
     errorText_.assign(text.substr(0, kMaxErrorTextBytes));
+}
+
+void Interpreter::RunFunction(FunctionRecord* function, Value thisValue, Value* args, Value& result) {
+    if (!runner_) RaiseError(*this, Msg::UnimplementedBytecode);
+    runner_(*this, function, thisValue, args, result);
 }
 
 void Interpreter::MaybeCollect() {

@@ -81,6 +81,14 @@ public:
     void Collect();
     size_t Collections() const { return collections_; }
 
+    // Enters a script function with `thisValue` and the argument vector `args` (args[0] = Integer
+    // count) and runs it to its return, writing the returned value. The dispatch loop installs the
+    // runner; without one a script function cannot run and the call raises a runtime error.
+    using FunctionRunner = void (*)(Interpreter&, FunctionRecord* function, Value thisValue, Value* args,
+                                    Value& result);
+    void SetFunctionRunner(FunctionRunner runner) { runner_ = runner; }
+    void RunFunction(FunctionRecord* function, Value thisValue, Value* args, Value& result);
+
     // Marks a value and everything it reaches; class MarkData operations call this for the values
     // their native data holds.
     void MarkValue(const Value& value);
@@ -106,6 +114,7 @@ private:
     std::string errorText_;
     Value result_;
     size_t collections_ = 0;
+    FunctionRunner runner_ = nullptr;
     std::vector<Value> markQueue_;  // marked records whose contents are still to scan
 };
 

@@ -1,0 +1,80 @@
+#include "script/runtime/calls.h"
+
+#include <new>
+
+#include "script/runtime/errors.h"
+#include "script/runtime/objects.h"
+#include "script/runtime/properties.h"
+
+namespace velmo::script {
+
+namespace {
+
+// Fails a protected call from inside: the message becomes the error text as it stands (these are
+// warnings worded as such, not "Runtime error: ..."), and the call unwinds.
+[[noreturn]] void FailCall(Interpreter& interp, Msg message, std::string_view argument = {}) {
+    interp.SetErrorText(MessageText(message, argument));
+    throw ScriptUnwind{};
+}
+
+// Runs `body` as a protected call, writing its result into the interpreter's result cell.
+template <class Body>
+bool Protected(Interpreter& interp, Body&& body) {
+    const size_t savedSp = interp.StackPointer();
+    interp.SetErrorText("");
+    interp.Result() = Value::Undefined();
+    try {
+        // Nested protected calls (conversions inside the callee) reuse the result cell; this
+        // call's own result is written only once it is complete.
+        Value result;
+        body(result);
+        interp.Result() = result;
+        return true;
+    } catch (const ScriptUnwind&) {
+    } catch (const std::bad_alloc&) {
+        interp.SetErrorText(MessageText(Msg::OutOfMemory));
+    }
+    interp.StackPointer() = savedSp;
+    interp.Result() = Value::Undefined();
+    return false;
+}
+
+}  // namespace
+
+bool CallValue(Interpreter& interp, const Value& thisValue, const Value& callee, Value* args) {
+    return Protected(interp, [&](Value& result) {
+        if (!CallCallable(interp, callee, thisValue, args, result)) FailCall(interp, Msg::CallUndefinedFunction);
+    });
+}
+
+bool CallGlobal(Interpreter& interp, std::string_view name, Value* args) {
+    const Value callee = interp.GlobalByName(name);
+    return CallValue(interp, Value::Null(), callee, args);
+}
+
+bool InvokeMethod(Interpreter& interp, const Value& receiver, uint32_t nameId, Value* args) {
+    return Protected(interp, [&](Value& result) {
+        Value found;
+        if (receiver.Is(Tag::Object) && GetOwnOrInherited(interp, receiver.AsObject(), nameId, found)) {
+            if (!found.Is(Tag::Function)) FailCall(interp, Msg::UnknownMethod, NameText(interp, nameId));
+            interp.RunFunction(found.AsFunction(), receiver, args, result);
+            return;
+        }
+        ClassRecord* cls = receiver.Is(Tag::HostObject) ? receiver.AsHost()->cls : interp.TypeClass(receiver.tag);
+        Value self = receiver;
+        void* selfArg = receiver.Is(Tag::HostObject) ? receiver.AsHost()->nativeData : static_cast<void*>(&self);
+        if (!cls || !cls->CallMethod || !cls->CallMethod(interp, *cls, selfArg, nameId, &result, args))
+            FailCall(interp, Msg::UnknownMethod, NameText(interp, nameId));
+    });
+}
+
+bool ConstructGlobal(Interpreter& interp, std::string_view name, Value* args) {
+    const Value callee = interp.GlobalByName(name);
+    if (!callee.Is(Tag::HostObject) || !callee.AsHost()->cls->Construct) return false;
+    return Protected(interp, [&](Value& result) {
+        ClassRecord& cls = *callee.AsHost()->cls;
+        cls.Construct(interp, cls, args, &result);
+    });
+}
+
+}  // namespace velmo::script
