@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "script/runtime/arithmetic.h"
 #include "script/runtime/convert.h"
 #include "script/runtime/interpreter.h"
 #include "script/runtime/name_hash.h"
@@ -180,6 +181,20 @@ TEST(Relational, StringsByCodeUnitsOthersNumericallyNaNNever) {
     EXPECT_EQ(ComparePrimitives(Value::Number(2.5), Value::Integer(2)), 1);
     EXPECT_EQ(ComparePrimitives(StringValue(interp, u"x"), Value::Integer(1)), std::nullopt);
     EXPECT_EQ(ComparePrimitives(Value::Undefined(), Value::Integer(1)), std::nullopt);
+}
+
+TEST(Arithmetic, IntegersStayExactAndWrapStringsConcatenateNaNSpreads) {
+    Interpreter interp;
+    EXPECT_TRUE(Same(Add(interp, Value::Integer(1), Value::Integer(2)), Value::Integer(3)));
+    EXPECT_TRUE(Same(Add(interp, Value::Integer(1), Value::Number(2.5)), Value::Number(3.5)));
+    EXPECT_TRUE(Same(Add(interp, Value::Integer(INT64_MAX), Value::Integer(1)), Value::Integer(INT64_MIN)));
+    EXPECT_TRUE(Same(Multiply(interp, Value::Integer(INT64_MAX), Value::Integer(2)), Value::Integer(-2)));
+    EXPECT_EQ(Text(Add(interp, StringValue(interp, u"a"), Value::Integer(1)).AsString()), u"a1");
+    EXPECT_EQ(Text(Add(interp, Value::Integer(1), StringValue(interp, u"a")).AsString()), u"1a");
+    EXPECT_EQ(Text(Add(interp, Value::Null(), StringValue(interp, u"!")).AsString()), u"undefined!");
+    EXPECT_TRUE(Same(Add(interp, Value::Boolean(true), Value::Integer(1)), Value::Integer(2)));
+    EXPECT_TRUE(Same(Subtract(interp, StringValue(interp, u"10"), Value::Integer(4)), Value::Integer(6)));
+    EXPECT_TRUE(Same(Subtract(interp, Value::Undefined(), Value::Integer(4)), Value::NaN()));
 }
 
 }  // namespace
