@@ -3,45 +3,11 @@
 // system's converter writes its default character for what the code page cannot hold.
 #include "platform/text.h"
 
+#include "platform/utf8.h"
+
 namespace velmo::platform {
 
 namespace {
-
-// Decodes one UTF-8 sequence at `i`; returns its code point and advances `i`, or takes one byte
-// as Latin-1 when the sequence is invalid (overlong, surrogate, out of range or cut short).
-char32_t DecodeOne(std::string_view s, size_t& i) {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char b0 = byte(i);
-    size_t length = b0 < 0x80 ? 1 : (b0 >> 5) == 6 ? 2 : (b0 >> 4) == 14 ? 3 : (b0 >> 3) == 30 ? 4 : 0;
-    if (length == 1 || length == 0 || i + length > s.size()) return byte(i++);
-    char32_t cp = b0 & (0x7F >> length);
-    for (size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) return byte(i++);
-        cp = (cp << 6) | (byte(i + k) & 0x3F);
-    }
-    const char32_t minimum[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < minimum[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return byte(i++);
-    i += length;
-    return cp;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
 
 // Simple case folding for the scripts a code page can hold: Latin, Greek and Cyrillic.
 char16_t FoldCase(char16_t c) {
@@ -64,13 +30,9 @@ std::u16string AnsiToUtf16(std::string_view ansi) {
     std::u16string out;
     out.reserve(ansi.size());
     for (size_t i = 0; i < ansi.size();) {
-        const char32_t cp = DecodeOne(ansi, i);
-        if (cp < 0x10000) {
-            out.push_back(static_cast<char16_t>(cp));
-        } else {
-            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
-        }
+        // A byte that does not start a valid sequence stands for the Latin-1 character of its value.
+        const std::optional<char32_t> cp = DecodeUtf8(ansi, i);
+        AppendUtf16(out, cp ? *cp : static_cast<unsigned char>(ansi[i++]));
     }
     return out;
 }
