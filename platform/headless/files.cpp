@@ -33,19 +33,7 @@ public:
         return done;
     }
 
-    bool Write(const void* buffer, size_t sizeBytes) override {
-        size_t done = 0;
-        while (done < sizeBytes) {
-            const ssize_t n = ::write(fd_, static_cast<const char*>(buffer) + done, sizeBytes - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                headless::SetLastErrorFromErrno(n < 0 ? errno : ENOSPC);
-                return false;
-            }
-            done += static_cast<size_t>(n);
-        }
-        return true;
-    }
+    bool Write(const void* buffer, size_t sizeBytes) override { return headless::WriteAll(fd_, buffer, sizeBytes); }
 
     int64_t Seek(int64_t offset, SeekFrom from) override {
         const int whence = from == SeekFrom::Begin ? SEEK_SET : from == SeekFrom::Current ? SEEK_CUR : SEEK_END;
@@ -70,6 +58,20 @@ private:
 bool StatPath(const std::string& path, struct stat& st) { return ::stat(headless::HostPath(path).c_str(), &st) == 0; }
 
 }  // namespace
+
+bool headless::WriteAll(int fd, const void* data, size_t sizeBytes) {
+    size_t done = 0;
+    while (done < sizeBytes) {
+        const ssize_t n = ::write(fd, static_cast<const char*>(data) + done, sizeBytes - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            SetLastErrorFromErrno(n < 0 ? errno : ENOSPC);
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
 
 std::unique_ptr<File> OpenFile(const std::string& path, FileMode mode) {
     const int flags = mode == FileMode::ReadShared ? O_RDONLY : (O_RDWR | O_CREAT | O_TRUNC);

@@ -101,20 +101,6 @@ bool ReadProfileFile(const std::string& path, std::string& text) {
     }
 }
 
-bool WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            headless::SetLastErrorFromErrno(n < 0 ? errno : ENOSPC);
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // Replaces `path` by `text`: temporary file, fsync, rename, then fsync of the folder so that the rename
 // itself survives a crash.
 bool ReplaceFile(const std::string& folder, const std::string& path, const std::string& text) {
@@ -124,7 +110,7 @@ bool ReplaceFile(const std::string& folder, const std::string& path, const std::
         headless::SetLastErrorFromErrno(errno);
         return false;
     }
-    bool written = WriteAll(fd, text);
+    bool written = headless::WriteAll(fd, text.data(), text.size());
     if (written && ::fsync(fd) != 0) {
         headless::SetLastErrorFromErrno(errno);
         written = false;
