@@ -141,7 +141,11 @@ private:
         out.append(" ").append(name, nameSize).append("=");
         switch (type) {
         case 't': AppendQuoted(out, op.text); break;
-        case 'o': AppendToken(out, op.number); break;
+        case 'o':
+            out += '\'';
+            AppendToken(out, op.number);
+            out += '\'';
+            break;
         case 'i': out += std::to_string(op.number); break;
         case 'r': {
             char number[32];
