@@ -4,12 +4,14 @@
 
 #include "script/compiler/lexer.h"
 
+#include "platform/check.h"
+#include "script/runtime/name_hash.h"
+
 #include <array>
 #include <cstdlib>
 #include <limits>
-
-#include "platform/check.h"
-#include "script/runtime/name_hash.h"
+#include <optional>
+#include <string_view>
 
 namespace velmo::script::compiler {
 
@@ -76,6 +78,19 @@ int32_t LookUpKeyword(std::string_view text) {
 bool Set(Token& t, Tok code) {
     t.code = Code(code);
     return true;
+}
+
+// The value of a literal of decimal digits, or nothing when it exceeds 2^63-1 and must be read as a
+// float. Overflow past 2^64 is caught too: a wrapped accumulator would pass for a small integer.
+std::optional<int64_t> DecimalInteger(std::string_view digits) {
+    uint64_t value = 0;
+    for (char digit : digits) {
+        const uint64_t d = static_cast<uint64_t>(digit - '0');
+        if (value > (std::numeric_limits<uint64_t>::max() - d) / 10) return std::nullopt;
+        value = value * 10 + d;
+    }
+    if (value > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return std::nullopt;
+    return static_cast<int64_t>(value);
 }
 
 // The operators that take one continuation: a doubled character first, else `=`.
@@ -266,20 +281,11 @@ bool Lexer::ScanDecimal(char first, Token& t) {
         for (; IsDigit(c); c = source_.GetChar()) buffer_ += c;
     }
     source_.UngetChar(c);
-    if (!isFloat) {
-        // Overflow past 2^64 is caught too: a wrapped accumulator would pass for a small integer.
-        uint64_t value = 0;
-        bool tooLarge = false;
-        for (char digit : buffer_) {
-            const uint64_t d = static_cast<uint64_t>(digit - '0');
-            tooLarge = tooLarge || value > (std::numeric_limits<uint64_t>::max() - d) / 10;
-            value = value * 10 + d;
-        }
-        if (!tooLarge && value <= static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
-            t.code = Code(Tok::Integer);
-            t.integer = static_cast<int64_t>(value);
-            return true;
-        }
+    const std::optional<int64_t> integer = isFloat ? std::nullopt : DecimalInteger(buffer_);
+    if (integer) {
+        t.code = Code(Tok::Integer);
+        t.integer = *integer;
+        return true;
     }
     t.code = Code(Tok::Float);
     t.number = std::strtod(buffer_.c_str(), nullptr);

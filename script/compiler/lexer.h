@@ -3,15 +3,15 @@
 // Diagnostics and end the compilation: from the first error on, Next() answers end of input and
 // ScanRegExpBody() nothing, so the parser unwinds normally and its caller checks Failed().
 
+#include "script/compiler/diagnostics.h"
+#include "script/compiler/source_reader.h"
+#include "script/compiler/tokens.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
-
-#include "script/compiler/diagnostics.h"
-#include "script/compiler/source_reader.h"
-#include "script/compiler/tokens.h"
 
 namespace velmo::script::compiler {
 

@@ -4,13 +4,13 @@
 // good; GetChar then answers 0 forever. The line count (first line 0) follows every LF handed out
 // and taken back, so the lexer never counts lines itself.
 
+#include "platform/files.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "platform/files.h"
 
 namespace velmo::script::compiler {
 
