@@ -14,6 +14,7 @@ inline constexpr int kExitUsage = 64;
 int PackCommand(const Args& args);
 int InspectCommand(const Args& args);
 int PlayCommand(const Args& args);
+int ParseCommand(const Args& args);
 
 // Prints "velmo: TEXT" to standard error and returns `status`.
 int Fail(int status, const std::string& text);

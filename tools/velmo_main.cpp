@@ -19,6 +19,7 @@ constexpr const char* kHelp =
     "                            build an application from a project folder\n"
     "  inspect APP.exe           list an application's resources and packaged files\n"
     "  play APP.exe [--verbose]  run an application headless (-- passes its arguments)\n"
+    "  parse FILE                print the syntax tree of a script\n"
     "\n"
     "options:\n"
     "  --help                    show this text\n"
@@ -28,7 +29,7 @@ struct Command {
     const char* name;
     int (*run)(const Args&);
 };
-constexpr Command kCommands[] = {{"pack", &PackCommand}, {"inspect", &InspectCommand}, {"play", &PlayCommand}};
+constexpr Command kCommands[] = {{"pack", &PackCommand}, {"inspect", &InspectCommand}, {"play", &PlayCommand}, {"parse", &ParseCommand}};
 
 }  // namespace
 

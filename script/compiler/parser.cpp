@@ -306,7 +306,9 @@ Node* Parser::ParseJump(NodeKind kind) {
 Node* Parser::ParseReturn() {
     Node* n = NewNode(NodeKind::Return, Advance().line);
     if (Accept(';')) return n;
-    if (Peek().line > currentLine_) {
+    // A "}" or the end of input also ends a bare return, as they end every other statement:
+    // refusing `{ return }` would reject ordinary scripts.
+    if (Peek().line > currentLine_ || PeekIs('}') || PeekIs(Tok::End)) {
         ExpectSemicolon();  // inserts, with the warning when asked for
         return n;
     }

@@ -58,6 +58,9 @@ TEST(Parser, ReturnAndPostfixDoNotReachAcrossALineBreak) {
               "  ExpressionStatement @0\n    expression: Name text=\"x\" @0\n"
               "  ExpressionStatement @1\n    expression: Unary op='++' @1\n      operand: Name text=\"y\" @1\n"
               "functions:\n");
+    // A closing brace or the end of input ends a bare return as it ends any statement.
+    EXPECT_EQ(Parse("return"), "statements:\n  Return @0\nfunctions:\n");
+    EXPECT_EQ(Parse("{ return }"), "statements:\n  Block @0\n    statement: Return @0\nfunctions:\n");
     EXPECT_EQ(Parse("x--;"),
               "statements:\n"
               "  ExpressionStatement @0\n    expression: PostfixUpdate op='--' @0\n"
