@@ -221,8 +221,24 @@ std::optional<std::vector<PackageListing>> ListPackage(const std::string& archiv
     return entries;
 }
 
+namespace {
+
+// CON, PRN, AUX, NUL, COM1-9 and LPT1-9, with or without an extension, name devices on Windows:
+// "extracting" to one would write to the device instead of a file.
+bool IsDeviceName(const std::string& name) {
+    std::string stem = name.substr(0, name.find('.'));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    for (char& c : stem) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" || stem == "CONOUT$")
+        return true;
+    return stem.size() == 4 && (stem.rfind("COM", 0) == 0 || stem.rfind("LPT", 0) == 0) && stem[3] >= '1' &&
+           stem[3] <= '9';
+}
+
+}  // namespace
+
 bool IsSafeEntryName(const std::string& name) {
-    if (name.empty()) return false;
+    if (name.empty() || IsDeviceName(name)) return false;
     bool onlyDots = true;
     for (char c : name) {
         if (c == '\\' || c == '/' || c == ':' || c == '\0') return false;

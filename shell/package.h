@@ -54,7 +54,8 @@ struct PackageListing {
 std::optional<std::vector<PackageListing>> ListPackage(const std::string& archiveFile);
 
 // Whether `name` may be used as one component of a local path: not empty, not made only of dots
-// and spaces, no separators, drive colons or NULs. Entries with other names are never found.
+// and spaces, not a Windows device name (CON, NUL, COM1, ... with any extension), no separators,
+// drive colons or NULs. Entries with other names are never found.
 bool IsSafeEntryName(const std::string& name);
 
 }  // namespace velmo::shell

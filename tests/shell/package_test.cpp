@@ -166,12 +166,16 @@ TEST_F(Package, NamesThatWouldLeaveTheExtraFolderAreNeverFound) {
         Entry(0, u"C:", evil),
         Entry(0, u"", evil),
         Entry(0, u"...", evil),
+        Entry(0, u"nul.txt", evil),
+        Entry(0, u"Com1", evil),
         Entry(0, u"ok.txt", FileContent(Bytes("fine"))),
     })));
     EXPECT_EQ(ExtractPackageFile("..\\escaped.txt"), "");
     EXPECT_EQ(ExtractPackageFile("../escaped.txt"), "");
     EXPECT_EQ(ExtractPackageFile("C:"), "");
     EXPECT_EQ(ExtractPackageFile("..."), "");
+    EXPECT_EQ(ExtractPackageFile("NUL.txt"), "");
+    EXPECT_EQ(ExtractPackageFile("com1"), "");
     EXPECT_EQ(ExtractPackageFile(""), ExtraFolder());
     EXPECT_EQ(ReadText(ExtraFolder() + "ok.txt"), "fine");
     EXPECT_FALSE(platform::PathExists(RunFolder() + "escaped.txt"));
