@@ -42,6 +42,7 @@ class TestServices final : public AppServices {
 public:
     bool StartSockets() override { return socketsWork; }
     std::unique_ptr<MainFrame> MakeFrame() override {
+        if (!framesWork) return nullptr;
         auto frame = std::make_unique<RecordingFrame>();
         lastFrame = frame.get();
         ++framesMade;
@@ -52,6 +53,7 @@ public:
     RecordingFrame* lastFrame = nullptr;  // not owned
     int framesMade = 0;
     bool socketsWork = true;
+    bool framesWork = true;
 };
 
 struct ImageSpec {
@@ -239,6 +241,17 @@ TEST_F(AppTest, SocketFailureStopsWithItsMessage) {
     EXPECT_EQ(platform::ShownErrors()[0].text, "Failed to initialize the WIndows Socket!");
     EXPECT_EQ(platform::ShownErrors()[0].title, "app");
     app_.ExitInstance();
+}
+
+TEST_F(AppTest, AFrameThatCannotBeCreatedEndsStartUpSilently) {
+    UseImage(ImageSpec{});
+    services_.framesWork = false;
+    EXPECT_FALSE(Start());
+    const std::string run = RunFolder();
+    EXPECT_FALSE(run.empty());
+    EXPECT_TRUE(platform::ShownErrors().empty());
+    app_.ExitInstance();
+    EXPECT_FALSE(platform::PathExists(run));
 }
 
 TEST_F(AppTest, StoredOptionsWinUntilABuildChangesTheFingerprint) {
