@@ -9,6 +9,9 @@ namespace velmo::platform {
 
 void ShowError(const std::string& text, const std::string& title);
 
+// Writes a report as one "title: text" line (just the text without a title) on standard error.
+void PrintErrorLine(const std::string& text, const std::string& title);
+
 struct ShownError {
     std::string text;
     std::string title;

@@ -4,16 +4,9 @@
 
 #include <windows.h>
 
-#include <cstdio>
-
 #include "platform/environment.h"
 
 namespace velmo::platform {
-
-std::vector<ShownError>& ShownErrors() {
-    static std::vector<ShownError> shown;
-    return shown;
-}
 
 void ShowError(const std::string& text, const std::string& title) {
     ShownErrors().push_back({text, title});
@@ -21,11 +14,7 @@ void ShowError(const std::string& text, const std::string& title) {
         ::MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_OK | MB_ICONERROR);
         return;
     }
-    if (title.empty())
-        std::fprintf(stderr, "%s\n", text.c_str());
-    else
-        std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
-    std::fflush(stderr);
+    PrintErrorLine(text, title);
 }
 
 }  // namespace velmo::platform
