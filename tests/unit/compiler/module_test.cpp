@@ -2,12 +2,17 @@
 // refusals of patched modules, and the disassembler's text.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "script/compiler/module_writer.h"
+#include "script/runtime/disassembler.h"
 #include "script/runtime/module.h"
+#include "script/runtime/module_reader.h"
+#include "script/runtime/module_verifier.h"
+#include "tests/support/scratch.h"
 
 namespace velmo::script::compiler {
 namespace {
@@ -212,6 +217,196 @@ TEST(ModuleWriter, RefusesWhatItCannotWriteFaithfully) {
     Instruction bogus = Bare(Op::PUSHTRUE);
     bogus.opcode = 200;
     refused({Entry(".main"), bogus});
+}
+
+
+// ---- Readers ----
+
+const InstructionList kReturnTrue = {Entry(".main"), Bare(Op::PUSHTRUE), Bare(Op::RET)};
+
+TEST(ModuleReader, SkipsOneHashLineAndRefusesForeignOrTruncatedInput) {
+    const Bytes plain = WriteFixed(kReturnTrue);
+    const auto module = ReadModuleMemory(plain);
+    ASSERT_TRUE(module);
+    ASSERT_EQ(module->sections.size(), 4u);
+    EXPECT_EQ(module->Find(SectionKind::Code)->bytes, (Bytes{0x60, 0x33}));
+    EXPECT_EQ(module->Find(SectionKind::Functions)->bytes.size(), 14u);
+    EXPECT_EQ(module->sections[2].tag, 0xABCDEF02u);
+
+    Bytes hashed = {'#', '!', '/', 'b', 'i', 'n', '/', 'v', '\n'};
+    hashed.insert(hashed.end(), plain.begin(), plain.end());
+    const auto fromHashed = ReadModuleMemory(hashed);
+    ASSERT_TRUE(fromHashed);
+    EXPECT_EQ(fromHashed->Find(SectionKind::Code)->bytes, (Bytes{0x60, 0x33}));
+    EXPECT_FALSE(ReadModuleMemory(Bytes{'#', '!', 'Q', 'X', '1', 'b', 0xFF, 0xFF, 0xFF, 0xFF}));  // no LF
+
+    // Every proper prefix loses part of a section or of the directory.
+    for (size_t n = 0; n < plain.size(); ++n)
+        EXPECT_FALSE(ReadModuleMemory(plain.data(), n)) << "prefix of " << n;
+    const auto refusedWith = [&plain](size_t at, std::vector<uint8_t> patch) {
+        Bytes b = plain;
+        std::copy(patch.begin(), patch.end(), b.begin() + at);
+        return !ReadModuleMemory(b).has_value();
+    };
+    EXPECT_TRUE(refusedWith(3, {'a'}));               // foreign magic
+    EXPECT_TRUE(refusedWith(4 + 12 + 8, {11}));        // pool length reaches past the end
+    EXPECT_TRUE(refusedWith(4 + 12, {0}));             // a second code section
+    EXPECT_TRUE(refusedWith(4 + 24, {4}));             // an unknown kind
+    EXPECT_TRUE(refusedWith(4 + 24 + 4, {56}));        // function table overlapping the code
+    EXPECT_TRUE(refusedWith(4 + 4, {40}));             // code inside the directory
+    EXPECT_FALSE(refusedWith(4 + 12 + 4, {60}));  // an empty section may point anywhere in bounds
+
+    // An empty directory is well framed; the verifier is what refuses it.
+    const auto bare = ReadModuleMemory(Bytes{'Q', 'X', '1', 'b', 0xFF, 0xFF, 0xFF, 0xFF});
+    ASSERT_TRUE(bare);
+    EXPECT_FALSE(VerifyModule(*bare).ok);
+
+    testing::ScratchFolder folder;
+    EXPECT_TRUE(ReadModuleFile(folder.Write("m.qvc", hashed)));
+    EXPECT_FALSE(ReadModuleFile(folder.Path() + "missing.qvc"));
+}
+
+// ---- Verifier ----
+
+// Code offsets: f 0..34 (prologue 0..8, JF at 16 to 32), .main 34..41; pool: x, 5, "s".
+const InstructionList kTwoFunctions = {
+    Entry("f"),
+    WithOperand(Op::GETARG, 1), Bare(Op::ADDI2), WithOperand(Op::ARGFIX, 3), WithOperand(Op::RESERVE, 1),
+    WithOperand(Op::GETARG, 2), WithOperand(Op::SETLOCAL, 0), WithOperand(Op::GETLOCAL, 0), Jump(Op::JF, 1),
+    Named(Op::GETGLOBAL, "x"), PushConst(Integer(5)), Bare(Op::RET),
+    Label(1), Bare(Op::PUSHUNDEF), Bare(Op::RET),
+    Entry(".main"), PushConst(String("s")), Bare(Op::POP), Bare(Op::PUSHTRUE),
+};
+
+Module ValidModule() {
+    auto module = ReadModuleMemory(WriteFixed(kTwoFunctions, true, "t.qvs"));
+    EXPECT_TRUE(module);
+    return std::move(*module);
+}
+
+Bytes& SectionOf(Module& m, SectionKind kind) {
+    for (Section& s : m.sections)
+        if (s.Kind() == kind) return s.bytes;
+    throw std::logic_error("no section");
+}
+
+// The verifier's reason after patching `bytes` at `at` in section `kind`.
+std::string ReasonAfter(SectionKind kind, size_t at, Bytes patch) {
+    Module m = ValidModule();
+    Bytes& bytes = SectionOf(m, kind);
+    if (at + patch.size() > bytes.size()) bytes.resize(at + patch.size());
+    std::copy(patch.begin(), patch.end(), bytes.begin() + at);
+    const ModuleCheck check = VerifyModule(m);
+    EXPECT_EQ(check.ok, check.reason.empty());
+    return check.ok ? "accepted" : check.reason;
+}
+
+bool Mentions(const std::string& reason, const std::string& part) {
+    const bool found = reason.find(part) != std::string::npos;
+    if (!found) ADD_FAILURE() << "'" << reason << "' lacks '" << part << "'";
+    return found;
+}
+
+TEST(ModuleVerifier, AcceptsWhatTheWriterWrites) {
+    const ModuleCheck check = VerifyModule(ValidModule());
+    EXPECT_TRUE(check.ok) << check.reason;
+    EXPECT_TRUE(VerifyModule(*ReadModuleMemory(WriteFixed(kReturnTrue))).ok);
+}
+
+TEST(ModuleVerifier, RefusesBadInstructions) {
+    using K = SectionKind;
+    Mentions(ReasonAfter(K::Code, 40, {32}), "opcode 32");
+    Mentions(ReasonAfter(K::Code, 40, {113}), "opcode 113");
+    Mentions(ReasonAfter(K::Code, 40, {static_cast<uint8_t>(Op::END)}), "opcode 106");
+    Mentions(ReasonAfter(K::Code, 33, {static_cast<uint8_t>(Op::JMP)}), "past the function's end");
+    Mentions(ReasonAfter(K::Code, 22, {0, 0, 0, 9}), "not a name");
+    Mentions(ReasonAfter(K::Code, 22, {0, 0, 0, 1}), "not a name");       // the integer 5
+    Mentions(ReasonAfter(K::Code, 27, {0, 0, 0, 0}), "not a constant");   // the name x
+    Mentions(ReasonAfter(K::Code, 27, {0xFF, 0xFF, 0xFF, 0xFF}), "not a constant");
+}
+
+TEST(ModuleVerifier, JumpsStayInsideTheirFunctionOnInstructionStarts) {
+    using K = SectionKind;
+    EXPECT_EQ(ReasonAfter(K::Code, 17, {0, 0, 0, 13}), "accepted");              // 34: the loader's END
+    EXPECT_EQ(ReasonAfter(K::Code, 17, {0xFF, 0xFF, 0xFF, 0xEB}), "accepted");   // -21: offset 0
+    Mentions(ReasonAfter(K::Code, 17, {0, 0, 0, 14}), "jump target");            // into .main
+    Mentions(ReasonAfter(K::Code, 17, {0xFF, 0xFF, 0xFF, 0xEA}), "jump target"); // before the code
+    Mentions(ReasonAfter(K::Code, 17, {0, 0, 0, 1}), "jump target");             // inside GETGLOBAL
+    Mentions(ReasonAfter(K::Code, 17, {0x80, 0, 0, 0}), "jump target");
+}
+
+TEST(ModuleVerifier, LocalsAndArgumentsStayInsideTheFrame) {
+    using K = SectionKind;
+    Mentions(ReasonAfter(K::Code, 11, {0, 1}), "local beyond");        // SETLOCAL 1 with RESERVE 1
+    Mentions(ReasonAfter(K::Code, 11, {0xFF, 0xFF}), "local beyond");  // SETLOCAL -1
+    Mentions(ReasonAfter(K::Code, 6, {0, 0}), "local beyond");         // RESERVE 0
+    Mentions(ReasonAfter(K::Code, 9, {3}), "argument slot");           // ARGFIX 3: slots 0..2
+    Mentions(ReasonAfter(K::Code, 9, {0xFF}), "argument slot");
+    EXPECT_EQ(ReasonAfter(K::Code, 4, {4}), "accepted");               // ARGFIX 4 admits GETARG 3 ...
+    Mentions(ReasonAfter(K::Code, 4, {1}), "ARGFIX below");
+    Mentions(ReasonAfter(K::Code, 2, {static_cast<uint8_t>(Op::ADDI1)}), "outside the prologue");
+    // .main has only the fixed slots and no locals.
+    Mentions(ReasonAfter(K::Code, 40, {static_cast<uint8_t>(Op::GETARG)}), "past the function's end");
+    Mentions(ReasonAfter(K::Code, 34, {static_cast<uint8_t>(Op::GETARG), 2, 0x5E, 0x5E, 0x5E}), "argument slot");
+    EXPECT_EQ(ReasonAfter(K::Code, 34, {static_cast<uint8_t>(Op::GETARG), 1, 0x5E, 0x5E, 0x5E}), "accepted");
+}
+
+TEST(ModuleVerifier, RefusesMalformedTables) {
+    using K = SectionKind;
+    // Function table: count 2, "f" 0 offset 0, ".main" 0 offset 34.
+    Mentions(ReasonAfter(K::Functions, 16, {0, 0, 0, 42}), "outside the code");
+    Mentions(ReasonAfter(K::Functions, 5, {0, 0, 0, 1}), "out of order");  // the first function must start at 0
+    Mentions(ReasonAfter(K::Functions, 20, {7}), "after the function table");
+    Mentions(ReasonAfter(K::Functions, 0, {0x7F, 0xFF, 0xFF, 0xFF}), "function count");
+    Mentions(ReasonAfter(K::Functions, 10, {'x'}), "one .main");
+    // Pool: name x at 0, integer 5 at 3, string "s" at 12.
+    Mentions(ReasonAfter(K::Pool, 19, {10, 'y'}), "record 3");   // unterminated name
+    Mentions(ReasonAfter(K::Pool, 19, {99}), "record 3");        // unknown kind
+    Mentions(ReasonAfter(K::Pool, 16, {3}), "record 2");         // odd string length
+    Mentions(ReasonAfter(K::Pool, 19, {11, 8, 0, 0, 0, 0}), "record 3");  // unknown pattern flag
+    EXPECT_EQ(ReasonAfter(K::Pool, 19, {1, 2, 1, 13, 5, 0, 0, 0, 0, 0, 0, 0xF8, 0x7F}), "accepted");
+    // Lines: source name "t.qvs" (10 bytes), then records of 9.
+    Mentions(ReasonAfter(K::Lines, 0, {2}), "source-name");
+    Mentions(ReasonAfter(K::Lines, 10, {3}), "line record 0");
+    Mentions(ReasonAfter(K::Lines, 11, {0, 0, 0, 42}), "line record 0");  // ends beyond the code
+    Module m = ValidModule();
+    SectionOf(m, K::Lines).push_back(2);
+    Mentions(VerifyModule(m).reason, "line record 1");
+}
+
+// ---- Disassembler ----
+
+TEST(Disassembler, ResolvesOperandsAndListsLines) {
+    const std::string expected =
+        "constants 3\n"
+        "  #0 name x\n"
+        "  #1 integer 5\n"
+        "  #2 string \"s\"\n"
+        "function f 0..34\n"
+        "       0  GETARG 1\n"
+        "       2  ADDI2\n"
+        "       3  ARGFIX 3\n"
+        "       5  RESERVE 1\n"
+        "       8  GETARG 2\n"
+        "      10  SETLOCAL 0\n"
+        "      13  GETLOCAL 0\n"
+        "      16  JF -> 32\n"
+        "      21  GETGLOBAL x\n"
+        "      26  PUSHCONST #1 5\n"
+        "      31  RET\n"
+        "      32  PUSHUNDEF\n"
+        "      33  RET\n"
+        "function .main 34..41\n"
+        "      34  PUSHCONST #2 \"s\"\n"
+        "      39  POP\n"
+        "      40  PUSHTRUE\n"
+        "lines \"t.qvs\"\n"
+        "  2 line 0\n";
+    EXPECT_EQ(DisassembleModule(ValidModule()), expected);
+
+    Module bad = ValidModule();
+    SectionOf(bad, SectionKind::Code)[40] = 0;
+    EXPECT_EQ(DisassembleModule(bad), "; refused: function .main at 40: opcode 0 refused\n");
 }
 
 }  // namespace
