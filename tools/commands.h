@@ -15,6 +15,7 @@ int PackCommand(const Args& args);
 int InspectCommand(const Args& args);
 int PlayCommand(const Args& args);
 int ParseCommand(const Args& args);
+int DisasmCommand(const Args& args);
 
 // Prints "velmo: TEXT" to standard error and returns `status`.
 int Fail(int status, const std::string& text);

@@ -20,6 +20,7 @@ constexpr const char* kHelp =
     "  inspect APP.exe           list an application's resources and packaged files\n"
     "  play APP.exe [--verbose]  run an application headless (-- passes its arguments)\n"
     "  parse FILE                print the syntax tree of a script\n"
+    "  disasm MODULE.qvc         print a compiled module's functions, constants and instructions\n"
     "\n"
     "options:\n"
     "  --help                    show this text\n"
@@ -29,7 +30,7 @@ struct Command {
     const char* name;
     int (*run)(const Args&);
 };
-constexpr Command kCommands[] = {{"pack", &PackCommand}, {"inspect", &InspectCommand}, {"play", &PlayCommand}, {"parse", &ParseCommand}};
+constexpr Command kCommands[] = {{"pack", &PackCommand}, {"inspect", &InspectCommand}, {"play", &PlayCommand}, {"parse", &ParseCommand}, {"disasm", &DisasmCommand}};
 
 }  // namespace
 
