@@ -9,6 +9,7 @@
 #include "script/compiler/codegen.h"
 #include "script/compiler/diagnostics.h"
 #include "script/compiler/lexer.h"
+#include "script/compiler/module_writer.h"
 #include "script/compiler/parser.h"
 #include "script/compiler/peephole.h"
 
@@ -36,11 +37,15 @@ CompileResult CompileSource(SourceReader& reader, uint32_t flags, std::string_vi
         if (!listingPath.empty() && !WriteText(listingPath, "; -*- asm -*-\r\n"))
             diagnostics.Fail(reader.Line(), "can't write the listing file: %.*s",
                              static_cast<int>(listingPath.size()), listingPath.data());
+        if (!diagnostics.Failed()) {
+            WrittenModule written = WriteModule(list, (flags & kCompileFlagLineInformation) != 0, reader.Name());
+            if (written.ok) result.module = std::move(written.bytes);
+            else diagnostics.Fail(reader.Line(), "%s", written.error.c_str());
+        }
     }
     result.ok = !diagnostics.Failed();
     if (result.ok) {
         result.instructions = std::move(list);
-        // TODO: write result.module with the module writer once it is part of this library.
         if (!outputPath.empty() && !result.module.empty() &&
             !platform::WriteWholeFile(std::string(outputPath), result.module)) {
             diagnostics.Fail(reader.Line(), "can't write the module file: %.*s",

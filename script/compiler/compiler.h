@@ -1,5 +1,5 @@
 #pragma once
-// The compiler driver: source text to instruction list (and module bytes once a writer is linked),
+// The compiler driver: source text to instruction list and module bytes,
 // with the warnings and the one error of the compilation as text. Never throws; a failed compile
 // returns no code and writes no output file.
 
@@ -20,7 +20,7 @@ inline constexpr uint32_t kCompileFlagWarnSemicolons = 1u << 20;
 struct CompileResult {
     bool ok = false;
     InstructionList instructions;  // after the peephole passes; empty unless ok
-    std::vector<uint8_t> module;   // module bytes; empty unless ok (and until the writer is linked)
+    std::vector<uint8_t> module;   // module bytes; empty unless ok
     std::string diagnostics;       // warnings, then the error line when !ok
 };
 

@@ -218,6 +218,8 @@ TEST(Compiler, DriverWritesTheListingLineAndReportsWarnings) {
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.diagnostics, "warning: line 0: missing ;\r\n");
     EXPECT_FALSE(r.instructions.empty());
+    ASSERT_GE(r.module.size(), 4u);
+    EXPECT_EQ(std::string(r.module.begin(), r.module.begin() + 4), "QX1b");
     const CompileResult bad = CompileString("x = ;", 0);
     EXPECT_FALSE(bad.ok);
     EXPECT_TRUE(bad.instructions.empty());
