@@ -19,6 +19,8 @@ constexpr const char* kHelp =
     "                            build an application from a project folder\n"
     "  inspect APP.exe           list an application's resources and packaged files\n"
     "  play APP.exe [--verbose]  run an application headless (-- passes its arguments)\n"
+    "  compile [--debug] [--listing FILE] SOURCE -o OUT.qvc\n"
+    "                            compile a script into a module\n"
     "  parse FILE                print the syntax tree of a script\n"
     "  disasm MODULE.qvc         print a compiled module's functions, constants and instructions\n"
     "\n"
@@ -30,7 +32,7 @@ struct Command {
     const char* name;
     int (*run)(const Args&);
 };
-constexpr Command kCommands[] = {{"pack", &PackCommand}, {"inspect", &InspectCommand}, {"play", &PlayCommand}, {"parse", &ParseCommand}, {"disasm", &DisasmCommand}};
+constexpr Command kCommands[] = {{"pack", &PackCommand}, {"inspect", &InspectCommand}, {"play", &PlayCommand}, {"parse", &ParseCommand}, {"disasm", &DisasmCommand}, {"compile", &CompileCommand}};
 
 }  // namespace
 
