@@ -39,12 +39,12 @@ check "no run folder is left behind" test -z "$(ls -A "$TMP")"
 # An installer hook, in mixed case, runs its script and shows no window.
 mkdir -p "$work/hooked"
 cp -r "$root/examples/demo/." "$work/hooked/"
-printf 'module bytes' > "$work/hooked/after.qvc"
-printf '\n[scripts]\nAfterInstall = "after.qvc"\n' >> "$work/hooked/velmo.toml"
+printf 'return true;' > "$work/hooked/after.qvs"
+printf '\n[scripts]\nAfterInstall = "after.qvs"\n' >> "$work/hooked/velmo.toml"
 "$velmo" pack "$work/hooked" -o "$work/hooked.exe" > /dev/null || { echo "FAILED: pack with a hook"; exit 1; }
 "$velmo" play "$work/hooked.exe" --verbose -- /aFtErInStAlL > "$work/hook.out" 2>&1
 check "an installer hook exits 0" test $? -eq 0
-check "the hook script was loaded" grep -q '^\[app\] script AfterInstall (12 bytes)' "$work/hook.out"
+check "the hook script was loaded" grep -q '^\[app\] script AfterInstall (72 bytes)' "$work/hook.out"
 check "the hook showed no window" bash -c "! grep -q '^\[frame\]' '$work/hook.out'"
 
 echo "$(( 11 - failures )) passed, $failures failed"

@@ -61,9 +61,9 @@ check "no run folder is left behind" test -z "$(ls -A "$work/tmp")"
 # An installer hook, in mixed case, runs without a window: start-up never reaches the profile.
 mkdir -p "$work/hooked"
 cp -r "$root/examples/demo/." "$work/hooked/"
-printf 'module bytes' > "$work/hooked/after.qvc"
+printf 'return true;' > "$work/hooked/after.qvs"
 sed -i 's|^identifier = .*$|identifier = "Velmo/Hooked\\\\V1.0"|' "$work/hooked/velmo.toml"
-printf '\n[scripts]\nAfterInstall = "after.qvc"\n' >> "$work/hooked/velmo.toml"
+printf '\n[scripts]\nAfterInstall = "after.qvs"\n' >> "$work/hooked/velmo.toml"
 wine "$velmo" pack "$work/hooked" -o "$work/hooked.exe" --runtime "$projector" > /dev/null ||
     { echo "FAILED: pack with a hook"; exit 1; }
 run_app "$wine_tmp" "$work/hooked.exe" "$work/hook.out" /aFtErInStAlL

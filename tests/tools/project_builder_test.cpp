@@ -5,6 +5,7 @@
 #include "platform/byte_order.h"
 #include "platform/files.h"
 #include "platform/pe_resources.h"
+#include "script/compiler/compiler.h"
 #include "shell/digest.h"
 #include "shell/identifier_record.h"
 #include "shell/movie_list.h"
@@ -96,7 +97,8 @@ TEST(ProjectBuilder, RecordsReadBackThroughTheRuntimeReaders) {
     p.Write("art\\about.bmp", Bytes("BM bitmap bytes"));
     p.Write("masks\\round.msk", Bytes("MASK"));
     p.Write("player.exe", Bytes("MZ installer"));
-    p.Write("init.qvc", Bytes("module bytes"));
+    const std::vector<uint8_t> module = script::compiler::CompileString("return true;", 0).module;
+    p.Write("init.qvc", module);
     const BuildResult built = p.Build(kFullManifest);
     const std::vector<uint8_t>& app = built.application;
 
@@ -133,7 +135,7 @@ TEST(ProjectBuilder, RecordsReadBackThroughTheRuntimeReaders) {
     EXPECT_TRUE(std::all_of(fp.begin() + 16 + 10, fp.end(), [](uint8_t b) { return b == 0; }));
 
     EXPECT_EQ(Record(app, "BK"), Bytes("BM bitmap bytes"));
-    EXPECT_EQ(shell::DecodeResourceBlob(Resource(app, "VELMO", "Initialize")), Bytes("module bytes"));
+    EXPECT_EQ(shell::DecodeResourceBlob(Resource(app, "VELMO", "Initialize")), module);
 
     // The package holds every file but the manifest.
     testing::ScratchFolder out;
@@ -177,6 +179,13 @@ TEST(ProjectBuilder, MissingOrWrongFilesAreReportedWithTheLineNamingThem) {
     p.Write("art\\x.bmp", Bytes("BM"));
     EXPECT_EQ(p.Error("[movie]\nfile = \"movie.swf\"\n[scripts]\nInitialize = \"art\"\n"),
               "velmo.toml:4: [scripts] Initialize: \"art\" is a folder");
+    p.Write("bad.qvc", Bytes("module bytes"));
+    EXPECT_EQ(p.Error("[movie]\nfile = \"movie.swf\"\n[scripts]\nInitialize = \"bad.qvc\"\n"),
+              "velmo.toml:4: [scripts] Initialize: \"bad.qvc\" is not a valid compiled module");
+    p.Write("bad.qvs", Bytes("x = (;"));
+    EXPECT_EQ(p.Error("[movie]\nfile = \"movie.swf\"\n[scripts]\nInitialize = \"bad.qvs\"\n"),
+              "velmo.toml:4: [scripts] Initialize: \"bad.qvs\" does not compile:\n"
+              "error: line 0: syntax error: invalid expression\r\n");
     p.Write("not.bmp", Bytes("GIF89a and more bytes"));
     EXPECT_EQ(p.Error("[movie]\nfile = \"movie.swf\"\n[about]\nbackground = \"not.bmp\"\n"),
               "velmo.toml:4: [about] background: \"not.bmp\" is not a BMP file");
@@ -191,6 +200,15 @@ TEST(ProjectBuilder, MissingOrWrongFilesAreReportedWithTheLineNamingThem) {
         EXPECT_NE(std::string(error.what()).find("has no readable velmo.toml"), std::string::npos);
     }
     EXPECT_THROW((void)BuildProject({empty.Path() + "missing", "", kBuildTime}), std::runtime_error);
+}
+
+TEST(ProjectBuilder, SourceScriptsAreCompiledIntoTheirModules) {
+    Project p;
+    p.Write("init.QVS", Bytes("return true;"));
+    const auto built = p.Build("[movie]\nfile = \"movie.swf\"\n[scripts]\nInitialize = \"init.QVS\"\n");
+    const std::vector<uint8_t> module = shell::DecodeResourceBlob(Resource(built.application, "VELMO", "Initialize"));
+    ASSERT_EQ(module.size(), 72u);  // the module of `return true;`
+    EXPECT_EQ(std::string(module.begin(), module.begin() + 4), "QX1b");
 }
 
 TEST(ProjectBuilder, ProjectNameIsTheFolderNameWhicheverSeparatorEndsIt) {

@@ -7,6 +7,9 @@
 
 #include "platform/files.h"
 #include "platform/text.h"
+#include "script/compiler/compiler.h"
+#include "script/runtime/module_reader.h"
+#include "script/runtime/module_verifier.h"
 #include "shell/digest.h"
 #include "shell/identifier_record.h"
 #include "tools/builder/blob_writer.h"
@@ -44,6 +47,30 @@ void CheckNamedFiles(const Manifest& manifest, const std::string& projectFolder)
 
 ImageResource Blob(const char* type, const std::string& name, const std::vector<uint8_t>& data) {
     return {type, name, 0, EncodeResourceBlob(data)};
+}
+
+// A ".qvs" script is compiled; anything else must already be a module the runtime would accept.
+// Either way a script that would fail at start-up fails the build instead.
+std::vector<uint8_t> ScriptModule(const std::string& projectFolder, const ScriptResource& script) {
+    const std::vector<uint8_t> bytes = ReadNamedFile(projectFolder, script.file);
+    const std::string& path = script.file.path;
+    const bool isSource = path.size() > 4 && platform::AnsiEqualNoCase(path.substr(path.size() - 4), ".qvs");
+    if (isSource) {
+        const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        const script::compiler::CompileResult compiled = script::compiler::CompileString(text, 0);
+        if (!compiled.ok)
+            throw ManifestError(kManifestFileName, script.file.line,
+                                "[scripts] " + script.name + ": \"" + path + "\" does not compile:\n" +
+                                    compiled.diagnostics);
+        return compiled.module;
+    }
+    const std::optional<script::Module> module = script::ReadModuleMemory(bytes);
+    const script::ModuleCheck check = module ? script::VerifyModule(*module) : script::ModuleCheck{};
+    if (!module || !check.ok)
+        throw ManifestError(kManifestFileName, script.file.line,
+                            "[scripts] " + script.name + ": \"" + path + "\" is not a valid compiled module" +
+                                (module ? " (" + check.reason + ")" : std::string()));
+    return bytes;
 }
 
 // Every file of the project except the manifest, which holds nothing the runtime reads.
@@ -89,9 +116,8 @@ std::vector<ImageResource> BuildResources(const Manifest& manifest, const std::s
                 "[about] background: \"" + manifest.aboutBackground->path + "\" is not a BMP file");
         resources.push_back(Blob(kRecordType, "BK", bitmap));
     }
-    // Scripts are stored as given: precompiled module bytes.
     for (const ScriptResource& script : manifest.scripts)
-        resources.push_back(Blob(kScriptType, script.name, ReadNamedFile(projectFolder, script.file)));
+        resources.push_back(Blob(kScriptType, script.name, ScriptModule(projectFolder, script)));
     return resources;
 }
 
