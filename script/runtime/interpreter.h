@@ -60,6 +60,10 @@ public:
     void Unpin(PinRecord* pin);
 
     std::vector<Value>& Constants() { return constants_; }
+    // How many anonymous ("@F_n") functions the loaded modules brought; the next module's
+    // "@F_" names are shifted by it so that they stay unique across modules.
+    uint32_t AnonymousFunctions() const { return anonymousFunctions_; }
+    void AddAnonymousFunctions(uint32_t count) { anonymousFunctions_ += count; }
 
     // The value stack grows downward: cells [sp, size) are in use, the top is Stack()[sp].
     std::vector<Value>& Stack() { return stack_; }
@@ -114,6 +118,7 @@ private:
     std::string errorText_;
     Value result_;
     size_t collections_ = 0;
+    uint32_t anonymousFunctions_ = 0;
     FunctionRunner runner_ = nullptr;
     std::vector<Value> markQueue_;  // marked records whose contents are still to scan
 };

@@ -30,11 +30,6 @@ struct ParsedModule {
     LineInformation lines;
 };
 
-uint32_t AnonymousCount(Interpreter& interp) {
-    const Value& v = interp.GlobalByName(kAnonymousCountGlobal);
-    return v.Is(Tag::Integer) ? static_cast<uint32_t>(v.AsInteger()) : 0;
-}
-
 // "@F_n" with n shifted by `shift`; any other name (including "@F_" without a plain number)
 // unchanged. `isAnonymous` tells the caller whether the name took part in the numbering.
 std::string Renumbered(std::string_view name, uint32_t shift, bool* isAnonymous = nullptr) {
@@ -222,14 +217,12 @@ Translated Translate(Interpreter& interp, const Module& module, const ParsedModu
 // Binds the functions, moves the anonymous count and roots the text and ".main". The global
 // slots are made first, so that the only step that can fail (growing the global table) comes
 // before anything is changed.
-LoadedModule Commit(Interpreter& interp, const Translated& t, uint32_t shift, uint32_t base) {
-    const uint32_t countId = interp.Intern(kAnonymousCountGlobal);
-    interp.Global(countId);
+LoadedModule Commit(Interpreter& interp, const Translated& t, uint32_t base) {
     for (const auto& [nameId, function] : t.named) interp.Global(nameId);
     LoadedModule loaded{Pinned(interp, Value::Function(t.main)), base};
     if (t.keeper) interp.Pin(Value::String(t.keeper));  // for the interpreter's life: constants never go
     for (const auto& [nameId, function] : t.named) interp.Global(nameId) = Value::Function(function);
-    interp.Global(countId) = Value::Integer(static_cast<int64_t>(shift) + t.anonymous);
+    interp.AddAnonymousFunctions(t.anonymous);
     return loaded;
 }
 
@@ -250,9 +243,9 @@ std::optional<LoadedModule> LoadModule(Interpreter& interp, const Module& module
     parsed = {std::move(*functions), std::move(*pool), std::move(*lines)};
     const size_t base = interp.Constants().size();
     try {
-        const uint32_t shift = AnonymousCount(interp);
+        const uint32_t shift = interp.AnonymousFunctions();
         const Translated translated = Translate(interp, module, parsed, shift);
-        return Commit(interp, translated, shift, static_cast<uint32_t>(base));
+        return Commit(interp, translated, static_cast<uint32_t>(base));
     } catch (const ScriptUnwind&) {
     } catch (const std::bad_alloc&) {
         interp.SetErrorText(MessageText(Msg::OutOfMemory));

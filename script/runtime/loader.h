@@ -21,11 +21,6 @@ namespace velmo::script {
 inline constexpr uint32_t kRegExpPlaceholder = 0x100;
 inline constexpr int kRegExpFlagsShift = 16;
 
-// The global that counts the anonymous ("@F_n") functions loaded so far. Its name cannot be
-// written in script source, so only the loader reads or writes it.
-// FIXME: belongs in the interpreter's own state; interpreter.h is not this file's to change.
-inline constexpr std::string_view kAnonymousCountGlobal = ".anonymousFunctionsLoaded";
-
 struct LoadedModule {
     // ".main" as a Function value, pinned so that a collection between loading and running cannot
     // take it (it is bound to no global). Dropping the LoadedModule releases it.
