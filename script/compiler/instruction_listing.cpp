@@ -3,27 +3,14 @@
 
 #include "script/compiler/instruction_listing.h"
 
+#include "script/compiler/tree_dump.h"
+
 #include <cstdio>
 #include <cstring>
 #include <unordered_map>
 
 namespace velmo::script::compiler {
 namespace {
-
-void AppendQuoted(std::string& out, const std::string& text) {
-    out += '"';
-    for (const char ch : text) {
-        const unsigned char byte = static_cast<unsigned char>(ch);
-        if (byte < 32 || byte > 126 || ch == '"' || ch == '\\') {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            out += escaped;
-        } else {
-            out += ch;
-        }
-    }
-    out += '"';
-}
 
 void AppendConstant(std::string& out, const Constant& c) {
     switch (c.kind) {

@@ -75,20 +75,7 @@ const Operand& Slot(const Node* n, char slot) {
     }
 }
 
-void AppendQuoted(std::string& out, const Text* text) {
-    out += '"';
-    for (const char ch : text->View()) {
-        const unsigned char byte = static_cast<unsigned char>(ch);
-        if (byte < 32 || byte > 126 || byte == '"' || byte == '\\') {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            out += escaped;
-        } else {
-            out += ch;
-        }
-    }
-    out += '"';
-}
+void AppendQuoted(std::string& out, const Text* text) { compiler::AppendQuoted(out, text->View()); }
 
 void AppendToken(std::string& out, int64_t code) {
     switch (code) {
@@ -181,6 +168,21 @@ std::string DumpTree(const SyntaxTree& tree) {
     d.out += "functions:\n";
     for (const Node* f : tree.functions) d.Dump(f, 1, "", 0);
     return d.out;
+}
+
+void AppendQuoted(std::string& out, std::string_view text) {
+    out += '"';
+    for (const char ch : text) {
+        const unsigned char byte = static_cast<unsigned char>(ch);
+        if (byte < 32 || byte > 126 || byte == '"' || byte == '\\') {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            out += escaped;
+        } else {
+            out += ch;
+        }
+    }
+    out += '"';
 }
 
 }  // namespace velmo::script::compiler
