@@ -17,6 +17,7 @@ int PlayCommand(const Args& args);
 int ParseCommand(const Args& args);
 int DisasmCommand(const Args& args);
 int CompileCommand(const Args& args);
+int RunCommand(const Args& args);
 
 // Prints "velmo: TEXT" to standard error and returns `status`.
 int Fail(int status, const std::string& text);

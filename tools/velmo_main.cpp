@@ -1,5 +1,5 @@
-// The velmo command-line tool: the developer's entry point for building, inspecting and (as the
-// script engine arrives) running applications and scripts.
+// The velmo command-line tool: the developer's entry point for building, inspecting and running
+// applications and scripts.
 #include <cstdio>
 #include <cstring>
 
@@ -21,6 +21,8 @@ constexpr const char* kHelp =
     "  play APP.exe [--verbose]  run an application headless (-- passes its arguments)\n"
     "  compile [--debug] [--listing FILE] SOURCE -o OUT.qvc\n"
     "                            compile a script into a module\n"
+    "  run [--trace PATH|-] [--result] (FILE | -e TEXT)\n"
+    "                            run a script (.qvs source or .qvc module) headless\n"
     "  parse FILE                print the syntax tree of a script\n"
     "  disasm MODULE.qvc         print a compiled module's functions, constants and instructions\n"
     "\n"
@@ -32,7 +34,11 @@ struct Command {
     const char* name;
     int (*run)(const Args&);
 };
-constexpr Command kCommands[] = {{"pack", &PackCommand}, {"inspect", &InspectCommand}, {"play", &PlayCommand}, {"parse", &ParseCommand}, {"disasm", &DisasmCommand}, {"compile", &CompileCommand}};
+constexpr Command kCommands[] = {
+    {"pack", &PackCommand},       {"inspect", &InspectCommand}, {"play", &PlayCommand},
+    {"parse", &ParseCommand},     {"disasm", &DisasmCommand},   {"compile", &CompileCommand},
+    {"run", &RunCommand},
+};
 
 }  // namespace
 

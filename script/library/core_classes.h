@@ -8,6 +8,7 @@ class Interpreter;
 
 namespace velmo::script::library {
 
+void RegisterGlobalFunctions(Interpreter& interp);
 void RegisterObjectClass(Interpreter& interp);
 void RegisterFunctionClass(Interpreter& interp);
 

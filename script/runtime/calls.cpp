@@ -20,10 +20,11 @@ namespace {
 // Runs `body` as a protected call, writing its result into the interpreter's result cell.
 template <class Body>
 bool Protected(Interpreter& interp, Body&& body) {
-    const size_t savedSp = interp.StackPointer();
     interp.SetErrorText("");
     interp.Result() = Value::Undefined();
     try {
+        // The scope drops whatever a failed body left on the stack and in the frame records.
+        Interpreter::ProtectedScope scope(interp);
         // Nested protected calls (conversions inside the callee) reuse the result cell; this
         // call's own result is written only once it is complete.
         Value result;
@@ -34,7 +35,6 @@ bool Protected(Interpreter& interp, Body&& body) {
     } catch (const std::bad_alloc&) {
         interp.SetErrorText(MessageText(Msg::OutOfMemory));
     }
-    interp.StackPointer() = savedSp;
     interp.Result() = Value::Undefined();
     return false;
 }

@@ -232,7 +232,10 @@ bool IsComparablePrimitive(const Value& v) {
 }  // namespace
 
 bool StrictEquals(const Value& a, const Value& b) {
-    if (a.tag != b.tag) return false;
+    // 1 === 1.0: the integer and the double forms of one number are one value.
+    if (a.tag != b.tag)
+        return (a.Is(Tag::Integer) || a.Is(Tag::Number)) && (b.Is(Tag::Integer) || b.Is(Tag::Number)) &&
+               NumericEquals(a, b);
     switch (a.tag) {
     case Tag::Undefined:
     case Tag::Null:

@@ -51,7 +51,8 @@ std::u16string_view TypeOf(const Value& v);
 // Loose equality of two primitives (the caller has replaced objects by their primitives) and of
 // two references of the same tag. Two Arrays are equal only when they are the same array.
 bool LooseEquals(const Value& a, const Value& b);
-// Strict equality: same tag and same value; references by identity.
+// Strict equality: same tag and same value (an Integer and a Number of the same value too);
+// references by identity.
 bool StrictEquals(const Value& a, const Value& b);
 
 // "<" on primitives: Strings by code units, everything else numerically; NaN makes it false.

@@ -24,7 +24,7 @@ void RaiseError(Interpreter& interp, Msg message, std::string_view argument) {
     throw ScriptUnwind{};
 }
 
-void Warn(const Interpreter& interp, Msg message, std::string_view argument) {
+void Warn(Interpreter& interp, Msg message, std::string_view argument) {
     interp.Warn(MessageText(message, argument));
 }
 

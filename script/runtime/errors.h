@@ -17,12 +17,16 @@ enum class Msg {
 };
 
 // Not derived from std::exception, so no catch of those swallows a script unwind by accident.
-struct ScriptUnwind {};
+// `carriesValue`: a THROW bound for a try record of an outer activation; the value waits in the
+// interpreter. Otherwise the error text says what happened.
+struct ScriptUnwind {
+    bool carriesValue = false;
+};
 
 // The text of `message` with its "%s" (if any) replaced by `argument`.
 std::string MessageText(Msg message, std::string_view argument = {});
 
 [[noreturn]] void RaiseError(Interpreter& interp, Msg message, std::string_view argument = {});
-void Warn(const Interpreter& interp, Msg message, std::string_view argument = {});
+void Warn(Interpreter& interp, Msg message, std::string_view argument = {});
 
 }  // namespace velmo::script

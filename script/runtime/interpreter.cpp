@@ -61,17 +61,8 @@ void Interpreter::Unpin(PinRecord* pin) {
     delete pin;
 }
 
-void Interpreter::Warn(std::string_view text) const {
-    if (trace_) trace_(text);
-}
-
 void Interpreter::SetErrorText(std::string_view text) {
     errorText_.assign(text.substr(0, kMaxErrorTextBytes));
-}
-
-void Interpreter::RunFunction(FunctionRecord* function, Value thisValue, Value* args, Value& result) {
-    if (!runner_) RaiseError(*this, Msg::UnimplementedBytecode);
-    runner_(*this, function, thisValue, args, result);
 }
 
 void Interpreter::MaybeCollect() {
@@ -90,6 +81,8 @@ void Interpreter::Collect() {
     for (PinRecord* pin = firstPin_; pin; pin = pin->next) MarkValue(pin->value);
     for (size_t i = sp_; i < stack_.size(); ++i) MarkValue(stack_[i]);
     MarkValue(result_);
+    MarkValue(thrown_);
+    MarkFrames();
     while (!markQueue_.empty()) {
         const Value v = markQueue_.back();
         markQueue_.pop_back();
@@ -149,6 +142,16 @@ void Interpreter::Scan(const Value& value) {
         break;
     }
     default: break;
+    }
+}
+
+void Interpreter::MarkFrames() {
+    for (const Frame& frame : frames_) {
+        MarkValue(Value::Function(frame.function));
+        if (WithScopes* scopes = frame.withScopes) {
+            MarkBlock(scopes);
+            for (uint32_t i = 0; i < scopes->count; ++i) MarkValue(WithCells(scopes)[i]);
+        }
     }
 }
 

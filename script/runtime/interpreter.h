@@ -1,7 +1,7 @@
 #pragma once
-// The interpreter's machine state as far as values, the heap and the tables go: the collected
-// heap, the name and global slot tables, the type-class table, pins, constants, the value stack,
-// the error text and the trace sink. The dispatch loop and the module loader build on this.
+// The interpreter's machine state: the collected heap, the name and global slot tables, the
+// type-class table, pins, constants, the value stack with its frames and recovery records, the
+// error text, the result cell and the trace sink, and the dispatch loop that runs loaded code.
 // Private to script/runtime/: library and host code use the embedding surface.
 
 #include <cstdint>
@@ -10,17 +10,26 @@
 #include <string_view>
 #include <vector>
 
+#include "script/runtime/frames.h"
 #include "script/runtime/heap.h"
 #include "script/runtime/names.h"
 #include "script/runtime/records.h"
+#include "script/runtime/trace_output.h"
 #include "script/runtime/value.h"
 
 namespace velmo::script {
+
+struct MethodTarget;
 
 inline constexpr uint32_t kGlobalGrowth = 1024;
 inline constexpr size_t kDefaultStackCells = 4096;
 inline constexpr size_t kMaxErrorTextBytes = 1023;
 inline constexpr uint32_t kPinMarker = 0x6E6F6465;
+// Every frame entry and RESERVE leave at least this many cells free.
+inline constexpr size_t kStackReserveCells = 10;
+// Activations of the dispatch loop nested through host code (a comparator, an event handler, eval
+// inside eval) each take C++ stack; more than this many raise "stack overflow" instead.
+inline constexpr int kMaxNestedActivations = 120;
 
 // A value kept alive by the host; outside the collected heap, linked into the interpreter's list.
 struct PinRecord {
@@ -69,35 +78,110 @@ public:
     std::vector<Value>& Stack() { return stack_; }
     size_t& StackPointer() { return sp_; }
 
-    // Warnings and trace lines; each line is handed to the sink without its line break.
-    using TraceSink = std::function<void(std::string_view line)>;
-    void SetTraceSink(TraceSink sink) { trace_ = std::move(sink); }
-    void Warn(std::string_view text) const;
+    // Warnings and trace lines go to the trace output; nothing is written while it is closed.
+    TraceOutput& Trace() { return trace_; }
+    using TraceSink = TraceOutput::Sink;
+    void SetTraceSink(TraceSink sink) { trace_.OpenSink(std::move(sink)); }
+    void Warn(std::string_view text) { trace_.WriteLine(text); }
 
     // The last error or warning of a protected call, at most 1023 bytes.
     const std::string& ErrorText() const { return errorText_; }
     void SetErrorText(std::string_view text);
+    // Compile diagnostics are kept whole, however long.
+    void SetErrorTextWhole(std::string_view text) { errorText_.assign(text); }
     Value& Result() { return result_; }
 
     // A collection at a safe point: only when the heap asks for one (or under stress).
     void MaybeCollect();
+    // A safe point of the running code: MaybeCollect, then the hook, whose non-zero answer r
+    // raises "hook break r".
+    void SafePoint();
     // Marks from every root, in order, then sweeps.
     void Collect();
     size_t Collections() const { return collections_; }
 
     // Enters a script function with `thisValue` and the argument vector `args` (args[0] = Integer
-    // count) and runs it to its return, writing the returned value. The dispatch loop installs the
-    // runner; without one a script function cannot run and the call raises a runtime error.
+    // count) and runs it to its return, writing the returned value. Runtime errors propagate as
+    // ScriptUnwind; host code reaches this only through the protected calls. Tests may replace the
+    // dispatch loop by a runner of their own.
     using FunctionRunner = void (*)(Interpreter&, FunctionRecord* function, Value thisValue, Value* args,
                                     Value& result);
     void SetFunctionRunner(FunctionRunner runner) { runner_ = runner; }
     void RunFunction(FunctionRecord* function, Value thisValue, Value* args, Value& result);
+
+    // Runs a module's main body (or any entry code) from a frame of its own: the Function cell,
+    // the `argc` arguments of `args` (last first) and `thisValue` (Null when none) below it, no
+    // argument count. Leaves the value of the outermost RET or END in the result cell after a
+    // full collection. Runtime errors propagate as ScriptUnwind.
+    void Run(Value thisValue, FunctionRecord* function, uint32_t argc, const Value* args);
+
+    // ---- Options, hook, host ----
+    bool WarnsUndefinedVariables() const { return warnUndefined_; }
+    void SetWarnUndefinedVariables(bool on) { warnUndefined_ = on; }
+    // Called with (2, data) at every collection safe point; a non-zero result r aborts the run
+    // with "hook break r".
+    using Hook = int (*)(int reason, void* data);
+    void SetHook(Hook hook, void* data) { hook_ = hook; hookData_ = data; }
+    void* HostPointer() const { return host_; }
+    void SetHostPointer(void* host) { host_ = host; }
+
+    // ---- Position services ----
+    // The program counter saved before the last call out of the loop or runtime error.
+    const uint32_t* SavedPc() const { return savedPc_; }
+    // The name of the function whose code holds `pc` (globals first, then the running frames),
+    // ".main" when none does.
+    std::string FunctionNameAt(const uint32_t* pc);
+    // The source file of that function and the line of the last line pair at or before `pc`;
+    // line 0 when the code has no line information or no function holds `pc`.
+    struct SourcePosition {
+        std::string file;
+        uint32_t line = 0;
+    };
+    SourcePosition SourcePositionAt(const uint32_t* pc);
+
+    // ---- Recovery ----
+    // Marks a protected host call: script throws that reach it become the error text, and
+    // whatever ran above it (frames, try records, stack cells) is dropped when it ends.
+    class ProtectedScope {
+    public:
+        explicit ProtectedScope(Interpreter& interp);
+        ~ProtectedScope();
+        ProtectedScope(const ProtectedScope&) = delete;
+        ProtectedScope& operator=(const ProtectedScope&) = delete;
+
+    private:
+        Interpreter& interp_;
+        size_t sp_, frames_, recoveries_;
+    };
+    // THROW of `value` from host code (or the loop when the handler is not its own): to the
+    // innermost try record, or as the error text of the innermost protected call.
+    [[noreturn]] void Throw(const Value& value);
 
     // Marks a value and everything it reaches; class MarkData operations call this for the values
     // their native data holds.
     void MarkValue(const Value& value);
 
 private:
+    // ---- The loop and its frames (interpreter_loop.cpp, interpreter_frames.cpp) ----
+    // Runs the innermost frame (pushed by the caller) from `pc`; the activation ends when that
+    // frame returns or at END, leaving its frames and try records dropped. Try records of this
+    // activation catch runtime errors and throws; anything else propagates.
+    Value Execute(size_t entryDepth, const uint32_t* pc);
+    Value Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* pc);
+    // Pushes the four header cells below `fp`'s FrameMark and the frame record; sp_ ends below them.
+    void EnterFrame(FunctionRecord* function, size_t fp, const uint32_t* returnPc);
+    // RET from a frame that has a caller in this activation; returns the caller's pc.
+    const uint32_t* Return(Value result, size_t recoveryBase);
+    void FixArguments(int64_t count, int32_t slots);
+    // Resumes at the innermost try record (which must belong to this activation) with `exception`.
+    const uint32_t* Land(size_t recoveryBase, Value exception);
+    bool CallHost(const Value& callee, Value* args, Value& result);
+    // `args` when its count fits the live stack; malformed code otherwise.
+    Value* CheckedArgs(Value* args);
+    MethodTarget CallThroughScopes(uint32_t nameId, Value* sp, Value& result);
+    Value ReadGlobal(uint32_t nameId);
+    FunctionRecord* FunctionHolding(const uint32_t* pc);
+    void MarkFrames();
     void MarkObjectRecord(ObjectRecord* object);
     void MarkClass(ClassRecord* cls);
     void Scan(const Value& value);
@@ -114,12 +198,21 @@ private:
     std::vector<Value> constants_;
     std::vector<Value> stack_;
     size_t sp_;
-    TraceSink trace_;
+    TraceOutput trace_;
     std::string errorText_;
     Value result_;
     size_t collections_ = 0;
     uint32_t anonymousFunctions_ = 0;
     FunctionRunner runner_ = nullptr;
+    std::vector<Frame> frames_;
+    std::vector<Recovery> recoveries_;
+    Value thrown_;  // the value a THROW carries to a handler of an outer activation
+    int activations_ = 0;
+    const uint32_t* savedPc_ = nullptr;
+    bool warnUndefined_ = true;
+    Hook hook_ = nullptr;
+    void* hookData_ = nullptr;
+    void* host_ = nullptr;  // not owned
     std::vector<Value> markQueue_;  // marked records whose contents are still to scan
 };
 

@@ -190,6 +190,10 @@ void SetOwn(Interpreter& interp, ObjectRecord* object, uint32_t nameId, Value va
         CreateSlot(interp, object, nameId, value);
 }
 
+bool HasOwn(ObjectRecord* object, uint32_t nameId) {
+    return IsPropertyName(nameId) && FindSlot(object, nameId) != kNoSlot;
+}
+
 void DeleteOwn(Interpreter& interp, ObjectRecord* object, uint32_t nameId) {
     if (!IsPropertyName(nameId)) return;
     const uint32_t position = FindSlot(object, nameId);

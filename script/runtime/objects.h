@@ -28,6 +28,7 @@ bool GetOwnOrInherited(Interpreter& interp, ObjectRecord* object, uint32_t nameI
 // one, else at the end. Prototypes are never looked at.
 void SetOwn(Interpreter& interp, ObjectRecord* object, uint32_t nameId, Value value);
 void DeleteOwn(Interpreter& interp, ObjectRecord* object, uint32_t nameId);
+bool HasOwn(ObjectRecord* object, uint32_t nameId);
 
 // `key` Integer addresses a slot position, whatever its name; String goes by the name's 8-bit
 // text. Other keys read Undefined and change nothing. Prototypes are not consulted.

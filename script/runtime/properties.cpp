@@ -2,6 +2,7 @@
 
 #include "script/runtime/errors.h"
 #include "script/runtime/objects.h"
+#include "script/runtime/pinned.h"
 
 namespace velmo::script {
 
@@ -134,39 +135,49 @@ bool CallCallable(Interpreter& interp, const Value& callee, const Value& thisVal
     return false;
 }
 
-void CallMethod(Interpreter& interp, const Value& receiver, uint32_t nameId, Value* args, Value& out) {
+MethodTarget ResolveMethod(Interpreter& interp, const Value& receiver, uint32_t nameId, Value* args, Value& out) {
     out = Value::Undefined();
     Value found;
+    const auto functionIfFound = [&](ObjectRecord* props) {
+        if (props && GetOwnOrInherited(interp, props, nameId, found) && found.Is(Tag::Function))
+            return MethodTarget{MethodTarget::Kind::Function, found.AsFunction()};
+        return MethodTarget{};
+    };
     if (receiver.Is(Tag::HostObject)) {
         HostRecord* host = receiver.AsHost();
         ClassRecord& cls = *host->cls;
-        if (cls.CallMethod && cls.CallMethod(interp, cls, host->nativeData, nameId, &out, args)) return;
-        ObjectRecord* props = HostPropertyObject(host);
-        if (props && GetOwnOrInherited(interp, props, nameId, found) && found.Is(Tag::Function))
-            return interp.RunFunction(found.AsFunction(), receiver, args, out);
-    } else if (receiver.Is(Tag::Object)) {
-        if (GetOwnOrInherited(interp, receiver.AsObject(), nameId, found)) {
-            if (found.Is(Tag::Function)) return interp.RunFunction(found.AsFunction(), receiver, args, out);
-            return Warn(interp, Msg::UnknownMethod, NameText(interp, nameId));
-        }
+        if (cls.CallMethod && cls.CallMethod(interp, cls, host->nativeData, nameId, &out, args))
+            return {MethodTarget::Kind::Handled, nullptr};
+        return functionIfFound(HostPropertyObject(host));
+    }
+    if (receiver.Is(Tag::Object)) {
+        // A property of that name decides, even when it is not a function.
+        if (GetOwnOrInherited(interp, receiver.AsObject(), nameId, found))
+            return found.Is(Tag::Function) ? MethodTarget{MethodTarget::Kind::Function, found.AsFunction()}
+                                           : MethodTarget{};
         ClassRecord* objectClass = interp.TypeClass(Tag::Object);
         Value self = receiver;
         if (objectClass && objectClass->CallMethod &&
             objectClass->CallMethod(interp, *objectClass, &self, nameId, &out, args))
-            return;
-    } else if (ClassRecord* cls = interp.TypeClass(receiver.tag)) {
-        Value self = receiver;
-        if (cls->CallMethod && cls->CallMethod(interp, *cls, &self, nameId, &out, args)) return;
-        ObjectRecord* props = OwnProperties(interp, receiver, false);
-        if (props && GetOwnOrInherited(interp, props, nameId, found) && found.Is(Tag::Function))
-            return interp.RunFunction(found.AsFunction(), receiver, args, out);
+            return {MethodTarget::Kind::Handled, nullptr};
+        return {};
     }
-    Warn(interp, Msg::UnknownMethod, NameText(interp, nameId));
+    ClassRecord* cls = interp.TypeClass(receiver.tag);
+    if (!cls) return {};
+    Value self = receiver;
+    if (cls->CallMethod && cls->CallMethod(interp, *cls, &self, nameId, &out, args))
+        return {MethodTarget::Kind::Handled, nullptr};
+    return functionIfFound(OwnProperties(interp, receiver, false));
 }
 
-void Construct(Interpreter& interp, const Value& callee, Value* args, Value& out) {
+void CallMethod(Interpreter& interp, const Value& receiver, uint32_t nameId, Value* args, Value& out) {
+    const MethodTarget target = ResolveMethod(interp, receiver, nameId, args, out);
+    if (target.kind == MethodTarget::Kind::Function) return interp.RunFunction(target.function, receiver, args, out);
+    if (target.kind == MethodTarget::Kind::None) Warn(interp, Msg::UnknownMethod, NameText(interp, nameId));
+}
+
+MethodTarget PrepareConstruct(Interpreter& interp, const Value& callee, Value* args, Value& out) {
     out = Value::Undefined();
-    ClassRecord* cls = callee.Is(Tag::HostObject) ? callee.AsHost()->cls : interp.TypeClass(callee.tag);
     if (callee.Is(Tag::Function)) {
         FunctionRecord* function = callee.AsFunction();
         if (!function->props) {
@@ -174,18 +185,27 @@ void Construct(Interpreter& interp, const Value& callee, Value* args, Value& out
             function->props = NewObjectInheriting(interp, objectClass ? objectClass->prototype : nullptr);
         }
         // Instances inherit what was assigned to the constructor itself; "prototype" plays no part.
-        const Value self = Value::Object(NewObjectInheriting(interp, function->props));
-        Value ignored;
-        interp.RunFunction(function, self, args, ignored);
-        out = self;
-        return;
+        out = Value::Object(NewObjectInheriting(interp, function->props));
+        return {MethodTarget::Kind::Function, function};
     }
+    ClassRecord* cls = callee.Is(Tag::HostObject) ? callee.AsHost()->cls : interp.TypeClass(callee.tag);
     if (cls && cls->Construct) {
         cls->Construct(interp, *cls, args, &out);
-        return;
+        return {MethodTarget::Kind::Handled, nullptr};
     }
     Warn(interp, Msg::InvalidConstructor);
     out = Value::Null();
+    return {};
+}
+
+void Construct(Interpreter& interp, const Value& callee, Value* args, Value& out) {
+    const MethodTarget target = PrepareConstruct(interp, callee, args, out);
+    if (target.kind != MethodTarget::Kind::Function) return;
+    // The new object must survive the constructor's own collections.
+    Pinned self(interp, out);
+    Value ignored;
+    interp.RunFunction(target.function, out, args, ignored);
+    out = self.Get();
 }
 
 }  // namespace velmo::script

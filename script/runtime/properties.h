@@ -30,6 +30,14 @@ bool GetProperty(Interpreter& interp, const Value& value, uint32_t nameId, Value
 // Stores, or warns (and stores nothing) where the value cannot hold the property.
 void SetProperty(Interpreter& interp, const Value& target, uint32_t nameId, Value value);
 
+// Where a method call goes: a class operation handled it (its result is in `out`), or a script
+// function is to be entered with `this` = the receiver, or nothing applies (no warning yet).
+struct MethodTarget {
+    enum class Kind { None, Handled, Function } kind = Kind::None;
+    FunctionRecord* function = nullptr;
+};
+MethodTarget ResolveMethod(Interpreter& interp, const Value& receiver, uint32_t nameId, Value* args, Value& out);
+
 // Calls method `nameId` of `receiver` with the argument vector `args` (args[0] = Integer count).
 // Class operations first, then Function properties (entered with `this` = the receiver); when
 // nothing applies, warns "unknown method" and yields Undefined.
@@ -39,6 +47,10 @@ void CallMethod(Interpreter& interp, const Value& receiver, uint32_t nameId, Val
 // "__proto__" is the function's own property object. Anything else warns "invalid constructor"
 // and yields Null.
 void Construct(Interpreter& interp, const Value& callee, Value* args, Value& out);
+// Construction short of running a script constructor: a class Construct runs (Handled, its result
+// in `out`); a Function gives the new object in `out` and itself as the function to enter with
+// that object as `this`; anything else warns "invalid constructor", `out` Null, kind None.
+MethodTarget PrepareConstruct(Interpreter& interp, const Value& callee, Value* args, Value& out);
 
 // Calls a callable value as a plain function (`this` = Null for script functions): a Function, or
 // a HostObject whose class has Call. False when the value cannot be called (nothing happens).

@@ -1,0 +1,106 @@
+#pragma once
+// The script engine: one interpreter with its classes, the compiler reached through a hook (the
+// runtime runs modules but may not include the compiler), and the entries the host runs scripts
+// with. Every Run... entry is protected: it returns 1 when the code ran to its end, 0 when a
+// runtime error or an uncaught throw ended it (the message in ErrorText()), -1 when source could
+// not be compiled (the diagnostics in ErrorText()).
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "script/runtime/interpreter.h"
+#include "script/runtime/module.h"
+
+namespace velmo::script {
+
+inline constexpr uint32_t kDefaultEngineOptions = 0x58200;
+
+// Option bits the interpreter reads; the others steer the compiler (CompileFlagsFor).
+inline constexpr uint32_t kOptionInterpreterFlag = 1u << 1;
+inline constexpr uint32_t kOptionWarnUndefined = 1u << 9;
+
+struct EngineOptions {
+    size_t stackCells = kDefaultStackCells;
+    uint32_t secondSize = 2;  // carried for the host; nothing in the engine reads it
+    void* host = nullptr;     // not owned
+    uint32_t flags = kDefaultEngineOptions;
+    Interpreter::Hook hook = nullptr;
+    void* hookData = nullptr;
+    uintptr_t hostWords[2] = {};
+    uint32_t compileOption = 0;  // non-zero sets compile-flag bit 0
+    int64_t last = -1;
+};
+
+// The compile-flag word of an options word (the mapping of the engine's script options).
+uint32_t CompileFlagsFor(const EngineOptions& options);
+
+// What the compiler gave: module bytes, or nothing; the diagnostics (warnings and the error line)
+// either way.
+struct CompileOutcome {
+    bool ok = false;
+    std::vector<uint8_t> module;
+    std::string diagnostics;
+};
+struct CompileHook {
+    std::function<CompileOutcome(std::string_view text, uint32_t flags)> text;
+    std::function<CompileOutcome(const std::string& path, uint32_t flags)> file;
+};
+
+class Engine {
+public:
+    Engine(const EngineOptions& options, CompileHook compiler);
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    Interpreter& Interp() { return interp_; }
+    uint32_t CompileFlags() const { return compileFlags_; }
+
+    // The compiler with the engine's flags; the diagnostics are also kept as LastDiagnostics().
+    CompileOutcome CompileText(std::string_view text);
+    CompileOutcome CompileSourceFile(const std::string& path);
+    // Runs what a compile gave: -1 with the diagnostics as the error text when it failed.
+    int RunCompiled(const CompileOutcome& outcome);
+
+    int RunSourceText(std::string_view text);
+    int RunSourceFile(const std::string& path);
+    int RunCompiledFile(const std::string& path);
+    int RunCompiledBuffer(const uint8_t* data, size_t sizeBytes);
+    // ".qvc" compiled, ".qvs" source (either case); otherwise by content: after an optional first
+    // line starting with "#", the module magic means compiled, anything else source.
+    int RunFile(const std::string& path);
+    // Whether RunFile takes `path` as a compiled module.
+    static bool IsCompiledFile(const std::string& path);
+    // Loads a read module and runs its ".main" (LoadAndRun).
+    int RunModule(const Module& module);
+
+    // The last error of a protected entry, or the diagnostics of the last compile that failed.
+    const std::string& ErrorText() const { return interp_.ErrorText(); }
+    // The diagnostics of the last compile, warnings included, even when it succeeded.
+    const std::string& LastDiagnostics() const { return diagnostics_; }
+    Value Result() { return interp_.Result(); }
+    // ToString of the result cell as 8-bit text, converted under protection; false (with the
+    // error text) when the conversion failed.
+    [[nodiscard]] bool ResultText(std::string& text);
+
+    // Publishes "eval" and "evals" (CreateEngine does, after the other classes).
+    void RegisterEval();
+
+private:
+
+    Interpreter interp_;
+    CompileHook compiler_;
+    uint32_t compileFlags_;
+    std::string diagnostics_;
+};
+
+// Builds an engine: the interpreter, the classes `registerClasses` adds (library and host), then
+// the globals "eval" and "evals". Any failure destroys what was built and gives null.
+std::unique_ptr<Engine> CreateEngine(const EngineOptions& options, CompileHook compiler,
+                                     const std::function<void(Interpreter&)>& registerClasses);
+
+}  // namespace velmo::script

@@ -1,0 +1,589 @@
+// The dispatch loop. pc, sp and fp live in locals while the loop runs; SAVE() writes sp and pc
+// back before anything that can raise, collect or run other code (the collector marks the stack
+// from the saved sp), and nothing that runs meanwhile moves cells at or above it. Every stack
+// access is checked against the live stack, so a verified module with unbalanced code raises an
+// error instead of reading dead cells or leaving the stack.
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "platform/text.h"
+#include "script/runtime/arithmetic.h"
+#include "script/runtime/convert.h"
+#include "script/runtime/errors.h"
+#include "script/runtime/interpreter.h"
+#include "script/runtime/interpreter_ops.h"
+#include "script/runtime/objects.h"
+#include "script/runtime/opcodes.h"
+#include "script/runtime/properties.h"
+#include "script/runtime/strings.h"
+
+namespace velmo::script {
+
+namespace {
+
+constexpr int kOpcodeCount = kLastOpcode - kFirstOpcode + 1;
+
+// The table of the computed-goto dispatch is indexed by opcode - kFirstOpcode, so the list must
+// run without gaps.
+constexpr bool OpcodesAreContiguous() {
+    int expected = kFirstOpcode;
+#define VELMO_OPCODE(number, name, operand, effect, meaning) \
+    if ((number) != expected++) return false;
+#include "script/runtime/opcodes.def"
+#undef VELMO_OPCODE
+    return expected == kLastOpcode + 1;
+}
+static_assert(OpcodesAreContiguous());
+
+// A relational operator: false whenever either side is NaN.
+template <class Predicate>
+Value Relation(Interpreter& interp, const Value& a, const Value& b, Predicate predicate) {
+    const std::optional<int> order = Compare(interp, a, b);
+    return Value::Boolean(order && predicate(*order));
+}
+
+// ADDI1 and ADDI2 count in integer payloads; on a reference they would forge a pointer.
+bool AddToInteger(Value& v, int64_t n) {
+    if (v.tag != Tag::Integer && v.tag != Tag::Boolean && v.tag != Tag::Undefined && v.tag != Tag::Null) return false;
+    v.payload.i = static_cast<int64_t>(static_cast<uint64_t>(v.payload.i) + static_cast<uint64_t>(n));
+    return true;
+}
+
+}  // namespace
+
+// Runs from `pc` in the innermost frame until the activation's first frame returns or END.
+Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* pc) {
+    Value* const stack = stack_.data();
+    Value* const top = stack + stack_.size();
+    Value* sp = stack + sp_;
+    Value* fp = stack + frames_.back().fp;
+    uint32_t operand = 0;
+
+#define SAVE() (sp_ = static_cast<size_t>(sp - stack), savedPc_ = pc)
+#define RELOAD() (sp = stack + sp_, fp = stack + frames_.back().fp)
+#define NEED(n)                                                        \
+    do {                                                               \
+        if (static_cast<size_t>(top - sp) < static_cast<size_t>(n)) goto malformed; \
+    } while (0)
+#define PUSH(v)                            \
+    do {                                   \
+        if (sp == stack) goto overflow;    \
+        *--sp = (v);                       \
+    } while (0)
+#define OPERAND() (operand = *pc++)
+#define SIGNED() static_cast<int32_t>(operand)
+#define LIVE(cell) ((cell) >= sp && (cell) < top)
+#define ARG(n) (fp + (n) + 1)
+#define LOCAL(n) (fp - (n) - 4)
+#define SAFEPOINT() (SAVE(), SafePoint())
+
+#if defined(__GNUC__)
+    static const void* const kLabels[kOpcodeCount] = {
+#define VELMO_OPCODE(number, name, operand, effect, meaning) &&op_##name,
+#include "script/runtime/opcodes.def"
+#undef VELMO_OPCODE
+    };
+#define DISPATCH()                                                           \
+    do {                                                                     \
+        const uint32_t index = *pc++ - static_cast<uint32_t>(kFirstOpcode);  \
+        if (index >= static_cast<uint32_t>(kOpcodeCount)) goto malformed;    \
+        goto *kLabels[index];                                                \
+    } while (0)
+#define CASE(name) op_##name:
+#define NEXT() DISPATCH()
+    DISPATCH();
+#else
+#define CASE(name) case Op::name:
+#define NEXT() continue
+    for (;;) {
+        switch (static_cast<Op>(*pc++)) {
+#endif
+
+    // ---- Calls and returns ----
+    CASE(CALL) {
+        NEED(2);
+        const Value callee = sp[0];
+        sp[0] = Value::Null();
+        if (callee.Is(Tag::Function)) {
+            SAVE();
+            EnterFrame(callee.AsFunction(), sp_ - 1, pc);
+            RELOAD();
+            pc = callee.AsFunction()->code->code;
+            NEXT();
+        }
+        SAVE();
+        Value result;
+        if (!CallHost(callee, sp + 1, result)) script::Warn(*this, Msg::CallUndefinedFunction);
+        PUSH(result);
+        NEXT();
+    }
+    CASE(CALLMETHOD) {
+        OPERAND();
+        NEED(2);
+        SAVE();
+        Value result;
+        const MethodTarget target = ResolveMethod(*this, sp[0], operand, CheckedArgs(sp + 1), result);
+        if (target.kind == MethodTarget::Kind::Function) {
+            EnterFrame(target.function, sp_ - 1, pc);
+            RELOAD();
+            pc = target.function->code->code;
+            NEXT();
+        }
+        if (target.kind == MethodTarget::Kind::None) script::Warn(*this, Msg::UnknownMethod, Names().Text(operand));
+        PUSH(result);
+        if (target.kind == MethodTarget::Kind::Handled) SAFEPOINT();
+        NEXT();
+    }
+    CASE(CALLNAME) {
+        OPERAND();
+        NEED(2);
+        SAVE();
+        Value result;
+        const MethodTarget target = CallThroughScopes(operand, sp, result);
+        if (target.kind == MethodTarget::Kind::Function) {
+            EnterFrame(target.function, sp_ - 1, pc);
+            RELOAD();
+            pc = target.function->code->code;
+            NEXT();
+        }
+        PUSH(result);
+        if (target.kind == MethodTarget::Kind::Handled) SAFEPOINT();
+        NEXT();
+    }
+    CASE(NEW) {
+        NEED(2);
+        SAVE();
+        Value made;
+        const MethodTarget target = PrepareConstruct(*this, sp[0], CheckedArgs(sp + 1), made);
+        if (target.kind == MethodTarget::Kind::Function) {
+            sp[0] = made;
+            EnterFrame(target.function, sp_ - 1, pc);
+            RELOAD();
+            pc = target.function->code->code;
+            NEXT();
+        }
+        if (target.kind == MethodTarget::Kind::Handled) sp[0] = made;
+        PUSH(target.kind == MethodTarget::Kind::Handled ? Value::Undefined() : Value::Null());
+        SAFEPOINT();
+        NEXT();
+    }
+    CASE(RET) {
+        NEED(1);
+        if (frames_.size() == entryDepth) {
+            SAVE();
+            return sp[0];
+        }
+        SAVE();
+        pc = Return(sp[0], recoveryBase);
+        RELOAD();
+        NEXT();
+    }
+    CASE(END) {
+        SAVE();
+        return sp < top ? sp[0] : Value::Undefined();
+    }
+    CASE(ARGFIX) {
+        OPERAND();
+        NEED(1);
+        SAVE();
+        FixArguments(sp[0].payload.i, SIGNED());
+        RELOAD();
+        NEXT();
+    }
+    CASE(RESERVE) {
+        OPERAND();
+        const int64_t n = std::max(SIGNED(), 0);
+        if (sp - stack < n + static_cast<int64_t>(kStackReserveCells)) goto overflow;
+        for (int64_t i = 0; i < n; ++i) *--sp = Value::Undefined();
+        NEXT();
+    }
+
+    // ---- Exceptions and with-scopes ----
+    CASE(THROW) {
+        NEED(1);
+        SAVE();
+        if (recoveries_.size() > recoveryBase && recoveries_.back().isScript) {
+            pc = Land(recoveryBase, sp[0]);
+            RELOAD();
+            NEXT();
+        }
+        Throw(sp[0]);
+    }
+    CASE(TRYENTER) {
+        OPERAND();
+        // The handler receives the exception in a cell of its own.
+        if (sp == stack) goto overflow;
+        const WithScopes* scopes = frames_.back().withScopes;
+        recoveries_.push_back(Recovery{true, static_cast<size_t>(sp - stack), frames_.size(), pc + SIGNED(),
+                                       scopes ? scopes->count : 0});
+        NEXT();
+    }
+    CASE(TRYLEAVE) {
+        OPERAND();
+        for (int32_t n = SIGNED(); n > 0 && recoveries_.size() > recoveryBase; --n) recoveries_.pop_back();
+        NEXT();
+    }
+    CASE(WITHENTER) {
+        NEED(1);
+        SAVE();
+        ops::WithEnter(*this, frames_.back(), sp[0]);
+        ++sp;
+        NEXT();
+    }
+    CASE(WITHLEAVE) {
+        OPERAND();
+        WithScopes* scopes = frames_.back().withScopes;
+        if (scopes && SIGNED() > 0 && scopes->count >= operand) scopes->count -= operand;
+        NEXT();
+    }
+    CASE(GETVARW) {
+        OPERAND();
+        SAVE();
+        Value value;
+        if (!ops::WithRead(*this, frames_.back().withScopes, operand, value)) value = ReadGlobal(operand);
+        PUSH(value);
+        NEXT();
+    }
+    CASE(SETVARW) {
+        OPERAND();
+        NEED(1);
+        SAVE();
+        if (!ops::WithStore(*this, frames_.back().withScopes, operand, sp[0])) Global(operand) = sp[0];
+        ++sp;
+        NEXT();
+    }
+    CASE(DELNAMEW) {
+        OPERAND();
+        NEED(1);
+        SAVE();
+        ops::WithDelete(*this, frames_.back().withScopes, operand);
+        sp[0] = Value::Undefined();
+        NEXT();
+    }
+
+    // ---- Variables ----
+    CASE(GETLOCAL) {
+        OPERAND();
+        if (!LIVE(LOCAL(SIGNED()))) goto malformed;
+        PUSH(*LOCAL(SIGNED()));
+        NEXT();
+    }
+    CASE(SETLOCAL) {
+        OPERAND();
+        NEED(1);
+        if (!LIVE(LOCAL(SIGNED()))) goto malformed;
+        *LOCAL(SIGNED()) = *sp++;
+        NEXT();
+    }
+    CASE(GETARG) {
+        OPERAND();
+        if (!LIVE(ARG(SIGNED()))) goto malformed;
+        PUSH(*ARG(SIGNED()));
+        NEXT();
+    }
+    CASE(SETARG) {
+        OPERAND();
+        NEED(1);
+        if (!LIVE(ARG(SIGNED()))) goto malformed;
+        *ARG(SIGNED()) = *sp++;
+        NEXT();
+    }
+    CASE(GETARGI) {
+        NEED(1);
+        const int64_t i = sp[0].Is(Tag::Integer) ? sp[0].AsInteger() : -1;
+        sp[0] = i >= 0 && i < top - fp - 1 && LIVE(ARG(i)) ? *ARG(i) : Value::Undefined();
+        NEXT();
+    }
+    CASE(GETGLOBAL) {
+        OPERAND();
+        SAVE();
+        PUSH(ReadGlobal(operand));
+        NEXT();
+    }
+    CASE(SETGLOBAL) {
+        OPERAND();
+        NEED(1);
+        Global(operand) = *sp++;
+        NEXT();
+    }
+    CASE(DELGLOBAL) {
+        OPERAND();
+        NEED(1);
+        SAVE();
+        ops::Release(*this, Global(operand));
+        sp[0] = Value::Undefined();
+        NEXT();
+    }
+    CASE(DELLOCAL) {
+        OPERAND();
+        NEED(1);
+        if (!LIVE(LOCAL(SIGNED()))) goto malformed;
+        SAVE();
+        ops::Release(*this, *LOCAL(SIGNED()));
+        sp[0] = Value::Undefined();
+        NEXT();
+    }
+    CASE(DELARG) {
+        OPERAND();
+        NEED(1);
+        if (!LIVE(ARG(SIGNED()))) goto malformed;
+        SAVE();
+        ops::Release(*this, *ARG(SIGNED()));
+        sp[0] = Value::Undefined();
+        NEXT();
+    }
+
+    // ---- Properties and elements ----
+    CASE(GETPROP) {
+        OPERAND();
+        NEED(1);
+        SAVE();
+        Value value;
+        if (!GetProperty(*this, sp[0], operand, value)) script::Warn(*this, Msg::UndefinedProperty, Names().Text(operand));
+        sp[0] = value;
+        NEXT();
+    }
+    CASE(SETPROP) {
+        OPERAND();
+        NEED(2);
+        SAVE();
+        SetProperty(*this, sp[0], operand, sp[1]);
+        sp += 2;
+        SAFEPOINT();
+        NEXT();
+    }
+    CASE(DELPROP) {
+        OPERAND();
+        NEED(1);
+        if (sp[0].Is(Tag::Object)) {
+            SAVE();
+            DeleteOwn(*this, sp[0].AsObject(), operand);
+        }
+        sp[0] = Value::Undefined();
+        NEXT();
+    }
+    CASE(GETELEM) {
+        NEED(2);
+        SAVE();
+        sp[1] = ops::IndexedRead(*this, sp[1], sp[0]);
+        ++sp;
+        NEXT();
+    }
+    CASE(SETELEM) {
+        NEED(3);
+        SAVE();
+        ops::IndexedStore(*this, sp[1], sp[0], sp[2]);
+        sp += 3;
+        SAFEPOINT();
+        NEXT();
+    }
+    CASE(DELELEM) {
+        NEED(2);
+        SAVE();
+        ops::DeleteElement(*this, sp[1], sp[0]);
+        ++sp;
+        sp[0] = Value::Undefined();
+        NEXT();
+    }
+    CASE(FORINNEXT) {
+        NEED(2);
+        SAVE();
+        ops::ForInNext(*this, sp[1], sp[0]);
+        NEXT();
+    }
+
+    // ---- Jumps ----
+    CASE(JMP) {
+        OPERAND();
+        pc += SIGNED();
+        NEXT();
+    }
+    CASE(JT) {
+        OPERAND();
+        NEED(1);
+        if (ops::IsJumpTrue(*sp++)) pc += SIGNED();
+        NEXT();
+    }
+    CASE(JF) {
+        OPERAND();
+        NEED(1);
+        if (ops::IsJumpFalse(*sp++)) pc += SIGNED();
+        NEXT();
+    }
+    CASE(JNZI) {
+        OPERAND();
+        NEED(1);
+        if (static_cast<uint32_t>(sp++->payload.i) != 0) pc += SIGNED();
+        NEXT();
+    }
+    CASE(JZI) {
+        OPERAND();
+        NEED(1);
+        if (static_cast<uint32_t>(sp++->payload.i) == 0) pc += SIGNED();
+        NEXT();
+    }
+
+    // ---- Operators ----
+#define BINARY(name, expression)       \
+    CASE(name) {                       \
+        NEED(2);                       \
+        SAVE();                        \
+        const Value& a = sp[1];        \
+        const Value& b = sp[0];        \
+        sp[1] = (expression);          \
+        ++sp;                          \
+        NEXT();                        \
+    }
+    BINARY(ADD, Add(*this, a, b))
+    BINARY(SUB, Subtract(*this, a, b))
+    BINARY(MUL, Multiply(*this, a, b))
+    BINARY(DIV, Divide(*this, a, b))
+    BINARY(MOD, Modulo(*this, a, b))
+    BINARY(SHL, Shift(*this, a, b, ShiftKind::Left))
+    BINARY(SHR, Shift(*this, a, b, ShiftKind::Right))
+    BINARY(USHR, Shift(*this, a, b, ShiftKind::RightUnsigned))
+    BINARY(BITAND, Bitwise(*this, a, b, BitwiseKind::And))
+    BINARY(BITOR, Bitwise(*this, a, b, BitwiseKind::Or))
+    BINARY(BITXOR, Bitwise(*this, a, b, BitwiseKind::Xor))
+    BINARY(EQ, Value::Boolean(Equals(*this, a, b)))
+    BINARY(NE, Value::Boolean(!Equals(*this, a, b)))
+    BINARY(STRICTEQ, Value::Boolean(StrictEquals(a, b)))
+    BINARY(STRICTNE, Value::Boolean(!StrictEquals(a, b)))
+    BINARY(LT, Relation(*this, a, b, [](int c) { return c < 0; }))
+    BINARY(GT, Relation(*this, a, b, [](int c) { return c > 0; }))
+    BINARY(LE, Relation(*this, a, b, [](int c) { return c <= 0; }))
+    BINARY(GE, Relation(*this, a, b, [](int c) { return c >= 0; }))
+#undef BINARY
+    CASE(NOT) {
+        NEED(1);
+        sp[0] = Value::Boolean(ops::IsJumpFalse(sp[0]));
+        NEXT();
+    }
+    CASE(NEG) {
+        NEED(1);
+        SAVE();
+        sp[0] = Negate(*this, sp[0]);
+        NEXT();
+    }
+    CASE(TYPEOF) {
+        NEED(1);
+        SAVE();
+        sp[0] = StaticStringValue(*this, TypeOf(sp[0]));
+        NEXT();
+    }
+    CASE(ADDI1) {
+        NEED(1);
+        if (!AddToInteger(sp[0], 1)) goto malformed;
+        NEXT();
+    }
+    CASE(ADDI2) {
+        NEED(1);
+        if (!AddToInteger(sp[0], 2)) goto malformed;
+        NEXT();
+    }
+
+    // ---- Constants and stack shuffling ----
+    CASE(PUSHINT) {
+        OPERAND();
+        PUSH(Value::Integer(SIGNED()));
+        NEXT();
+    }
+    CASE(PUSH0) { PUSH(Value::Integer(0)); NEXT(); }
+    CASE(PUSH1) { PUSH(Value::Integer(1)); NEXT(); }
+    CASE(PUSH2) { PUSH(Value::Integer(2)); NEXT(); }
+    CASE(PUSH3) { PUSH(Value::Integer(3)); NEXT(); }
+    CASE(PUSHUNDEF) { PUSH(Value::Undefined()); NEXT(); }
+    CASE(PUSHNULL) { PUSH(Value::Null()); NEXT(); }
+    CASE(PUSHTRUE) { PUSH(Value::Boolean(true)); NEXT(); }
+    CASE(PUSHFALSE) { PUSH(Value::Boolean(false)); NEXT(); }
+    CASE(PUSHCONST) {
+        OPERAND();
+        if (operand >= constants_.size()) goto malformed;
+        PUSH(constants_[operand]);
+        NEXT();
+    }
+    CASE(DUP) {
+        NEED(1);
+        const Value copy = sp[0];
+        PUSH(copy);
+        NEXT();
+    }
+    CASE(POP) {
+        NEED(1);
+        ++sp;
+        NEXT();
+    }
+    CASE(SWAP) {
+        NEED(2);
+        std::swap(sp[0], sp[1]);
+        NEXT();
+    }
+    CASE(ROT) {
+        OPERAND();
+        const int32_t n = SIGNED();
+        if (n >= 2) {
+            NEED(n);
+            std::rotate(sp, sp + 1, sp + n);
+        } else if (n <= -2) {
+            NEED(-static_cast<int64_t>(n));
+            std::rotate(sp, sp - n - 1, sp - n);
+        }
+        NEXT();
+    }
+    CASE(PUTDOWN) {
+        OPERAND();
+        const int32_t n = SIGNED();
+        if (n < 0) goto malformed;
+        NEED(n + 1);
+        sp[n] = sp[0];
+        sp += n;
+        NEXT();
+    }
+    CASE(DROPN) {
+        OPERAND();
+        const int32_t n = SIGNED();
+        if (n >= 0) {
+            NEED(n);
+            sp += n;
+        } else {
+            // A negative count grows the stack; the new cells must not expose dead values.
+            for (int32_t i = 0; i < -n; ++i) PUSH(Value::Undefined());
+        }
+        NEXT();
+    }
+    CASE(NOP) { NEXT(); }
+    CASE(IDLE) {
+        SAVE();
+        for (;;) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+
+#if !defined(__GNUC__)
+        default: goto malformed;
+        }
+    }
+#endif
+
+malformed:
+    SAVE();
+    RaiseError(*this, Msg::UnimplementedBytecode);
+overflow:
+    SAVE();
+    RaiseError(*this, Msg::StackOverflow);
+
+#undef SAVE
+#undef RELOAD
+#undef NEED
+#undef PUSH
+#undef OPERAND
+#undef SIGNED
+#undef LIVE
+#undef ARG
+#undef LOCAL
+#undef SAFEPOINT
+#undef CASE
+#undef NEXT
+}
+
+}  // namespace velmo::script

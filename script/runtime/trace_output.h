@@ -1,0 +1,41 @@
+#pragma once
+// Where trace lines and runtime warnings go: nothing is written while no output is open. The
+// Application object opens a file; the command-line tool opens standard output; tests install a
+// sink. Every line ends in CR LF on every platform (files are written in binary mode, so a
+// Windows text-mode stream cannot turn that into CR CR LF).
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace velmo::script {
+
+class TraceOutput {
+public:
+    using Sink = std::function<void(std::string_view line)>;
+
+    TraceOutput() = default;
+    ~TraceOutput() { Close(); }
+    TraceOutput(const TraceOutput&) = delete;
+    TraceOutput& operator=(const TraceOutput&) = delete;
+
+    // Closes what was open, then opens `ansiPath` truncated; false (and closed) when it cannot.
+    [[nodiscard]] bool OpenFile(const std::string& ansiPath);
+    // A stream the caller keeps open for as long as this output uses it.
+    void OpenStream(std::FILE* stream);
+    // Each line without its line break.
+    void OpenSink(Sink sink);
+    void Close();
+
+    bool IsOpen() const { return stream_ || sink_; }
+    // Writes `text` and CR LF.
+    void WriteLine(std::string_view text);
+
+private:
+    std::FILE* stream_ = nullptr;
+    bool ownsStream_ = false;
+    Sink sink_;
+};
+
+}  // namespace velmo::script
