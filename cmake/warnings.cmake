@@ -9,4 +9,8 @@ endif()
 if(VELMO_FUZZ)
     # Coverage for every library; only the fuzz targets link libFuzzer's main.
     add_compile_options(-fsanitize=fuzzer-no-link)
+    # Fuzzed scripts may loop for ever; the dispatch loop ends any run after this many steps,
+    add_compile_definitions(VELMO_FUZZ_STEP_LIMIT=200000)
+    # and their collected heap is kept far below the sanitizer's memory limit.
+    add_compile_definitions(VELMO_FUZZ_HEAP_LIMIT=134217728)
 endif()

@@ -218,6 +218,11 @@ void Heap::AddChunk(size_t blockBytes) {
     static_assert(sizeof(Chunk) + kBlockHeaderBytes == kChunkOverheadBytes);
     const size_t sizeBytes =
         blockBytes > kChunkBytes - kChunkOverheadBytes ? blockBytes + kChunkOverheadBytes : kChunkBytes;
+#if defined(VELMO_FUZZ_HEAP_LIMIT)
+    // Fuzzed scripts that double a string in a loop would otherwise meet the sanitizer's memory
+    // limit before the process heap runs out.
+    if (chunkBytes_ + sizeBytes > VELMO_FUZZ_HEAP_LIMIT) throw std::bad_alloc();
+#endif
     Chunk* chunk = ::new (::operator new(sizeBytes)) Chunk{chunks_, sizeBytes};  // throws bad_alloc
     chunks_ = chunk;
     chunkBytes_ += sizeBytes;
@@ -301,6 +306,7 @@ void Heap::MergeAndRebuild() {
         }
         CheckHeap(h == end, "a block runs past the end of its chunk");
     }
+    collectAtBytes_ = std::max(kCollectThresholdBytes, 2 * bytesInUse_);
 }
 
 // ---- Inspection ----

@@ -94,8 +94,8 @@ public:
     // the free lists. Call only after every reachable block was marked.
     void Sweep();
 
-    // True once the bytes in use reached kCollectThresholdBytes, or always under stress.
-    bool ShouldCollect() const { return isStressed_ || bytesInUse_ >= kCollectThresholdBytes; }
+    // True once the bytes in use reached the collection mark (heap_limits.h), or always under stress.
+    bool ShouldCollect() const { return isStressed_ || bytesInUse_ >= collectAtBytes_; }
     bool IsStressed() const { return isStressed_; }
 
     size_t BytesInUse() const { return bytesInUse_; }
@@ -127,6 +127,7 @@ private:
     Chunk* chunks_ = nullptr;  // owned, chained through Chunk::next
     std::byte* freeLists_[kFreeListCount] = {};
     size_t bytesInUse_ = 0;
+    size_t collectAtBytes_ = kCollectThresholdBytes;
     size_t bytesFree_ = 0;
     size_t chunkBytes_ = 0;
     bool isStressed_ = false;

@@ -5,8 +5,9 @@
 
 namespace velmo::script {
 
-// A collection runs at a safe point once the bytes in use reach this mark; it never adapts to
-// the live size, so a program that stays above it collects at every safe point.
+// A collection runs at a safe point once the bytes in use reach this mark, or twice what the last
+// collection left alive if that is more: with a fixed mark, a program whose live data stays
+// above it would collect at every safe point and slow down in proportion to its size.
 inline constexpr size_t kCollectThresholdBytes = 0x200000;
 
 // Set to "1" to collect at every safe point, whatever the bytes in use (read once per heap).

@@ -213,6 +213,9 @@ private:
     Hook hook_ = nullptr;
     void* hookData_ = nullptr;
     void* host_ = nullptr;  // not owned
+#if defined(VELMO_FUZZ_STEP_LIMIT)
+    uint64_t fuzzSteps_ = 0;  // instructions run by this interpreter, bounded in fuzzing builds
+#endif
     std::vector<Value> markQueue_;  // marked records whose contents are still to scan
 };
 

@@ -78,6 +78,24 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
 #define ARG(n) (fp + (n) + 1)
 #define LOCAL(n) (fp - (n) - 4)
 #define SAFEPOINT() (SAVE(), SafePoint())
+// Loops are the one place where garbage piles up without any of the listed safe points (a string
+// built in a loop of local stores), so a backward jump collects when the heap asks for it.
+#define JUMP()                                                  \
+    do {                                                        \
+        pc += SIGNED();                                         \
+        if (SIGNED() < 0 && heap_.ShouldCollect()) {            \
+            SAVE();                                             \
+            Collect();                                          \
+        }                                                       \
+    } while (0)
+#if defined(VELMO_FUZZ_STEP_LIMIT)
+#define VELMO_COUNT_STEP()                                   \
+    do {                                                     \
+        if (++fuzzSteps_ > VELMO_FUZZ_STEP_LIMIT) goto malformed; \
+    } while (0)
+#else
+#define VELMO_COUNT_STEP() ((void)0)
+#endif
 
 #if defined(__GNUC__)
     static const void* const kLabels[kOpcodeCount] = {
@@ -87,6 +105,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
     };
 #define DISPATCH()                                                           \
     do {                                                                     \
+        VELMO_COUNT_STEP();                                                  \
         const uint32_t index = *pc++ - static_cast<uint32_t>(kFirstOpcode);  \
         if (index >= static_cast<uint32_t>(kOpcodeCount)) goto malformed;    \
         goto *kLabels[index];                                                \
@@ -98,6 +117,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
 #define CASE(name) case Op::name:
 #define NEXT() continue
     for (;;) {
+        VELMO_COUNT_STEP();
         switch (static_cast<Op>(*pc++)) {
 #endif
 
@@ -397,31 +417,31 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
     // ---- Jumps ----
     CASE(JMP) {
         OPERAND();
-        pc += SIGNED();
+        JUMP();
         NEXT();
     }
     CASE(JT) {
         OPERAND();
         NEED(1);
-        if (ops::IsJumpTrue(*sp++)) pc += SIGNED();
+        if (ops::IsJumpTrue(*sp++)) JUMP();
         NEXT();
     }
     CASE(JF) {
         OPERAND();
         NEED(1);
-        if (ops::IsJumpFalse(*sp++)) pc += SIGNED();
+        if (ops::IsJumpFalse(*sp++)) JUMP();
         NEXT();
     }
     CASE(JNZI) {
         OPERAND();
         NEED(1);
-        if (static_cast<uint32_t>(sp++->payload.i) != 0) pc += SIGNED();
+        if (static_cast<uint32_t>(sp++->payload.i) != 0) JUMP();
         NEXT();
     }
     CASE(JZI) {
         OPERAND();
         NEED(1);
-        if (static_cast<uint32_t>(sp++->payload.i) == 0) pc += SIGNED();
+        if (static_cast<uint32_t>(sp++->payload.i) == 0) JUMP();
         NEXT();
     }
 
@@ -556,6 +576,9 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
     CASE(NOP) { NEXT(); }
     CASE(IDLE) {
         SAVE();
+#if defined(VELMO_FUZZ_STEP_LIMIT)
+        goto malformed;
+#endif
         for (;;) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 
@@ -582,6 +605,8 @@ overflow:
 #undef ARG
 #undef LOCAL
 #undef SAFEPOINT
+#undef JUMP
+#undef VELMO_COUNT_STEP
 #undef CASE
 #undef NEXT
 }

@@ -218,6 +218,21 @@ TEST(Heap, CollectsPastTheMarkOrAlwaysUnderStress) {
         heap.Sweep();
         EXPECT_FALSE(heap.ShouldCollect());
     }
+    {
+        // Live data past the mark moves it to twice the live size, so that a big program does
+        // not collect at every safe point.
+        Heap heap;
+        std::vector<void*> live;
+        while (heap.BytesInUse() < 2 * kCollectThresholdBytes) live.push_back(heap.Allocate(4096));
+        for (void* block : live) heap.Mark(block);
+        heap.Sweep();
+        const size_t liveBytes = heap.BytesInUse();
+        EXPECT_FALSE(heap.ShouldCollect());
+        while (heap.BytesInUse() < 2 * liveBytes - 4096) heap.Allocate(4096);
+        EXPECT_FALSE(heap.ShouldCollect());
+        heap.Allocate(4096);
+        EXPECT_TRUE(heap.ShouldCollect());
+    }
     ASSERT_TRUE(platform::SetEnvironment(kGcStressVariable, "1"));
     EXPECT_TRUE(Heap().ShouldCollect());
     ASSERT_TRUE(platform::SetEnvironment(kGcStressVariable, "0"));
