@@ -11,11 +11,20 @@ script::CompileOutcome Outcome(script::compiler::CompileResult result) {
     return {result.ok, std::move(result.module), std::move(result.diagnostics)};
 }
 
-// Registration order: global functions, then the classes.
+// The registration order is part of the engine's contract: later classes may look up earlier
+// ones (the Object prototype, the Array class) while they register.
 void RegisterClasses(script::Interpreter& interp) {
-    script::library::RegisterGlobalFunctions(interp);
-    script::library::RegisterFunctionClass(interp);
-    script::library::RegisterObjectClass(interp);
+    using namespace script::library;
+    RegisterGlobalFunctions(interp);
+    RegisterDateClass(interp);
+    RegisterMathClass(interp);
+    RegisterArrayClass(interp);
+    RegisterBooleanClass(interp);
+    RegisterFunctionClass(interp);
+    RegisterNumberClass(interp);
+    RegisterStringClass(interp);
+    RegisterObjectClass(interp);
+    RegisterRegExpClass(interp);
 }
 
 }  // namespace

@@ -82,6 +82,7 @@ Engine::Engine(const EngineOptions& options, CompileHook compiler)
     interp_.SetWarnUndefinedVariables(options.flags & kOptionWarnUndefined);
     interp_.SetHook(options.hook, options.hookData);
     interp_.SetHostPointer(options.host);
+    interp_.SetEngine(this);
 }
 
 void Engine::RegisterEval() {

@@ -20,6 +20,7 @@
 namespace velmo::script {
 
 struct MethodTarget;
+class Engine;
 
 inline constexpr uint32_t kGlobalGrowth = 1024;
 inline constexpr size_t kDefaultStackCells = 4096;
@@ -124,6 +125,16 @@ public:
     void SetHook(Hook hook, void* data) { hook_ = hook; hookData_ = data; }
     void* HostPointer() const { return host_; }
     void SetHostPointer(void* host) { host_ = host; }
+    // The engine this interpreter belongs to (null for a bare interpreter, as in unit tests):
+    // library code that compiles and runs source text goes through it.
+    Engine* GetEngine() const { return engine_; }
+    void SetEngine(Engine* engine) { engine_ = engine; }
+
+    // Turns a regular-expression constant of a module into its value while the module loads;
+    // installed by the RegExp class. Without one, such constants stay placeholders (loader.h).
+    using RegExpFactory = Value (*)(Interpreter&, std::u16string_view pattern, uint8_t flags);
+    RegExpFactory GetRegExpFactory() const { return regExpFactory_; }
+    void SetRegExpFactory(RegExpFactory factory) { regExpFactory_ = factory; }
 
     // ---- Position services ----
     // The program counter saved before the last call out of the loop or runtime error.
@@ -213,6 +224,8 @@ private:
     Hook hook_ = nullptr;
     void* hookData_ = nullptr;
     void* host_ = nullptr;  // not owned
+    Engine* engine_ = nullptr;  // not owned; owns this interpreter
+    RegExpFactory regExpFactory_ = nullptr;
 #if defined(VELMO_FUZZ_STEP_LIMIT)
     uint64_t fuzzSteps_ = 0;  // instructions run by this interpreter, bounded in fuzzing builds
 #endif

@@ -65,6 +65,8 @@ Value ConstantCell(Interpreter& interp, const PoolEntry& e, const char16_t* text
     case PoolKind::String: return StaticStringValue(interp, {text, e.text16.size()});
     case PoolKind::Name: return Value::Name(interp.Intern(Renumbered(e.text, anonymousShift)));
     case PoolKind::RegExp: {
+        if (const Interpreter::RegExpFactory factory = interp.GetRegExpFactory())
+            return factory(interp, {text, e.text16.size()}, e.regexpFlags);
         StringRecord* s = NewStaticString(interp, {text, e.text16.size()});
         s->flags |= kRegExpPlaceholder | static_cast<uint32_t>(e.regexpFlags) << kRegExpFlagsShift;
         return Value::String(s);

@@ -14,10 +14,9 @@
 
 namespace velmo::script {
 
-// StringRecord flags of a regular-expression constant, until the RegExp class exists to make a
-// value of it: the record is a static string holding the pattern, marked kRegExpPlaceholder, with
-// the pool's flag byte in bits kRegExpFlagsShift and up. The RegExp class is to turn such a
-// constant into its object when an instruction first reads it.
+// StringRecord flags of a regular-expression constant loaded while no RegExp factory is installed
+// (Interpreter::SetRegExpFactory): the record is a static string holding the pattern, marked
+// kRegExpPlaceholder, with the pool's flag byte in bits kRegExpFlagsShift and up.
 inline constexpr uint32_t kRegExpPlaceholder = 0x100;
 inline constexpr int kRegExpFlagsShift = 16;
 

@@ -1,0 +1,8 @@
+// The RegExp class (being written: registration only for now).
+#include "script/library/core_classes.h"
+
+namespace velmo::script::library {
+
+void RegisterRegExpClass(Interpreter&) {}
+
+}  // namespace velmo::script::library
