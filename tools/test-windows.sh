@@ -17,6 +17,9 @@ export WINEPREFIX="$build/wine-prefix" WINEDEBUG=-all
 rm -rf "$WINEPREFIX"
 # No mono or gecko: nothing here needs them, and their installers would ask.
 WINEDLLOVERRIDES="mscoree,mshtml=" wineboot --init > /dev/null 2>&1  # about a minute
+# One wine server for the whole run: the script suites start a wine process per script, and a
+# server started afresh for each costs seconds.
+wineserver -p
 wine "$build/bin/velmo.exe" --version
 cd "$build"
 status=0
