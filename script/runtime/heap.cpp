@@ -269,14 +269,17 @@ void Heap::Sweep() {
 // Runs every finalizer before any block is merged or poisoned, so a finalizer may still read a
 // record that dies in the same sweep (a host object's class, for example).
 void Heap::FinalizeDeadBlocks() {
-    for (Chunk* chunk = chunks_; chunk; chunk = chunk->next) {
-        BlockHeader* end = ChunkEnd(chunk, chunk->sizeBytes);
-        for (BlockHeader* h = FirstHeader(chunk, sizeof(Chunk)); h < end; h = NextHeader(h)) {
-            if ((h->word & (kMarkBit | kFinalizerBit)) != kFinalizerBit) continue;
-            h->word &= ~kFinalizerBit;  // cleared first: it runs exactly once
-            Finalizer finalizer;
-            std::memcpy(&finalizer, PayloadOf(h), sizeof finalizer);
-            if (finalizer) finalizer(PayloadOf(h));
+    for (const bool late : {false, true}) {
+        for (Chunk* chunk = chunks_; chunk; chunk = chunk->next) {
+            BlockHeader* end = ChunkEnd(chunk, chunk->sizeBytes);
+            for (BlockHeader* h = FirstHeader(chunk, sizeof(Chunk)); h < end; h = NextHeader(h)) {
+                if ((h->word & (kMarkBit | kFinalizerBit)) != kFinalizerBit) continue;
+                Finalizer finalizer;
+                std::memcpy(&finalizer, PayloadOf(h), sizeof finalizer);
+                if ((finalizer == lateFinalizer_ && lateFinalizer_) != late) continue;
+                h->word &= ~kFinalizerBit;  // cleared first: it runs exactly once
+                if (finalizer) finalizer(PayloadOf(h));
+            }
         }
     }
 }

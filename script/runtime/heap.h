@@ -64,6 +64,9 @@ public:
     // A zeroed block with the finalizer bit set and `finalizer` stored in its first word, which
     // the record must keep there (a record type declares it as its first field, `finalizer`).
     void* AllocateFinalized(size_t sizeBytes, Finalizer finalizer);
+    // Blocks made with `finalizer` are finalized after every other block dying in the same sweep:
+    // a class's data must outlive the finalizers of its instances, which may use it.
+    void SetLateFinalizer(Finalizer finalizer) { lateFinalizer_ = finalizer; }
     // Keeps `block` when its block size still holds `newSizeBytes`; otherwise moves the contents
     // to a new block and frees the old one. A null `block` allocates.
     void* Reallocate(void* block, size_t newSizeBytes);
@@ -131,6 +134,7 @@ private:
     size_t bytesFree_ = 0;
     size_t chunkBytes_ = 0;
     bool isStressed_ = false;
+    Finalizer lateFinalizer_ = nullptr;
     bool isFinalizing_ = false;  // set while finalizers may run: they must not re-enter the heap
 };
 

@@ -3,15 +3,19 @@
 #include <algorithm>
 
 #include "script/runtime/errors.h"
+#include "script/runtime/properties.h"
 
 namespace velmo::script {
 
 Interpreter::Interpreter(size_t stackCells) : stack_(stackCells), sp_(stackCells) {
+    heap_.SetLateFinalizer(ClassRecordFinalizer());
     for (const char* name : {"__proto__", "prototype", "toSource", "toString", "valueOf"}) Intern(name);
 }
 
 Interpreter::~Interpreter() {
-    // The heap releases every chunk without finalizers; pins are ours to free.
+    // A last sweep with nothing marked finalizes every record, so host objects release their
+    // native resources and classes their data (the heap then frees its chunks). Pins are ours.
+    heap_.Sweep();
     for (PinRecord* pin = firstPin_; pin;) {
         PinRecord* next = pin->next;
         delete pin;

@@ -41,6 +41,8 @@ ObjectRecord*& HostPropertyObject(HostRecord* host) {
 
 }  // namespace
 
+Heap::Finalizer ClassRecordFinalizer() { return &FinalizeClass; }
+
 std::string_view NameText(Interpreter& interp, uint32_t nameId) { return interp.Names().Text(nameId); }
 
 ClassRecord* NewClass(Interpreter& interp, const char* name) {

@@ -148,6 +148,27 @@ TEST_F(Script, HostInstancesFinalizeOnceAndKeepWhatTheirDataHolds) {
     EXPECT_EQ(finalized, 2);
 }
 
+// Instances may need their class's data in FinalizeData, so a class dying with its instances is
+// finalized last; destroying the interpreter finalizes everything still alive.
+TEST(Classes, DestroyingTheInterpreterFinalizesInstancesBeforeTheirClass) {
+    std::vector<std::string> events;
+    {
+        Interpreter interp;
+        ClassRecord* cls = NewClass(interp, "Log");
+        cls->classData = &events;
+        cls->FinalizeData = [](ClassRecord& c, void*) {
+            static_cast<std::vector<std::string>*>(c.classData)->push_back("instance");
+        };
+        cls->FreeClassData = [](void* data) { static_cast<std::vector<std::string>*>(data)->push_back("class"); };
+        static int native = 0;
+        interp.GlobalByName("kept") = NewHostValue(interp, cls, &native);
+        (void)NewHostValue(interp, cls, &native);  // dies at the first collection, with its class alive
+        interp.Collect();
+        EXPECT_EQ(events, std::vector<std::string>{"instance"});
+    }
+    EXPECT_EQ(events, (std::vector<std::string>{"instance", "instance", "class"}));
+}
+
 TEST_F(Script, ProtectedCallsReportFailureAndRestoreTheStack) {
     const Value thrower = Function("thrower", [](Interpreter& in, Value, Value*) -> Value {
         RaiseError(in, Msg::CantConvertToObject);
