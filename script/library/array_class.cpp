@@ -1,8 +1,331 @@
-// The Array class (being written: registration only for now).
+// The Array class: construction, "length" and the methods of arrays. Elements live in the runtime's
+// sparse table (arrays.h), so every method walks the elements that exist rather than the indices
+// up to the length, which may be far larger. The sort lives in array_sort.cpp.
 #include "script/library/core_classes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "script/library/array_sort.h"
+#include "script/runtime/arrays.h"
+#include "script/runtime/convert.h"
+#include "script/runtime/pinned.h"
+#include "script/runtime/properties.h"
+#include "script/runtime/strings.h"
 
 namespace velmo::script::library {
 
-void RegisterArrayClass(Interpreter&) {}
+namespace {
+
+// A joined text longer than this is refused as out of memory rather than built.
+constexpr uint64_t kMaxJoinUnits = uint64_t{1} << 28;
+// "push" stops before the length would pass this.
+constexpr uint64_t kMaxPushLength = 0xFFFFFFFF;
+
+// ---- Arguments ----
+
+struct Arguments {
+    const Value* args;
+    uint64_t Count() const { return args[0].AsInteger() > 0 ? static_cast<uint64_t>(args[0].AsInteger()) : 0; }
+    bool HasInteger(uint64_t n) const { return Count() >= n && args[n].Is(Tag::Integer); }
+    int64_t Integer(uint64_t n) const { return args[n].AsInteger(); }
+    const Value& operator[](uint64_t n) const { return args[n]; }
+};
+
+// The length as a signed count, for the arithmetic of "slice" and "splice".
+int64_t SignedLength(const ArrayRecord* array) {
+    return array->length > static_cast<uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(array->length);
+}
+
+// A negative position counts from the end; still negative gives `floor`.
+int64_t FromEnd(int64_t position, int64_t length, int64_t floor) {
+    if (position >= 0) return position;
+    position += length;
+    return position < 0 ? floor : position;
+}
+
+// ---- Construction ----
+
+// One Integer argument is a length (a negative one gives an empty array, never one of nearly 2^64
+// holes); otherwise the arguments are the elements. An array literal passes its count negated, so
+// that its single Integer element is not read as a length.
+Value MakeArray(Interpreter& interp, const Value* args) {
+    const int64_t count = args[0].AsInteger();
+    ArrayRecord* array = nullptr;
+    if (count == 1 && args[1].Is(Tag::Integer)) {
+        array = NewArray(interp, args[1].AsInteger() > 0 ? static_cast<uint64_t>(args[1].AsInteger()) : 0);
+    } else {
+        const uint64_t elements = count < 0 ? static_cast<uint64_t>(-count) : static_cast<uint64_t>(count);
+        array = NewArray(interp, elements);
+        for (uint64_t i = 0; i < elements; ++i) PutElement(interp, array, args[i + 1], i);
+    }
+    const Value made = Value::Array(array);
+    OwnProperties(interp, made, true);
+    return made;
+}
+
+void Call(Interpreter& interp, ClassRecord&, void*, Value* result, Value* args) { *result = MakeArray(interp, args); }
+void Construct(Interpreter& interp, ClassRecord&, Value* args, Value* result) { *result = MakeArray(interp, args); }
+
+// ---- join ----
+
+// Arrays whose text is being built: an array met again inside its own text (it holds itself,
+// directly or deeper) contributes nothing, instead of recursing until the stack runs out.
+std::vector<const ArrayRecord*>& Joining() {
+    static std::vector<const ArrayRecord*> joining;
+    return joining;
+}
+
+class JoinGuard {
+public:
+    explicit JoinGuard(const ArrayRecord* array) { Joining().push_back(array); }
+    ~JoinGuard() { Joining().pop_back(); }
+    JoinGuard(const JoinGuard&) = delete;
+    JoinGuard& operator=(const JoinGuard&) = delete;
+};
+
+void AppendSeparators(std::u16string& text, std::u16string_view separator, uint64_t count) {
+    if (separator.empty()) return;
+    if (count > kMaxJoinUnits / separator.size() || text.size() + count * separator.size() > kMaxJoinUnits)
+        throw std::bad_alloc();
+    for (uint64_t i = 0; i < count; ++i) text.append(separator);
+}
+
+// Element i's text at position i, `separator` between positions; missing elements give nothing.
+// Only existing elements are visited, in index order, each read again just before its turn since
+// a toString may change the array meanwhile; the length is the one at the start.
+Value Join(Interpreter& interp, const Value& receiver, std::u16string_view separator) {
+    const ArrayRecord* record = receiver.AsArray();
+    const uint64_t length = record->length;
+    if (length == 0 || std::find(Joining().begin(), Joining().end(), record) != Joining().end())
+        return StaticStringValue(interp, u"");
+    const JoinGuard guard(record);
+    const Pinned array(interp, receiver);
+    std::vector<uint64_t> indices;
+    for (const IndexedValue& element : ListElements(receiver.AsArray()))
+        if (element.index < length) indices.push_back(element.index);
+    std::sort(indices.begin(), indices.end());
+    std::u16string text;
+    uint64_t separators = 0;
+    for (const uint64_t index : indices) {
+        AppendSeparators(text, separator, index - separators);
+        separators = index;
+        const Value* cell = GetElement(array.Get().AsArray(), index);
+        if (!cell) continue;
+        const Value element = *cell;
+        text += ToText(interp, element);
+        if (text.size() > kMaxJoinUnits) throw std::bad_alloc();
+    }
+    AppendSeparators(text, separator, length - 1 - separators);
+    return StringValue(interp, text);
+}
+
+Value JoinMethod(Interpreter& interp, const Value& receiver, Arguments args) {
+    if (args.Count() == 0) return Join(interp, receiver, u",");
+    std::u16string separator = ToText(interp, args[1]);
+    separator.resize(std::min(separator.size(), separator.find(u'\0')));
+    return Join(interp, receiver, separator);
+}
+
+// ---- Methods that change or copy elements ----
+
+// Copies the elements of `from` below its length into `to`, shifted by `offset`.
+void CopyElements(Interpreter& interp, ArrayRecord* to, ArrayRecord* from, uint64_t offset) {
+    for (const IndexedValue& element : ListElements(from))
+        if (element.index < from->length) PutElement(interp, to, element.value, element.index + offset);
+}
+
+// An argument that would carry the length past 2^64 - 1 ends the concatenation: it and the
+// arguments after it are left out, so no index wraps around onto another element.
+Value Concat(Interpreter& interp, const Value& receiver, Arguments args) {
+    ArrayRecord* result = NewArray(interp, 0);
+    CopyElements(interp, result, receiver.AsArray(), 0);
+    uint64_t length = receiver.AsArray()->length;
+    for (uint64_t n = 1; n <= args.Count(); ++n) {
+        const uint64_t adds = args[n].Is(Tag::Array) ? args[n].AsArray()->length : 1;
+        if (adds > UINT64_MAX - length) break;
+        if (args[n].Is(Tag::Array)) CopyElements(interp, result, args[n].AsArray(), length);
+        else PutElement(interp, result, args[n], length);
+        length += adds;
+    }
+    result->length = length;
+    return Value::Array(result);
+}
+
+// Takes the element at `index` out of the array; Undefined when there is none.
+Value TakeElement(Interpreter& interp, ArrayRecord* array, uint64_t index) {
+    const Value* cell = GetElement(array, index);
+    const Value taken = cell ? *cell : Value::Undefined();
+    RemoveElement(interp, array, index);
+    return taken;
+}
+
+Value Pop(Interpreter& interp, const Value& receiver, Arguments) {
+    ArrayRecord* array = receiver.AsArray();
+    if (array->length == 0) return Value::Undefined();
+    const Value taken = TakeElement(interp, array, array->length - 1);
+    --array->length;
+    return taken;
+}
+
+Value Push(Interpreter& interp, const Value& receiver, Arguments args) {
+    ArrayRecord* array = receiver.AsArray();
+    for (uint64_t n = 1; n <= args.Count() && array->length < kMaxPushLength; ++n) {
+        PutElement(interp, array, args[n], array->length);
+        ++array->length;
+    }
+    return Value::Integer(static_cast<int64_t>(array->length));
+}
+
+Value Reverse(Interpreter&, const Value& receiver, Arguments) {
+    ReverseIndices(receiver.AsArray());
+    return Value::Undefined();
+}
+
+Value Shift(Interpreter& interp, const Value& receiver, Arguments) {
+    ArrayRecord* array = receiver.AsArray();
+    if (array->length == 0) return Value::Undefined();
+    const Value taken = TakeElement(interp, array, 0);
+    ShiftIndices(array, -1);
+    return taken;
+}
+
+Value Slice(Interpreter& interp, const Value& receiver, Arguments args) {
+    ArrayRecord* array = receiver.AsArray();
+    const int64_t length = SignedLength(array);
+    int64_t begin = FromEnd(args.HasInteger(1) ? args.Integer(1) : 0, length, 0);
+    int64_t end = args.HasInteger(2) ? args.Integer(2) : length;
+    end = FromEnd(end, length, begin);
+    if (end < begin) std::swap(begin, end);
+    ArrayRecord* result = NewArray(interp, static_cast<uint64_t>(end - begin));
+    for (const IndexedValue& element : ListElements(array))
+        if (element.index >= static_cast<uint64_t>(begin) && element.index < static_cast<uint64_t>(end))
+            PutElement(interp, result, element.value, element.index - static_cast<uint64_t>(begin));
+    return Value::Array(result);
+}
+
+// The start is also kept at most at the length: new items stored past the end would lie beyond
+// the length, out of every reader's reach. A second argument that is not an Integer removes
+// nothing, since a count that cannot be read should not empty the array.
+Value Splice(Interpreter& interp, const Value& receiver, Arguments args) {
+    ArrayRecord* array = receiver.AsArray();
+    const int64_t length = SignedLength(array);
+    const int64_t start = std::min(FromEnd(args.HasInteger(1) ? args.Integer(1) : 0, length, 0), length);
+    int64_t count = length - start;
+    if (args.Count() >= 2) count = args.HasInteger(2) ? std::clamp<int64_t>(args.Integer(2), 0, length - start) : 0;
+    const uint64_t items = args.Count() > 2 ? args.Count() - 2 : 0;
+    const auto from = static_cast<uint64_t>(start), removed = static_cast<uint64_t>(count);
+
+    ArrayRecord* result = NewArray(interp, removed);
+    for (const IndexedValue& element : ListElements(array)) {
+        if (element.index < from || element.index - from >= removed) continue;
+        PutElement(interp, result, element.value, element.index - from);
+        RemoveElement(interp, array, element.index);
+    }
+    MoveIndicesFrom(array, from + removed, static_cast<int64_t>(items) - count);
+    for (uint64_t i = 0; i < items; ++i) PutElement(interp, array, args[i + 3], from + i);
+    array->length = array->length - removed + items;
+    return Value::Array(result);
+}
+
+Value Sort(Interpreter& interp, const Value& receiver, Arguments args) {
+    SortArray(interp, receiver, args.Count() >= 1 ? &args[1] : nullptr);
+    return Value::Undefined();
+}
+
+// The last argument lands at index 0 and the first at index k - 1.
+Value Unshift(Interpreter& interp, const Value& receiver, Arguments args) {
+    ArrayRecord* array = receiver.AsArray();
+    const uint64_t k = args.Count();
+    ShiftIndices(array, static_cast<int64_t>(k));
+    for (uint64_t n = 1; n <= k; ++n) PutElement(interp, array, args[n], k - n);
+    return Value::Integer(static_cast<int64_t>(array->length));
+}
+
+// ---- The class ----
+
+using Method = Value (*)(Interpreter&, const Value& receiver, Arguments args);
+struct MethodEntry {
+    const char* name;
+    Method method;
+};
+// The order of the class data: the method names, then "length".
+constexpr MethodEntry kMethods[] = {
+    {"concat", &Concat}, {"join", &JoinMethod}, {"pop", &Pop},         {"push", &Push},
+    {"reverse", &Reverse}, {"shift", &Shift},   {"slice", &Slice},     {"splice", &Splice},
+    {"sort", &Sort},     {"unshift", &Unshift},
+};
+constexpr size_t kMethodCount = std::size(kMethods);
+
+struct ClassIds {
+    uint32_t methods[kMethodCount];
+    uint32_t length;
+};
+const ClassIds& Ids(const ClassRecord& cls) { return *static_cast<const ClassIds*>(cls.classData); }
+void FreeIds(void* classData) { delete static_cast<ClassIds*>(classData); }
+
+bool CallMethod(Interpreter& interp, ClassRecord& cls, void* self, uint32_t nameId, Value* result, Value* args) {
+    const Value* receiver = static_cast<const Value*>(self);
+    if (!receiver || !receiver->Is(Tag::Array)) {
+        if (receiver || nameId != interp.idToString()) return false;
+        *result = StaticStringValue(interp, u"[object Array]");
+        return true;
+    }
+    const Value array = *receiver;
+    if (nameId == interp.idToString()) {
+        *result = Join(interp, array, u",");
+        return true;
+    }
+    for (size_t k = 0; k < kMethodCount; ++k) {
+        if (Ids(cls).methods[k] != nameId) continue;
+        *result = kMethods[k].method(interp, array, Arguments{args});
+        return true;
+    }
+    return false;
+}
+
+// Writes take an Integer, or a Number truncated, when not negative; any other value (a negative
+// count, NaN, a double too large for a length) is accepted and changes nothing.
+void WriteLength(Interpreter& interp, ArrayRecord* array, const Value& value) {
+    if (value.Is(Tag::Integer) && value.AsInteger() >= 0) {
+        SetLength(interp, array, static_cast<uint64_t>(value.AsInteger()));
+    } else if (value.Is(Tag::Number) && value.AsNumber() >= 0 && value.AsNumber() < 18446744073709551616.0) {
+        SetLength(interp, array, static_cast<uint64_t>(std::trunc(value.AsNumber())));
+    }
+}
+
+bool Property(Interpreter& interp, ClassRecord& cls, void* self, uint32_t nameId, bool isSet, Value* io) {
+    if (nameId != Ids(cls).length) return false;
+    const Value* receiver = static_cast<const Value*>(self);
+    if (!receiver) {
+        if (!isSet) *io = Value::Integer(1);
+        return true;
+    }
+    if (!receiver->Is(Tag::Array)) return false;
+    ArrayRecord* array = receiver->AsArray();
+    if (isSet) WriteLength(interp, array, *io);
+    else *io = Value::Integer(static_cast<int64_t>(array->length));
+    return true;
+}
+
+}  // namespace
+
+void RegisterArrayClass(Interpreter& interp) {
+    ClassRecord* cls = NewClass(interp, "Array");
+    auto* ids = new ClassIds;
+    for (size_t k = 0; k < kMethodCount; ++k) ids->methods[k] = interp.Intern(kMethods[k].name);
+    ids->length = interp.Intern("length");
+    cls->classData = ids;
+    cls->FreeClassData = &FreeIds;
+    cls->Call = &Call;
+    cls->Construct = &Construct;
+    cls->CallMethod = &CallMethod;
+    cls->Property = &Property;
+    PublishClass(interp, "Array", cls);
+    interp.SetTypeClass(Tag::Array, cls);
+}
 
 }  // namespace velmo::script::library

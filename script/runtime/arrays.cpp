@@ -72,22 +72,48 @@ void RemoveElement(Interpreter& interp, ArrayRecord* array, uint64_t i) {
 void DeleteAndClose(Interpreter& interp, ArrayRecord* array, uint64_t i) {
     if (i >= array->length) return;
     RemoveElement(interp, array, i);
-    bool moved = false;
-    for (uint32_t b = 0; b < kArrayBuckets; ++b)
-        for (ElementEntry* e = array->buckets[b]; e; e = e->next)
-            if (e->index > i) {
-                --e->index;
-                moved = true;
-            }
-    if (moved) Rehash(array);
+    MoveIndicesFrom(array, i + 1, -1);
     --array->length;
 }
 
 void ShiftIndices(ArrayRecord* array, int64_t delta) {
-    for (uint32_t b = 0; b < kArrayBuckets; ++b)
-        for (ElementEntry* e = array->buckets[b]; e; e = e->next) e->index += static_cast<uint64_t>(delta);
-    Rehash(array);
+    MoveIndicesFrom(array, 0, delta);
     array->length += static_cast<uint64_t>(delta);
+}
+
+void MoveIndicesFrom(ArrayRecord* array, uint64_t from, int64_t delta) {
+    bool moved = false;
+    for (uint32_t b = 0; b < kArrayBuckets; ++b)
+        for (ElementEntry* e = array->buckets[b]; e; e = e->next)
+            if (e->index >= from) {
+                e->index += static_cast<uint64_t>(delta);
+                moved = true;
+            }
+    if (moved && delta != 0) Rehash(array);
+}
+
+void ReverseIndices(ArrayRecord* array) {
+    for (uint32_t b = 0; b < kArrayBuckets; ++b)
+        for (ElementEntry* e = array->buckets[b]; e; e = e->next)
+            if (e->index < array->length) e->index = array->length - 1 - e->index;
+    Rehash(array);
+}
+
+void SetLength(Interpreter& interp, ArrayRecord* array, uint64_t length) {
+    const uint64_t old = array->length;
+    array->length = length;
+    if (length >= old) return;
+    for (uint32_t b = 0; b < kArrayBuckets; ++b) {
+        for (ElementEntry** link = &array->buckets[b]; *link;) {
+            ElementEntry* e = *link;
+            if (e->index < length || e->index >= old) {
+                link = &e->next;
+                continue;
+            }
+            *link = e->next;
+            FreeEntry(interp, e);
+        }
+    }
 }
 
 std::vector<Value*> CollectElements(ArrayRecord* array) {
@@ -95,6 +121,13 @@ std::vector<Value*> CollectElements(ArrayRecord* array) {
     for (uint32_t b = 0; b < kArrayBuckets; ++b)
         for (ElementEntry* e = array->buckets[b]; e; e = e->next) cells.push_back(e->cell);
     return cells;
+}
+
+std::vector<IndexedValue> ListElements(ArrayRecord* array) {
+    std::vector<IndexedValue> elements;
+    for (uint32_t b = 0; b < kArrayBuckets; ++b)
+        for (ElementEntry* e = array->buckets[b]; e; e = e->next) elements.push_back({e->index, *e->cell});
+    return elements;
 }
 
 void Reindex(Interpreter& interp, ArrayRecord* array, const std::vector<Value>& values) {

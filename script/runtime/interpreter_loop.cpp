@@ -51,6 +51,18 @@ bool AddToInteger(Value& v, int64_t n) {
     return true;
 }
 
+// An array literal passes its element count negated, so that `[5]` is not taken for a length.
+// Only the Array class reads that sign; every other constructor gets the plain count. A count
+// beyond the live stack is malformed code, as with any other count.
+Value* ConstructArgs(Interpreter& interp, const Value& callee, Value* args) {
+    if (!args[0].Is(Tag::Integer) || args[0].AsInteger() >= 0) return args;
+    const int64_t available = &interp.Stack().back() - args;
+    if (args[0].AsInteger() < -available) RaiseError(interp, Msg::UnimplementedBytecode);
+    ClassRecord* cls = callee.Is(Tag::HostObject) ? callee.AsHost()->cls : interp.TypeClass(callee.tag);
+    if (!cls || cls != interp.TypeClass(Tag::Array)) args[0] = Value::Integer(-args[0].AsInteger());
+    return args;
+}
+
 }  // namespace
 
 // Runs from `pc` in the innermost frame until the activation's first frame returns or END.
@@ -176,7 +188,9 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         NEED(2);
         SAVE();
         Value made;
-        const MethodTarget target = PrepareConstruct(*this, sp[0], CheckedArgs(sp + 1), made);
+        Value* args = ConstructArgs(*this, sp[0], sp + 1);
+        if (!args[0].Is(Tag::Integer) || args[0].AsInteger() >= 0) args = CheckedArgs(args);
+        const MethodTarget target = PrepareConstruct(*this, sp[0], args, made);
         if (target.kind == MethodTarget::Kind::Function) {
             sp[0] = made;
             EnterFrame(target.function, sp_ - 1, pc);

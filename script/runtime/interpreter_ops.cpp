@@ -158,10 +158,12 @@ void IndexedStore(Interpreter& interp, const Value& container, const Value& key,
     case Tag::Array: {
         int64_t i = 0;
         if (!ArrayIndex(key, i)) return;
+        // A negative index would become an index near 2^64 and a length no array operation can
+        // walk; it is refused like any other unusable key.
+        if (i < 0) return Warn(interp, Msg::InvalidIndex);
         ArrayRecord* array = container.AsArray();
         const auto index = static_cast<uint64_t>(i);
-        // The last index cannot raise the length past what a u64 holds.
-        if (index >= array->length && index != UINT64_MAX) array->length = index + 1;
+        if (index >= array->length) array->length = index + 1;
         return PutElement(interp, array, value, index);
     }
     case Tag::String: return StringIndexedStore(interp, container.AsString(), key, value);
