@@ -28,6 +28,13 @@ void Construct(Interpreter& interp, ClassRecord&, Value* args, Value* result) {
     *result = passThrough ? args[1] : MakeObject(interp, args);
 }
 
+// Handles no name, so that stores on the class value land on the class prototype, where every
+// value of the class finds them.
+bool Property(Interpreter&, ClassRecord&, void*, uint32_t, bool isSet, Value* io) {
+    if (!isSet) *io = Value::Undefined();
+    return false;
+}
+
 bool CallMethod(Interpreter& interp, ClassRecord&, void* self, uint32_t nameId, Value* result, Value*) {
     const Value* receiver = static_cast<const Value*>(self);
     if (nameId == interp.idToSource() && !receiver) {
@@ -52,6 +59,7 @@ void RegisterObjectClass(Interpreter& interp) {
     cls->Call = &Call;
     cls->Construct = &Construct;
     cls->CallMethod = &CallMethod;
+    cls->Property = &Property;
     PublishClass(interp, "Object", cls);
     interp.SetTypeClass(Tag::Object, cls);
 }
