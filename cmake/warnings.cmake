@@ -12,5 +12,5 @@ if(VELMO_FUZZ)
     # Fuzzed scripts may loop for ever; the dispatch loop ends any run after this many steps,
     add_compile_definitions(VELMO_FUZZ_STEP_LIMIT=200000)
     # and their collected heap is kept far below the sanitizer's memory limit.
-    add_compile_definitions(VELMO_FUZZ_HEAP_LIMIT=134217728)
+    add_compile_definitions(VELMO_FUZZ_HEAP_LIMIT=50331648)
 endif()
