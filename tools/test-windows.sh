@@ -15,11 +15,13 @@ cmake --build "$build"
 # The prefix path must match the one cmake/dependencies.cmake gives CTest.
 export WINEPREFIX="$build/wine-prefix" WINEDEBUG=-all
 rm -rf "$WINEPREFIX"
-# No mono or gecko: nothing here needs them, and their installers would ask.
-WINEDLLOVERRIDES="mscoree,mshtml=" wineboot --init > /dev/null 2>&1  # about a minute
-# One wine server for the whole run: the script suites start a wine process per script, and a
+mkdir -p "$WINEPREFIX"
+# One wine server for the whole run, started before anything else uses the prefix (it refuses
+# to start when one runs already): the script suites start a wine process per script, and a
 # server started afresh for each costs seconds.
 wineserver -p
+# No mono or gecko: nothing here needs them, and their installers would ask.
+WINEDLLOVERRIDES="mscoree,mshtml=" wineboot --init > /dev/null 2>&1  # about a minute
 wine "$build/bin/velmo.exe" --version
 cd "$build"
 status=0
