@@ -111,6 +111,7 @@ bool App::CreateFrame() {
     MainFrame* frame = frame_.get();
     SetMainWindowCaptionSource([frame] { return std::optional<std::string>(frame->Caption()); });
     if (movies_.movieName.empty()) frame_->SetNoMovie();
+    services_.AttachFrame(frame, &settings_);
     return true;
 }
 
@@ -198,7 +199,8 @@ bool App::InitInstance(const std::vector<std::string>& args) {
 }
 
 bool App::OnIdle(int /*idleCount*/) {
-    if (!frame_ || frame_->AsyncQueue().empty()) return false;
+    // After a posted close the window is on its way out: queued scripts no longer run.
+    if (!frame_ || frame_->ClosePosted() || frame_->AsyncQueue().empty()) return false;
     const std::string name = frame_->AsyncQueue().front();
     frame_->AsyncQueue().pop_front();
     RunScriptResource(name);
@@ -207,6 +209,7 @@ bool App::OnIdle(int /*idleCount*/) {
 
 void App::CloseMainWindow() {
     services_.Scripts().DestroyEngine();  // "Velmo_Quit"
+    services_.AttachFrame(nullptr, nullptr);
     if (frame_) frame_->Destroy();
     SetMainWindowCaptionSource(nullptr);
 }
@@ -222,6 +225,7 @@ int App::ExitInstance() {
     if (!RunFolder().empty()) Note("run folder removed");
     RemoveRunFolder();
     SetMainWindowCaptionSource(nullptr);
+    services_.AttachFrame(nullptr, nullptr);
     frame_.reset();
     if (ownerWindow_) services_.DestroyOwnerWindow();
     ownerWindow_ = false;

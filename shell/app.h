@@ -30,6 +30,9 @@ public:
     virtual void DestroyOwnerWindow() {}
     virtual std::unique_ptr<MainFrame> MakeFrame() = 0;
     virtual ScriptHost& Scripts() = 0;
+    // The frame and settings the movie's window commands act on: given once the frame exists,
+    // taken back (null) before it goes.
+    virtual void AttachFrame(MainFrame* /*frame*/, SettingsRecord* /*settings*/) {}
 };
 
 class App {

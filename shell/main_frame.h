@@ -38,6 +38,18 @@ public:
     virtual std::string Caption() const = 0;
     // Script names queued by asynchronous run requests, run one per idle pass.
     virtual std::deque<std::string>& AsyncQueue() = 0;
+
+    // The window shape as the settings give it: only the clip shape has a window region.
+    virtual void ApplyWindowShape(const Appearance& appearance, const std::vector<std::string>& regions) {
+        if (appearance.windowShape == kShapeClip) ApplyWindowRegion(regions);
+    }
+    // Asks for the close WM_CLOSE gives. It is only posted: the movie command asking for it is
+    // still running, and closing takes the script engine away.
+    virtual void PostClose() { closePosted_ = true; }
+    bool ClosePosted() const { return closePosted_; }
+
+private:
+    bool closePosted_ = false;
 };
 
 }  // namespace velmo::shell

@@ -6,6 +6,8 @@
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "shell/app.h"
+#include "shell/command_channel.h"
+#include "shell/engine_script_host.h"
 #include "shell/recording_frame.h"
 #include "tools/app_runner.h"
 #include "tools/commands.h"
@@ -19,10 +21,15 @@ public:
     explicit PlayerServices(shell::RecordingFrame::Sink sink) : sink_(std::move(sink)) {}
     std::unique_ptr<shell::MainFrame> MakeFrame() override { return std::make_unique<shell::RecordingFrame>(sink_); }
     shell::ScriptHost& Scripts() override { return scripts_; }
+    void AttachFrame(shell::MainFrame* frame, shell::SettingsRecord* settings) override {
+        channel_.Attach(frame, settings);
+    }
+    shell::CommandChannel& Channel() { return channel_; }
 
 private:
     shell::RecordingFrame::Sink sink_;
-    shell::NoScriptEngine scripts_;
+    shell::CommandChannel channel_;
+    shell::EngineScriptHost scripts_{channel_};
 };
 
 constexpr const char* kUsage = "usage: velmo play APP.exe [--verbose] [-- APPLICATION-ARGUMENTS...]";
@@ -54,6 +61,10 @@ int PlayCommand(const Args& args) {
                                                      [](const std::string& line) { std::printf("[frame] %s\n", line.c_str()); })
                                                : nullptr;
     PlayerServices services(sink);
+    if (verbose)  // the scripts' trace lines, and the errors the engine reports there
+        services.Channel().SetTraceSink([](std::string_view line) {
+            std::printf("[trace] %.*s\n", static_cast<int>(line.size()), line.data());
+        });
     const int status = RunApplication(services, appArgs, verbose ? shell::App::Log(print) : nullptr);
     std::fflush(stdout);
     return status;

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "shell/app.h"
+#include "shell/command_channel.h"
+#include "shell/engine_script_host.h"
 #include "shell/recording_frame.h"
 #include "tools/app_runner.h"
 
@@ -16,9 +18,13 @@ public:
         return std::make_unique<velmo::shell::RecordingFrame>();
     }
     velmo::shell::ScriptHost& Scripts() override { return scripts_; }
+    void AttachFrame(velmo::shell::MainFrame* frame, velmo::shell::SettingsRecord* settings) override {
+        channel_.Attach(frame, settings);
+    }
 
 private:
-    velmo::shell::NoScriptEngine scripts_;
+    velmo::shell::CommandChannel channel_;
+    velmo::shell::EngineScriptHost scripts_{channel_};
 };
 
 }  // namespace
