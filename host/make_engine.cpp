@@ -1,5 +1,6 @@
 #include "host/make_engine.h"
 
+#include "host/host_registry.h"
 #include "script/compiler/compiler.h"
 #include "script/library/core_classes.h"
 
@@ -25,6 +26,7 @@ void RegisterClasses(script::Interpreter& interp) {
     RegisterStringClass(interp);
     RegisterObjectClass(interp);
     RegisterRegExpClass(interp);
+    RegisterHostClasses(interp);
 }
 
 }  // namespace
