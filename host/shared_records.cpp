@@ -26,9 +26,16 @@ SharedRecord* SharedRecordTable::Acquire(uint64_t handle,
 
 void SharedRecordTable::Release(SharedRecord* record) {
     if (!record) return;
-    Bucket& bucket = buckets_[BucketOf(record->handle_)];
-    const auto it = std::find_if(bucket.begin(), bucket.end(), [&](const auto& held) { return held.get() == record; });
-    if (it == bucket.end()) return;
+    // Found by address before anything is read through it: a record released once too often is
+    // already gone, and reading its handle to pick the bucket would read freed memory.
+    for (Bucket& bucket : buckets_) {
+        const auto it = std::find_if(bucket.begin(), bucket.end(), [&](const auto& held) { return held.get() == record; });
+        if (it != bucket.end()) return ReleaseAt(bucket, it);
+    }
+}
+
+void SharedRecordTable::ReleaseAt(Bucket& bucket, Bucket::iterator it) {
+    SharedRecord* record = it->get();
     if (record->references_ > 0) --record->references_;
     if (record->references_ > 0) return;
     // Unlinked before it is destroyed, so a destructor that looks the handle up finds nothing.

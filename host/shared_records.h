@@ -60,6 +60,7 @@ public:
 private:
     using Bucket = std::vector<std::unique_ptr<SharedRecord>>;
     static size_t BucketOf(uint64_t handle) { return static_cast<size_t>(handle % kSharedRecordBuckets); }
+    void ReleaseAt(Bucket& bucket, Bucket::iterator it);
     std::array<Bucket, kSharedRecordBuckets> buckets_;
 };
 
