@@ -40,7 +40,7 @@ check "no run folder is left behind" test -z "$(ls -A "$TMP")"
 mkdir -p "$work/hooked"
 cp -r "$root/examples/demo/." "$work/hooked/"
 printf 'return true;' > "$work/hooked/after.qvs"
-printf '\n[scripts]\nAfterInstall = "after.qvs"\n' >> "$work/hooked/velmo.toml"
+sed -i 's/^\[scripts\]$/[scripts]\nAfterInstall = "after.qvs"/' "$work/hooked/velmo.toml"
 "$velmo" pack "$work/hooked" -o "$work/hooked.exe" > /dev/null || { echo "FAILED: pack with a hook"; exit 1; }
 "$velmo" play "$work/hooked.exe" --verbose -- /aFtErInStAlL > "$work/hook.out" 2>&1
 check "an installer hook exits 0" test $? -eq 0

@@ -63,7 +63,7 @@ mkdir -p "$work/hooked"
 cp -r "$root/examples/demo/." "$work/hooked/"
 printf 'return true;' > "$work/hooked/after.qvs"
 sed -i 's|^identifier = .*$|identifier = "Velmo/Hooked\\\\V1.0"|' "$work/hooked/velmo.toml"
-printf '\n[scripts]\nAfterInstall = "after.qvs"\n' >> "$work/hooked/velmo.toml"
+sed -i 's/^\[scripts\]$/[scripts]\nAfterInstall = "after.qvs"/' "$work/hooked/velmo.toml"
 wine "$velmo" pack "$work/hooked" -o "$work/hooked.exe" --runtime "$projector" > /dev/null ||
     { echo "FAILED: pack with a hook"; exit 1; }
 run_app "$wine_tmp" "$work/hooked.exe" "$work/hook.out" /aFtErInStAlL
