@@ -179,8 +179,9 @@ private:
     // activation catch runtime errors and throws; anything else propagates.
     Value Execute(size_t entryDepth, const uint32_t* pc);
     Value Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* pc);
-    // Pushes the four header cells below `fp`'s FrameMark and the frame record; sp_ ends below them.
-    void EnterFrame(FunctionRecord* function, size_t fp, const uint32_t* returnPc);
+    // Pushes the four header cells right below `thisCell` (the callee cell that holds `this`) and
+    // the frame record; sp_ ends below them.
+    void EnterFrame(FunctionRecord* function, size_t thisCell, const uint32_t* returnPc);
     // RET from a frame that has a caller in this activation; returns the caller's pc.
     const uint32_t* Return(Value result, size_t recoveryBase);
     void FixArguments(int64_t count, int32_t slots);

@@ -44,9 +44,11 @@ private:
 
 // ---- Frames ----
 
-void Interpreter::EnterFrame(FunctionRecord* function, size_t fp, const uint32_t* returnPc) {
-    // The four header cells go at fp down to fp - 3; ten cells must stay free below them.
-    if (fp < 3 + kStackReserveCells) RaiseError(*this, Msg::StackOverflow);
+void Interpreter::EnterFrame(FunctionRecord* function, size_t thisCell, const uint32_t* returnPc) {
+    // The four header cells go right below `thisCell`; ten cells must stay free below them. (The
+    // check comes before any subtraction: a full stack has its top cell at index 0.)
+    if (thisCell < 4 + kStackReserveCells) RaiseError(*this, Msg::StackOverflow);
+    const size_t fp = thisCell - 1;
     const size_t callerFp = returnPc && !frames_.empty() ? frames_.back().fp : 0;
     frames_.push_back(Frame{fp, fp, returnPc, function, nullptr, 0});
     stack_[fp] = FrameMark(callerFp);
@@ -195,7 +197,7 @@ void Interpreter::Run(Value thisValue, FunctionRecord* function, uint32_t argc, 
     stack_[--sp_] = Value::Function(function);
     for (uint32_t i = argc; i-- > 0;) stack_[--sp_] = args[i];
     stack_[--sp_] = thisValue;
-    EnterFrame(function, sp_ - 1, nullptr);
+    EnterFrame(function, sp_, nullptr);
     const Value result = Execute(frames_.size(), function->code->code);
     sp_ = savedSp;
     result_ = result;
@@ -214,7 +216,7 @@ void Interpreter::RunFunction(FunctionRecord* function, Value thisValue, Value* 
     for (int64_t i = count; i >= 1; --i) stack_[--sp_] = args[i];
     stack_[--sp_] = Value::Integer(count);
     stack_[--sp_] = thisValue;
-    EnterFrame(function, sp_ - 1, nullptr);
+    EnterFrame(function, sp_, nullptr);
     result = Execute(frames_.size(), function->code->code);
     sp_ = savedSp;
 }

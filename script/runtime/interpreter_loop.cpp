@@ -140,7 +140,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         sp[0] = Value::Null();
         if (callee.Is(Tag::Function)) {
             SAVE();
-            EnterFrame(callee.AsFunction(), sp_ - 1, pc);
+            EnterFrame(callee.AsFunction(), sp_, pc);
             RELOAD();
             pc = callee.AsFunction()->code->code;
             NEXT();
@@ -158,7 +158,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         Value result;
         const MethodTarget target = ResolveMethod(*this, sp[0], operand, CheckedArgs(sp + 1), result);
         if (target.kind == MethodTarget::Kind::Function) {
-            EnterFrame(target.function, sp_ - 1, pc);
+            EnterFrame(target.function, sp_, pc);
             RELOAD();
             pc = target.function->code->code;
             NEXT();
@@ -175,7 +175,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         Value result;
         const MethodTarget target = CallThroughScopes(operand, sp, result);
         if (target.kind == MethodTarget::Kind::Function) {
-            EnterFrame(target.function, sp_ - 1, pc);
+            EnterFrame(target.function, sp_, pc);
             RELOAD();
             pc = target.function->code->code;
             NEXT();
@@ -193,7 +193,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         const MethodTarget target = PrepareConstruct(*this, sp[0], args, made);
         if (target.kind == MethodTarget::Kind::Function) {
             sp[0] = made;
-            EnterFrame(target.function, sp_ - 1, pc);
+            EnterFrame(target.function, sp_, pc);
             RELOAD();
             pc = target.function->code->code;
             NEXT();

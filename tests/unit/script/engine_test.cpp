@@ -395,6 +395,9 @@ TEST_F(EngineTest, MalformedButVerifiedCodeEndsWithAnError) {
         return InstructionList{In(Op::PUSHINT, count), In(Op::GETGLOBAL, 0, callee), std::move(how),
                                In(Op::RET)};
     };
+    // The entry frame takes six of the 4,096 cells; the call's count and callee fill the last two.
+    InstructionList fill = InstructionList(4096 - 6 - 2, In(Op::PUSH0));
+    fill.insert(fill.end(), {In(Op::PUSH0), In(Op::GETGLOBAL, 0, "f"), In(Op::CALL), In(Op::RET)});
     InstructionList pops = InstructionList(64, In(Op::POP));
     pops.insert(pops.end(), {In(Op::PUSHTRUE), In(Op::RET)});
     const struct {
@@ -413,6 +416,7 @@ TEST_F(EngineTest, MalformedButVerifiedCodeEndsWithAnError) {
          kMalformed},
         {"construction counting past the stack", call(100000, "Object", In(Op::NEW)), kMalformed},
         {"function call counting past the stack", call(100000, "f", In(Op::CALL)), kMalformed},
+        {"a call with the stack full to its last cell", fill, kOverflow},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(RunCode(c.body, f), 0) << c.what;
