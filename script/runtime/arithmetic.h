@@ -8,6 +8,8 @@
 
 namespace velmo::script {
 
+// The operands must be rooted (the loop passes its stack cells): converting one side may run
+// script code and collect while the other side's string is still to be copied.
 Value Add(Interpreter& interp, const Value& a, const Value& b);
 Value Subtract(Interpreter& interp, const Value& a, const Value& b);
 Value Multiply(Interpreter& interp, const Value& a, const Value& b);

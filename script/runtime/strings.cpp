@@ -13,15 +13,19 @@ StringRecord* NewStaticString(Interpreter& interp, std::u16string_view text) {
     return s;
 }
 
-StringRecord* NewString(Interpreter& interp, std::u16string_view text) {
+StringRecord* NewString(Interpreter& interp, std::u16string_view text) { return NewStringConcat(interp, text, {}); }
+
+StringRecord* NewStringConcat(Interpreter& interp, std::u16string_view first, std::u16string_view second) {
     Heap& heap = interp.GetHeap();
+    const size_t length = first.size() + second.size();
     // The characters first: if the record's allocation then fails, nothing refers to them and
     // the next sweep takes them back.
-    char16_t* chars = static_cast<char16_t*>(heap.Allocate(std::max<size_t>(text.size(), 1) * sizeof(char16_t)));
-    if (!text.empty()) std::memcpy(chars, text.data(), text.size() * sizeof(char16_t));
+    char16_t* chars = static_cast<char16_t*>(heap.Allocate(std::max<size_t>(length, 1) * sizeof(char16_t)));
+    if (!first.empty()) std::memcpy(chars, first.data(), first.size() * sizeof(char16_t));
+    if (!second.empty()) std::memcpy(chars + first.size(), second.data(), second.size() * sizeof(char16_t));
     StringRecord* s = heap.New<StringRecord>();
     s->flags = 0;
-    s->length = static_cast<uint32_t>(text.size());
+    s->length = static_cast<uint32_t>(length);
     s->chars = chars;
     return s;
 }

@@ -11,6 +11,8 @@ namespace velmo::script {
 // `text` must stay valid and unchanged for as long as the string may be reached.
 StringRecord* NewStaticString(Interpreter& interp, std::u16string_view text);
 StringRecord* NewString(Interpreter& interp, std::u16string_view text);
+// One owned string of `first` followed by `second`, copied once.
+StringRecord* NewStringConcat(Interpreter& interp, std::u16string_view first, std::u16string_view second);
 
 inline Value StaticStringValue(Interpreter& interp, std::u16string_view text) {
     return Value::String(NewStaticString(interp, text));
