@@ -207,6 +207,8 @@ bool App::OnIdle(int /*idleCount*/) {
     return !frame_->AsyncQueue().empty();
 }
 
+bool App::DeliverEvent() { return frame_ && !frame_->ClosePosted() && frame_->DeliverEvent(); }
+
 void App::CloseMainWindow() {
     services_.Scripts().DestroyEngine();  // "Velmo_Quit"
     services_.AttachFrame(nullptr, nullptr);

@@ -46,6 +46,9 @@ public:
     bool InitInstance(const std::vector<std::string>& args);
     // Runs one queued asynchronous script; true while more are queued.
     bool OnIdle(int idleCount);
+    // Delivers the next waiting event of the main frame and its movie; false when none is waiting
+    // or the window is closing.
+    bool DeliverEvent();
     // Closing the main window: the script engine goes and the frame is destroyed.
     void CloseMainWindow();
     int ExitInstance();

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "host/make_engine.h"
+#include "host/movie_calls.h"
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/program_start.h"
@@ -34,6 +35,15 @@ std::string PackageItem(const std::string &name) {
     return "";
   }
 }
+
+// Counts one script run in progress for as long as it lives.
+struct ActiveRun {
+  int &count;
+  explicit ActiveRun(int &c) : count(++c) {}
+  ~ActiveRun() { --count; }
+  ActiveRun(const ActiveRun &) = delete;
+  ActiveRun &operator=(const ActiveRun &) = delete;
+};
 
 void StartWithPlatform(const ProgramLaunch &launch) {
   (void)platform::StartProgram(launch.path, launch.parameters,
@@ -70,6 +80,18 @@ CommandChannel::CommandChannel(EngineFactory makeEngine,
     makeEngine_ = [] { return host::MakeEngine(); };
   if (!startProgram_)
     startProgram_ = &StartWithPlatform;
+  movieCalls_.engine = [this] { return EnsureEngine(); };
+  movieCalls_.runCommand = [this](std::string_view command,
+                                  std::string_view text) {
+    DispatchMovieCommand(std::string(command).c_str(),
+                         std::string(text).c_str());
+  };
+  movieCalls_.callMovie = [this](std::u16string_view request)
+      -> std::optional<std::u16string> {
+    if (!movie_)
+      return std::nullopt;
+    return movie_->CallFunction(request);
+  };
 }
 
 CommandChannel::~CommandChannel() {
@@ -83,6 +105,45 @@ CommandChannel::~CommandChannel() {
 void CommandChannel::Attach(MainFrame *frame, SettingsRecord *settings) {
   frame_ = frame;
   settings_ = settings;
+  AttachMovie(frame ? frame->Control() : nullptr);
+}
+
+void CommandChannel::AttachMovie(platform::MovieControl *control) {
+  if (movie_ == control)
+    return;
+  if (movie_)
+    movie_->SetEventSink(nullptr);
+  movie_ = control;
+  movieCalls_.flashGateOpen = false;
+  if (movie_) {
+    movie_->SetEventSink(&movieEvents_);
+    movieCalls_.flashGateOpen = (movie_->FlashVersion() >> 16) >= 8;
+  }
+}
+
+void CommandChannel::MovieEvents::OnFSCommand(std::u16string_view command,
+                                              std::u16string_view argument) {
+  channel_.DispatchMovieCommand(platform::Utf16ToAnsi(command).c_str(),
+                                platform::Utf16ToAnsi(argument).c_str());
+}
+
+void CommandChannel::MovieEvents::OnFlashCall(std::u16string_view request) {
+  const std::u16string reply = channel_.HandleMovieCall(request);
+  if (channel_.movie_)
+    channel_.movie_->SetReturnValue(reply);
+}
+
+// Counted as a dispatch and as a run: a request may run script text that quits
+// the engine it runs in, which then goes only after the request is answered.
+std::u16string CommandChannel::HandleMovieCall(std::u16string_view request) {
+  const NestingScope scope(*this);
+  std::optional<std::u16string> reply;
+  {
+    const ActiveRun active(activeRuns_);
+    reply = host::HandleMovieCall(movieCalls_, request);
+  }
+  ReleaseRetiredEngines();
+  return reply ? std::move(*reply) : std::u16string(u"<undefined/>");
 }
 
 void CommandChannel::SetTraceSink(script::TraceOutput::Sink sink) {
@@ -124,11 +185,7 @@ CommandChannel::RunInEngine(const std::function<int(script::Engine &)> &run) {
     return {false, std::nullopt, "the script engine cannot be built"};
   int status = 0;
   {
-    struct ActiveRun {
-      int &count;
-      explicit ActiveRun(int &c) : count(++c) {}
-      ~ActiveRun() { --count; }
-    } active(activeRuns_);
+    const ActiveRun active(activeRuns_);
     status = run(*engine);
   }
   ScriptRun outcome{true, std::nullopt, ""};

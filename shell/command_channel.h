@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "host/movie_call_context.h"
+#include "platform/movie_control.h"
 #include "script/runtime/engine.h"
 #include "shell/main_frame.h"
 #include "shell/script_host.h"
@@ -59,8 +61,13 @@ public:
   CommandChannel &operator=(const CommandChannel &) = delete;
 
   // The frame and the settings the window commands act on; null (the commands
-  // do nothing) until the frame exists and after it is gone.
+  // do nothing) until the frame exists and after it is gone. The frame's movie
+  // control is attached with it.
   void Attach(MainFrame *frame, SettingsRecord *settings);
+  // The movie control whose events come here and which the scripts' calls into
+  // the movie go to; null detaches it (its events are dropped from then on).
+  // Its player version opens or closes the gate for calls into the movie.
+  void AttachMovie(platform::MovieControl *control);
   // Where every engine's trace output goes from its creation on; nothing is
   // written without one.
   void SetTraceSink(script::TraceOutput::Sink sink);
@@ -68,6 +75,13 @@ public:
   // Runs the command named `command` (any case) with `argument` (null reads as
   // ""); a null command and a name not in the table do nothing.
   void DispatchMovieCommand(const char *command, const char *argument);
+
+  // The movie's external call: the reply document for `request`,
+  // "<undefined/>" when there is none (no engine, or nothing to answer).
+  std::u16string HandleMovieCall(std::u16string_view request);
+  // What movie calls and the scripts' movie-function proxies reach outside
+  // host/; it lives as long as the channel, so it outlives every engine.
+  const host::MovieCallContext &MovieCalls() const { return movieCalls_; }
 
   // The cached module of `name` (any case), loaded from the "VELMO" blob
   // resource on first request; null when there is no such resource.
@@ -100,6 +114,19 @@ public:
   script::Engine *Engine() const { return engine_.get(); }
 
 private:
+  // The movie control's events: fscommands are dispatched, external calls
+  // answered through the control.
+  class MovieEvents final : public platform::MovieControlEvents {
+  public:
+    explicit MovieEvents(CommandChannel &channel) : channel_(channel) {}
+    void OnFSCommand(std::u16string_view command,
+                     std::u16string_view argument) override;
+    void OnFlashCall(std::u16string_view request) override;
+
+  private:
+    CommandChannel &channel_;
+  };
+
   struct Command {
     const char *name;
     void (CommandChannel::*run)(const std::string &argument);
@@ -128,6 +155,10 @@ private:
   EngineFactory makeEngine_;
   ProgramStarter startProgram_;
   script::TraceOutput::Sink traceSink_;
+  // Before the engines: their proxies hold it until they are gone.
+  host::MovieCallContext movieCalls_;
+  MovieEvents movieEvents_{*this};
+  platform::MovieControl *movie_ = nullptr; // not owned
   std::unique_ptr<script::Engine> engine_;
   // Engines quit while a script of theirs was still running: they go once no
   // run is active.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/movie_control.h"
 #include "shell/settings_record.h"
 
 namespace velmo::shell {
@@ -34,6 +35,12 @@ public:
     virtual void AddTrayIcon(int iconResource) = 0;
     virtual void Update() = 0;
     virtual void Destroy() = 0;
+
+    // The movie control inside the frame; null until Create made it and after Destroy.
+    virtual platform::MovieControl* Control() { return nullptr; }
+    // Delivers one waiting event of the window or its movie control; false when none was waiting.
+    // Idle work runs between events, as a message loop runs it.
+    virtual bool DeliverEvent() { return false; }
 
     virtual std::string Caption() const = 0;
     // Script names queued by asynchronous run requests, run one per idle pass.

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "shell/movie_host.h"
+
 namespace velmo::shell {
 
 namespace {
@@ -19,6 +21,7 @@ void RecordingFrame::Record(const std::string& line) {
 
 bool RecordingFrame::Create(const std::string& iconSource) {
     Record("frame created, icon " + iconSource + ", accelerators 128");
+    control_ = std::make_unique<platform::StandinMovieControl>(std::move(movieScript_), movieSink_);
     return true;
 }
 
@@ -26,12 +29,14 @@ void RecordingFrame::SetNoMovie() { Record("no movie"); }
 
 void RecordingFrame::LoadMovie(const std::string& path, bool autoPlay) {
     Record("movie \"" + path + "\"" + (autoPlay ? ", playing" : ", stopped"));
+    if (control_) (void)LoadMovieInto(*control_, path, autoPlay);  // the stand-in takes any movie
 }
 
 void RecordingFrame::ApplyAppearance(const Appearance& a) {
     caption_ = a.caption;
     Record("appearance: shape " + std::to_string(a.windowShape) + ", border " + Hex(a.borderStyle) + ", icons " +
            Hex(a.borderIcons) + ", scale " + Hex(a.scaleMode) + ", caption \"" + a.caption + "\"");
+    if (control_) ApplyScaleMode(*control_, a.scaleMode);
 }
 
 void RecordingFrame::ApplySizeAndPosition(const SizeAndPosition& s) {
@@ -59,6 +64,7 @@ void RecordingFrame::ApplyWindowFlags(const Behaviour& b) {
 
 void RecordingFrame::ApplyMiscellaneous(const Miscellaneous& m) {
     Record("miscellaneous: flags " + Hex(m.flags) + ", background " + Hex(m.backgroundColour));
+    if (control_) ApplyBackgroundColor(*control_, m.backgroundColour);
 }
 
 void RecordingFrame::AddMenuCommands(const Behaviour& b) { Record("menu commands " + Hex(b.menuAdditions)); }
@@ -78,8 +84,10 @@ void RecordingFrame::AddTrayIcon(int iconResource) {
 
 void RecordingFrame::Update() { Record("updated"); }
 
+// The control stays for tests to read what was done to it, but raises nothing more.
 void RecordingFrame::Destroy() {
     visible_ = false;
+    destroyed_ = true;
     Record("frame destroyed");
 }
 

@@ -9,7 +9,10 @@ int RunApplication(shell::AppServices& services, const std::vector<std::string>&
     shell::App application(services, std::move(log));
     const bool running = application.InitInstance(args);
     if (running) {
-        for (int idle = 0; application.OnIdle(idle);) ++idle;
+        // Idle work drains after every event, as the message loop does it.
+        do {
+            for (int idle = 0; application.OnIdle(idle);) ++idle;
+        } while (application.DeliverEvent());
         application.CloseMainWindow();
     }
     const bool hookRan = application.CommandLineModeHandled();

@@ -1,0 +1,61 @@
+#pragma once
+// The movie control: the outside component that plays the movie inside the main frame. The
+// projector writes a few of its properties, calls into the movie through it, and receives its two
+// events. Texts cross this interface as UTF-16, as the control's own strings do; the shell
+// converts to and from 8-bit text at its side.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace velmo::platform {
+
+// Where a control delivers its events. Both arrive on the user-interface thread, possibly while
+// the projector is inside a call into the same control (a script calling the movie may make the
+// movie call back).
+class MovieControlEvents {
+public:
+    virtual ~MovieControlEvents() = default;
+    // The movie's fscommand: a command and its argument text.
+    virtual void OnFSCommand(std::u16string_view command, std::u16string_view argument) = 0;
+    // The movie's external call: a request document. The receiver answers with SetReturnValue
+    // before it returns; the movie gets no answer otherwise.
+    virtual void OnFlashCall(std::u16string_view request) = 0;
+};
+
+class MovieControl {
+public:
+    virtual ~MovieControl() = default;
+
+    // Null stops delivery; events raised meanwhile are dropped, as a control with no sink does.
+    virtual void SetEventSink(MovieControlEvents* sink) = 0;
+
+    // The installed player's version: the major version in the high 16 bits.
+    virtual uint32_t FlashVersion() const = 0;
+
+    // Property writes answer false when the control refuses them.
+    virtual std::u16string Movie() const = 0;
+    [[nodiscard]] virtual bool SetMovie(std::u16string_view path) = 0;
+    virtual bool Playing() const = 0;
+    virtual bool SetPlaying(bool playing) = 0;
+    // 0 show all, 1 no border, 2 exact fit, 3 no scale.
+    virtual int ScaleMode() const = 0;
+    virtual bool SetScaleMode(int mode) = 0;
+    // 0xRRGGBB.
+    virtual bool SetBackgroundColor(int32_t rgb) = 0;
+    // The folder relative references of the movie resolve against.
+    virtual std::u16string Base() const = 0;
+    virtual bool SetBase(std::u16string_view base) = 0;
+
+    // A variable of the movie's main timeline; none when the movie has no such variable.
+    virtual std::optional<std::u16string> GetVariable(std::u16string_view name) = 0;
+    virtual bool SetVariable(std::u16string_view name, std::u16string_view value) = 0;
+    // Hands a request document to the movie; its reply document, or none when the movie has no
+    // callback of that name or refuses the call.
+    virtual std::optional<std::u16string> CallFunction(std::u16string_view request) = 0;
+    // The answer to the FlashCall being delivered.
+    virtual void SetReturnValue(std::u16string_view reply) = 0;
+};
+
+}  // namespace velmo::platform
