@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The main job: builds the tool, packs the demo application, shows what it carries and plays it
-# headless, step by step.
+# headless, step by step, with a stand-in movie that calls its scripts.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/install-deps.sh" build
@@ -10,4 +10,4 @@ velmo="$root/build/bin/velmo"
 "$velmo" --version
 "$velmo" pack "$root/examples/demo" -o "$root/build/demo.exe"
 "$velmo" inspect "$root/build/demo.exe"
-"$velmo" play "$root/build/demo.exe" --verbose
+"$velmo" play "$root/build/demo.exe" --verbose --movie-driver "$root/examples/demo-movie.txt"

@@ -1,10 +1,14 @@
 // velmo play: runs an application file headless, as if it were the running executable: its
-// resources, package, run folder and profile are the real ones; the window is the recording frame.
-// Exit status as tools/app_runner.h says; 64 for bad arguments.
+// resources, package, run folder and profile are the real ones; the window is the recording frame
+// and the movie control the stand-in, driven by the file --movie-driver names (a movie that sends
+// nothing without it). Exit status as tools/app_runner.h says; 64 for bad arguments, 1 for a
+// driving file that cannot be read.
 #include <cstdio>
+#include <optional>
 
 #include "platform/environment.h"
 #include "platform/files.h"
+#include "platform/standin_movie_control.h"
 #include "shell/app.h"
 #include "shell/command_channel.h"
 #include "shell/engine_script_host.h"
@@ -18,8 +22,12 @@ namespace {
 
 class PlayerServices final : public shell::AppServices {
 public:
-    explicit PlayerServices(shell::RecordingFrame::Sink sink) : sink_(std::move(sink)) {}
-    std::unique_ptr<shell::MainFrame> MakeFrame() override { return std::make_unique<shell::RecordingFrame>(sink_); }
+    PlayerServices(shell::RecordingFrame::Sink sink, platform::StandinMovieScript movie,
+                   platform::StandinMovieControl::Sink movieSink)
+        : sink_(std::move(sink)), movie_(std::move(movie)), movieSink_(std::move(movieSink)) {}
+    std::unique_ptr<shell::MainFrame> MakeFrame() override {
+        return std::make_unique<shell::RecordingFrame>(sink_, movie_, movieSink_);
+    }
     shell::ScriptHost& Scripts() override { return scripts_; }
     void AttachFrame(shell::MainFrame* frame, shell::SettingsRecord* settings) override {
         channel_.Attach(frame, settings);
@@ -28,17 +36,34 @@ public:
 
 private:
     shell::RecordingFrame::Sink sink_;
+    platform::StandinMovieScript movie_;
+    platform::StandinMovieControl::Sink movieSink_;
     shell::CommandChannel channel_;
     shell::EngineScriptHost scripts_{channel_};
 };
 
-constexpr const char* kUsage = "usage: velmo play APP.exe [--verbose] [-- APPLICATION-ARGUMENTS...]";
+constexpr const char* kUsage =
+    "usage: velmo play APP.exe [--verbose] [--movie-driver FILE] [-- APPLICATION-ARGUMENTS...]";
+
+// The stand-in movie's driving file; none (with the reason on standard error) when it is unusable.
+std::optional<platform::StandinMovieScript> ReadMovieDriver(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    if (!platform::ReadWholeFile(path, bytes)) {
+        Fail(1, "cannot read the movie driver " + path);
+        return std::nullopt;
+    }
+    platform::StandinScriptResult parsed =
+        platform::ParseStandinMovieScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    if (!parsed.script) Fail(1, path + ": " + parsed.error);
+    return std::move(parsed.script);
+}
 
 }  // namespace
 
 int PlayCommand(const Args& args) {
     std::string app;
     bool verbose = false;
+    std::string driver;
     std::vector<std::string> appArgs;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--") {
@@ -47,6 +72,8 @@ int PlayCommand(const Args& args) {
         }
         if (args[i] == "--verbose")
             verbose = true;
+        else if (args[i] == "--movie-driver" && i + 1 < args.size() && driver.empty())
+            driver = args[++i];
         else if (app.empty() && !args[i].empty() && args[i][0] != '-')
             app = args[i];
         else
@@ -54,13 +81,23 @@ int PlayCommand(const Args& args) {
     }
     if (app.empty()) return Fail(kExitUsage, kUsage);
     if (!platform::FileExists(app)) return Fail(1, "cannot open " + app);
+    platform::StandinMovieScript movie;
+    if (!driver.empty()) {
+        std::optional<platform::StandinMovieScript> read = ReadMovieDriver(driver);
+        if (!read) return 1;
+        movie = std::move(*read);
+    }
 
     platform::UseApplicationImage(app);
     const auto print = [](const std::string& line) { std::printf("[app] %s\n", line.c_str()); };
     shell::RecordingFrame::Sink sink = verbose ? shell::RecordingFrame::Sink(
                                                      [](const std::string& line) { std::printf("[frame] %s\n", line.c_str()); })
                                                : nullptr;
-    PlayerServices services(sink);
+    platform::StandinMovieControl::Sink movieSink =
+        verbose ? platform::StandinMovieControl::Sink(
+                      [](const std::string& line) { std::printf("[movie] %s\n", line.c_str()); })
+                : nullptr;
+    PlayerServices services(sink, std::move(movie), movieSink);
     if (verbose)  // the scripts' trace lines, and the errors the engine reports there
         services.Channel().SetTraceSink([](std::string_view line) {
             std::printf("[trace] %.*s\n", static_cast<int>(line.size()), line.data());
