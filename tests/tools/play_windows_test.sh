@@ -75,6 +75,33 @@ check "an installer hook writes no profile" bash -c "! wine reg query 'HKCU\\Sof
 run_app "$wine_tmp" "$work/hooked.exe" "$work/hooked-run.out"
 check "the hooked application runs without the switch" bash -c "wine reg query 'HKCU\\Software\\Velmo\\Hooked\\V1.0\\Settings' > /dev/null 2>&1"
 
+# The start-up script decides: false stops start-up before the movie loads (exit 1, nothing left
+# behind); true lets it run. Each answer is computed, so only a script that ran can give it.
+mkdir -p "$work/vetoed"
+cp -r "$root/examples/demo/." "$work/vetoed/"
+sed -i 's|^identifier = .*$|identifier = "Velmo/Hooked\\\\V1.0"|' "$work/vetoed/velmo.toml"
+printf 'return 1 > 2;' > "$work/vetoed/scripts/initialize.qvs"
+wine "$velmo" pack "$work/vetoed" -o "$work/vetoed.exe" --runtime "$projector" > /dev/null ||
+    { echo "FAILED: pack with a deciding start-up script"; exit 1; }
+run_app "$wine_tmp" "$work/vetoed.exe" "$work/vetoed.out"
+check "a start-up script completing with false exits 1" test $? -eq 1
+check "a vetoed start-up leaves no run folder" test -z "$(ls -A "$work/tmp")"
+printf 'return 2 > 1;' > "$work/vetoed/scripts/initialize.qvs"
+wine "$velmo" pack "$work/vetoed" -o "$work/allowed.exe" --runtime "$projector" > /dev/null ||
+    { echo "FAILED: pack with an allowing start-up script"; exit 1; }
+run_app "$wine_tmp" "$work/allowed.exe" "$work/allowed.out"
+check "a start-up script completing with true exits 0" test $? -eq 0
+
+# The stand-in movie through velmo.exe: an fscommand and an external call reach the scripts.
+printf '%s\n' "fscommand Velmo_Eval trace('from the movie ' + 6 * 7);" \
+    'flashcall <invoke name="velmo_eval" returntype="xml"><arguments><string>1 + 2</string></arguments></invoke>' \
+    > "$work/movie.txt"
+wine "$velmo" play "$(winepath -w "$work/allowed.exe")" --verbose --movie-driver "$(winepath -w "$work/movie.txt")" \
+    > "$work/driven.out" 2>&1
+check "a driven play exits 0" test $? -eq 0
+check "the movie's fscommand ran its script" grep -q '^\[trace\] from the movie 42' "$work/driven.out"
+check "the movie's external call got its reply" grep -qF '[movie] SetReturnValue("<number>3</number>")' "$work/driven.out"
+
 forget_profiles
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]
