@@ -4,7 +4,11 @@
 // access is checked against the live stack, so a verified module with unbalanced code raises an
 // error instead of reading dead cells or leaving the stack.
 #include <algorithm>
+#include <bit>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <string>
 #include <thread>
 
@@ -17,6 +21,7 @@
 #include "script/runtime/objects.h"
 #include "script/runtime/opcodes.h"
 #include "script/runtime/properties.h"
+#include "script/runtime/quicken.h"
 #include "script/runtime/strings.h"
 
 namespace velmo::script {
@@ -36,6 +41,27 @@ constexpr bool OpcodesAreContiguous() {
     return expected == kLastOpcode + 1;
 }
 static_assert(OpcodesAreContiguous());
+
+// Writes a whole cell in one 16-byte store. Cells are copied with 16-byte loads, and a load
+// that finds the cell's halves written by separate stores cannot take its data from them: the
+// loop stalls on every such copy (a counter updated in place, then read).
+inline void StoreCell(Value* cell, Tag tag, uint64_t payload) {
+#if defined(__SSE2__)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(cell),
+                     _mm_set_epi64x(static_cast<int64_t>(payload), static_cast<int64_t>(tag)));
+#else
+    cell->tag = tag;
+    cell->payload.i = static_cast<int64_t>(payload);
+#endif
+}
+inline void StoreInteger(Value* cell, int64_t i) { StoreCell(cell, Tag::Integer, static_cast<uint64_t>(i)); }
+inline void StoreBoolean(Value* cell, bool b) { StoreCell(cell, Tag::Boolean, b ? 1 : 0); }
+inline void StoreNumber(Value* cell, double d) {
+    if (d == d)
+        StoreCell(cell, Tag::Number, std::bit_cast<uint64_t>(d));
+    else
+        StoreCell(cell, Tag::NaN, 0);
+}
 
 // A relational operator: false whenever either side is NaN.
 template <class Predicate>
@@ -110,17 +136,22 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
 #endif
 
 #if defined(__GNUC__)
-    static const void* const kLabels[kOpcodeCount] = {
+    // The module's instructions, then the fused ones the loader marks (quicken.h).
+    constexpr int kDispatchCount = kLastFusedOpcode - kFirstOpcode + 1;
+    static const void* const kLabels[kDispatchCount] = {
 #define VELMO_OPCODE(number, name, operand, effect, meaning) &&op_##name,
 #include "script/runtime/opcodes.def"
 #undef VELMO_OPCODE
+#define VELMO_FUSED(name, meaning) &&fused_##name,
+#include "script/runtime/fused_ops.def"
+#undef VELMO_FUSED
     };
-#define DISPATCH()                                                           \
-    do {                                                                     \
-        VELMO_COUNT_STEP();                                                  \
-        const uint32_t index = *pc++ - static_cast<uint32_t>(kFirstOpcode);  \
-        if (index >= static_cast<uint32_t>(kOpcodeCount)) goto malformed;    \
-        goto *kLabels[index];                                                \
+#define DISPATCH()                                                                         \
+    do {                                                                                   \
+        VELMO_COUNT_STEP();                                                                \
+        const uint32_t index = (*pc++ & kOpcodeBits) - static_cast<uint32_t>(kFirstOpcode); \
+        if (index >= static_cast<uint32_t>(kDispatchCount)) goto malformed;                \
+        goto *kLabels[index];                                                              \
     } while (0)
 #define CASE(name) op_##name:
 #define NEXT() DISPATCH()
@@ -332,6 +363,11 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
     }
     CASE(GETGLOBAL) {
         OPERAND();
+        // A set global is read in place; an unset one may warn, and a new id grows the table.
+        if (operand < globals_.size() && globals_[operand].tag != Tag::Undefined) {
+            PUSH(globals_[operand]);
+            NEXT();
+        }
         SAVE();
         PUSH(ReadGlobal(operand));
         NEXT();
@@ -339,6 +375,10 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
     CASE(SETGLOBAL) {
         OPERAND();
         NEED(1);
+        if (operand < globals_.size() && globals_[operand].tag != Tag::Undefined) {
+            globals_[operand] = *sp++;
+            NEXT();
+        }
         Global(operand) = *sp++;
         NEXT();
     }
@@ -460,6 +500,8 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
     }
 
     // ---- Operators ----
+    // Two integers, or two doubles, are answered in the loop; everything else (conversions,
+    // strings, NaN) goes to the general operation. The fast paths give the general results.
 #define BINARY(name, expression)       \
     CASE(name) {                       \
         NEED(2);                       \
@@ -470,25 +512,95 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         ++sp;                          \
         NEXT();                        \
     }
-    BINARY(ADD, Add(*this, a, b))
-    BINARY(SUB, Subtract(*this, a, b))
-    BINARY(MUL, Multiply(*this, a, b))
+#define BOTH(t) (sp[1].tag == Tag::t && sp[0].tag == Tag::t)
+#define ARITHMETIC(name, integerExpression, doubleExpression, general)                    \
+    CASE(name) {                                                                          \
+        NEED(2);                                                                          \
+        if (BOTH(Integer)) {                                                              \
+            const uint64_t x = static_cast<uint64_t>(sp[1].payload.i);                    \
+            const uint64_t y = static_cast<uint64_t>(sp[0].payload.i);                    \
+            StoreInteger(sp + 1, static_cast<int64_t>(integerExpression));                \
+            ++sp;                                                                         \
+            NEXT();                                                                       \
+        }                                                                                 \
+        if (BOTH(Number)) {                                                               \
+            const double x = sp[1].payload.d, y = sp[0].payload.d;                        \
+            StoreNumber(sp + 1, (doubleExpression));                                      \
+            ++sp;                                                                         \
+            NEXT();                                                                       \
+        }                                                                                 \
+        SAVE();                                                                           \
+        sp[1] = general(*this, sp[1], sp[0]);                                             \
+        ++sp;                                                                             \
+        NEXT();                                                                           \
+    }
+    ARITHMETIC(ADD, x + y, x + y, Add)
+    ARITHMETIC(SUB, x - y, x - y, Subtract)
+    ARITHMETIC(MUL, x * y, x * y, Multiply)
+#undef ARITHMETIC
+    CASE(MOD) {
+        NEED(2);
+        // A zero divisor gives NaN, and -1 gives 0 (also where the hardware would trap).
+        if (BOTH(Integer) && sp[0].payload.i != 0) {
+            const int64_t divisor = sp[0].payload.i;
+            StoreInteger(sp + 1, divisor == -1 ? 0 : sp[1].payload.i % divisor);
+            ++sp;
+            NEXT();
+        }
+        SAVE();
+        sp[1] = Modulo(*this, sp[1], sp[0]);
+        ++sp;
+        NEXT();
+    }
+#define RELATION(name, op)                                                               \
+    CASE(name) {                                                                         \
+        NEED(2);                                                                         \
+        if (BOTH(Integer)) {                                                             \
+            StoreBoolean(sp + 1, sp[1].payload.i op sp[0].payload.i);                    \
+            ++sp;                                                                        \
+            NEXT();                                                                      \
+        }                                                                                \
+        if (BOTH(Number)) {                                                              \
+            StoreBoolean(sp + 1, sp[1].payload.d op sp[0].payload.d);                    \
+            ++sp;                                                                        \
+            NEXT();                                                                      \
+        }                                                                                \
+        SAVE();                                                                          \
+        sp[1] = Relation(*this, sp[1], sp[0], [](int c) { return c op 0; });             \
+        ++sp;                                                                            \
+        NEXT();                                                                          \
+    }
+    RELATION(LT, <)
+    RELATION(GT, >)
+    RELATION(LE, <=)
+    RELATION(GE, >=)
+#undef RELATION
+#define EQUALITY(name, equal, general)                                                   \
+    CASE(name) {                                                                         \
+        NEED(2);                                                                         \
+        if (BOTH(Integer)) {                                                             \
+            StoreBoolean(sp + 1, (sp[1].payload.i == sp[0].payload.i) == (equal));       \
+            ++sp;                                                                        \
+            NEXT();                                                                      \
+        }                                                                                \
+        SAVE();                                                                          \
+        sp[1] = Value::Boolean(general == (equal));                                      \
+        ++sp;                                                                            \
+        NEXT();                                                                          \
+    }
+    EQUALITY(EQ, true, Equals(*this, sp[1], sp[0]))
+    EQUALITY(NE, false, Equals(*this, sp[1], sp[0]))
+    EQUALITY(STRICTEQ, true, StrictEquals(sp[1], sp[0]))
+    EQUALITY(STRICTNE, false, StrictEquals(sp[1], sp[0]))
+#undef EQUALITY
+#undef BOTH
     BINARY(DIV, Divide(*this, a, b))
-    BINARY(MOD, Modulo(*this, a, b))
     BINARY(SHL, Shift(*this, a, b, ShiftKind::Left))
     BINARY(SHR, Shift(*this, a, b, ShiftKind::Right))
     BINARY(USHR, Shift(*this, a, b, ShiftKind::RightUnsigned))
     BINARY(BITAND, Bitwise(*this, a, b, BitwiseKind::And))
     BINARY(BITOR, Bitwise(*this, a, b, BitwiseKind::Or))
     BINARY(BITXOR, Bitwise(*this, a, b, BitwiseKind::Xor))
-    BINARY(EQ, Value::Boolean(Equals(*this, a, b)))
-    BINARY(NE, Value::Boolean(!Equals(*this, a, b)))
-    BINARY(STRICTEQ, Value::Boolean(StrictEquals(a, b)))
-    BINARY(STRICTNE, Value::Boolean(!StrictEquals(a, b)))
-    BINARY(LT, Relation(*this, a, b, [](int c) { return c < 0; }))
-    BINARY(GT, Relation(*this, a, b, [](int c) { return c > 0; }))
-    BINARY(LE, Relation(*this, a, b, [](int c) { return c <= 0; }))
-    BINARY(GE, Relation(*this, a, b, [](int c) { return c >= 0; }))
 #undef BINARY
     CASE(NOT) {
         NEED(1);
@@ -519,15 +631,21 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
     }
 
     // ---- Constants and stack shuffling ----
+#define PUSH_INTEGER(i)                 \
+    do {                                \
+        if (sp == stack) goto overflow; \
+        StoreInteger(--sp, (i));        \
+    } while (0)
     CASE(PUSHINT) {
         OPERAND();
-        PUSH(Value::Integer(SIGNED()));
+        PUSH_INTEGER(SIGNED());
         NEXT();
     }
-    CASE(PUSH0) { PUSH(Value::Integer(0)); NEXT(); }
-    CASE(PUSH1) { PUSH(Value::Integer(1)); NEXT(); }
-    CASE(PUSH2) { PUSH(Value::Integer(2)); NEXT(); }
-    CASE(PUSH3) { PUSH(Value::Integer(3)); NEXT(); }
+    CASE(PUSH0) { PUSH_INTEGER(0); NEXT(); }
+    CASE(PUSH1) { PUSH_INTEGER(1); NEXT(); }
+    CASE(PUSH2) { PUSH_INTEGER(2); NEXT(); }
+    CASE(PUSH3) { PUSH_INTEGER(3); NEXT(); }
+#undef PUSH_INTEGER
     CASE(PUSHUNDEF) { PUSH(Value::Undefined()); NEXT(); }
     CASE(PUSHNULL) { PUSH(Value::Null()); NEXT(); }
     CASE(PUSHTRUE) { PUSH(Value::Boolean(true)); NEXT(); }
@@ -595,6 +713,117 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
 #endif
         for (;;) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+
+#if defined(__GNUC__)
+    // ---- Fused instructions (quicken.h, fused_ops.def) ----
+    // pc is past the fused opcode word, on the first instruction's operand. A fast path that does
+    // not apply runs the first instruction itself, from where it is, and the rest follows as
+    // written. Nothing on a fast path can raise, collect or run code, except a backward jump.
+// The integer of a fused word whose push instruction has its operand at `operandSlot`.
+#define FIELD_VALUE(word, operandSlot)                                                           \
+    ((((word) >> 14) & 3u) == kValueInField     ? static_cast<int64_t>(static_cast<int32_t>(word) >> 16) \
+     : (((word) >> 14) & 3u) == kValueInOperand ? static_cast<int64_t>(static_cast<int32_t>(*(operandSlot))) \
+                                                : constants_[*(operandSlot)].payload.i)
+#define FIELD_LENGTH(word) (((word) >> 10) & 15u)
+#define TAKE_JUMP(operandSlot)                                        \
+    do {                                                              \
+        const int32_t rel = static_cast<int32_t>(*(operandSlot));    \
+        pc = (operandSlot) + 1 + rel;                                 \
+        if (rel < 0 && heap_.ShouldCollect()) {                       \
+            SAVE();                                                   \
+            Collect();                                                \
+        }                                                             \
+    } while (0)
+#define COMPARE_JUMP(name, relation, op)                                               \
+    fused_J##name: {                                                                   \
+        bool holds;                                                                    \
+        if (top - sp >= 2 && sp[1].tag == Tag::Integer && sp[0].tag == Tag::Integer)   \
+            holds = sp[1].payload.i op sp[0].payload.i;                                \
+        else if (top - sp >= 2 && sp[1].tag == Tag::Number && sp[0].tag == Tag::Number) \
+            holds = sp[1].payload.d op sp[0].payload.d;                                \
+        else                                                                           \
+            goto op_##relation;                                                        \
+        sp += 2;                                                                       \
+        if (holds == (((pc[-1] >> 8) & 1u) != 0)) {                                    \
+            TAKE_JUMP(pc + 1);                                                         \
+        } else {                                                                       \
+            pc += 2;                                                                   \
+        }                                                                              \
+        NEXT();                                                                        \
+    }                                                                                  \
+    fused_VJ##name: {                                                                  \
+        const uint32_t word = pc[-1];                                                  \
+        const int32_t n = static_cast<int32_t>(pc[0]);                                \
+        const Value* cell = (word & 0x200u) ? ARG(n) : LOCAL(n);                       \
+        if (!LIVE(cell) || cell->tag != Tag::Integer) {                                \
+            if (word & 0x200u) goto op_GETARG;                                         \
+            goto op_GETLOCAL;                                                          \
+        }                                                                              \
+        const uint32_t* jump = pc + FIELD_LENGTH(word);                                \
+        if ((cell->payload.i op FIELD_VALUE(word, pc + 2)) == (((word >> 8) & 1u) != 0)) { \
+            TAKE_JUMP(jump);                                                           \
+        } else {                                                                       \
+            pc = jump + 1;                                                             \
+        }                                                                              \
+        NEXT();                                                                        \
+    }
+    COMPARE_JUMP(LT, LT, <)
+    COMPARE_JUMP(GT, GT, >)
+    COMPARE_JUMP(LE, LE, <=)
+    COMPARE_JUMP(GE, GE, >=)
+    COMPARE_JUMP(EQ, EQ, ==)
+    COMPARE_JUMP(NE, NE, !=)
+    COMPARE_JUMP(SEQ, STRICTEQ, ==)
+    COMPARE_JUMP(SNE, STRICTNE, !=)
+#undef COMPARE_JUMP
+    fused_ADDTO: {
+        const uint32_t word = pc[-1];
+        const int32_t n = static_cast<int32_t>(pc[0]);
+        Value* cell = (word & 0x200u) ? ARG(n) : LOCAL(n);
+        if (!LIVE(cell) || cell->tag != Tag::Integer) {
+            if (word & 0x200u) goto op_GETARG;
+            goto op_GETLOCAL;
+        }
+        const uint64_t amount = static_cast<uint64_t>(FIELD_VALUE(word, pc + 2));
+        const uint64_t old = static_cast<uint64_t>(cell->payload.i);
+        StoreInteger(cell, static_cast<int64_t>((word & 0x100u) ? old - amount : old + amount));
+        pc += FIELD_LENGTH(word) - 1;
+        NEXT();
+    }
+#define CONSTANT_ARITHMETIC(name, general, expression)                      \
+    fused_K##name: {                                                        \
+        const uint32_t word = pc[-1];                                       \
+        const int64_t y = FIELD_VALUE(word, pc);                            \
+        NEED(1);                                                            \
+        if (sp[0].tag == Tag::Integer) {                                    \
+            const int64_t x = sp[0].payload.i;                              \
+            StoreInteger(sp, (expression));                                 \
+        } else {                                                            \
+            SAVE();                                                         \
+            sp[0] = general(*this, sp[0], Value::Integer(y));               \
+        }                                                                   \
+        pc += FIELD_LENGTH(word) - 1;                                       \
+        NEXT();                                                             \
+    }
+    CONSTANT_ARITHMETIC(ADD, Add, static_cast<int64_t>(static_cast<uint64_t>(x) + static_cast<uint64_t>(y)))
+    CONSTANT_ARITHMETIC(SUB, Subtract, static_cast<int64_t>(static_cast<uint64_t>(x) - static_cast<uint64_t>(y)))
+    CONSTANT_ARITHMETIC(MUL, Multiply, static_cast<int64_t>(static_cast<uint64_t>(x) * static_cast<uint64_t>(y)))
+    CONSTANT_ARITHMETIC(MOD, Modulo, x % y)
+#undef CONSTANT_ARITHMETIC
+    fused_GETLOCAL2: {
+        const Value* a = LOCAL(static_cast<int32_t>(pc[0]));
+        const Value* b = LOCAL(static_cast<int32_t>(pc[2]));
+        if (!LIVE(a) || !LIVE(b) || sp - stack < 2) goto op_GETLOCAL;
+        sp -= 2;
+        sp[1] = *a;
+        sp[0] = *b;
+        pc += 3;
+        NEXT();
+    }
+#undef FIELD_VALUE
+#undef FIELD_LENGTH
+#undef TAKE_JUMP
+#endif
 
 #if !defined(__GNUC__)
         default: goto malformed;

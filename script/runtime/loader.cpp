@@ -8,6 +8,7 @@
 #include "script/runtime/errors.h"
 #include "script/runtime/module_verifier.h"
 #include "script/runtime/opcodes.h"
+#include "script/runtime/quicken.h"
 #include "script/runtime/strings.h"
 
 #include <algorithm>
@@ -176,7 +177,11 @@ FunctionRecord* MakeFunction(Interpreter& interp, const ParsedModule& parsed, co
     CodeRecord* record = interp.GetHeap().New<CodeRecord>();
     record->nameId = nameId;
     record->codeWords = slotCount;
-    record->code = TranslateCode(interp, withSlots, slotCount);
+    uint32_t* code = TranslateCode(interp, withSlots, slotCount);
+#if defined(__GNUC__)  // only the computed-goto loop runs fused instructions
+    Quicken(code, slotCount, interp.Constants());
+#endif
+    record->code = code;
     record->sourceFile = sourceFile;
     record->lines = TranslateLines(interp, parsed.lines, t.f, slotOf, record->lineCount);
     FunctionRecord* function = interp.GetHeap().New<FunctionRecord>();
