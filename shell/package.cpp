@@ -1,11 +1,11 @@
 // Package reader. The directory is walked by seeking over other entries' content, so finding an
-// item reads one name per entry on the way, and files inflate through two 4 KiB buffers. Every
+// item reads one name per entry on the way, and files inflate through two fixed buffers. Every
 // size read from the package is checked against the bytes its folder has left before it is used.
 #include "shell/package.h"
 
 #include <zlib.h>
 
-#include <array>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -136,25 +136,28 @@ struct Inflater {
 // or the output cannot be written. Bytes after the end of the stream are read and ignored.
 bool InflateStream(File& in, File& out, uint32_t compressed, uint32_t& crc) {
     Inflater z;
-    std::array<uint8_t, kInflateBufferBytes> input, output;
+    // On the heap: too large for the stack of every thread, and left uninitialised, as zlib and the
+    // reads fill them before anything reads them.
+    const std::unique_ptr<uint8_t[]> input = std::make_unique_for_overwrite<uint8_t[]>(kInflateInputBytes);
+    const std::unique_ptr<uint8_t[]> output = std::make_unique_for_overwrite<uint8_t[]>(kInflateOutputBytes);
     int rc = Z_OK;
     // One inflate call into the output buffer, written out and added to the CRC.
     const auto pump = [&]() -> bool {
-        z.stream.next_out = output.data();
-        z.stream.avail_out = static_cast<uInt>(output.size());
+        z.stream.next_out = output.get();
+        z.stream.avail_out = static_cast<uInt>(kInflateOutputBytes);
         rc = inflate(&z.stream, Z_NO_FLUSH);
         if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) throw CCompressionException(rc);
-        const size_t produced = output.size() - z.stream.avail_out;
-        if (produced > 0 && !out.Write(output.data(), produced)) return false;
-        crc = static_cast<uint32_t>(crc32(crc, output.data(), static_cast<uInt>(produced)));
+        const size_t produced = kInflateOutputBytes - z.stream.avail_out;
+        if (produced > 0 && !out.Write(output.get(), produced)) return false;
+        crc = static_cast<uint32_t>(crc32(crc, output.get(), static_cast<uInt>(produced)));
         return true;
     };
     while (compressed > 0) {
-        const size_t got = in.Read(input.data(), std::min<size_t>(input.size(), compressed));
+        const size_t got = in.Read(input.get(), std::min<size_t>(kInflateInputBytes, compressed));
         if (got == 0) return false;
         compressed -= static_cast<uint32_t>(got);
         if (rc == Z_STREAM_END) continue;
-        z.stream.next_in = input.data();
+        z.stream.next_in = input.get();
         z.stream.avail_in = static_cast<uInt>(got);
         do {
             if (!pump()) return false;

@@ -271,3 +271,65 @@ TEST(RunFolder, AFailedCreationThrowsAndLeavesNoPath) {
 
 }  // namespace
 }  // namespace velmo::shell
+
+// ---- Files larger than the inflate buffers ----
+
+namespace velmo::shell {
+namespace {
+
+// Bytes that barely compress, so the stream spans many input buffers as well as output buffers.
+std::vector<uint8_t> NoisyBytes(size_t sizeBytes) {
+    std::vector<uint8_t> out(sizeBytes);
+    uint32_t state = 12345;
+    for (uint8_t& b : out) {
+        state = state * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(state >> 23);
+    }
+    return out;
+}
+
+// Short incompressible bursts between long runs: every input buffer's worth of stream inflates to
+// several output buffers, so input must wait while the output drains.
+std::vector<uint8_t> BurstyBytes(size_t bursts) {
+    const size_t burstBytes = kInflateInputBytes / 4;
+    const std::vector<uint8_t> noise = NoisyBytes(bursts * burstBytes);
+    std::vector<uint8_t> out;
+    for (size_t i = 0; i < bursts; ++i) {
+        out.insert(out.end(), noise.begin() + static_cast<ptrdiff_t>(i * burstBytes),
+                   noise.begin() + static_cast<ptrdiff_t>((i + 1) * burstBytes));
+        out.resize(out.size() + kInflateOutputBytes, 'z');
+    }
+    return out;
+}
+
+TEST_F(Package, FilesSpanningManyBuffersRoundTripExactly) {
+    const std::vector<uint8_t> noisy = NoisyBytes(3 * kInflateOutputBytes + 123);
+    const std::vector<uint8_t> bursty = BurstyBytes(12);
+    const std::vector<uint8_t> exact = NoisyBytes(2 * kInflateOutputBytes);  // ends on a buffer boundary
+    const std::vector<uint8_t> noisyContent = FileContent(noisy), burstyContent = FileContent(bursty);
+    ASSERT_GT(noisyContent.size(), 2 * kInflateInputBytes);
+    ASSERT_GT(burstyContent.size(), 2 * kInflateInputBytes);
+    UsePackage(RawPackage(Concat({Entry(0, u"noisy.bin", noisyContent), Entry(0, u"bursty.bin", burstyContent),
+                                  Entry(0, u"exact.bin", FileContent(exact))})));
+    for (const auto& [name, data] : {std::pair{"noisy.bin", &noisy}, {"bursty.bin", &bursty}, {"exact.bin", &exact}}) {
+        std::vector<uint8_t> extracted;
+        ASSERT_TRUE(platform::ReadWholeFile(ExtractPackageFile(name), extracted)) << name;
+        EXPECT_TRUE(extracted == *data) << name;
+    }
+}
+
+TEST_F(Package, ALargeDamagedFileIsDeletedAfterItsWritesBegan) {
+    const std::vector<uint8_t> data = NoisyBytes(3 * kInflateOutputBytes);
+    std::vector<uint8_t> badCrc = FileContent(data);
+    badCrc.back() ^= 0x01;
+    std::vector<uint8_t> cut = FileContent(data);
+    cut.erase(cut.begin() + static_cast<ptrdiff_t>(2 * kInflateInputBytes + 10), cut.end() - 4);  // CRC kept
+    UsePackage(RawPackage(Concat({Entry(0, u"crc.bin", badCrc), Entry(0, u"cut.bin", cut)})));
+    EXPECT_EQ(ExtractPackageFile("crc.bin"), "");
+    EXPECT_FALSE(platform::PathExists(ExtraFolder() + "crc.bin"));
+    EXPECT_EQ(ExtractPackageFile("cut.bin"), "");
+    EXPECT_FALSE(platform::PathExists(ExtraFolder() + "cut.bin"));
+}
+
+}  // namespace
+}  // namespace velmo::shell
