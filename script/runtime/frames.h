@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "script/runtime/records.h"
 #include "script/runtime/value.h"
@@ -29,6 +30,34 @@ struct Frame {
     FunctionRecord* function;   // the running function
     WithScopes* withScopes;     // null until the first WITHENTER
     uint32_t fixedSlots;        // c of the last ARGFIX: the slots above fp that RET moves back
+};
+
+// The frame records, most recent last. The store is made once at its full size: every frame takes
+// at least its four header cells of the value stack, so the stack bounds the count, and entering
+// a frame is a store rather than a call that may grow a vector.
+class FrameStack {
+public:
+    explicit FrameStack(size_t capacity) : frames_(new Frame[capacity]), capacity_(capacity) {}
+    // False when full; the value stack overflows first in every case the loop can reach.
+    [[nodiscard]] bool push_back(const Frame& frame) {
+        if (size_ == capacity_) return false;
+        frames_[size_++] = frame;
+        return true;
+    }
+    void pop_back() { --size_; }
+    // Drops frames down to `n` (never more than there are).
+    void resize(size_t n) { size_ = n < size_ ? n : size_; }
+    Frame& back() { return frames_[size_ - 1]; }
+    const Frame& back() const { return frames_[size_ - 1]; }
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    const Frame* begin() const { return frames_.get(); }
+    const Frame* end() const { return frames_.get() + size_; }
+
+private:
+    std::unique_ptr<Frame[]> frames_;
+    size_t capacity_;
+    size_t size_ = 0;
 };
 
 // A try record (isScript) or the mark of a protected host call. Script records of a frame die

@@ -216,7 +216,7 @@ private:
     size_t collections_ = 0;
     uint32_t anonymousFunctions_ = 0;
     FunctionRunner runner_ = nullptr;
-    std::vector<Frame> frames_;
+    FrameStack frames_;
     std::vector<Recovery> recoveries_;
     Value thrown_;  // the value a THROW carries to a handler of an outer activation
     int activations_ = 0;

@@ -4,6 +4,7 @@
 // access is checked against the live stack, so a verified module with unbalanced code raises an
 // error instead of reading dead cells or leaving the stack.
 #include <algorithm>
+#include <initializer_list>
 #include <bit>
 #include <cstring>
 #if defined(__SSE2__)
@@ -16,6 +17,7 @@
 #include "script/runtime/arithmetic.h"
 #include "script/runtime/convert.h"
 #include "script/runtime/errors.h"
+#include "script/runtime/frame_entry.h"
 #include "script/runtime/interpreter.h"
 #include "script/runtime/interpreter_ops.h"
 #include "script/runtime/objects.h"
@@ -89,6 +91,22 @@ Value* ConstructArgs(Interpreter& interp, const Value& callee, Value* args) {
     return args;
 }
 
+#if defined(__GNUC__)
+// The computed-goto table: entry k is the handler of opcode word low byte k.
+struct DispatchTable {
+    const void* entries[kOpcodeBits + 1];
+};
+// `handlers` lists the labels of the opcodes from kFirstOpcode on, without gaps.
+DispatchTable MakeDispatchTable(std::initializer_list<const void*> handlers, const void* otherwise) {
+    DispatchTable table;
+    for (const void*& entry : table.entries) entry = otherwise;
+    size_t opcode = kFirstOpcode;
+    for (const void* handler : handlers) table.entries[opcode++] = handler;
+    return table;
+}
+static_assert(kLastFusedOpcode <= static_cast<int>(kOpcodeBits));
+#endif
+
 }  // namespace
 
 // Runs from `pc` in the innermost frame until the activation's first frame returns or END.
@@ -136,22 +154,23 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
 #endif
 
 #if defined(__GNUC__)
-    // The module's instructions, then the fused ones the loader marks (quicken.h).
-    constexpr int kDispatchCount = kLastFusedOpcode - kFirstOpcode + 1;
-    static const void* const kLabels[kDispatchCount] = {
+    // One entry per value of an opcode word's low byte, so dispatch needs no range check: the
+    // module's instructions, the fused ones the loader marks (quicken.h), and for every other
+    // value the malformed-code exit.
+    static const DispatchTable kTable = MakeDispatchTable(
+        {
 #define VELMO_OPCODE(number, name, operand, effect, meaning) &&op_##name,
 #include "script/runtime/opcodes.def"
 #undef VELMO_OPCODE
 #define VELMO_FUSED(name, meaning) &&fused_##name,
 #include "script/runtime/fused_ops.def"
 #undef VELMO_FUSED
-    };
-#define DISPATCH()                                                                         \
-    do {                                                                                   \
-        VELMO_COUNT_STEP();                                                                \
-        const uint32_t index = (*pc++ & kOpcodeBits) - static_cast<uint32_t>(kFirstOpcode); \
-        if (index >= static_cast<uint32_t>(kDispatchCount)) goto malformed;                \
-        goto *kLabels[index];                                                              \
+        },
+        &&not_an_instruction);
+#define DISPATCH()                                   \
+    do {                                             \
+        VELMO_COUNT_STEP();                          \
+        goto *kTable.entries[*pc++ & kOpcodeBits];   \
     } while (0)
 #define CASE(name) op_##name:
 #define NEXT() DISPATCH()
@@ -252,6 +271,20 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
     CASE(ARGFIX) {
         OPERAND();
         NEED(1);
+        {
+            // At least as many arguments as declared slots, on a well-formed frame: only the
+            // call mark changes (FixArguments does the rest, and pads).
+            Frame& frame = frames_.back();
+            const int64_t count = sp[0].payload.i;
+            const size_t above = stack_.size() - 1 - frame.fp;
+            if (count >= SIGNED() && count >= 0 && static_cast<uint64_t>(count) <= above &&
+                static_cast<size_t>(sp + 1 - stack) <= frame.fp) {
+                ++sp;
+                frame.fixedSlots = static_cast<uint32_t>(count);
+                stack[frame.fp - 1] = CallMark(static_cast<uint64_t>(count), 0);
+                NEXT();
+            }
+        }
         SAVE();
         FixArguments(sp[0].payload.i, SIGNED());
         RELOAD();
@@ -790,26 +823,147 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         pc += FIELD_LENGTH(word) - 1;
         NEXT();
     }
-#define CONSTANT_ARITHMETIC(name, general, expression)                      \
-    fused_K##name: {                                                        \
-        const uint32_t word = pc[-1];                                       \
-        const int64_t y = FIELD_VALUE(word, pc);                            \
-        NEED(1);                                                            \
-        if (sp[0].tag == Tag::Integer) {                                    \
-            const int64_t x = sp[0].payload.i;                              \
-            StoreInteger(sp, (expression));                                 \
-        } else {                                                            \
-            SAVE();                                                         \
-            sp[0] = general(*this, sp[0], Value::Integer(y));               \
-        }                                                                   \
-        pc += FIELD_LENGTH(word) - 1;                                       \
-        NEXT();                                                             \
+// The right side of a fused constant instruction whose push's operand is at `operandSlot`.
+#define CONSTANT_OF(word, operandSlot)                                                   \
+    ((((word) >> 14) & 3u) == kValueInConstant ? constants_[*(operandSlot)]             \
+                                               : Value::Integer(FIELD_VALUE(word, operandSlot)))
+#define NUMERIC(v) ((v).tag == Tag::Integer || (v).tag == Tag::Number)
+#define AS_DOUBLE(v) ((v).tag == Tag::Integer ? static_cast<double>((v).payload.i) : (v).payload.d)
+// x op y on two integers, or on doubles when either side is one (as the general operation does);
+// `fallback` for anything else. The result goes to `out`.
+#define NUMERIC_RESULT(out, a, b, integerExpression, doubleExpression, fallback)        \
+    do {                                                                              \
+        if ((a).tag == Tag::Integer && (b).tag == Tag::Integer) {                     \
+            const uint64_t x = static_cast<uint64_t>((a).payload.i);                  \
+            const uint64_t y = static_cast<uint64_t>((b).payload.i);                  \
+            StoreInteger(out, static_cast<int64_t>(integerExpression));               \
+        } else if (NUMERIC(a) && NUMERIC(b)) {                                        \
+            const double x = AS_DOUBLE(a), y = AS_DOUBLE(b);                          \
+            StoreNumber(out, (doubleExpression));                                     \
+        } else {                                                                      \
+            fallback;                                                                 \
+        }                                                                             \
+    } while (0)
+#define CONSTANT_ARITHMETIC(name, general, integerExpression, doubleExpression) \
+    fused_K##name: {                                                            \
+        const uint32_t word = pc[-1];                                           \
+        NEED(1);                                                                \
+        const Value k = CONSTANT_OF(word, pc);                                  \
+        NUMERIC_RESULT(sp, sp[0], k, integerExpression, doubleExpression,      \
+                       (SAVE(), sp[0] = general(*this, sp[0], k)));             \
+        pc += FIELD_LENGTH(word) - 1;                                           \
+        NEXT();                                                                 \
     }
-    CONSTANT_ARITHMETIC(ADD, Add, static_cast<int64_t>(static_cast<uint64_t>(x) + static_cast<uint64_t>(y)))
-    CONSTANT_ARITHMETIC(SUB, Subtract, static_cast<int64_t>(static_cast<uint64_t>(x) - static_cast<uint64_t>(y)))
-    CONSTANT_ARITHMETIC(MUL, Multiply, static_cast<int64_t>(static_cast<uint64_t>(x) * static_cast<uint64_t>(y)))
-    CONSTANT_ARITHMETIC(MOD, Modulo, x % y)
+    CONSTANT_ARITHMETIC(ADD, Add, x + y, x + y)
+    CONSTANT_ARITHMETIC(SUB, Subtract, x - y, x - y)
+    CONSTANT_ARITHMETIC(MUL, Multiply, x * y, x * y)
 #undef CONSTANT_ARITHMETIC
+    fused_KDIV: {
+        const uint32_t word = pc[-1];
+        NEED(1);
+        const Value k = CONSTANT_OF(word, pc);
+        if (NUMERIC(sp[0]) && NUMERIC(k)) {
+            StoreNumber(sp, AS_DOUBLE(sp[0]) / AS_DOUBLE(k));
+        } else {
+            SAVE();
+            sp[0] = Divide(*this, sp[0], k);
+        }
+        pc += FIELD_LENGTH(word) - 1;
+        NEXT();
+    }
+    // The constant of these is an integer the loader checked (for KMOD neither 0 nor -1, for
+    // KSHR 0 to 63).
+#define INTEGER_CONSTANT(name, expression, general)                \
+    fused_K##name: {                                               \
+        const uint32_t word = pc[-1];                              \
+        NEED(1);                                                   \
+        const int64_t y = CONSTANT_OF(word, pc).payload.i;         \
+        if (sp[0].tag == Tag::Integer) {                           \
+            const int64_t x = sp[0].payload.i;                     \
+            StoreInteger(sp, (expression));                        \
+        } else {                                                   \
+            SAVE();                                                \
+            sp[0] = general;                                       \
+        }                                                          \
+        pc += FIELD_LENGTH(word) - 1;                              \
+        NEXT();                                                    \
+    }
+    INTEGER_CONSTANT(MOD, x % y, Modulo(*this, sp[0], Value::Integer(y)))
+    INTEGER_CONSTANT(AND, x & y, Bitwise(*this, sp[0], Value::Integer(y), BitwiseKind::And))
+    INTEGER_CONSTANT(SHR, x >> y, Shift(*this, sp[0], Value::Integer(y), ShiftKind::Right))
+#undef INTEGER_CONSTANT
+    // TOS against a pushed constant, then a jump: same-kind numbers are compared here; anything
+    // else pushes the constant and runs the comparison itself, whose jump follows as written.
+#define CONSTANT_COMPARE_JUMP(name, relation, op)                                       \
+    fused_KJ##name: {                                                                   \
+        const uint32_t word = pc[-1];                                                   \
+        const Value k = CONSTANT_OF(word, pc);                                          \
+        bool holds;                                                                     \
+        if (top - sp >= 1 && sp[0].tag == Tag::Integer && k.tag == Tag::Integer)        \
+            holds = sp[0].payload.i op k.payload.i;                                     \
+        else if (top - sp >= 1 && sp[0].tag == Tag::Number && k.tag == Tag::Number)     \
+            holds = sp[0].payload.d op k.payload.d;                                     \
+        else {                                                                          \
+            PUSH(k);                                                                    \
+            pc += FIELD_LENGTH(word) - 1;                                               \
+            goto op_##relation;                                                         \
+        }                                                                               \
+        ++sp;                                                                           \
+        const uint32_t* jump = pc + FIELD_LENGTH(word);                                 \
+        if (holds == (((word >> 8) & 1u) != 0)) {                                       \
+            TAKE_JUMP(jump);                                                            \
+        } else {                                                                        \
+            pc = jump + 1;                                                              \
+        }                                                                               \
+        NEXT();                                                                         \
+    }
+    CONSTANT_COMPARE_JUMP(LT, LT, <)
+    CONSTANT_COMPARE_JUMP(GT, GT, >)
+    CONSTANT_COMPARE_JUMP(LE, LE, <=)
+    CONSTANT_COMPARE_JUMP(GE, GE, >=)
+    CONSTANT_COMPARE_JUMP(EQ, EQ, ==)
+    CONSTANT_COMPARE_JUMP(NE, NE, !=)
+    CONSTANT_COMPARE_JUMP(SEQ, STRICTEQ, ==)
+    CONSTANT_COMPARE_JUMP(SNE, STRICTNE, !=)
+#undef CONSTANT_COMPARE_JUMP
+    // TOS op a local; anything but numbers runs GETLOCAL and the operation as written.
+#define LOCAL_ARITHMETIC(name, integerExpression, doubleExpression)                             \
+    fused_L##name: {                                                                            \
+        const Value* cell = LOCAL(static_cast<int32_t>(pc[0]));                                 \
+        if (top - sp < 1 || !LIVE(cell)) goto op_GETLOCAL;                                      \
+        NUMERIC_RESULT(sp, sp[0], *cell, integerExpression, doubleExpression, goto op_GETLOCAL); \
+        pc += 2;                                                                                \
+        NEXT();                                                                                 \
+    }
+    LOCAL_ARITHMETIC(ADD, x + y, x + y)
+    LOCAL_ARITHMETIC(SUB, x - y, x - y)
+    LOCAL_ARITHMETIC(MUL, x * y, x * y)
+#undef LOCAL_ARITHMETIC
+    fused_LDIV: {
+        const Value* cell = LOCAL(static_cast<int32_t>(pc[0]));
+        if (top - sp < 1 || !LIVE(cell) || !NUMERIC(sp[0]) || !NUMERIC(*cell)) goto op_GETLOCAL;
+        StoreNumber(sp, AS_DOUBLE(sp[0]) / AS_DOUBLE(*cell));
+        pc += 2;
+        NEXT();
+    }
+    // An operation whose result goes straight to a local. The local must lie above both operands.
+#define ARITHMETIC_STORE(name, integerExpression, doubleExpression)                          \
+    fused_##name##SET: {                                                                     \
+        Value* cell = LOCAL(static_cast<int32_t>(pc[1]));                                    \
+        if (top - sp < 2 || cell < sp + 2 || cell >= top) goto op_##name;                    \
+        NUMERIC_RESULT(cell, sp[1], sp[0], integerExpression, doubleExpression, goto op_##name); \
+        sp += 2;                                                                             \
+        pc += 2;                                                                             \
+        NEXT();                                                                              \
+    }
+    ARITHMETIC_STORE(ADD, x + y, x + y)
+    ARITHMETIC_STORE(SUB, x - y, x - y)
+    ARITHMETIC_STORE(MUL, x * y, x * y)
+#undef ARITHMETIC_STORE
+#undef NUMERIC_RESULT
+#undef AS_DOUBLE
+#undef NUMERIC
+#undef CONSTANT_OF
     fused_GETLOCAL2: {
         const Value* a = LOCAL(static_cast<int32_t>(pc[0]));
         const Value* b = LOCAL(static_cast<int32_t>(pc[2]));
@@ -831,6 +985,9 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
     }
 #endif
 
+#if defined(__GNUC__)
+not_an_instruction:
+#endif
 malformed:
     SAVE();
     RaiseError(*this, Msg::UnimplementedBytecode);

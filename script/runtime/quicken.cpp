@@ -46,6 +46,17 @@ std::optional<IntegerPush> PushedInteger(const uint32_t* code, const Instruction
     }
 }
 
+// A push whose value a fused instruction can take as its right side: any integer push, or a
+// pooled Number (kValueInConstant; its value is read from the pool when the instruction runs).
+std::optional<IntegerPush> PushedNumeric(const uint32_t* code, const Instruction& in, const std::vector<Value>& constants) {
+    if (std::optional<IntegerPush> integer = PushedInteger(code, in, constants)) return integer;
+    if (in.op == Op::PUSHCONST) {
+        const uint32_t index = code[in.slot + 1];
+        if (index < constants.size() && constants[index].Is(Tag::Number)) return IntegerPush{0, kValueInConstant, 0};
+    }
+    return std::nullopt;
+}
+
 // The fused compare-and-jump of a relation, for both shapes; none for other instructions.
 std::optional<Fused> CompareJump(Op relation, bool withValue) {
     switch (relation) {
@@ -57,6 +68,21 @@ std::optional<Fused> CompareJump(Op relation, bool withValue) {
     case Op::NE: return withValue ? Fused::VJNE : Fused::JNE;
     case Op::STRICTEQ: return withValue ? Fused::VJSEQ : Fused::JSEQ;
     case Op::STRICTNE: return withValue ? Fused::VJSNE : Fused::JSNE;
+    default: return std::nullopt;
+    }
+}
+
+// The fused comparison of TOS with a pushed constant, then a jump.
+std::optional<Fused> ConstantCompareJump(Op relation) {
+    switch (relation) {
+    case Op::LT: return Fused::KJLT;
+    case Op::GT: return Fused::KJGT;
+    case Op::LE: return Fused::KJLE;
+    case Op::GE: return Fused::KJGE;
+    case Op::EQ: return Fused::KJEQ;
+    case Op::NE: return Fused::KJNE;
+    case Op::STRICTEQ: return Fused::KJSEQ;
+    case Op::STRICTNE: return Fused::KJSNE;
     default: return std::nullopt;
     }
 }
@@ -96,23 +122,55 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
             }
         }
         if (first.op == Op::GETLOCAL && at(k + 1) == Op::GETLOCAL) return static_cast<uint32_t>(Fused::GETLOCAL2);
+        if (first.op == Op::GETLOCAL) {
+            switch (at(k + 1)) {
+            case Op::ADD: return static_cast<uint32_t>(Fused::LADD);
+            case Op::SUB: return static_cast<uint32_t>(Fused::LSUB);
+            case Op::MUL: return static_cast<uint32_t>(Fused::LMUL);
+            case Op::DIV: return static_cast<uint32_t>(Fused::LDIV);
+            default: break;
+            }
+        }
         return std::nullopt;
+    }
+    if (at(k + 1) == Op::SETLOCAL) {
+        switch (first.op) {
+        case Op::ADD: return static_cast<uint32_t>(Fused::ADDSET);
+        case Op::SUB: return static_cast<uint32_t>(Fused::SUBSET);
+        case Op::MUL: return static_cast<uint32_t>(Fused::MULSET);
+        default: break;
+        }
     }
     if (const std::optional<Fused> fused = CompareJump(first.op, false)) {
         if (const std::optional<uint32_t> sense = JumpSense(at(k + 1))) return Fields(*fused, *sense, 0, 0);
         return std::nullopt;
     }
-    if (const std::optional<IntegerPush> v = PushedInteger(code, first, constants)) {
-        const uint32_t length = slotsFrom(k + 1 < ins.size() ? k + 1 : k) + 1;
+    if (const std::optional<IntegerPush> v = PushedNumeric(code, first, constants)) {
+        if (k + 1 >= ins.size()) return std::nullopt;
+        const uint32_t length = slotsFrom(k + 1) + 1;
         const uint32_t where = v->kind << 6;
+        const bool integer = v->kind != kValueInConstant || constants[code[first.slot + 1]].Is(Tag::Integer);
+        if (k + 2 < ins.size()) {
+            const std::optional<Fused> fused = ConstantCompareJump(at(k + 1));
+            const std::optional<uint32_t> sense = JumpSense(at(k + 2));
+            if (fused && sense) return Fields(*fused, *sense | where, slotsFrom(k + 2), v->field);
+        }
         switch (at(k + 1)) {
         case Op::ADD: return Fields(Fused::KADD, where, length, v->field);
         case Op::SUB: return Fields(Fused::KSUB, where, length, v->field);
         case Op::MUL: return Fields(Fused::KMUL, where, length, v->field);
+        case Op::DIV: return Fields(Fused::KDIV, where, length, v->field);
         // A zero divisor gives NaN and -1 is a case of its own: those stay with MOD itself.
         case Op::MOD:
-            if (v->value == 0 || v->value == -1) return std::nullopt;
+            if (!integer || v->value == 0 || v->value == -1) return std::nullopt;
             return Fields(Fused::KMOD, where, length, v->field);
+        case Op::BITAND:
+            if (!integer) return std::nullopt;
+            return Fields(Fused::KAND, where, length, v->field);
+        // Counts from 0 to 63 shift; the rest have rules of their own.
+        case Op::SHR:
+            if (!integer || v->value < 0 || v->value > 63) return std::nullopt;
+            return Fields(Fused::KSHR, where, length, v->field);
         default: return std::nullopt;
         }
     }
