@@ -123,6 +123,11 @@ public:
     // with "hook break r".
     using Hook = int (*)(int reason, void* data);
     void SetHook(Hook hook, void* data) { hook_ = hook; hookData_ = data; }
+    // Whether modules loaded from now on run common instruction sequences as fused instructions
+    // (quicken.h); on by default. Off, a function's code words are exactly the module's
+    // instructions, for tools and tests that read them.
+    void SetFusedInstructions(bool on) { fuseInstructions_ = on; }
+    bool FusedInstructions() const { return fuseInstructions_; }
     void* HostPointer() const { return host_; }
     void SetHostPointer(void* host) { host_ = host; }
     // The engine this interpreter belongs to (null for a bare interpreter, as in unit tests):
@@ -223,6 +228,7 @@ private:
     const uint32_t* savedPc_ = nullptr;
     bool warnUndefined_ = true;
     Hook hook_ = nullptr;
+    bool fuseInstructions_ = true;
     void* hookData_ = nullptr;
     void* host_ = nullptr;  // not owned
     Engine* engine_ = nullptr;  // not owned; owns this interpreter

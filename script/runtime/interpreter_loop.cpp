@@ -91,6 +91,24 @@ Value* ConstructArgs(Interpreter& interp, const Value& callee, Value* args) {
     return args;
 }
 
+// The own slot of `object` named `nameId`, remembered in the upper 24 bits of the property
+// instruction's opcode word (`word`; 0 when nothing is remembered, else position + 1): a site
+// mostly sees objects of one layout, so one comparison finds the slot. A miss scans small objects
+// and remembers what it found; larger ones and inherited properties take the general path.
+inline Slot* CachedOwnSlot(ObjectRecord* object, uint32_t nameId, uint32_t* word) {
+    constexpr uint32_t kScanLimit = 16;
+    const uint32_t cached = *word >> 8;
+    if (cached && cached <= object->slotCount && object->slots[cached - 1].name == nameId)
+        return &object->slots[cached - 1];
+    if (object->slotCount > kScanLimit) return nullptr;
+    for (uint32_t i = 0; i < object->slotCount; ++i) {
+        if (object->slots[i].name != nameId) continue;
+        *word = (*word & kOpcodeBits) | (i + 1) << 8;
+        return &object->slots[i];
+    }
+    return nullptr;
+}
+
 #if defined(__GNUC__)
 // The computed-goto table: entry k is the handler of opcode word low byte k.
 struct DispatchTable {
@@ -133,7 +151,13 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
 #define LIVE(cell) ((cell) >= sp && (cell) < top)
 #define ARG(n) (fp + (n) + 1)
 #define LOCAL(n) (fp - (n) - 4)
-#define SAFEPOINT() (SAVE(), SafePoint())
+#define SAFEPOINT()                            \
+    do {                                       \
+        if (heap_.ShouldCollect() || hook_) {  \
+            SAVE();                            \
+            SafePoint();                       \
+        }                                      \
+    } while (0)
 // Loops are the one place where garbage piles up without any of the listed safe points (a string
 // built in a loop of local stores), so a backward jump collects when the heap asks for it.
 #define JUMP()                                                  \
@@ -446,6 +470,12 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
     CASE(GETPROP) {
         OPERAND();
         NEED(1);
+        if (sp[0].tag == Tag::Object) {
+            if (const Slot* slot = CachedOwnSlot(sp[0].AsObject(), operand, const_cast<uint32_t*>(pc - 2))) {
+                sp[0] = slot->value;
+                NEXT();
+            }
+        }
         SAVE();
         Value value;
         if (!GetProperty(*this, sp[0], operand, value)) script::Warn(*this, Msg::UndefinedProperty, Names().Text(operand));
@@ -455,6 +485,15 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
     CASE(SETPROP) {
         OPERAND();
         NEED(2);
+        if (sp[0].tag == Tag::Object) {
+            // An existing own slot takes the value and keeps its place and attributes.
+            if (Slot* slot = CachedOwnSlot(sp[0].AsObject(), operand, const_cast<uint32_t*>(pc - 2))) {
+                slot->value = sp[1];
+                sp += 2;
+                SAFEPOINT();
+                NEXT();
+            }
+        }
         SAVE();
         SetProperty(*this, sp[0], operand, sp[1]);
         sp += 2;

@@ -179,7 +179,7 @@ FunctionRecord* MakeFunction(Interpreter& interp, const ParsedModule& parsed, co
     record->codeWords = slotCount;
     uint32_t* code = TranslateCode(interp, withSlots, slotCount);
 #if defined(__GNUC__)  // only the computed-goto loop runs fused instructions
-    Quicken(code, slotCount, interp.Constants());
+    if (interp.FusedInstructions()) Quicken(code, slotCount, interp.Constants());
 #endif
     record->code = code;
     record->sourceFile = sourceFile;

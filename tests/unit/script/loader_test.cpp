@@ -58,6 +58,7 @@ std::u16string ConstantText(Interpreter& interp, uint32_t index) {
 
 TEST(Loader, MainSlotsCarryResolvedNamesConstantsAndSlotJumps) {
     Interpreter interp;
+    interp.SetFusedInstructions(false);  // the words as translated, one per opcode and operand
     const Module module = Compile("x = 5; s = \"hi\"; while (x) x = x - 1; function f(a) { return a; } return f(1);");
     auto loaded = LoadModule(interp, module);
     ASSERT_TRUE(loaded) << interp.ErrorText();
@@ -105,6 +106,7 @@ TEST(Loader, MainSlotsCarryResolvedNamesConstantsAndSlotJumps) {
 
 TEST(Loader, LaterModuleRebasesConstantsAndShiftsAnonymousNames) {
     Interpreter interp;
+    interp.SetFusedInstructions(false);
     auto first = LoadModule(interp, Compile("a = function(){}; b = function(){}; c = function(){}; t = \"one\";"));
     ASSERT_TRUE(first) << interp.ErrorText();
     const size_t firstEnd = interp.Constants().size();
@@ -136,6 +138,7 @@ TEST(Loader, LaterModuleRebasesConstantsAndShiftsAnonymousNames) {
 
 TEST(Loader, LineInformationBecomesSlotLinePairs) {
     Interpreter interp;
+    interp.SetFusedInstructions(false);
     auto loaded = LoadModule(interp, Compile("x = 1;\ny = 2;\n\nfunction f() {\n  return 4;\n}\nreturn f();\n",
                                              compiler::kCompileFlagLineInformation));
     ASSERT_TRUE(loaded) << interp.ErrorText();
@@ -166,6 +169,7 @@ TEST(Loader, LineInformationBecomesSlotLinePairs) {
 
 TEST(Loader, LoadedModulesSurviveCollections) {
     Interpreter interp;
+    interp.SetFusedInstructions(false);
     auto first = LoadModule(interp, Compile("s = \"kept text\"; h = function(){ return \"inner\"; };"));
     auto second = LoadModule(interp, Compile("r = /ab+c/g; return \"main text\";", compiler::kCompileFlagLineInformation));
     ASSERT_TRUE(first && second) << interp.ErrorText();
