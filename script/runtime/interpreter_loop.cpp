@@ -999,6 +999,66 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
     ARITHMETIC_STORE(SUB, x - y, x - y)
     ARITHMETIC_STORE(MUL, x * y, x * y)
 #undef ARITHMETIC_STORE
+    // A variable op an integer constant, pushed; anything but an integer variable runs the
+    // variable's read and the rest as written.
+#define VARIABLE_CONSTANT(name, expression)                                              \
+    fused_VK##name: {                                                                    \
+        const uint32_t word = pc[-1];                                                    \
+        const int32_t n = static_cast<int32_t>(pc[0]);                                  \
+        const Value* cell = (word & 0x200u) ? ARG(n) : LOCAL(n);                         \
+        if (!LIVE(cell) || cell->tag != Tag::Integer || sp == stack) {                   \
+            if (word & 0x200u) goto op_GETARG;                                           \
+            goto op_GETLOCAL;                                                            \
+        }                                                                                \
+        const uint64_t x = static_cast<uint64_t>(cell->payload.i);                       \
+        const uint64_t y = static_cast<uint64_t>(FIELD_VALUE(word, pc + 2));            \
+        StoreInteger(--sp, static_cast<int64_t>(expression));                            \
+        pc += FIELD_LENGTH(word) - 1;                                                    \
+        NEXT();                                                                          \
+    }
+    VARIABLE_CONSTANT(ADD, x + y)
+    VARIABLE_CONSTANT(SUB, x - y)
+    VARIABLE_CONSTANT(MUL, x * y)
+    VARIABLE_CONSTANT(AND, x & y)
+    VARIABLE_CONSTANT(SHR, static_cast<uint64_t>(static_cast<int64_t>(x) >> y))
+#undef VARIABLE_CONSTANT
+    fused_SETGETLOCAL: {
+        Value* cell = LOCAL(static_cast<int32_t>(pc[0]));
+        if (top - sp < 1 || cell < sp + 1 || cell >= top) goto op_SETLOCAL;
+        *cell = sp[0];
+        pc += 3;
+        NEXT();
+    }
+    // The count plus `this` and itself, then ARGFIX with at least as many cells as it declares
+    // (pc + 3 is ARGFIX's operand); anything else runs the three instructions as written.
+    fused_PROLOGUE: {
+        const Value* countCell = ARG(1);
+        if (!LIVE(countCell) || countCell->tag != Tag::Integer) goto op_GETARG;
+        Frame& frame = frames_.back();
+        const int64_t count = static_cast<int64_t>(static_cast<uint64_t>(countCell->payload.i) + 2);
+        const size_t above = stack_.size() - 1 - frame.fp;
+        if (count < static_cast<int32_t>(pc[3]) || count < 0 || static_cast<uint64_t>(count) > above ||
+            static_cast<size_t>(sp - stack) > frame.fp)
+            goto op_GETARG;
+        frame.fixedSlots = static_cast<uint32_t>(count);
+        stack[frame.fp - 1] = CallMark(static_cast<uint64_t>(count), 0);
+        pc += 4;
+        NEXT();
+    }
+    // A call of a global function: the callee cell becomes `this` (null) as CALL makes it.
+    fused_CALLGLOBAL: {
+        const uint32_t name = pc[0];
+        if (name >= globals_.size() || globals_[name].tag != Tag::Function || sp == stack || top - sp < 1)
+            goto op_GETGLOBAL;
+        FunctionRecord* function = globals_[name].AsFunction();
+        StoreCell(--sp, Tag::Null, 0);
+        pc += 2;  // past CALL: where the callee returns to
+        SAVE();
+        EnterFrame(function, sp_, pc);
+        RELOAD();
+        pc = function->code->code;
+        NEXT();
+    }
 #undef NUMERIC_RESULT
 #undef AS_DOUBLE
 #undef NUMERIC

@@ -104,6 +104,10 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
     const Instruction& first = ins[k];
     const auto slotsFrom = [&](size_t i) { return ins[i].slot - first.slot; };
 
+    // The prologue of a function with parameters: the count (argument slot 1) plus two, ARGFIX.
+    if (first.op == Op::GETARG && code[first.slot + 1] == 1 && at(k + 1) == Op::ADDI2 && at(k + 2) == Op::ARGFIX)
+        return static_cast<uint32_t>(Fused::PROLOGUE);
+    if (first.op == Op::GETGLOBAL && at(k + 1) == Op::CALL) return static_cast<uint32_t>(Fused::CALLGLOBAL);
     if (IsVariableRead(first.op)) {
         const uint32_t isArg = first.op == Op::GETARG ? 2 : 0;
         if (k + 3 < ins.size()) {
@@ -121,6 +125,22 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
                 if (fused && sense) return Fields(*fused, *sense | isArg | where, slotsFrom(k + 3), v->field);
             }
         }
+        if (k + 2 < ins.size()) {
+            if (const std::optional<IntegerPush> v = PushedInteger(code, ins[k + 1], constants)) {
+                const uint32_t where = v->kind << 6;
+                const uint32_t length = slotsFrom(k + 2) + 1;
+                switch (at(k + 2)) {
+                case Op::ADD: return Fields(Fused::VKADD, isArg | where, length, v->field);
+                case Op::SUB: return Fields(Fused::VKSUB, isArg | where, length, v->field);
+                case Op::MUL: return Fields(Fused::VKMUL, isArg | where, length, v->field);
+                case Op::BITAND: return Fields(Fused::VKAND, isArg | where, length, v->field);
+                case Op::SHR:
+                    if (v->value >= 0 && v->value <= 63) return Fields(Fused::VKSHR, isArg | where, length, v->field);
+                    break;
+                default: break;
+                }
+            }
+        }
         if (first.op == Op::GETLOCAL && at(k + 1) == Op::GETLOCAL) return static_cast<uint32_t>(Fused::GETLOCAL2);
         if (first.op == Op::GETLOCAL) {
             switch (at(k + 1)) {
@@ -133,6 +153,8 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
         }
         return std::nullopt;
     }
+    if (first.op == Op::SETLOCAL && at(k + 1) == Op::GETLOCAL && code[ins[k + 1].slot + 1] == code[first.slot + 1])
+        return static_cast<uint32_t>(Fused::SETGETLOCAL);
     if (at(k + 1) == Op::SETLOCAL) {
         switch (first.op) {
         case Op::ADD: return static_cast<uint32_t>(Fused::ADDSET);
