@@ -7,8 +7,7 @@
 
 namespace velmo::script {
 
-Interpreter::Interpreter(size_t stackCells)
-    : stack_(stackCells), sp_(stackCells), frames_(stackCells / 4 + 1) {
+Interpreter::Interpreter(size_t stackCells) : stack_(stackCells), sp_(stackCells) {
     heap_.SetLateFinalizer(ClassRecordFinalizer());
     for (const char* name : {"__proto__", "prototype", "toSource", "toString", "valueOf"}) Intern(name);
 }

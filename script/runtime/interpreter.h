@@ -221,7 +221,7 @@ private:
     size_t collections_ = 0;
     uint32_t anonymousFunctions_ = 0;
     FunctionRunner runner_ = nullptr;
-    FrameStack frames_;
+    FrameStack frames_{stack_.size() / 4 + 1};  // after stack_: sized from it
     std::vector<Recovery> recoveries_;
     Value thrown_;  // the value a THROW carries to a handler of an outer activation
     int activations_ = 0;
