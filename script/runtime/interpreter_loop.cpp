@@ -30,7 +30,6 @@ namespace velmo::script {
 
 namespace {
 
-constexpr int kOpcodeCount = kLastOpcode - kFirstOpcode + 1;
 
 // The table of the computed-goto dispatch is indexed by opcode - kFirstOpcode, so the list must
 // run without gaps.
