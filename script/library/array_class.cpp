@@ -1,6 +1,7 @@
 // The Array class: construction, "length" and the methods of arrays. Elements live in the runtime's
-// sparse table (arrays.h), so every method walks the elements that exist rather than the indices
-// up to the length, which may be far larger. The sort lives in array_sort.cpp.
+// element stores (arrays.h), and every method walks the elements that exist rather than the
+// indices up to the length, which may be far larger. New arrays are filled in the bucket order of
+// their source, since that order decides theirs. The sort lives in array_sort.cpp.
 #include "script/library/core_classes.h"
 
 #include <algorithm>
@@ -104,10 +105,7 @@ Value Join(Interpreter& interp, const Value& receiver, std::u16string_view separ
         return StaticStringValue(interp, u"");
     const JoinGuard guard(record);
     const Pinned array(interp, receiver);
-    std::vector<uint64_t> indices;
-    for (const IndexedValue& element : ListElements(receiver.AsArray()))
-        if (element.index < length) indices.push_back(element.index);
-    std::sort(indices.begin(), indices.end());
+    const std::vector<uint64_t> indices = ElementIndicesBelow(receiver.AsArray(), length);
     std::u16string text;
     uint64_t separators = 0;
     for (const uint64_t index : indices) {
@@ -132,26 +130,29 @@ Value JoinMethod(Interpreter& interp, const Value& receiver, Arguments args) {
 
 // ---- Methods that change or copy elements ----
 
-// Copies the elements of `from` below its length into `to`, shifted by `offset`.
-void CopyElements(Interpreter& interp, ArrayRecord* to, ArrayRecord* from, uint64_t offset) {
-    for (const IndexedValue& element : ListElements(from))
-        if (element.index < from->length) PutElement(interp, to, element.value, element.index + offset);
+// Adds the elements of `from` below its length to `items`, shifted by `offset`.
+void AddElements(std::vector<IndexedValue>& items, const ArrayRecord* from, uint64_t offset) {
+    for (IndexedValue& element : ListElementsIn(from, 0, from->length)) {
+        element.index += offset;
+        items.push_back(element);
+    }
 }
 
 // An argument that would carry the length past 2^64 - 1 ends the concatenation: it and the
 // arguments after it are left out, so no index wraps around onto another element.
 Value Concat(Interpreter& interp, const Value& receiver, Arguments args) {
-    ArrayRecord* result = NewArray(interp, 0);
-    CopyElements(interp, result, receiver.AsArray(), 0);
+    std::vector<IndexedValue> items;
+    AddElements(items, receiver.AsArray(), 0);
     uint64_t length = receiver.AsArray()->length;
     for (uint64_t n = 1; n <= args.Count(); ++n) {
         const uint64_t adds = args[n].Is(Tag::Array) ? args[n].AsArray()->length : 1;
         if (adds > UINT64_MAX - length) break;
-        if (args[n].Is(Tag::Array)) CopyElements(interp, result, args[n].AsArray(), length);
-        else PutElement(interp, result, args[n], length);
+        if (args[n].Is(Tag::Array)) AddElements(items, args[n].AsArray(), length);
+        else items.push_back({length, args[n]});
         length += adds;
     }
-    result->length = length;
+    ArrayRecord* result = NewArray(interp, length);
+    PutElements(interp, result, items);
     return Value::Array(result);
 }
 
@@ -180,8 +181,8 @@ Value Push(Interpreter& interp, const Value& receiver, Arguments args) {
     return Value::Integer(static_cast<int64_t>(array->length));
 }
 
-Value Reverse(Interpreter&, const Value& receiver, Arguments) {
-    ReverseIndices(receiver.AsArray());
+Value Reverse(Interpreter& interp, const Value& receiver, Arguments) {
+    ReverseIndices(interp, receiver.AsArray());
     return Value::Undefined();
 }
 
@@ -189,7 +190,7 @@ Value Shift(Interpreter& interp, const Value& receiver, Arguments) {
     ArrayRecord* array = receiver.AsArray();
     if (array->length == 0) return Value::Undefined();
     const Value taken = TakeElement(interp, array, 0);
-    ShiftIndices(array, -1);
+    ShiftIndices(interp, array, -1);
     return taken;
 }
 
@@ -200,10 +201,11 @@ Value Slice(Interpreter& interp, const Value& receiver, Arguments args) {
     int64_t end = args.HasInteger(2) ? args.Integer(2) : length;
     end = FromEnd(end, length, begin);
     if (end < begin) std::swap(begin, end);
+    const auto from = static_cast<uint64_t>(begin);
+    std::vector<IndexedValue> items = ListElementsIn(array, from, static_cast<uint64_t>(end));
+    for (IndexedValue& item : items) item.index -= from;
     ArrayRecord* result = NewArray(interp, static_cast<uint64_t>(end - begin));
-    for (const IndexedValue& element : ListElements(array))
-        if (element.index >= static_cast<uint64_t>(begin) && element.index < static_cast<uint64_t>(end))
-            PutElement(interp, result, element.value, element.index - static_cast<uint64_t>(begin));
+    PutElements(interp, result, items);
     return Value::Array(result);
 }
 
@@ -220,12 +222,13 @@ Value Splice(Interpreter& interp, const Value& receiver, Arguments args) {
     const auto from = static_cast<uint64_t>(start), removed = static_cast<uint64_t>(count);
 
     ArrayRecord* result = NewArray(interp, removed);
-    for (const IndexedValue& element : ListElements(array)) {
-        if (element.index < from || element.index - from >= removed) continue;
-        PutElement(interp, result, element.value, element.index - from);
+    std::vector<IndexedValue> taken = ListElementsIn(array, from, from + removed);
+    for (IndexedValue& element : taken) {
         RemoveElement(interp, array, element.index);
+        element.index -= from;
     }
-    MoveIndicesFrom(array, from + removed, static_cast<int64_t>(items) - count);
+    PutElements(interp, result, taken);
+    MoveIndicesFrom(interp, array, from + removed, static_cast<int64_t>(items) - count);
     for (uint64_t i = 0; i < items; ++i) PutElement(interp, array, args[i + 3], from + i);
     array->length = array->length - removed + items;
     return Value::Array(result);
@@ -240,7 +243,7 @@ Value Sort(Interpreter& interp, const Value& receiver, Arguments args) {
 Value Unshift(Interpreter& interp, const Value& receiver, Arguments args) {
     ArrayRecord* array = receiver.AsArray();
     const uint64_t k = args.Count();
-    ShiftIndices(array, static_cast<int64_t>(k));
+    ShiftIndices(interp, array, static_cast<int64_t>(k));
     for (uint64_t n = 1; n <= k; ++n) PutElement(interp, array, args[n], k - n);
     return Value::Integer(static_cast<int64_t>(array->length));
 }

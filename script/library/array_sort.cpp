@@ -81,10 +81,9 @@ int DefaultOrder(Interpreter& interp, const Value& a, const Value& b) {
 
 void SortArray(Interpreter& interp, const Value& arrayValue, const Value* comparator) {
     const Pinned array(interp, arrayValue);
-    std::vector<Value> values;
-    for (const Value* cell : CollectElements(arrayValue.AsArray())) values.push_back(*cell);
+    std::vector<Value> values = CollectElements(arrayValue.AsArray());
     ArrayRecord* holder = NewArray(interp, values.size());
-    for (size_t i = 0; i < values.size(); ++i) PutElement(interp, holder, values[i], i);
+    Reindex(interp, holder, values);
     const Pinned holderPin(interp, Value::Array(holder));
 
     const bool callable = comparator && (comparator->Is(Tag::Function) || comparator->Is(Tag::HostObject));

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "script/runtime/arrays.h"
 #include "script/runtime/errors.h"
+#include "script/runtime/objects.h"
 #include "script/runtime/properties.h"
 
 namespace velmo::script {
@@ -160,30 +162,10 @@ void Interpreter::MarkFrames() {
 }
 
 void Interpreter::ScanArray(ArrayRecord* array) {
-    if (array->buckets) {
-        MarkBlock(array->buckets);
-        for (uint32_t b = 0; b < kArrayBuckets; ++b)
-            for (ElementEntry* e = array->buckets[b]; e; e = e->next) {
-                MarkBlock(e);
-                MarkBlock(e->cell);
-                MarkValue(*e->cell);
-            }
-    }
+    ScanElements(*this, array);
     MarkObjectRecord(array->props);
 }
 
-void Interpreter::ScanObject(ObjectRecord* object) {
-    if (object->index) {
-        MarkBlock(object->index);
-        MarkBlock(object->bucketCounts);
-        for (uint32_t b = 0; b < kNameIndexBuckets; ++b)
-            for (NameIndexEntry* e = object->index[b]; e; e = e->next) {
-                MarkBlock(e);
-                MarkBlock(e->name);
-            }
-    }
-    MarkBlock(object->slots);
-    for (uint32_t i = 0; i < object->slotCount; ++i) MarkValue(object->slots[i].value);
-}
+void Interpreter::ScanObject(ObjectRecord* object) { ScanSlots(*this, object); }
 
 }  // namespace velmo::script

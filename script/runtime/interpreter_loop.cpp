@@ -511,6 +511,10 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
     }
     CASE(GETELEM) {
         NEED(2);
+        if (ops::TryArrayRead(sp[1], sp[0], sp[1])) {
+            ++sp;
+            NEXT();
+        }
         SAVE();
         sp[1] = ops::IndexedRead(*this, sp[1], sp[0]);
         ++sp;
@@ -518,6 +522,11 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
     }
     CASE(SETELEM) {
         NEED(3);
+        if (ops::TryArrayStore(sp[1], sp[0], sp[2])) {
+            sp += 3;
+            SAFEPOINT();
+            NEXT();
+        }
         SAVE();
         ops::IndexedStore(*this, sp[1], sp[0], sp[2]);
         sp += 3;

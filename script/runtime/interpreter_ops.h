@@ -7,6 +7,7 @@
 
 #include "script/runtime/frames.h"
 #include "script/runtime/interpreter.h"
+#include "script/runtime/records.h"
 
 namespace velmo::script::ops {
 
@@ -18,6 +19,30 @@ bool IsJumpFalse(const Value& v);
 // obj[key] and obj[key] = value.
 Value IndexedRead(Interpreter& interp, const Value& container, const Value& key);
 void IndexedStore(Interpreter& interp, const Value& container, const Value& key, const Value& value);
+
+// The common case of IndexedRead and IndexedStore, inline for the dispatch loop: an Array, an
+// Integer key within the length and the dense cells. They read or overwrite the element, raise
+// nothing and allocate nothing; any other case answers false and changes nothing, leaving it to
+// the full operation. `out` may be the container's own cell.
+inline bool TryArrayRead(const Value& container, const Value& key, Value& out) {
+    if (container.tag != Tag::Array || key.tag != Tag::Integer) return false;
+    const ArrayRecord* array = static_cast<const ArrayRecord*>(container.payload.p);
+    const auto i = static_cast<uint64_t>(key.payload.i);  // a negative key is far beyond any cells
+    if (i >= array->denseSize || i >= array->length) return false;
+    const Element& cell = array->cells[i];
+    out = cell.stamp ? cell.value : Value::Undefined();
+    return true;
+}
+// Only an element that exists is overwritten: a new one changes the order and maybe the storage.
+inline bool TryArrayStore(const Value& container, const Value& key, const Value& value) {
+    if (container.tag != Tag::Array || key.tag != Tag::Integer) return false;
+    ArrayRecord* array = static_cast<ArrayRecord*>(container.payload.p);
+    const auto i = static_cast<uint64_t>(key.payload.i);
+    if (i >= array->denseSize || i >= array->length || !array->cells[i].stamp) return false;
+    AssertStorable(value);
+    array->cells[i].value = value;
+    return true;
+}
 // One for-in step: `collection` becomes the item at `index` (or Undefined), `index` whether it
 // exists.
 void ForInNext(Interpreter& interp, Value& collection, Value& index);

@@ -1,9 +1,13 @@
-// Own properties of plain objects: slot scans by name id, positional access, and the name index
-// for access by text. Every change to the slots that creates or deletes a named slot updates the
-// index in the same step, and blocks are allocated before anything is changed, so a failed
-// allocation (std::bad_alloc) leaves the object as it was.
+// Own properties of plain objects: the slot array (positions are observable), a lookup table from
+// name id to slot once an object has many slots (a scan below that), and the name index for
+// access by text and for enumeration. Every change to the slots that creates or deletes a named
+// slot updates the table, the index and the cached "__proto__" position in the same step, and
+// blocks are allocated before anything is changed, so a failed allocation (std::bad_alloc)
+// leaves the object as it was.
 #include "script/runtime/objects.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -18,41 +22,159 @@ namespace velmo::script {
 namespace {
 
 constexpr uint32_t kNoSlot = 0xFFFFFFFF;
+// An object gets its lookup table when its slot array reaches this many slots. Below it a scan
+// of the slots costs about as much as one probe of a table, and small objects are the many.
+constexpr uint32_t kIndexedSlots = 12;
+constexpr uint32_t kMinIdPlaces = 32;
+constexpr uint32_t kMinFreePlaces = 8;
 
 // Deleted and positional slots carry ids that no interned name has.
 bool IsPropertyName(uint32_t nameId) { return nameId != kDeletedSlot && nameId != kPositionalSlotName; }
 
-void AssertLive([[maybe_unused]] const Value& value) {
-#ifndef NDEBUG
-    switch (value.tag) {
-    case Tag::String:
-    case Tag::Array:
-    case Tag::Object:
-    case Tag::HostObject:
-    case Tag::Function: VELMO_ASSERT(value.payload.p && Heap::LooksLive(value.payload.p)); break;
-    default: break;
+// ---- Lookup table: name id -> slot ----
+
+// Fibonacci hashing of the dense name ids; `places` is a power of two of at least kMinIdPlaces.
+size_t IdHome(uint32_t name, uint32_t places) {
+    return static_cast<size_t>(static_cast<uint32_t>(name * 0x9E3779B1u) >> (32 - std::countr_zero(places)));
+}
+
+SlotIndexEntry* NewIdPlaces(Heap& heap, uint32_t places) {
+    auto* entries = static_cast<SlotIndexEntry*>(heap.Allocate(size_t{places} * sizeof(SlotIndexEntry)));
+    std::memset(static_cast<void*>(entries), 0xFF, size_t{places} * sizeof(SlotIndexEntry));  // all empty
+    return entries;
+}
+
+void PlaceId(SlotIndexEntry* entries, uint32_t places, uint32_t name, uint32_t slot) {
+    for (size_t p = IdHome(name, places);; p = (p + 1) & (places - 1)) {
+        if (entries[p].name == kDeletedSlot) {
+            entries[p] = SlotIndexEntry{name, slot};
+            return;
+        }
     }
-#endif
+}
+
+uint32_t LookUpId(const SlotIndex* ids, uint32_t name) {
+    for (size_t p = IdHome(name, ids->capacity);; p = (p + 1) & (ids->capacity - 1)) {
+        const SlotIndexEntry& e = ids->entries[p];
+        if (e.name == name) return e.slot;
+        if (e.name == kDeletedSlot) return kNoSlot;  // at most half full: every probe ends
+    }
+}
+
+// Room for one more name, so that adding it cannot fail after the slots were changed.
+void ReserveId(Heap& heap, SlotIndex* ids) {
+    if ((ids->count + 1) * 2 <= ids->capacity) return;
+    const uint32_t places = ids->capacity * 2;
+    SlotIndexEntry* entries = NewIdPlaces(heap, places);
+    for (uint32_t p = 0; p < ids->capacity; ++p)
+        if (ids->entries[p].name != kDeletedSlot)
+            PlaceId(entries, places, ids->entries[p].name, ids->entries[p].slot);
+    heap.Free(ids->entries);
+    ids->entries = entries;
+    ids->capacity = places;
+}
+
+// Backward-shift deletion, so that no tombstones lengthen later probes.
+void EraseId(SlotIndex* ids, uint32_t name) {
+    const size_t mask = ids->capacity - 1;
+    size_t i = IdHome(name, ids->capacity);
+    while (ids->entries[i].name != name) {
+        if (ids->entries[i].name == kDeletedSlot) return;
+        i = (i + 1) & mask;
+    }
+    for (size_t j = (i + 1) & mask; ids->entries[j].name != kDeletedSlot; j = (j + 1) & mask) {
+        const size_t home = IdHome(ids->entries[j].name, ids->capacity);
+        if (((j - home) & mask) >= ((j - i) & mask)) {
+            ids->entries[i] = ids->entries[j];
+            i = j;
+        }
+    }
+    ids->entries[i] = SlotIndexEntry{kDeletedSlot, kDeletedSlot};
+    --ids->count;
+}
+
+// Room for one more deleted position. A heap that outgrew the slot array is mostly positions
+// revived since; it is rebuilt from the slots instead of grown.
+void ReserveFree(Heap& heap, const ObjectRecord* object, SlotIndex* ids) {
+    if (ids->freeCount < ids->freeCapacity) return;
+    if (ids->freeCount >= object->slotCount) {
+        ids->freeCount = 0;
+        for (uint32_t i = 0; i < object->slotCount; ++i)
+            if (object->slots[i].name == kDeletedSlot) ids->freeSlots[ids->freeCount++] = i;
+        std::make_heap(ids->freeSlots, ids->freeSlots + ids->freeCount);
+        if (ids->freeCount < ids->freeCapacity) return;
+    }
+    const uint32_t capacity = std::max(kMinFreePlaces, ids->freeCapacity * 2);
+    ids->freeSlots =
+        static_cast<uint32_t*>(heap.Reallocate(ids->freeSlots, size_t{capacity} * sizeof(uint32_t)));
+    ids->freeCapacity = capacity;
+}
+
+void PushFree(SlotIndex* ids, uint32_t position) {
+    ids->freeSlots[ids->freeCount++] = position;
+    std::push_heap(ids->freeSlots, ids->freeSlots + ids->freeCount);
+}
+
+// The table for the slots as they are; the slots themselves are not changed.
+void BuildIds(Heap& heap, ObjectRecord* object) {
+    uint32_t named = 0, deleted = 0;
+    for (uint32_t i = 0; i < object->slotCount; ++i) {
+        named += IsPropertyName(object->slots[i].name);
+        deleted += object->slots[i].name == kDeletedSlot;
+    }
+    const uint32_t places = std::max(kMinIdPlaces, std::bit_ceil(2 * (named + 1)));
+    const uint32_t freePlaces = std::max(kMinFreePlaces, std::bit_ceil(deleted));
+    SlotIndex* ids = heap.New<SlotIndex>();
+    ids->entries = NewIdPlaces(heap, places);
+    ids->freeSlots = static_cast<uint32_t*>(heap.Allocate(size_t{freePlaces} * sizeof(uint32_t)));
+    ids->capacity = places;
+    ids->freeCapacity = freePlaces;
+    for (uint32_t i = 0; i < object->slotCount; ++i) {
+        const uint32_t name = object->slots[i].name;
+        if (IsPropertyName(name))
+            PlaceId(ids->entries, places, name, i);
+        else if (name == kDeletedSlot)
+            ids->freeSlots[ids->freeCount++] = i;
+    }
+    ids->count = named;
+    std::make_heap(ids->freeSlots, ids->freeSlots + ids->freeCount);
+    object->ids = ids;
 }
 
 uint32_t FindSlot(const ObjectRecord* object, uint32_t nameId) {
+    if (object->ids) return LookUpId(object->ids, nameId);
     for (uint32_t i = 0; i < object->slotCount; ++i)
         if (object->slots[i].name == nameId) return i;
     return kNoSlot;
 }
 
+// The highest deleted slot, or kNoSlot. With a table, positions revived since their deletion are
+// dropped from the top of the heap on the way; the one returned stays until TakeFree.
 uint32_t HighestDeletedSlot(const ObjectRecord* object) {
+    if (SlotIndex* ids = object->ids) {
+        while (ids->freeCount > 0) {
+            const uint32_t top = ids->freeSlots[0];
+            if (top < object->slotCount && object->slots[top].name == kDeletedSlot) return top;
+            std::pop_heap(ids->freeSlots, ids->freeSlots + ids->freeCount--);
+        }
+        return kNoSlot;
+    }
     for (uint32_t i = object->slotCount; i-- > 0;)
         if (object->slots[i].name == kDeletedSlot) return i;
     return kNoSlot;
 }
 
+void TakeFree(SlotIndex* ids) { std::pop_heap(ids->freeSlots, ids->freeSlots + ids->freeCount--); }
+
 // Grows the slot array to `newCount` slots, the new ones positional and Undefined. False (and
-// nothing changed) past kMaxSlots.
+// nothing changed) past kMaxSlots. The table is built first, from the slots as they are.
 bool GrowSlots(Interpreter& interp, ObjectRecord* object, uint32_t newCount) {
     if (newCount > kMaxSlots) return false;
-    auto* slots = static_cast<Slot*>(interp.GetHeap().Reallocate(object->slots, size_t{newCount} * sizeof(Slot)));
-    for (uint32_t i = object->slotCount; i < newCount; ++i) slots[i] = Slot{kPositionalSlotName, 0, Value::Undefined()};
+    if (!object->ids && newCount >= kIndexedSlots) BuildIds(interp.GetHeap(), object);
+    auto* slots =
+        static_cast<Slot*>(interp.GetHeap().Reallocate(object->slots, size_t{newCount} * sizeof(Slot)));
+    for (uint32_t i = object->slotCount; i < newCount; ++i)
+        slots[i] = Slot{kPositionalSlotName, 0, Value::Undefined()};
     object->slots = slots;
     object->slotCount = newCount;
     return true;
@@ -73,83 +195,141 @@ NameIndexEntry* NewEntry(Heap& heap, std::string_view text) {
     return entry;
 }
 
-void LinkEntry(NameIndexEntry** heads, uint32_t* counts, NameIndexEntry* entry, uint32_t slot) {
+// Pushes `entry` at the head of its chain. The enumeration point counts it when it lands before
+// the point: in an earlier chain, or at the head of the point's chain when the point is past an
+// entry there.
+void LinkEntry(NameIndex* index, NameIndexEntry* entry, uint32_t slot) {
     const uint32_t bucket = BucketOf({entry->name, entry->nameLength});
     entry->slot = slot;
-    entry->next = heads[bucket];
-    heads[bucket] = entry;
-    ++counts[bucket];
+    entry->next = index->heads[bucket];
+    index->heads[bucket] = entry;
+    ++index->counts[bucket];
+    if (bucket < index->cursorBucket || (bucket == index->cursorBucket && index->cursorEntry))
+        ++index->cursorCount;
 }
 
 void EnsureIndex(Interpreter& interp, ObjectRecord* object) {
     if (object->index) return;
     Heap& heap = interp.GetHeap();
     // Built aside and attached last, so a failed allocation leaves no half-built index behind.
-    auto** heads = static_cast<NameIndexEntry**>(heap.AllocateZeroed(kNameIndexBuckets * sizeof(NameIndexEntry*)));
-    auto* counts = static_cast<uint32_t*>(heap.AllocateZeroed(kNameIndexBuckets * sizeof(uint32_t)));
+    NameIndex* index = heap.New<NameIndex>();
     for (uint32_t i = 0; i < object->slotCount; ++i) {
         const uint32_t name = object->slots[i].name;
-        if (IsPropertyName(name)) LinkEntry(heads, counts, NewEntry(heap, interp.Names().Text(name)), i);
+        if (IsPropertyName(name)) LinkEntry(index, NewEntry(heap, interp.Names().Text(name)), i);
     }
-    object->index = heads;
-    object->bucketCounts = counts;
+    object->index = index;
 }
 
 NameIndexEntry* FindEntry(const ObjectRecord* object, std::string_view text) {
-    for (NameIndexEntry* e = object->index[BucketOf(text)]; e; e = e->next)
+    for (NameIndexEntry* e = object->index->heads[BucketOf(text)]; e; e = e->next)
         if (std::string_view(e->name, e->nameLength) == text) return e;
     return nullptr;
 }
 
 // Unlinks the entry of slot `position` (named `text`). The blocks are left to the collector:
-// ListProperties callers may still hold views of them.
+// ListProperties callers may still hold views of them. An entry before the enumeration point
+// takes one from its count; the point's own entry hands the point to its predecessor.
 void UnlinkEntry(ObjectRecord* object, std::string_view text, uint32_t position) {
+    NameIndex* index = object->index;
     const uint32_t bucket = BucketOf(text);
-    for (NameIndexEntry** link = &object->index[bucket]; *link; link = &(*link)->next) {
-        if ((*link)->slot != position) continue;
-        *link = (*link)->next;
-        --object->bucketCounts[bucket];
+    const bool pointHere = bucket == index->cursorBucket && index->cursorEntry;
+    bool pastPoint = false;
+    NameIndexEntry* previous = nullptr;
+    for (NameIndexEntry** link = &index->heads[bucket]; *link; previous = *link, link = &(*link)->next) {
+        NameIndexEntry* entry = *link;
+        if (entry->slot != position) {
+            pastPoint = pastPoint || (pointHere && entry == index->cursorEntry);
+            continue;
+        }
+        *link = entry->next;
+        --index->counts[bucket];
+        if (bucket < index->cursorBucket || (pointHere && !pastPoint)) --index->cursorCount;
+        if (pointHere && entry == index->cursorEntry) index->cursorEntry = previous;
         return;
     }
+}
+
+// The slot named `text`, or kNoSlot. Objects with a table go through the interned id (a text no
+// name has cannot be a property); the others through the name index, which must exist.
+uint32_t SlotOfText(Interpreter& interp, const ObjectRecord* object, std::string_view text) {
+    if (object->ids) {
+        const uint32_t id = interp.Names().Find(text);
+        return id == NameTable::kNoName ? kNoSlot : LookUpId(object->ids, id);
+    }
+    const NameIndexEntry* entry = FindEntry(object, text);
+    return entry ? entry->slot : kNoSlot;
 }
 
 // ---- Slot changes ----
 
 // A new named slot: the highest deleted one, else one more at the end; refused past kMaxSlots.
 void CreateSlot(Interpreter& interp, ObjectRecord* object, uint32_t nameId, Value value) {
-    NameIndexEntry* entry = object->index ? NewEntry(interp.GetHeap(), interp.Names().Text(nameId)) : nullptr;
+    Heap& heap = interp.GetHeap();
+    NameIndexEntry* entry = object->index ? NewEntry(heap, interp.Names().Text(nameId)) : nullptr;
+    if (object->ids) ReserveId(heap, object->ids);
     uint32_t position = HighestDeletedSlot(object);
-    if (position == kNoSlot) {
+    if (position != kNoSlot) {
+        if (object->ids) TakeFree(object->ids);
+    } else {
         position = object->slotCount;
         if (!GrowSlots(interp, object, position + 1)) return;  // the unlinked entry is garbage
     }
     object->slots[position] = Slot{nameId, 0, value};
-    if (entry) LinkEntry(object->index, object->bucketCounts, entry, position);
+    if (object->ids) {
+        PlaceId(object->ids->entries, object->ids->capacity, nameId, position);
+        ++object->ids->count;
+    }
+    if (entry) LinkEntry(object->index, entry, position);
+    if (nameId == interp.idProto()) object->protoSlot = position + 1;
 }
 
 void DeleteSlot(Interpreter& interp, ObjectRecord* object, uint32_t position) {
     Slot& slot = object->slots[position];
     if (slot.name == kDeletedSlot) return;
-    if (object->index && IsPropertyName(slot.name)) UnlinkEntry(object, interp.Names().Text(slot.name), position);
+    if (object->ids) ReserveFree(interp.GetHeap(), object, object->ids);
+    if (IsPropertyName(slot.name)) {
+        if (object->index) UnlinkEntry(object, interp.Names().Text(slot.name), position);
+        if (object->ids) EraseId(object->ids, slot.name);
+    }
+    if (object->ids) PushFree(object->ids, position);
+    if (object->protoSlot == position + 1) object->protoSlot = 0;
     slot.name = kDeletedSlot;
     slot.value = Value::Undefined();
 }
 
-// The own value of `nameId`, remembering on the way the Object a "__proto__" slot holds.
-bool FindOwn(Interpreter& interp, const ObjectRecord* object, uint32_t nameId, Value& out, ObjectRecord*& proto) {
+// The own value of `nameId`; when there is none, `proto` is the Object the "__proto__" slot holds.
+bool FindOwn([[maybe_unused]] Interpreter& interp, const ObjectRecord* object, uint32_t nameId, Value& out,
+             ObjectRecord*& proto) {
     proto = nullptr;
-    for (uint32_t i = 0; i < object->slotCount; ++i) {
-        const Slot& slot = object->slots[i];
-        if (slot.name == nameId) {
-            out = slot.value;
-            return true;
-        }
-        if (slot.name == interp.idProto() && slot.value.Is(Tag::Object)) proto = slot.value.AsObject();
+    const uint32_t position = FindSlot(object, nameId);
+    if (position != kNoSlot) {
+        out = object->slots[position].value;
+        return true;
+    }
+    VELMO_ASSERT(!object->protoSlot || object->slots[object->protoSlot - 1].name == interp.idProto());
+    if (object->protoSlot) {
+        const Value& link = object->slots[object->protoSlot - 1].value;
+        if (link.Is(Tag::Object)) proto = link.AsObject();
     }
     return false;
 }
 
 std::string KeyText(const Value& key) { return platform::Utf16ToAnsi(Text(key.AsString())); }
+
+// Moves the enumeration point to just before the `n`-th entry, through the chain counts; false
+// when there are not that many entries.
+bool SeekEntry(NameIndex* index, uint32_t n) {
+    uint32_t bucket = 0;
+    uint32_t before = n;
+    while (bucket < kNameIndexBuckets && before >= index->counts[bucket]) before -= index->counts[bucket++];
+    if (bucket == kNameIndexBuckets) return false;
+    NameIndexEntry* entry = nullptr;
+    for (uint32_t k = 0; k < before; ++k) entry = entry ? entry->next : index->heads[bucket];
+    index->cursorBucket = bucket;
+    index->cursorEntry = entry;
+    index->cursorCount = n;
+    return true;
+}
 
 }  // namespace
 
@@ -182,7 +362,7 @@ bool GetOwnOrInherited(Interpreter& interp, ObjectRecord* object, uint32_t nameI
 
 void SetOwn(Interpreter& interp, ObjectRecord* object, uint32_t nameId, Value value) {
     if (!IsPropertyName(nameId)) return;
-    AssertLive(value);
+    AssertStorable(value);
     const uint32_t position = FindSlot(object, nameId);
     if (position != kNoSlot)
         object->slots[position].value = value;
@@ -210,16 +390,16 @@ bool GetByKey(Interpreter& interp, ObjectRecord* object, const Value& key, Value
     }
     if (!key.Is(Tag::String)) return false;
     EnsureIndex(interp, object);
-    const NameIndexEntry* entry = FindEntry(object, KeyText(key));
-    if (!entry) return false;
-    out = object->slots[entry->slot].value;
+    const uint32_t position = SlotOfText(interp, object, KeyText(key));
+    if (position == kNoSlot) return false;
+    out = object->slots[position].value;
     return true;
 }
 
 // A store by position into a deleted slot revives it as a positional slot: left deleted, it
 // would hold a value that the next created property silently overwrites.
 void SetByKey(Interpreter& interp, ObjectRecord* object, const Value& key, Value value) {
-    AssertLive(value);
+    AssertStorable(value);
     if (key.Is(Tag::Integer)) {
         const int64_t k = key.AsInteger();
         if (k < 0 || k >= kMaxSlots) return;
@@ -233,8 +413,9 @@ void SetByKey(Interpreter& interp, ObjectRecord* object, const Value& key, Value
     if (!key.Is(Tag::String)) return;
     EnsureIndex(interp, object);
     const std::string text = KeyText(key);
-    if (const NameIndexEntry* entry = FindEntry(object, text)) {
-        object->slots[entry->slot].value = value;
+    const uint32_t position = SlotOfText(interp, object, text);
+    if (position != kNoSlot) {
+        object->slots[position].value = value;
         return;
     }
     CreateSlot(interp, object, interp.Intern(text), value);
@@ -248,31 +429,53 @@ void DeleteByKey(Interpreter& interp, ObjectRecord* object, const Value& key) {
     }
     if (!key.Is(Tag::String)) return;
     EnsureIndex(interp, object);
-    if (const NameIndexEntry* entry = FindEntry(object, KeyText(key))) DeleteSlot(interp, object, entry->slot);
+    const uint32_t position = SlotOfText(interp, object, KeyText(key));
+    if (position != kNoSlot) DeleteSlot(interp, object, position);
 }
 
+// The walk starts at the enumeration point when it stands before the `n`-th entry, as it does
+// after the previous step of a for-in loop, and from the chain counts otherwise.
 bool EnumerateKey(Interpreter& interp, ObjectRecord* object, uint32_t n, Value& out) {
     out = Value::Undefined();
     EnsureIndex(interp, object);
-    for (uint32_t b = 0; b < kNameIndexBuckets; ++b) {
-        if (n >= object->bucketCounts[b]) {
-            n -= object->bucketCounts[b];
-            continue;
-        }
-        const NameIndexEntry* entry = object->index[b];
-        while (n-- > 0) entry = entry->next;
-        out = StringValue(interp, platform::AnsiToUtf16({entry->name, entry->nameLength}));
-        return true;
-    }
-    return false;
+    NameIndex* index = object->index;
+    if (n != index->cursorCount && !SeekEntry(index, n)) return false;
+    uint32_t bucket = index->cursorBucket;
+    NameIndexEntry* entry = index->cursorEntry ? index->cursorEntry->next : index->heads[bucket];
+    while (!entry && ++bucket < kNameIndexBuckets) entry = index->heads[bucket];
+    if (!entry) return false;
+    index->cursorBucket = bucket;
+    index->cursorEntry = entry;
+    index->cursorCount = n + 1;
+    out = StringValue(interp, platform::AnsiToUtf16({entry->name, entry->nameLength}));
+    return true;
 }
 
 std::vector<const NameIndexEntry*> ListProperties(Interpreter& interp, ObjectRecord* object) {
     EnsureIndex(interp, object);
     std::vector<const NameIndexEntry*> bySlot(object->slotCount, nullptr);
     for (uint32_t b = 0; b < kNameIndexBuckets; ++b)
-        for (const NameIndexEntry* e = object->index[b]; e; e = e->next) bySlot[e->slot] = e;
+        for (const NameIndexEntry* e = object->index->heads[b]; e; e = e->next) bySlot[e->slot] = e;
     return bySlot;
+}
+
+void ScanSlots(Interpreter& interp, ObjectRecord* object) {
+    Heap& heap = interp.GetHeap();
+    if (NameIndex* index = object->index) {
+        heap.Mark(index);
+        for (uint32_t b = 0; b < kNameIndexBuckets; ++b)
+            for (NameIndexEntry* e = index->heads[b]; e; e = e->next) {
+                heap.Mark(e);
+                heap.Mark(e->name);
+            }
+    }
+    if (SlotIndex* ids = object->ids) {
+        heap.Mark(ids);
+        heap.Mark(ids->entries);
+        heap.Mark(ids->freeSlots);
+    }
+    if (object->slots) heap.Mark(object->slots);
+    for (uint32_t i = 0; i < object->slotCount; ++i) interp.MarkValue(object->slots[i].value);
 }
 
 }  // namespace velmo::script

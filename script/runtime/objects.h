@@ -1,7 +1,9 @@
 #pragma once
 // Plain object records and their own properties. Slots keep insertion order and double as integer
-// keys; the optional name index (text → slot) is built on first access by text or enumeration and
-// from then on holds exactly one entry per named, undeleted slot. Nothing here collects.
+// keys. An object with many slots also has a lookup table (name id → slot) so that access by name
+// does not scan; the optional name index (text → slot) is built on first access by text or
+// enumeration and from then on holds exactly one entry per named, undeleted slot. Nothing here
+// collects.
 
 #include <cstdint>
 #include <vector>
@@ -38,11 +40,15 @@ bool GetByKey(Interpreter& interp, ObjectRecord* object, const Value& key, Value
 void SetByKey(Interpreter& interp, ObjectRecord* object, const Value& key, Value value);
 void DeleteByKey(Interpreter& interp, ObjectRecord* object, const Value& key);
 
-// The `n`-th name in the index's bucket order (not insertion order), as a new String.
+// The `n`-th name in the index's bucket order (not insertion order), as a new String. Asking for
+// n + 1 after n costs O(1), whatever changed the object in between.
 bool EnumerateKey(Interpreter& interp, ObjectRecord* object, uint32_t n, Value& out);
 
 // The index entry of every slot, by slot position; null for deleted and positional slots. The
 // pointers are views into the heap: they die at the next collection.
 std::vector<const NameIndexEntry*> ListProperties(Interpreter& interp, ObjectRecord* object);
+
+// The collector's visit of an object: marks its slots, table and index blocks and every value.
+void ScanSlots(Interpreter& interp, ObjectRecord* object);
 
 }  // namespace velmo::script

@@ -13,6 +13,21 @@ namespace velmo::script {
 class Interpreter;
 struct ClassRecord;
 
+// Debug builds check that a value stored into a property or an element points at a live block: a
+// dangling value stored now would only show up much later, far from the fault.
+inline void AssertStorable([[maybe_unused]] const Value& value) {
+#ifndef NDEBUG
+    switch (value.tag) {
+    case Tag::String:
+    case Tag::Array:
+    case Tag::Object:
+    case Tag::HostObject:
+    case Tag::Function: VELMO_ASSERT(value.payload.p && Heap::LooksLive(value.payload.p)); break;
+    default: break;
+    }
+#endif
+}
+
 inline constexpr uint32_t kStaticString = 0x1;
 
 struct StringRecord {
@@ -38,25 +53,81 @@ struct NameIndexEntry {
     uint32_t slot;
 };
 
+// The name index of an object: the text of every named slot, hashed into kNameIndexBuckets chains
+// (enumeration walks them in order, each from its head), with the count of every chain. The
+// cursor remembers where the last enumeration step ended, so that stepping on to the next key
+// costs O(1) instead of a walk from the first bucket: `cursorCount` entries come before the point
+// just after `cursorEntry` in chain `cursorBucket` (a null entry: the point is before that
+// chain's head). Every link and unlink keeps the point and its count in step, so the cursor
+// never names an unlinked entry. Zeroed, it is the point before everything.
+struct NameIndex {
+    NameIndexEntry* heads[kNameIndexBuckets];
+    uint32_t counts[kNameIndexBuckets];
+    NameIndexEntry* cursorEntry;
+    uint32_t cursorBucket;
+    uint32_t cursorCount;
+};
+
+// The lookup table of an object with many slots: name id -> slot position for every named slot,
+// open-addressed with linear probing (an empty place holds kDeletedSlot as its name), and the
+// positions of deleted slots as a max-heap, so that creating a property finds the highest
+// deleted slot without a scan. The heap may still hold positions that were revived by a store
+// by position since; they are skipped when met.
+struct SlotIndexEntry {
+    uint32_t name;
+    uint32_t slot;
+};
+struct SlotIndex {
+    SlotIndexEntry* entries;  // `capacity` places, a power of two, at most half full
+    uint32_t* freeSlots;      // `freeCapacity` places, the first `freeCount` a max-heap
+    uint32_t capacity;
+    uint32_t count;
+    uint32_t freeCount;
+    uint32_t freeCapacity;
+};
+
 struct ObjectRecord {
-    NameIndexEntry** index;  // null, or kNameIndexBuckets heads, built on first access by text
-    uint32_t* bucketCounts;  // null, or kNameIndexBuckets counts kept in step with `index`
-    uint32_t slotCount;      // deleted slots included
-    Slot* slots;             // grown one slot at a time
+    NameIndex* index;    // null until the first access by text or enumeration
+    Slot* slots;         // grown one slot at a time (the heap keeps the block while it fits)
+    SlotIndex* ids;      // null while the object has few slots: a scan is faster then
+    uint32_t slotCount;  // deleted slots included
+    uint32_t protoSlot;  // position + 1 of the slot named "__proto__", 0 when there is none
 };
+static_assert(sizeof(ObjectRecord) == 32, "objects are the most numerous records: keep them in 32-byte blocks");
 
+// An element of an array. `stamp` says when the element was created (higher is newer; 0 marks a
+// hole). The bucket order that the element listings expose (index mod kArrayBuckets ascending,
+// newest first within a bucket) is rebuilt from the stamps when it is asked for.
 inline constexpr uint32_t kArrayBuckets = 127;
-struct ElementEntry {
-    uint64_t index;
-    Value* cell;  // a heap block of its own
-    ElementEntry* next;
+struct Element {
+    Value value;
+    uint64_t stamp;
 };
 
+// An element of an array's sparse table, filed under `key` = index + the array's sparseBias.
+struct SparseElement {
+    uint64_t key;
+    uint64_t stamp;  // 0 marks an empty place of the table
+    Value value;
+};
+
+// Elements live in two stores (see docs/data-structures.md): `cells`, dense, for the indices
+// 0 to denseSize - 1, and `sparse`, a hash table, for the indices beyond. `cells` points
+// `denseHead` cells into its heap block, so that moving every index down (shift) or up
+// (unshift) moves the pointer rather than the cells.
 struct ArrayRecord {
     uint64_t length;         // one more than the highest index stored, unless set otherwise
-    ElementEntry** buckets;  // kArrayBuckets heads
     ObjectRecord* props;     // own property object, null until needed
+    Element* cells;          // null, or cell i holds index i for i < denseSize
+    SparseElement* sparse;   // null, or a table of a power of two places, at most half full
+    uint64_t sparseBias;     // added to an index to make its key; shifting all indices changes it
+    uint64_t nextStamp;      // the stamp of the next element created
+    uint32_t denseSize;      // indices the dense cells cover
+    uint32_t denseHead;      // cells of the block in front of `cells`, unused
+    uint32_t sparseCount;    // elements in the sparse table
+    uint32_t count;          // elements in both stores
 };
+static_assert(sizeof(ArrayRecord) == 64 && sizeof(Element) == 24 && sizeof(SparseElement) == 32);
 
 // A compiled function as the interpreter runs it.
 struct LinePosition {
