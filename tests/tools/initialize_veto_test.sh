@@ -4,16 +4,7 @@
 # not. Usage: initialize_veto_test.sh VELMO-BINARY
 set -u
 velmo=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export TMP="$work/tmp" XDG_CONFIG_HOME="$work/config"
-mkdir -p "$TMP"
-failures=0
-checks=0
-check() {  # check DESCRIPTION COMMAND...
-    checks=$((checks + 1))
-    if "${@:2}"; then echo "ok: $1"; else echo "FAILED: $1"; failures=$((failures + 1)); fi
-}
+source "$(dirname "$0")/checks.sh"
 
 # play NAME SCRIPT-SOURCE: packs a one-movie project whose "Initialize" is SCRIPT-SOURCE, plays it
 # verbosely into $work/NAME.out and leaves the exit status in $status.
@@ -48,5 +39,4 @@ play failing "trace('before'); throw 'stopped early'; return false;"
 check "a failing start-up script does not veto" grep -q '^\[frame\] movie ' "$work/failing.out"
 check "the failing script's error is on the trace" grep -q '^\[trace\] .*stopped early' "$work/failing.out"
 
-echo "$((checks - failures)) passed, $failures failed"
-[ "$failures" -eq 0 ]
+summary

@@ -4,16 +4,7 @@
 # Usage: movie_driver_test.sh VELMO-BINARY
 set -u
 velmo=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export TMP="$work/tmp" XDG_CONFIG_HOME="$work/config"
-mkdir -p "$TMP"
-failures=0
-checks=0
-check() {  # check DESCRIPTION COMMAND...
-    checks=$((checks + 1))
-    if "${@:2}"; then echo "ok: $1"; else echo "FAILED: $1"; failures=$((failures + 1)); fi
-}
+source "$(dirname "$0")/checks.sh"
 has() { grep -qF -- "$1" "$work/play.out"; }
 
 project="$work/project"
@@ -69,5 +60,4 @@ check "an unusable driving file names its line" grep -q 'bad.txt: line 2: unknow
 "$velmo" play "$work/app.exe" --movie-driver > "$work/usage.out" 2>&1
 check "--movie-driver without a file is a usage error" test $? -eq 64
 
-echo "$((checks - failures)) passed, $failures failed"
-[ "$failures" -eq 0 ]
+summary
