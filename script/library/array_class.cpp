@@ -13,6 +13,7 @@
 #include "script/library/array_sort.h"
 #include "script/runtime/arrays.h"
 #include "script/runtime/convert.h"
+#include "script/runtime/errors.h"
 #include "script/runtime/pinned.h"
 #include "script/runtime/properties.h"
 #include "script/runtime/strings.h"
@@ -23,6 +24,10 @@ namespace {
 
 // A joined text longer than this is refused as out of memory rather than built.
 constexpr uint64_t kMaxJoinUnits = uint64_t{1} << 28;
+// Arrays nested deeper than this inside a text being built raise "stack overflow": each level
+// is a native call of its own (join, ToString, join ...), and ten thousand levels overflowed the
+// native stack.
+constexpr size_t kMaxJoinDepth = 256;
 // "push" stops before the length would pass this.
 constexpr uint64_t kMaxPushLength = 0xFFFFFFFF;
 
@@ -103,6 +108,7 @@ Value Join(Interpreter& interp, const Value& receiver, std::u16string_view separ
     const uint64_t length = record->length;
     if (length == 0 || std::find(Joining().begin(), Joining().end(), record) != Joining().end())
         return StaticStringValue(interp, u"");
+    if (Joining().size() >= kMaxJoinDepth) RaiseError(interp, Msg::StackOverflow);
     const JoinGuard guard(record);
     const Pinned array(interp, receiver);
     const std::vector<uint64_t> indices = ElementIndicesBelow(receiver.AsArray(), length);
