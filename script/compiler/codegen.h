@@ -132,6 +132,7 @@ private:
     InstructionList& out_;
     int labelCounter_ = 0;
     int32_t line_ = 0;
+    int32_t expressionDepth_ = 0;  // GenerateExpression calls in progress
     bool inFunction_ = false;
     int32_t withDepth_ = 0;
     int32_t localCount_ = 0;

@@ -107,7 +107,16 @@ public:
         });
     }
 
+    // Chains the parser builds in loops can be far deeper than its nesting limit; the dump recurses
+    // once per level, so it stops at the depth code generation accepts.
+    static constexpr int kMaxDumpDepth = 3000;
+
     void Dump(const Node* n, int depth, const char* role, size_t roleSize) {
+        if (depth > kMaxDumpDepth) {
+            out.append(static_cast<size_t>(depth) * 2, ' ');
+            out += "... (nested deeper than " + std::to_string(kMaxDumpDepth) + " levels, not shown)\n";
+            return;
+        }
         const char* layout = n->kind == NodeKind::Empty ? RecordLayout(role, roleSize) : KindLayout(n->kind);
         DumpOne(n, depth, role, roleSize, layout);
     }
