@@ -814,6 +814,26 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
             Collect();                                                \
         }                                                             \
     } while (0)
+// Jumps through the operand at `operandSlot` when `holds` matches the word's sense bit (bit 8),
+// else continues after that operand.
+#define JUMP_ON_SENSE(holds, word, operandSlot)                       \
+    do {                                                              \
+        const uint32_t* const jumpOperand = (operandSlot);           \
+        if ((holds) == ((((word) >> 8) & 1u) != 0)) {                 \
+            TAKE_JUMP(jumpOperand);                                   \
+        } else {                                                      \
+            pc = jumpOperand + 1;                                     \
+        }                                                             \
+    } while (0)
+// The argument (bit 9) or local a fused word starts with, its number being the first operand;
+// and the way back to running that read as written.
+#define VARIABLE_CELL(word) \
+    (((word) & 0x200u) ? ARG(static_cast<int32_t>(pc[0])) : LOCAL(static_cast<int32_t>(pc[0])))
+#define RUN_VARIABLE_READ(word)          \
+    do {                                 \
+        if ((word) & 0x200u) goto op_GETARG; \
+        goto op_GETLOCAL;                \
+    } while (0)
 #define COMPARE_JUMP(name, relation, op)                                               \
     fused_J##name: {                                                                   \
         bool holds;                                                                    \
@@ -824,27 +844,14 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         else                                                                           \
             goto op_##relation;                                                        \
         sp += 2;                                                                       \
-        if (holds == (((pc[-1] >> 8) & 1u) != 0)) {                                    \
-            TAKE_JUMP(pc + 1);                                                         \
-        } else {                                                                       \
-            pc += 2;                                                                   \
-        }                                                                              \
+        JUMP_ON_SENSE(holds, pc[-1], pc + 1);                                          \
         NEXT();                                                                        \
     }                                                                                  \
     fused_VJ##name: {                                                                  \
         const uint32_t word = pc[-1];                                                  \
-        const int32_t n = static_cast<int32_t>(pc[0]);                                \
-        const Value* cell = (word & 0x200u) ? ARG(n) : LOCAL(n);                       \
-        if (!LIVE(cell) || cell->tag != Tag::Integer) {                                \
-            if (word & 0x200u) goto op_GETARG;                                         \
-            goto op_GETLOCAL;                                                          \
-        }                                                                              \
-        const uint32_t* jump = pc + FIELD_LENGTH(word);                                \
-        if ((cell->payload.i op FIELD_VALUE(word, pc + 2)) == (((word >> 8) & 1u) != 0)) { \
-            TAKE_JUMP(jump);                                                           \
-        } else {                                                                       \
-            pc = jump + 1;                                                             \
-        }                                                                              \
+        Value* const cell = VARIABLE_CELL(word);                                       \
+        if (!LIVE(cell) || cell->tag != Tag::Integer) RUN_VARIABLE_READ(word);         \
+        JUMP_ON_SENSE(cell->payload.i op FIELD_VALUE(word, pc + 2), word, pc + FIELD_LENGTH(word)); \
         NEXT();                                                                        \
     }
     COMPARE_JUMP(LT, LT, <)
@@ -858,12 +865,8 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
 #undef COMPARE_JUMP
     fused_ADDTO: {
         const uint32_t word = pc[-1];
-        const int32_t n = static_cast<int32_t>(pc[0]);
-        Value* cell = (word & 0x200u) ? ARG(n) : LOCAL(n);
-        if (!LIVE(cell) || cell->tag != Tag::Integer) {
-            if (word & 0x200u) goto op_GETARG;
-            goto op_GETLOCAL;
-        }
+        Value* const cell = VARIABLE_CELL(word);
+        if (!LIVE(cell) || cell->tag != Tag::Integer) RUN_VARIABLE_READ(word);
         const uint64_t amount = static_cast<uint64_t>(FIELD_VALUE(word, pc + 2));
         const uint64_t old = static_cast<uint64_t>(cell->payload.i);
         StoreInteger(cell, static_cast<int64_t>((word & 0x100u) ? old - amount : old + amount));
@@ -956,12 +959,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
             goto op_##relation;                                                         \
         }                                                                               \
         ++sp;                                                                           \
-        const uint32_t* jump = pc + FIELD_LENGTH(word);                                 \
-        if (holds == (((word >> 8) & 1u) != 0)) {                                       \
-            TAKE_JUMP(jump);                                                            \
-        } else {                                                                        \
-            pc = jump + 1;                                                              \
-        }                                                                               \
+        JUMP_ON_SENSE(holds, word, pc + FIELD_LENGTH(word));                            \
         NEXT();                                                                         \
     }
     CONSTANT_COMPARE_JUMP(LT, LT, <)
@@ -1012,12 +1010,8 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
 #define VARIABLE_CONSTANT(name, expression)                                              \
     fused_VK##name: {                                                                    \
         const uint32_t word = pc[-1];                                                    \
-        const int32_t n = static_cast<int32_t>(pc[0]);                                  \
-        const Value* cell = (word & 0x200u) ? ARG(n) : LOCAL(n);                         \
-        if (!LIVE(cell) || cell->tag != Tag::Integer || sp == stack) {                   \
-            if (word & 0x200u) goto op_GETARG;                                           \
-            goto op_GETLOCAL;                                                            \
-        }                                                                                \
+        const Value* const cell = VARIABLE_CELL(word);                                   \
+        if (!LIVE(cell) || cell->tag != Tag::Integer || sp == stack) RUN_VARIABLE_READ(word); \
         const uint64_t x = static_cast<uint64_t>(cell->payload.i);                       \
         const uint64_t y = static_cast<uint64_t>(FIELD_VALUE(word, pc + 2));            \
         StoreInteger(--sp, static_cast<int64_t>(expression));                            \
@@ -1084,6 +1078,9 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
 #undef FIELD_VALUE
 #undef FIELD_LENGTH
 #undef TAKE_JUMP
+#undef JUMP_ON_SENSE
+#undef VARIABLE_CELL
+#undef RUN_VARIABLE_READ
 #endif
 
 #if !defined(__GNUC__)
