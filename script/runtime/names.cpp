@@ -5,7 +5,8 @@
 namespace velmo::script {
 
 uint32_t NameTable::Find(std::string_view name) const {
-    for (const NameEntry* e = buckets_[NameHash(name) % kNameBuckets]; e; e = e->next)
+    // The bucket count is a power of two.
+    for (const NameEntry* e = buckets_[NameHash(name) & (buckets_.size() - 1)]; e; e = e->next)
         if (e->text == name) return e->id;
     return kNoName;
 }
@@ -13,11 +14,23 @@ uint32_t NameTable::Find(std::string_view name) const {
 uint32_t NameTable::Intern(std::string_view name) {
     const uint32_t found = Find(name);
     if (found != kNoName) return found;
-    NameEntry*& head = buckets_[NameHash(name) % kNameBuckets];
+    if (byId_.size() >= 2 * buckets_.size()) Grow();
+    NameEntry*& head = buckets_[NameHash(name) & (buckets_.size() - 1)];
     auto entry = std::make_unique<NameEntry>(NameEntry{std::string(name), Count(), head});
     head = entry.get();
     byId_.push_back(std::move(entry));
     return head->id;
+}
+
+void NameTable::Grow() {
+    std::vector<NameEntry*> grown(buckets_.size() * 2, nullptr);
+    const size_t mask = grown.size() - 1;
+    for (const auto& entry : byId_) {
+        NameEntry*& head = grown[NameHash(entry->text) & mask];
+        entry->next = head;
+        head = entry.get();
+    }
+    buckets_.swap(grown);
 }
 
 std::string_view NameTable::Text(uint32_t id) const {

@@ -2,7 +2,13 @@
 // The name table: every identifier the runtime meets is interned once into a dense u32 id, in the
 // order of first interning. Names are 8-bit text (the UTF-16 names of scripts converted at the
 // border); entries live outside the collected heap and never move.
+//
+// The table starts with 256 buckets and doubles them whenever it holds more than two names per
+// bucket, so lookups by text stay short when a script makes names by the hundred thousand (keys
+// built from numbers, large objects, for-in over them). Nothing observable depends on the bucket
+// layout: ids follow interning order and enumeration orders come from the objects' own indexes.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -11,7 +17,7 @@
 
 namespace velmo::script {
 
-inline constexpr uint32_t kNameBuckets = 256;
+inline constexpr uint32_t kNameBuckets = 256;  // the starting bucket count
 // Ids the name table never hands out: a slot made by position carries kPositionalSlotName, so it
 // can never be mistaken for a property called by any name.
 inline constexpr uint32_t kPositionalSlotName = 0xFFFFFFFE;
@@ -32,9 +38,12 @@ public:
     std::string_view Text(uint32_t id) const;
     const NameEntry* Entry(uint32_t id) const { return id < byId_.size() ? byId_[id].get() : nullptr; }
     uint32_t Count() const { return static_cast<uint32_t>(byId_.size()); }
+    size_t BucketCount() const { return buckets_.size(); }
 
 private:
-    NameEntry* buckets_[kNameBuckets] = {};
+    void Grow();
+
+    std::vector<NameEntry*> buckets_ = std::vector<NameEntry*>(kNameBuckets, nullptr);
     std::vector<std::unique_ptr<NameEntry>> byId_;
 };
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "script/runtime/arithmetic.h"
 #include "script/runtime/convert.h"
@@ -36,6 +38,26 @@ TEST(Names, HashIsTheSharedFunctionAndIdsAreDenseInInterningOrder) {
     EXPECT_EQ(interp.Intern("alpha"), first);
     EXPECT_EQ(interp.Names().Text(999), "???");
     EXPECT_EQ(interp.Names().Find("gamma"), NameTable::kNoName);
+}
+
+TEST(Names, GrowingTheBucketsKeepsEveryNameAndItsId) {
+    NameTable names;
+    EXPECT_EQ(names.BucketCount(), kNameBuckets);
+    std::vector<const NameEntry*> entries;
+    for (int i = 0; i < 20000; ++i) {
+        ASSERT_EQ(names.Intern("k" + std::to_string(i)), static_cast<uint32_t>(i));
+        entries.push_back(names.Entry(static_cast<uint32_t>(i)));
+    }
+    EXPECT_GE(names.BucketCount(), 20000u / 2);
+    for (int i = 0; i < 20000; ++i) {
+        const std::string text = "k" + std::to_string(i);
+        ASSERT_EQ(names.Find(text), static_cast<uint32_t>(i)) << text;
+        ASSERT_EQ(names.Intern(text), static_cast<uint32_t>(i)) << text;
+        ASSERT_EQ(names.Entry(static_cast<uint32_t>(i)), entries[i]) << "entries never move";
+    }
+    EXPECT_EQ(names.Count(), 20000u);
+    EXPECT_EQ(names.Find("k20000"), NameTable::kNoName);
+    EXPECT_EQ(names.Find(""), NameTable::kNoName);
 }
 
 TEST(Globals, UnsetGlobalsAreUndefinedAndNameTheirVariable) {
