@@ -4,7 +4,6 @@
 #include "host/value_codec.h"
 
 #include <algorithm>
-#include <cinttypes>
 #include <cstdio>
 #include <string>
 
@@ -56,10 +55,8 @@ bool NamesEqual(std::u16string_view a, std::u16string_view b) {
                                                [&](char16_t x, char16_t y) { return fold(x) == fold(y); });
 }
 
-std::string Format(const char* format, int64_t n) {
-    char text[32];
-    std::snprintf(text, sizeof text, format, n);
-    return text;
+std::string NumberElement(int64_t n) {
+    return "<number>" + std::to_string(n) + "</number>";
 }
 
 // ---- Writing ----
@@ -95,7 +92,7 @@ bool Encoder::Scalar(const Value& value) {
     case Tag::NaN: return out_.AppendAscii("<number>NaN</number>");
     // Integers are written in full: cutting them to their low 32 bits would hand the movie a
     // different number.
-    case Tag::Integer: return out_.AppendAscii(Format("<number>%" PRId64 "</number>", value.AsInteger()));
+    case Tag::Integer: return out_.AppendAscii(NumberElement(value.AsInteger()));
     case Tag::Number: {
         char text[64];
         std::snprintf(text, sizeof text, "<number>%g</number>", value.AsNumber());
@@ -110,7 +107,7 @@ bool Encoder::Scalar(const Value& value) {
     case Tag::HostObject: {
         const std::optional<uint32_t> handle = HandlesOf(interp_).PinForMovie(value);
         if (!handle) return out_.AppendAscii("<undefined/>");
-        return out_.AppendAscii(Format("<number>%" PRId64 "</number>", *handle));
+        return out_.AppendAscii(NumberElement(*handle));
     }
     default: {
         // The text of a function comes from a toString a script may have replaced: it is escaped
@@ -143,7 +140,7 @@ bool Encoder::ArrayBody(const Value& array) {
         const Value* cell = script::GetElement(array.AsArray(), listed.index);
         if (!cell) continue;
         const Value element = *cell;
-        if (!out_.AppendAscii(Format("<property id=\"%" PRId64 "\">", static_cast<int64_t>(listed.index))) ||
+        if (!out_.AppendAscii("<property id=\"" + std::to_string(listed.index) + "\">") ||
             !Value_(element) || !out_.AppendAscii("</property>"))
             return false;
     }

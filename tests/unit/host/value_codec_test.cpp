@@ -3,6 +3,7 @@
 // themselves.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "host/make_engine.h"
@@ -88,6 +89,19 @@ TEST_F(Codec, NumberTextsChooseTheirTag) {
 
     EXPECT_EQ(Encode(Value::Integer(-7)), "<number>-7</number>");
     EXPECT_EQ(Encode(Value::Integer((int64_t{1} << 32) + 1)), "<number>4294967297</number>");  // not cut to 1
+    // Integers of any width are written whole (long ones once lost their closing tag) and read back.
+    for (const int64_t n : {int64_t{444444444444444444}, INT64_MAX, INT64_MIN + 1, int64_t{-100000000000000}}) {
+        const std::string text = Encode(Value::Integer(n));
+        EXPECT_EQ(text, "<number>" + std::to_string(n) + "</number>");
+        const Value back = Decode(std::u16string(text.begin(), text.end()));
+        ASSERT_TRUE(back.Is(Tag::Integer)) << text;
+        EXPECT_EQ(back.AsInteger(), n);
+    }
+    // The reader's magnitude stops short of 2^63, so the smallest integer comes back as the equal double.
+    EXPECT_EQ(Encode(Value::Integer(INT64_MIN)), "<number>-9223372036854775808</number>");
+    const Value smallest = Decode(u"<number>-9223372036854775808</number>");
+    ASSERT_TRUE(smallest.Is(Tag::Number));
+    EXPECT_EQ(smallest.AsNumber(), -9223372036854775808.0);
     EXPECT_EQ(Encode(Value::Number(1.5)), "<number>1.5</number>");
     EXPECT_EQ(Encode(Value::Number(1e20)), "<number>1e+20</number>");
     EXPECT_EQ(Encode(Value::Number(1.0 / 3)), "<number>0.333333</number>");
@@ -119,6 +133,8 @@ TEST_F(Codec, ArraysKeepTheirGaps) {
     EXPECT_EQ(script::GetElement(back.AsArray(), 1), nullptr);
     ASSERT_NE(script::GetElement(back.AsArray(), 5), nullptr);
     EXPECT_TRUE(script::GetElement(back.AsArray(), 5)->Is(Tag::Boolean));
+    const Value far = Global("f = new Array(); f[123456789012345678] = 1;", "f");
+    EXPECT_EQ(Encode(far), "<array><property id=\"123456789012345678\"><number>1</number></property></array>");
     // Properties without an id, or whose value is no value element, are skipped.
     const Value skipping = Decode(u"<array><property><true/></property><property id=\"2\"><bad/></property>"
                                   u"<property id=\"1\"><false/></property></array>");
