@@ -65,13 +65,16 @@ script::Pinned FixUp(script::Interpreter& interp, Value* vector) {
 }
 
 // The first argument: a live handle or the name of a global, either way naming a HostObject.
-std::optional<Value> Target(MovieCall& c) {
+// It comes back pinned: the command may run script (a handler's text, a method, a property) that
+// drops every other reference to it, say by replacing the global that named it, and a collection
+// in that script must not free the object the command still works on.
+std::optional<script::Pinned> Target(MovieCall& c) {
     const Value& first = c.args[1];
-    if (first.Is(Tag::Integer)) return HandlesOf(c.interp).Lookup(first);
-    if (!first.Is(Tag::String)) return std::nullopt;
-    const Value named = c.interp.GlobalByName(AnsiOf(first));
-    if (!named.Is(Tag::HostObject)) return std::nullopt;
-    return named;
+    std::optional<Value> found;
+    if (first.Is(Tag::Integer)) found = HandlesOf(c.interp).Lookup(first);
+    else if (first.Is(Tag::String)) found = c.interp.GlobalByName(AnsiOf(first));
+    if (!found || !found->Is(Tag::HostObject)) return std::nullopt;
+    return std::optional<script::Pinned>(std::in_place, c.interp, *found);
 }
 
 // ---- Property access under protection ----
@@ -121,43 +124,43 @@ void Invoke(MovieCall& c, const Value& target, uint32_t method, Value* vector) {
 
 void CallMethod(MovieCall& c) {
     if (c.n < 2 || !c.args[2].Is(Tag::String)) return;
-    const std::optional<Value> target = Target(c);
+    const std::optional<script::Pinned> target = Target(c);
     if (!target) return;
     const uint32_t method = c.interp.Intern(AnsiOf(c.args[2]));
     Value* vector = &c.args[2];  // the name's cell becomes the count of what follows it
     vector[0] = Value::Integer(c.n - 2);
-    Invoke(c, *target, method, vector);
+    Invoke(c, target->Get(), method, vector);
 }
 
 void CallMethodSpread(MovieCall& c) {
     if (c.n < 3 || !c.args[2].Is(Tag::String) || !c.args[3].Is(Tag::Array)) return;
-    const std::optional<Value> target = Target(c);
+    const std::optional<script::Pinned> target = Target(c);
     script::ArrayRecord* array = c.args[3].AsArray();
     if (!target || array->length > kMaxSpreadArguments) return;
     std::vector<Value> vector(array->length + 1);
     vector[0] = Value::Integer(static_cast<int64_t>(array->length));
     for (uint64_t i = 0; i < array->length; ++i)
         if (const Value* cell = script::GetElement(array, i)) vector[i + 1] = *cell;
-    Invoke(c, *target, c.interp.Intern(AnsiOf(c.args[2])), vector.data());
+    Invoke(c, target->Get(), c.interp.Intern(AnsiOf(c.args[2])), vector.data());
 }
 
 void GetProperty(MovieCall& c) {
     if (c.n < 2 || !c.args[2].Is(Tag::String)) return;
-    const std::optional<Value> target = Target(c);
+    const std::optional<script::Pinned> target = Target(c);
     if (!target) return;
     const uint32_t nameId = c.interp.Intern(AnsiOf(c.args[2]));
-    if (ProtectedProperty(c.interp, *target, nameId, false, Value::Undefined())) c.result = c.interp.Result();
+    if (ProtectedProperty(c.interp, target->Get(), nameId, false, Value::Undefined())) c.result = c.interp.Result();
 }
 
 void SetProperty(MovieCall& c) {
     if (c.n < 3 || !c.args[2].Is(Tag::String)) return;
-    const std::optional<Value> target = Target(c);
+    const std::optional<script::Pinned> target = Target(c);
     if (!target) return;
     const uint32_t nameId = c.interp.Intern(AnsiOf(c.args[2]));
     Value* vector = &c.args[2];  // the value, alone in a vector headed by the name's cell
     vector[0] = Value::Integer(1);
     const script::Pinned held = FixUp(c.interp, vector);
-    (void)ProtectedProperty(c.interp, *target, nameId, true, vector[1]);
+    (void)ProtectedProperty(c.interp, target->Get(), nameId, true, vector[1]);
 }
 
 void RunText(MovieCall& c) {
@@ -181,7 +184,7 @@ bool SafeHandlerNames(std::string_view eventName, std::string_view functionName)
 
 void SetEventHandler(MovieCall& c) {
     if (c.n < 3 || !c.args[2].Is(Tag::String) || !c.args[3].Is(Tag::String)) return;
-    const std::optional<Value> target = Target(c);
+    const std::optional<script::Pinned> target = Target(c);
     const std::string eventName = AnsiOf(c.args[2]);
     const std::string functionName = AnsiOf(c.args[3]);
     if (!target || !SafeHandlerNames(eventName, functionName)) return;
@@ -196,7 +199,7 @@ void SetEventHandler(MovieCall& c) {
     if (c.engine.RunSourceText(text) != 1) return;
     const Value function = c.interp.GlobalByName(handler);
     if (function.Is(Tag::Function))
-        (void)ProtectedProperty(c.interp, *target, c.interp.Intern(eventName), true, function);
+        (void)ProtectedProperty(c.interp, target->Get(), c.interp.Intern(eventName), true, function);
 }
 
 void CallGlobalFunction(MovieCall& c) {

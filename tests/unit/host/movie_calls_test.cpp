@@ -11,7 +11,9 @@
 #include "host/movie_calls.h"
 #include "host/movie_functions.h"
 #include "script/runtime/properties.h"
+#include "script/runtime/heap_limits.h"
 #include "script/runtime/strings.h"
+#include "tests/support/scratch.h"
 
 namespace velmo::host {
 namespace {
@@ -207,6 +209,34 @@ TEST_F(MovieCalls, SettingAnEventHandlerMakesAProxyAndAHandlerFunction) {
     Call("velmo_seh", "<number>" + h + "</number><string>onPing</string><string>x'); evil(); ('</string>");
     Call("velmo_seh", "<number>" + h + "</number><string>on Ping</string><string>movieFn</string>");
     EXPECT_TRUE(interp().GlobalByName("seenHandler").Is(Tag::Undefined));
+}
+
+// The function name may be the very global that names the target: registering its proxy drops the
+// last reference to the object while the handler's text still has to run. Under the stressed
+// collector that text collects, so the target must stay pinned until the command is done.
+TEST(MovieCallTargets, ATargetWhoseGlobalIsReplacedMidCommandStaysAlive) {
+    const testing::ScopedEnvironment stress(script::kGcStressVariable, "1");
+    const std::unique_ptr<script::Engine> engine = MakeEngine();
+    ASSERT_TRUE(engine);
+    script::Interpreter& interp = engine->Interp();
+    script::ClassRecord* cls = script::NewClass(interp, "Probe");
+    cls->Construct = &ConstructProbe;
+    cls->Property = &ProbeProperty;
+    cls->FinalizeData = &FinalizeProbe;
+    script::PublishClass(interp, "Probe", cls);
+    ASSERT_EQ(engine->RunSourceText("P = new Probe(3);"), 1) << engine->ErrorText();
+    finalized = 0;
+    MovieCallContext context;
+    context.engine = [&engine] { return engine.get(); };
+    context.flashGateOpen = true;
+    const std::string request = "<invoke name=\"velmo_seh\" returntype=\"xml\"><arguments><string>P</string>"
+                                "<string>onPing</string><string>P</string></arguments></invoke>";
+    EXPECT_EQ(Narrow(*HandleMovieCall(context, Wide(request))), "<undefined/>");
+    EXPECT_TRUE(interp.GlobalByName("P").Is(Tag::HostObject));  // now the movie function's proxy
+    EXPECT_TRUE(interp.GlobalByName("seenHandler").Is(Tag::Function));  // set on the old Probe
+    EXPECT_EQ(finalized, 0);
+    interp.Collect();
+    EXPECT_EQ(finalized, 1);  // unpinned once the command ended
 }
 
 TEST_F(MovieCalls, ProxiesCallTheMovieOnlyBehindAnOpenGate) {
