@@ -1,9 +1,12 @@
 #include "script/runtime/calls.h"
 
 #include <new>
+#include <optional>
+#include <utility>
 
 #include "script/runtime/errors.h"
 #include "script/runtime/objects.h"
+#include "script/runtime/pinned.h"
 #include "script/runtime/properties.h"
 
 namespace velmo::script {
@@ -39,9 +42,19 @@ bool Protected(Interpreter& interp, Body&& body) {
     return false;
 }
 
+// The native entry points below keep a host callee or receiver pinned while it runs. A script
+// function's frame holds its own function value, but a host operation gets only its class and
+// data: if what it runs drops the last reference to the value it was called on (a script that
+// reassigns the global naming it, then collects), nothing else would keep them alive.
+std::optional<Pinned> KeepHost(Interpreter& interp, const Value& value) {
+    if (!value.Is(Tag::HostObject)) return std::nullopt;
+    return std::optional<Pinned>(std::in_place, interp, value);
+}
+
 }  // namespace
 
 bool CallValue(Interpreter& interp, const Value& thisValue, const Value& callee, Value* args) {
+    const std::optional<Pinned> keep = KeepHost(interp, callee);
     return Protected(interp, [&](Value& result) {
         if (!CallCallable(interp, callee, thisValue, args, result)) FailCall(interp, Msg::CallUndefinedFunction);
     });
@@ -53,6 +66,7 @@ bool CallGlobal(Interpreter& interp, std::string_view name, Value* args) {
 }
 
 bool InvokeMethod(Interpreter& interp, const Value& receiver, uint32_t nameId, Value* args) {
+    const std::optional<Pinned> keep = KeepHost(interp, receiver);
     return Protected(interp, [&](Value& result) {
         Value found;
         if (receiver.Is(Tag::Object) && GetOwnOrInherited(interp, receiver.AsObject(), nameId, found)) {
@@ -71,6 +85,7 @@ bool InvokeMethod(Interpreter& interp, const Value& receiver, uint32_t nameId, V
 bool ConstructGlobal(Interpreter& interp, std::string_view name, Value* args) {
     const Value callee = interp.GlobalByName(name);
     if (!callee.Is(Tag::HostObject) || !callee.AsHost()->cls->Construct) return false;
+    const std::optional<Pinned> keep = KeepHost(interp, callee);
     return Protected(interp, [&](Value& result) {
         ClassRecord& cls = *callee.AsHost()->cls;
         cls.Construct(interp, cls, args, &result);

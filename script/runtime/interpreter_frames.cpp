@@ -8,6 +8,7 @@
 #include "script/runtime/errors.h"
 #include "script/runtime/interpreter.h"
 #include "script/runtime/frame_entry.h"
+#include "script/runtime/pinned.h"
 #include "script/runtime/properties.h"
 #include "script/runtime/strings.h"
 
@@ -65,6 +66,9 @@ Value* Interpreter::CheckedArgs(Value* args) {
 bool Interpreter::CallHost(const Value& callee, Value* args, Value& result) {
     result = Value::Undefined();
     if (!callee.Is(Tag::HostObject) || !callee.AsHost()->cls->Call) return false;
+    // The callee's stack cell became the call's null `this`, so the value is pinned while the host
+    // runs: script it runs may drop the last reference to it (the global naming it) and collect.
+    const Pinned keep(*this, callee);
     HostRecord* host = callee.AsHost();
     host->cls->Call(*this, *host->cls, host->nativeData, &result, CheckedArgs(args));
     return true;

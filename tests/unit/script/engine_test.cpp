@@ -109,6 +109,24 @@ protected:
 
 // ---- Run entries ----
 
+// A host value called from script gives its stack cell to the call's null `this`; what it runs
+// may drop the global naming it and collect, and its class must still be there when it returns.
+int selfishMarker = 0;
+void CallSelfish(Interpreter& in, ClassRecord& cls, void*, Value* result, Value*) {
+    in.GlobalByName("Selfish") = Value::Undefined();
+    in.Collect();
+    *result = Value::Boolean(cls.classData == &selfishMarker);
+}
+
+TEST_F(EngineTest, AHostValueCalledFromScriptOutlivesItsGlobal) {
+    ClassRecord* cls = NewClass(Interp(), "Selfish");
+    cls->classData = &selfishMarker;
+    cls->Call = &CallSelfish;
+    PublishClass(Interp(), "Selfish", cls);
+    ASSERT_EQ(Run("return Selfish();"), 1) << engine_->ErrorText();
+    EXPECT_EQ(Text(engine_->Result()), "true");
+}
+
 TEST_F(EngineTest, RunSourceTextReportsSuccessRuntimeErrorsAndCompileFailures) {
     ASSERT_EQ(Run("return 6 * 7;"), 1) << engine_->ErrorText();
     EXPECT_EQ(Text(engine_->Result()), "42");

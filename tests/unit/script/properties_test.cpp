@@ -194,6 +194,56 @@ TEST_F(Script, ProtectedCallsReportFailureAndRestoreTheStack) {
     EXPECT_FALSE(ConstructGlobal(interp, "twice", args));  // not a class with Construct
 }
 
+// A host operation may run script that drops the last reference to the value it was called on and
+// collects; native entry points and script calls keep that value, and so its class, alive until
+// the operation returns. Each operation reports whether its class record is still intact.
+int classMarker = 0;
+void ForgetSelfish(Interpreter& in) {
+    in.GlobalByName("Selfish") = Value::Undefined();
+    in.GlobalByName("selfish") = Value::Undefined();
+    in.Collect();
+}
+void ConstructSelfish(Interpreter& in, ClassRecord& cls, Value*, Value* result) {
+    ForgetSelfish(in);
+    *result = Value::Boolean(cls.classData == &classMarker);
+}
+void CallSelfish(Interpreter& in, ClassRecord& cls, void*, Value* result, Value*) {
+    ForgetSelfish(in);
+    *result = Value::Boolean(cls.classData == &classMarker);
+}
+bool SelfishMethod(Interpreter& in, ClassRecord& cls, void*, uint32_t, Value* result, Value*) {
+    ForgetSelfish(in);
+    *result = Value::Boolean(cls.classData == &classMarker);
+    return true;
+}
+
+TEST_F(Script, HostOperationsKeepTheValueTheyWereCalledOnAlive) {
+    const auto publish = [this] {
+        ClassRecord* cls = NewClass(interp, "Selfish");
+        cls->classData = &classMarker;
+        cls->Construct = &ConstructSelfish;
+        cls->Call = &CallSelfish;
+        cls->CallMethod = &SelfishMethod;
+        cls->FreeClassData = [](void* data) { ++*static_cast<int*>(data); };
+        PublishClass(interp, "Selfish", cls);
+        interp.GlobalByName("selfish") = NewHostValue(interp, cls, &classMarker);
+    };
+    classMarker = 0;
+    const auto intact = [this] { return interp.Result().Is(Tag::Boolean) && interp.Result().AsBoolean(); };
+    publish();
+    ASSERT_TRUE(ConstructGlobal(interp, "Selfish", noArgs));
+    EXPECT_TRUE(intact()) << "construct";
+    publish();
+    ASSERT_TRUE(CallGlobal(interp, "Selfish", noArgs));
+    EXPECT_TRUE(intact()) << "call";
+    publish();
+    ASSERT_TRUE(InvokeMethod(interp, interp.GlobalByName("selfish"), Id("go"), noArgs));
+    EXPECT_TRUE(intact()) << "method";
+    EXPECT_EQ(classMarker, 2);  // each earlier class died once its operation had returned
+    interp.Collect();
+    EXPECT_EQ(classMarker, 3);  // nothing stays pinned afterwards
+}
+
 TEST_F(Script, ObjectConversionsUseToStringAndValueOfWhenTheyGivePrimitives) {
     const Value o = NewObj();
     SetProperty(interp, o, interp.idToString(), Function("ts", [](Interpreter&, Value, Value*) {
