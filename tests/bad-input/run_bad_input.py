@@ -104,29 +104,24 @@ class Result:
             self._fail(f"exit status {self.status}, expected {' or '.join(map(str, allowed))}")
         return self
 
-    def out_has(self, *texts):
+    # Fails for each text whose presence in `stream` differs from `wanted`.
+    def _expect(self, label, stream, texts, wanted):
         for text in texts:
-            if text not in self.out:
-                self._fail(f"standard output lacks {text!r}")
+            if (text in stream) != wanted:
+                self._fail(f"{label} {'lacks' if wanted else 'holds'} {text!r}")
         return self
+
+    def out_has(self, *texts):
+        return self._expect("standard output", self.out, texts, True)
 
     def out_lacks(self, *texts):
-        for text in texts:
-            if text in self.out:
-                self._fail(f"standard output holds {text!r}")
-        return self
+        return self._expect("standard output", self.out, texts, False)
 
     def err_has(self, *texts):
-        for text in texts:
-            if text not in self.err:
-                self._fail(f"standard error lacks {text!r}")
-        return self
+        return self._expect("standard error", self.err, texts, True)
 
     def err_lacks(self, *texts):
-        for text in texts:
-            if text in self.err:
-                self._fail(f"standard error holds {text!r}")
-        return self
+        return self._expect("standard error", self.err, texts, False)
 
     def out_is(self, text):
         if self.out.replace("\r\n", "\n") != text:
