@@ -1,33 +1,76 @@
 #!/usr/bin/env bash
-# Installs the Debian packages a task needs, only when some are missing.
+# Installs the Debian packages a task needs, only when something is missing.
 #   install-deps.sh build    compilers, CMake, Ninja and the libraries
 #   install-deps.sh test     build, plus GoogleTest and the tools the tests compare against
 #   install-deps.sh fuzz     build, plus clang with libFuzzer and the sanitizer runtimes
 #   install-deps.sh windows  the mingw-w64 cross compiler and libraries, GoogleTest sources, Boost's
 #                            headers (Boost.Regex is compiled for mingw from them), wine and Xvfb
+#
+# A task needs commands and files. Each is checked for itself (command -v, test -e) rather than by
+# its package's name: a package can be installed without the command a task runs (wine64 alone,
+# without recommends, brings no `wine` and no `wineserver`). What is missing is installed from the
+# package that provides it, and anything still missing afterwards is named and fails the script.
 set -euo pipefail
 
-build=(cmake ninja-build g++ make pkg-config zlib1g-dev libgcrypt20-dev libboost-regex-dev)
-packages=("${build[@]}")
+# Each entry is "KIND:WHAT:PACKAGE": KIND is cmd (a command on the PATH), file (a path that must
+# exist) or pkg (a package with nothing to check but its installed state).
+build=(cmd:cmake:cmake cmd:ninja:ninja-build cmd:g++:g++ cmd:make:make cmd:pkg-config:pkg-config
+       file:/usr/include/zlib.h:zlib1g-dev file:/usr/include/gcrypt.h:libgcrypt20-dev
+       file:/usr/include/boost/regex.hpp:libboost-regex-dev)
+needs=("${build[@]}")
 for task in "$@"; do
     case "$task" in
     build) ;;
-    test) packages+=(libgtest-dev googletest icoutils wine64 python3) ;;
-    fuzz) packages+=(clang libclang-rt-14-dev) ;;
-    windows) packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev
-                        libboost-dev xz-utils googletest wine64 xvfb xauth) ;;
+    test) needs+=(file:/usr/include/gtest/gtest.h:libgtest-dev file:/usr/src/googletest:googletest
+                  cmd:wrestool:icoutils cmd:python3:python3 cmd:openssl:openssl) ;;
+    fuzz) needs+=(cmd:clang:clang pkg:libclang-rt-14-dev:libclang-rt-14-dev) ;;
+    windows) needs+=(cmd:x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64-posix
+                     file:/usr/x86_64-w64-mingw32/include/zlib.h:libz-mingw-w64-dev
+                     file:/usr/x86_64-w64-mingw32/include/gcrypt.h:libgcrypt-mingw-w64-dev
+                     file:/usr/x86_64-w64-mingw32/include/gpg-error.h:libgpg-error-mingw-w64-dev
+                     file:/usr/include/boost/version.hpp:libboost-dev cmd:xz:xz-utils
+                     file:/usr/src/googletest:googletest
+                     cmd:wine:wine cmd:wineserver:wine cmd:wineboot:wine cmd:winepath:wine
+                     pkg:wine64:wine64 cmd:xvfb-run:xvfb cmd:xauth:xauth) ;;
     *) echo "install-deps.sh: unknown task '$task'" >&2; exit 64 ;;
     esac
 done
 
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+present() {  # present KIND WHAT PACKAGE
+    case "$1" in
+    cmd) command -v "$2" > /dev/null 2>&1 ;;
+    file) [ -e "$2" ] ;;
+    pkg) dpkg-query -W -f='${Status}' "$3" 2>/dev/null | grep -q 'install ok installed' ;;
+    esac
+}
+
+absent() {  # prints "WHAT (PACKAGE)" for each need not met
+    local entry kind what package
+    for entry in "${needs[@]}"; do
+        IFS=: read -r kind what package <<< "$entry"
+        present "$kind" "$what" "$package" || echo "$what ($package)"
+    done
+}
+
+packages=()
+for entry in "${needs[@]}"; do
+    IFS=: read -r kind what package <<< "$entry"
+    if ! present "$kind" "$what" "$package" && [[ " ${packages[*]-} " != *" $package "* ]]; then
+        packages+=("$package")
+    fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+[ ${#packages[@]} -eq 0 ] && exit 0
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
-echo "installing: ${missing[*]}"
+echo "installing: ${packages[*]}"
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" > /dev/null
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${packages[@]}" > /dev/null
+
+# Installing hashes new commands in no shell but this one's children; check afresh.
+hash -r
+still=$(absent)
+if [ -n "$still" ]; then
+    echo "install-deps.sh: still missing after installing: $(echo $still)" >&2
+    exit 1
+fi
