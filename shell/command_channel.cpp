@@ -242,7 +242,9 @@ ScriptModule &CommandChannel::InsertModule(const std::string &name,
 ScriptModule *CommandChannel::LoadModule(const std::string &name) {
   if (ScriptModule *cached = FindModule(name))
     return cached;
-  std::optional<std::vector<uint8_t>> bytes = LoadResourceBlob(name, "VELMO");
+  // The movie may ask for scripts this build does not carry: that is no error.
+  std::optional<std::vector<uint8_t>> bytes =
+      LoadResourceBlobIfPresent(name, "VELMO");
   if (!bytes)
     return nullptr;
   return &InsertModule(name, std::move(*bytes));

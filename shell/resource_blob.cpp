@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include "platform/byte_order.h"
+#include "platform/last_error.h"
 #include "platform/resources.h"
 #include "shell/shell_error.h"
 
@@ -37,6 +38,23 @@ std::vector<uint8_t> DecodeResourceBlob(std::span<const uint8_t> bytes) {
 std::optional<std::vector<uint8_t>> LoadResourceBlob(const std::string& name, const std::string& type) {
     try {
         return DecodeResourceBlob(LoadRawResource(name, type));
+    } catch (const ShellError& error) {
+        ReportException(error);
+        return std::nullopt;
+    }
+}
+
+std::optional<std::vector<uint8_t>> LoadResourceBlobIfPresent(const std::string& name, const std::string& type) {
+    std::optional<std::vector<uint8_t>> raw = platform::LoadImageResource(name, type);
+    if (!raw) {
+        const uint32_t code = platform::LastErrorCode();
+        if (code == platform::kErrorResourceTypeNotFound || code == platform::kErrorResourceNameNotFound)
+            return std::nullopt;
+        ReportException(CSystemErrorException::FromLastError());
+        return std::nullopt;
+    }
+    try {
+        return DecodeResourceBlob(*raw);
     } catch (const ShellError& error) {
         ReportException(error);
         return std::nullopt;

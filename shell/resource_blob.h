@@ -26,4 +26,9 @@ std::vector<uint8_t> DecodeResourceBlob(std::span<const uint8_t> bytes);
 // nullopt; the caller treats the record as absent.
 std::optional<std::vector<uint8_t>> LoadResourceBlob(const std::string& name, const std::string& type);
 
+// As LoadResourceBlob, for resources an application may simply not have (scripts the movie asks
+// for by name): when the image has no resource of that type and name the result is nullopt with
+// no report; only a resource that is there but damaged is reported.
+std::optional<std::vector<uint8_t>> LoadResourceBlobIfPresent(const std::string& name, const std::string& type);
+
 }  // namespace velmo::shell

@@ -8,6 +8,7 @@
 
 #include "host/make_engine.h"
 #include "platform/environment.h"
+#include "platform/error_report.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "script/compiler/compiler.h"
@@ -15,6 +16,7 @@
 #include "script/runtime/properties.h"
 #include "shell/command_channel.h"
 #include "shell/recording_frame.h"
+#include "shell/shell_error.h"
 #include "tests/support/scratch.h"
 #include "tools/builder/blob_writer.h"
 #include "tools/builder/pe_writer.h"
@@ -140,6 +142,28 @@ TEST_F(ChannelTest, AModuleIsLoadedOnce) {
   Send("Velmo_Run", "Missing");
   EXPECT_EQ(channel_.LoadScriptModule("Missing"), nullptr);
   EXPECT_EQ(channel_.Engine(), nullptr);
+}
+
+// The movie may name scripts the application does not carry; only a script
+// resource that is there but damaged is worth an error report.
+TEST_F(ChannelTest, AMissingScriptIsSilentADamagedOneIsReported) {
+  std::vector<builder::ImageResource> resources = {
+      {"VELMO", "Broken", 0, {'Z', 'T', 1, 0, 9, 9}},
+      {"VELMO", "Greet", 0, builder::EncodeResourceBlob(Compiled("trace('hi');"))}};
+  platform::UseApplicationImage(
+      scratch_.Write("app.exe", builder::WriteResourceImage(resources)));
+  SetMainWindowCaptionSource([] { return std::optional<std::string>("App"); });
+  platform::ShownErrors().clear();
+  Send("Velmo_Run", "Missing");
+  Send("velmo_run", "");
+  EXPECT_TRUE(platform::ShownErrors().empty());
+  Send("Velmo_Run", "Broken");
+  ASSERT_EQ(platform::ShownErrors().size(), 1u);
+  EXPECT_EQ(platform::ShownErrors()[0].text, "Bad compressed data length");
+  Send("Velmo_Run", "Greet");
+  EXPECT_EQ(trace_, std::vector<std::string>{"hi"});
+  platform::ShownErrors().clear();
+  SetMainWindowCaptionSource(nullptr);
 }
 
 TEST_F(ChannelTest,
