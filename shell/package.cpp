@@ -291,8 +291,14 @@ std::string FindBesideExecutable(const std::string& relativePath) {
     folder = slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
     if (!folder.empty() && folder.back() == '/') folder.back() = '\\';
     if (!folder.empty() && folder.back() != '\\') folder.push_back('\\');
-    const size_t start = relativePath.find_first_not_of('\\');
-    const std::string path = folder + (start == std::string::npos ? std::string() : relativePath.substr(start));
+    // The same names the package refuses: "..", a drive, a device or a stream must not reach
+    // outside the executable's folder (a leading separator still means the folder itself).
+    std::string path = folder;
+    for (const std::string& component : SplitComponents(relativePath)) {
+        if (!IsSafeEntryName(component)) return "";
+        if (path.size() > folder.size()) path += '\\';
+        path += component;
+    }
     return platform::PathExists(path) ? path : std::string();
 }
 

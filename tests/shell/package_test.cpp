@@ -122,6 +122,17 @@ TEST_F(Package, WithoutAPackageItemsAreLookedForBesideTheExecutable) {
     EXPECT_EQ(ExtractPackageFile("\\readme.txt"), scratch_.Path() + "readme.txt");
     EXPECT_EQ(ExtractPackageFile("absent.txt"), "");
 
+    // Nothing outside the executable's folder, however the name is spelt.
+    ASSERT_TRUE(platform::CreateFolder(scratch_.Path() + "bin"));
+    ASSERT_TRUE(platform::CreateFolder(scratch_.Path() + "bin\\data"));
+    scratch_.Write("bin\\app.exe", builder::WriteResourceImage({}));
+    scratch_.Write("bin\\data\\inside.txt", Bytes("inside"));
+    platform::UseApplicationImage(scratch_.Path() + "bin\\app.exe");
+    EXPECT_EQ(ExtractPackageFile("data/inside.txt"), scratch_.Path() + "bin\\data\\inside.txt");
+    for (const char* outside : {"..\\readme.txt", "../readme.txt", "data\\..\\..\\readme.txt", "..",
+                                "data\\.\\inside.txt", "C:\\readme.txt", "data\\inside.txt:stream", "NUL"})
+        EXPECT_EQ(ExtractPackageFile(outside), "") << outside;
+
     UsePackage(RawPackage(Entry(0, u"readme.txt", FileContent(Bytes("packed"))), u"Other"));
     EXPECT_EQ(ReadText(ExtractPackageFile("readme.txt")), "beside");  // wrong root name: no package
 
