@@ -20,7 +20,9 @@ std::string ModuleFileName();
 
 // Makes ModuleFileName and the resource reader (resources.h) answer for the application file at
 // `path` instead of the running executable. The player of the command-line tool runs applications
-// this way; an empty path goes back to the running executable.
+// this way; an empty path goes back to the running executable. A relative path is made absolute
+// against the current folder at once: everything looked for beside the executable starts from
+// its folder, which must not become the root of the disk or follow later changes of folder.
 void UseApplicationImage(const std::string& path);
 
 }  // namespace velmo::platform

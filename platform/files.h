@@ -37,6 +37,10 @@ std::unique_ptr<File> OpenFile(const std::string& path, FileMode mode);
 [[nodiscard]] bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes);
 [[nodiscard]] bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
+// `path` made absolute against the current folder (no symbolic link is resolved and nothing need
+// exist there); an absolute path comes back as it is, an empty one stays empty.
+std::string FullPath(const std::string& path);
+
 bool FileExists(const std::string& path);       // an existing file that is not a folder
 bool FolderExists(const std::string& path);
 bool PathExists(const std::string& path);       // a file or a folder

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "platform/files.h"
 #include "platform/headless/host_path.h"
 #include "platform/image_file_resources.h"
 
@@ -36,7 +37,7 @@ std::string ModuleFileName() {
 }
 
 void UseApplicationImage(const std::string& path) {
-    applicationImage = path;
+    applicationImage = FullPath(path);
     ForgetImageFileResources();
 }
 

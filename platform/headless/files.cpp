@@ -90,6 +90,21 @@ std::unique_ptr<File> OpenFile(const std::string& path, FileMode mode) {
     return std::make_unique<PosixFile>(fd);
 }
 
+std::string FullPath(const std::string& path) {
+    if (path.empty() || path[0] == '/' || path[0] == '\\') return path;
+    std::string folder(256, '\0');
+    while (!::getcwd(folder.data(), folder.size())) {
+        if (errno != ERANGE) {
+            headless::SetLastErrorFromErrno(errno);
+            return path;  // no current folder to go by: the path as given is the best there is
+        }
+        folder.resize(folder.size() * 2);
+    }
+    folder.resize(folder.find('\0'));
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    return folder + path;
+}
+
 bool FileExists(const std::string& path) {
     struct stat st {};
     return StatPath(path, st) && !S_ISDIR(st.st_mode);

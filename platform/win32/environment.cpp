@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/image_file_resources.h"
 #include "platform/win32/application_image.h"
 
@@ -55,7 +56,7 @@ std::string ModuleFileName() {
 }
 
 void UseApplicationImage(const std::string& path) {
-    win32::ChosenApplicationImage() = path;
+    win32::ChosenApplicationImage() = FullPath(path);
     ForgetImageFileResources();
 }
 

@@ -76,6 +76,18 @@ std::unique_ptr<File> OpenFile(const std::string& path, FileMode mode) {
     return std::make_unique<Win32File>(std::move(handle));
 }
 
+std::string FullPath(const std::string& path) {
+    if (path.empty()) return path;
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        char* name = nullptr;
+        const DWORD n = ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), &name);
+        if (n == 0) return path;  // the system refused it; the path as given is the best there is
+        if (n < buffer.size()) return std::string(buffer.data(), n);
+        buffer.resize(n);  // n counts the terminating NUL when the buffer was too small
+    }
+}
+
 bool FileExists(const std::string& path) {
     const DWORD a = Attributes(path);
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);

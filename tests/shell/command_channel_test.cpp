@@ -304,6 +304,46 @@ TEST_F(ChannelTest,
             HostForm(scratch_.Path() + "fscommand"));
 }
 
+// `target` written relative to the current folder, or nothing when no relative
+// form exists (another drive).
+std::optional<std::string> RelativeToCurrentFolder(const std::string &target) {
+  std::string here = platform::FullPath("x");
+  here.pop_back();
+  std::string there = target;
+  std::replace(here.begin(), here.end(), '/', '\\');
+  std::replace(there.begin(), there.end(), '/', '\\');
+  size_t common = 0;
+  for (size_t i = 0; i < here.size() && i < there.size() && here[i] == there[i];
+       ++i)
+    if (here[i] == '\\')
+      common = i + 1;
+  if (common == 0)
+    return std::nullopt;
+  std::string relative;
+  for (size_t i = common; i < here.size(); ++i)
+    if (here[i] == '\\')
+      relative += "..\\";
+  return relative + there.substr(common);
+}
+
+// An application started by a relative name still has its folder: programs
+// beside it are found there, not at the root of the disk.
+TEST_F(ChannelTest, ExecFindsProgramsBesideAnApplicationNamedRelatively) {
+  UseScripts({});
+  const std::optional<std::string> relative =
+      RelativeToCurrentFolder(scratch_.Path() + "app.exe");
+  if (!relative)
+    GTEST_SKIP() << "the scratch folder is on another drive";
+  platform::UseApplicationImage(*relative);
+  EXPECT_EQ(platform::ModuleFileName(), platform::FullPath(*relative));
+  EXPECT_NE(platform::ModuleFileName(), *relative);
+  scratch_.Write("tool.exe", testing::Bytes("the tool"));
+  testing::ScopedEnvironment path("PATH", std::nullopt);
+  Send("exec", "tool.exe");
+  ASSERT_EQ(launches_.size(), 1u);
+  EXPECT_EQ(testing::ReadText(launches_[0].path), "the tool");
+}
+
 TEST_F(ChannelTest, ExecSearchesEveryFolderOfPathInOrder) {
   UseScripts({});
   ASSERT_TRUE(platform::CreateFolder(scratch_.Path() + "one"));
