@@ -2,6 +2,8 @@
 
 #include "script/compiler/source_reader.h"
 
+#include <cstring>
+
 namespace velmo::script::compiler {
 
 std::unique_ptr<SourceReader> SourceReader::FromString(std::string_view text) {
@@ -10,6 +12,7 @@ std::unique_ptr<SourceReader> SourceReader::FromString(std::string_view text) {
     reader->text_.assign(text);  // std::string keeps a NUL after the last byte: the end marker
     reader->data_ = reader->text_.c_str();
     reader->length_ = reader->text_.size() + 1;
+    reader->SkipByteOrderMark();
     return reader;
 }
 
@@ -25,6 +28,7 @@ SourceOpenResult SourceReader::OpenFile(const std::string& path) {
     reader->file_ = std::move(file);
     reader->block_.resize(kSourceBlockBytes + 1);
     reader->data_ = reader->block_.data();
+    if (reader->FillBlock()) reader->SkipByteOrderMark();
     result.reader = std::move(reader);
     return result;
 }
@@ -44,6 +48,13 @@ bool SourceReader::FillBlock() {
         length_ = count + 1;
     }
     return true;
+}
+
+// Editors on Windows start UTF-8 files with EF BB BF. Only the first bytes of the source are
+// looked at; the same bytes anywhere else are read as they are. It holds no LF, so lines stay.
+void SourceReader::SkipByteOrderMark() {
+    static constexpr char kMark[] = "\xEF\xBB\xBF";
+    if (length_ - position_ >= 3 && std::memcmp(data_ + position_, kMark, 3) == 0) position_ += 3;
 }
 
 }  // namespace velmo::script::compiler

@@ -61,6 +61,7 @@ public:
 private:
     SourceReader() = default;
     bool FillBlock();
+    void SkipByteOrderMark();
 
     std::string name_;
     std::string text_;                                  // in-memory source, with a NUL at its end

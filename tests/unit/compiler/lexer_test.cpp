@@ -295,6 +295,34 @@ TEST(SourceReader, FilesReadAcrossBlockBoundariesAndStopAtNul) {
     EXPECT_EQ(opened.reader->Name(), folder.Path() + "ends-at-zero.qvs");  // not "nul.*": a device name on Windows
 }
 
+// Editors on Windows begin UTF-8 files with EF BB BF; anywhere but the very start the three
+// bytes stay single-character tokens (bytes above 127 read as signed chars).
+TEST(SourceReader, ByteOrderMarkIsSkippedOnlyAtTheStart) {
+    const std::string mark = "\xEF\xBB\xBF";
+    const LexResult r = Lex(mark + "a\nb");
+    ASSERT_EQ(Codes(r), (std::vector<int32_t>{kId, kId}));
+    EXPECT_EQ(r.tokens[0].line, 0);
+    EXPECT_EQ(r.tokens[1].line, 1);
+    EXPECT_TRUE(Lex(mark).tokens.empty());
+    EXPECT_EQ(Codes(Lex(mark.substr(0, 2) + "a")), (std::vector<int32_t>{-17, -69, kId}));  // not a whole mark
+    for (const std::string& text : {" " + mark, "a\n" + mark, mark + mark}) {
+        const LexResult later = Lex(text);
+        ASSERT_GE(later.tokens.size(), 3u) << text;
+        EXPECT_EQ(later.tokens[later.tokens.size() - 3].code, -17) << text;
+        EXPECT_EQ(later.tokens.back().code, -65) << text;
+    }
+
+    testing::ScratchFolder folder;
+    SourceOpenResult opened = SourceReader::OpenFile(folder.Write("marked.qvs", testing::Bytes(mark + "x\n\ny")));
+    ASSERT_TRUE(opened.reader) << opened.errorText;
+    const LexResult file = LexAll(*opened.reader);
+    ASSERT_EQ(Codes(file), (std::vector<int32_t>{kId, kId}));
+    EXPECT_EQ(file.tokens[1].line, 2);
+    opened = SourceReader::OpenFile(folder.Write("only-mark.qvs", testing::Bytes(mark)));
+    ASSERT_TRUE(opened.reader);
+    EXPECT_TRUE(LexAll(*opened.reader).tokens.empty());
+}
+
 TEST(SourceReader, MissingFileGivesTheOpenMessage) {
     testing::ScratchFolder folder;
     const std::string path = folder.Path() + "absent.qvs";
