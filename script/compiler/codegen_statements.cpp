@@ -350,13 +350,15 @@ void CodeGenerator::GenerateCatchClauses(const Node* first, int finallyPart) {
 
 // ---- Jumps ----
 
+// The value is computed while the function's try records still stand, so a handler around the
+// `return` receives what its expression throws. With-scopes need no closing: they die with the frame.
 void CodeGenerator::GenerateReturn(const Node* n) {
-    int32_t tries = 0;
-    for (const ControlRecord& r : records_) tries += r.openTries;
-    if (tries > 0) Emit(Op::TRYLEAVE, tries);
     if (n->a.node) GenerateExpression(n->a.node);
     else Emit(Op::PUSHUNDEF);
     line_ = n->line;
+    int32_t tries = 0;
+    for (const ControlRecord& r : records_) tries += r.openTries;
+    if (tries > 0) Emit(Op::TRYLEAVE, tries);
     Emit(Op::RET);
 }
 

@@ -154,9 +154,9 @@ TEST(Codegen, TryFinallyShapes) {
     EXPECT_EQ(Main("try { throw 1; } finally { g(); } 0;"),
               "TRYENTER L0\nPUSH1\nTHROW\nL0:\nPUSHTRUE\nPUSH0\nGETGLOBAL g\nCALL\nDROPN 3\nJZI L1\nTHROW\n"
               "L1:\nPOP\nPUSH0\n");
-    // return leaves the try record and skips the finally part.
+    // return leaves the try record after computing its value, and skips the finally part.
     EXPECT_EQ(FunctionListing("function f() { try { return 1; } finally { g(); } }", "f"),
-              "GETARG 1\nADDI2\nARGFIX 2\nTRYENTER L0\nTRYLEAVE 1\nPUSH1\nRET\nL0:\nPUSHTRUE\n"
+              "GETARG 1\nADDI2\nARGFIX 2\nTRYENTER L0\nPUSH1\nTRYLEAVE 1\nRET\nL0:\nPUSHTRUE\n"
               "PUSH0\nGETGLOBAL g\nCALL\nDROPN 3\nJZI L1\nTHROW\nL1:\nPOP\nPUSHUNDEF\nRET\n");
     // A conditional catch: its condition runs under its own record, the clauses under one record.
     const std::string caught = Main("try { f(); } catch (e if e > 1) { h(e); } 0;");
@@ -166,6 +166,17 @@ TEST(Codegen, TryFinallyShapes) {
         << caught;
     EXPECT_NE(caught.find("L1:\nPOP\nL2:\nTRYLEAVE 1\nPUSHTRUE\nJMP L4\nL3:\nPUTDOWN 1\nPUSHTRUE\nL4:\nJZI L5\n"), std::string::npos)
         << caught;
+}
+
+// A throw from the returned expression must reach the handlers around the return, so the try
+// records are left only once the value is on the stack; with-scopes die with the frame.
+TEST(Codegen, ReturnLeavesTryRecordsAfterItsValue) {
+    EXPECT_EQ(FunctionListing("function f() { try { try { return g(); } finally {} } finally {} }", "f")
+                  .rfind("GETARG 1\nADDI2\nARGFIX 2\nTRYENTER L2\nTRYENTER L0\nPUSH0\nGETGLOBAL g\nCALL\n"
+                         "PUTDOWN 2\nTRYLEAVE 2\nRET\n", 0),
+              0u);
+    EXPECT_EQ(FunctionListing("function h(o) { with (o) return x; }", "h"),
+              "GETARG 1\nADDI2\nARGFIX 3\nGETARG 2\nWITHENTER\nGETVARW x\nRET\n");
 }
 
 TEST(Codegen, WithUsesTheWithInstructionsOnlyInside) {
