@@ -23,6 +23,12 @@ namespace velmo::script::compiler {
 
 namespace detail {
 
+// A call's PUTDOWN count + 2 and a function's ARGFIX parameters + 2 are signed bytes.
+inline constexpr int32_t kMaxArguments = static_cast<int32_t>(kMaxByteOperand) - 2;
+inline constexpr int32_t kMaxParameters = static_cast<int32_t>(kMaxByteOperand) - 2;
+// RESERVE takes the count of local slots as a 16-bit operand.
+inline constexpr int32_t kMaxLocals = static_cast<int32_t>(kMaxShortOperand);
+
 inline Constant MakeConstant(Constant::Kind kind, int64_t integer, double number = 0, std::string text = {},
                              uint8_t regexpFlags = 0) {
     Constant c;
@@ -74,6 +80,9 @@ private:
     void EmitJump(Op op, int label);
     void EmitConstant(Constant constant);
     void EmitInteger(int64_t value);
+    void EmitCount(int64_t count);
+    void EmitSplit(Op op, int64_t count);
+    void EmitNewEmpty(const char* className);
     int NewLabel() { return labelCounter_++; }
     void PlaceLabel(int label);
 
@@ -100,8 +109,10 @@ private:
     void GenerateDelete(const Node* operand);
     void GenerateCall(const Node* n);
     void GenerateNew(const Node* n);
+    bool ArgumentCountFits(const Node* call);
     int32_t GenerateArguments(const Node* first);
     void GenerateArrayLiteral(const Node* n);
+    void GenerateLongArrayLiteral(const Node* n, int32_t count);
     void GenerateObjectLiteral(const Node* n);
     void GenerateConditionJump(const Node* condition, bool jumpWhen, int label);
 

@@ -306,6 +306,17 @@ void CodeGenerator::GenerateDelete(const Node* operand) {
 
 // ---- Calls, construction and literals ----
 
+// The result of a call or construction replaces its arguments, count and callee through one
+// PUTDOWN, whose signed byte bounds the argument count. False (with the error given) beyond that.
+bool CodeGenerator::ArgumentCountFits(const Node* call) {
+    int32_t count = 0;
+    for (const Node* a = call->c.node; a && count <= kMaxArguments; a = a->next) ++count;
+    if (count <= kMaxArguments) return true;
+    diagnostics_.Fail(call->line, "too many arguments: at most %d", kMaxArguments);
+    Emit(Op::PUSHUNDEF);  // the expression's value, though nothing more is written
+    return false;
+}
+
 // The list holds the last argument first, so list order is push order. Pushes the count too.
 int32_t CodeGenerator::GenerateArguments(const Node* first) {
     int32_t count = 0;
@@ -313,13 +324,12 @@ int32_t CodeGenerator::GenerateArguments(const Node* first) {
         if (a->kind == NodeKind::Empty) Emit(Op::PUSHUNDEF);
         else GenerateExpression(a);
     }
-    static constexpr Op kSmall[] = {Op::PUSH0, Op::PUSH1, Op::PUSH2, Op::PUSH3};
-    if (count <= 3) Emit(kSmall[count]);
-    else Emit(Op::PUSHINT, count);
+    EmitCount(count);
     return count;
 }
 
 void CodeGenerator::GenerateCall(const Node* n) {
+    if (!ArgumentCountFits(n)) return;
     const int32_t count = GenerateArguments(n->c.node);
     const Node* callee = n->b.node;
     line_ = n->line;
@@ -337,6 +347,7 @@ void CodeGenerator::GenerateCall(const Node* n) {
 }
 
 void CodeGenerator::GenerateNew(const Node* n) {
+    if (!ArgumentCountFits(n)) return;
     const int32_t count = GenerateArguments(n->c.node);
     GenerateExpression(n->b.node);
     line_ = n->line;
@@ -345,10 +356,13 @@ void CodeGenerator::GenerateNew(const Node* n) {
     Emit(Op::PUTDOWN, count + 2);
 }
 
-// The negative count tells the Array constructor that the values are elements, not a length.
+// The elements are arguments of the Array constructor; the negative count tells it that they are
+// elements, not a length. A hole is an undefined element.
 void CodeGenerator::GenerateArrayLiteral(const Node* n) {
     int32_t count = 0;
-    for (const Node* e = n->b.node; e; e = e->next, ++count) {
+    for (const Node* e = n->b.node; e; e = e->next) ++count;
+    if (count > kMaxArguments) return GenerateLongArrayLiteral(n, count);
+    for (const Node* e = n->b.node; e; e = e->next) {
         if (e->kind == NodeKind::Empty) Emit(Op::PUSHUNDEF);
         else GenerateExpression(e);
     }
@@ -360,12 +374,54 @@ void CodeGenerator::GenerateArrayLiteral(const Node* n) {
     Emit(Op::PUTDOWN, count + 2);
 }
 
-void CodeGenerator::GenerateObjectLiteral(const Node* n) {
+// Too many elements for the constructor call, whose PUTDOWN takes a signed byte. The array must
+// come out as the constructor makes it: elements evaluated last first, holes undefined elements,
+// and the elements created in index order (listings expose that order once an array has more than
+// 127 elements). So the values go into a scratch array as they are evaluated, and a loop then
+// copies them into the result from index 0 up. Two hidden locals hold the scratch array and the
+// loop's index, so the stack holds a few cells however long the literal is.
+void CodeGenerator::GenerateLongArrayLiteral(const Node* n, int32_t count) {
+    const int32_t scratch = NewLocalSlot(), index = NewLocalSlot();
+    line_ = n->line;
+    EmitNewEmpty("Array");
+    int64_t position = count;
+    for (const Node* e = n->b.node; e; e = e->next) {
+        Emit(Op::DUP);
+        if (e->kind == NodeKind::Empty) Emit(Op::PUSHUNDEF);
+        else GenerateExpression(e);
+        line_ = n->line;
+        Emit(Op::SWAP);
+        EmitCount(--position);
+        Emit(Op::SETELEM);
+    }
+    Emit(Op::SETLOCAL, scratch);
+    EmitNewEmpty("Array");
     Emit(Op::PUSH0);
-    EmitName(Op::GETGLOBAL, "Object");
-    Emit(Op::NEW);
+    Emit(Op::SETLOCAL, index);
+    const int top = NewLabel(), done = NewLabel();
+    PlaceLabel(top);
+    Emit(Op::GETLOCAL, index);
+    Emit(Op::PUSHINT, count);
+    Emit(Op::LT);
+    EmitJump(Op::JZI, done);
+    Emit(Op::DUP);  // result, result
+    Emit(Op::GETLOCAL, scratch);
+    Emit(Op::GETLOCAL, index);
+    Emit(Op::GETELEM);  // result, result, value
     Emit(Op::SWAP);
-    Emit(Op::PUTDOWN, 2);
+    Emit(Op::GETLOCAL, index);
+    Emit(Op::SETELEM);  // result
+    Emit(Op::GETLOCAL, index);
+    Emit(Op::ADDI1);
+    Emit(Op::SETLOCAL, index);
+    EmitJump(Op::JMP, top);
+    PlaceLabel(done);
+    Emit(Op::PUSHUNDEF);  // the scratch array need not outlive the literal
+    Emit(Op::SETLOCAL, scratch);
+}
+
+void CodeGenerator::GenerateObjectLiteral(const Node* n) {
+    EmitNewEmpty("Object");
     for (const Node* p = n->b.node; p; p = p->next) {
         Emit(Op::DUP);
         GenerateExpression(p->c.node);

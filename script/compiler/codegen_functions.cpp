@@ -5,6 +5,7 @@
 
 #include "script/compiler/codegen.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace velmo::script::compiler {
@@ -38,6 +39,28 @@ void CodeGenerator::EmitInteger(int64_t value) {
     else EmitConstant(MakeConstant(Constant::Kind::Integer, value));
 }
 
+// A count pushed for a call or construction: the short forms for 0 to 3, else inline.
+void CodeGenerator::EmitCount(int64_t count) {
+    static constexpr Op kSmall[] = {Op::PUSH0, Op::PUSH1, Op::PUSH2, Op::PUSH3};
+    if (count >= 0 && count <= 3) Emit(kSmall[count]);
+    else Emit(Op::PUSHINT, count);
+}
+
+// TRYLEAVE, WITHLEAVE and DROPN of `count`, which may exceed the signed byte of one instruction
+// (a break out of deeply nested try, with or for-in statements): several instructions then.
+void CodeGenerator::EmitSplit(Op op, int64_t count) {
+    for (; count > 0; count -= kMaxByteOperand) Emit(op, std::min(count, kMaxByteOperand));
+}
+
+// `new className()`, as object literals and the arguments object start.
+void CodeGenerator::EmitNewEmpty(const char* className) {
+    Emit(Op::PUSH0);
+    EmitName(Op::GETGLOBAL, className);
+    Emit(Op::NEW);
+    Emit(Op::SWAP);
+    Emit(Op::PUTDOWN, 2);
+}
+
 void CodeGenerator::PlaceLabel(int label) {
     Instruction& i = out_.emplace_back();
     i.opcode = kLabel;
@@ -55,7 +78,12 @@ const Symbol* CodeGenerator::Lookup(const std::string& name) const {
     return nullptr;
 }
 
-int32_t CodeGenerator::NewLocalSlot() { return localCount_++; }
+// Slots are never reused, so a function (or the main program) with more declarations than RESERVE
+// can count is refused at the declaration that goes over.
+int32_t CodeGenerator::NewLocalSlot() {
+    if (localCount_ == kMaxLocals) diagnostics_.Fail(line_, "too many local variables: at most %d", kMaxLocals);
+    return localCount_++;
+}
 
 // A repeated `var` of a local keeps its slot; a `var` naming a parameter makes a new local.
 int32_t CodeGenerator::DeclareLocal(const std::string& name) {
@@ -82,11 +110,7 @@ void CodeGenerator::GenerateStoreName(const Text* name) {
 // `arguments` = a new Object with the actual arguments under 0, 1, ..., "length" and "callee". The
 // counter stays on the stack, so the object costs one local slot only.
 void CodeGenerator::EmitArgumentsObject(const Node* function, int32_t slot) {
-    Emit(Op::PUSH0);
-    EmitName(Op::GETGLOBAL, "Object");
-    Emit(Op::NEW);
-    Emit(Op::SWAP);
-    Emit(Op::PUTDOWN, 2);
+    EmitNewEmpty("Object");
     Emit(Op::SETLOCAL, slot);
     const int top = NewLabel(), done = NewLabel();
     Emit(Op::PUSH0);  // i
@@ -125,6 +149,8 @@ void CodeGenerator::GenerateFunction(const Node* function) {
     int32_t parameterCount = 0;
     for (const Node* p = function->d.node; p; p = p->next)
         scopes_.back().symbols[TextString(p->a.text)] = {SymbolClass::Argument, 2 + parameterCount++};
+    if (parameterCount > kMaxParameters)
+        diagnostics_.Fail(function->line, "too many parameters: at most %d", kMaxParameters);
 
     Instruction& entry = out_.emplace_back();
     entry.opcode = kFunctionEntry;

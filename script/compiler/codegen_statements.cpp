@@ -103,8 +103,13 @@ void CodeGenerator::GenerateImport(const Node* n) {
     Emit(Op::PUSHINT, parameterCount + 5);
     EmitName(Op::GETGLOBAL, "Dll");
     EmitName(Op::CALLMETHOD, "registerFunction");
-    Emit(Op::PUTDOWN, parameterCount + 7);
-    Emit(Op::POP);
+    // The result is dropped with everything else; past PUTDOWN's signed byte, by DROPN pieces.
+    if (parameterCount + 7 <= kMaxByteOperand) {
+        Emit(Op::PUTDOWN, parameterCount + 7);
+        Emit(Op::POP);
+    } else {
+        EmitSplit(Op::DROPN, parameterCount + 8);
+    }
 }
 
 // ---- Branches and loops ----
@@ -358,7 +363,7 @@ void CodeGenerator::GenerateReturn(const Node* n) {
     line_ = n->line;
     int32_t tries = 0;
     for (const ControlRecord& r : records_) tries += r.openTries;
-    if (tries > 0) Emit(Op::TRYLEAVE, tries);
+    EmitSplit(Op::TRYLEAVE, tries);
     Emit(Op::RET);
 }
 
@@ -385,10 +390,10 @@ void CodeGenerator::GenerateJump(const Node* n, bool isBreak) {
         tries += records_[i].openTries;
         values += records_[i].extraValues + (i > target ? records_[i].ownValues : 0);
     }
-    if (withs > 0) Emit(Op::WITHLEAVE, withs);
-    if (tries > 0) Emit(Op::TRYLEAVE, tries);
+    EmitSplit(Op::WITHLEAVE, withs);
+    EmitSplit(Op::TRYLEAVE, tries);
     if (values == 1) Emit(Op::POP);
-    else if (values > 1) Emit(Op::DROPN, values);
+    else EmitSplit(Op::DROPN, values);
     const ControlRecord& r = records_[target];
     EmitJump(Op::JMP, isBreak ? r.breakLabel : r.continueLabel);
 }

@@ -16,6 +16,11 @@ namespace velmo::script::compiler {
 inline constexpr int kFunctionEntry = 1000;  // starts a function; `text` is its internal name
 inline constexpr int kLabel = 1001;          // a jump target; `label` is its id
 
+// The largest U8 operand: the byte is signed, so counts and slots above 127 do not fit.
+inline constexpr int64_t kMaxByteOperand = 127;
+// The largest I16 operand, which bounds local slots (GETLOCAL, SETLOCAL, RESERVE).
+inline constexpr int64_t kMaxShortOperand = 32767;
+
 // A constant operand (PUSHCONST), in the kinds the pool stores.
 struct Constant {
     enum class Kind : uint8_t { Integer = 3, String = 4, Float = 5, RegExp = 11 };

@@ -100,13 +100,14 @@ void RemoveDupPopPairs(InstructionList& list) {
 }
 
 // PUTDOWN n; POP -> DROPN n+1, and conditional jumps on a pushed constant become JMP or nothing.
+// A PUTDOWN 127 (a call with the most arguments) stays: DROPN 128 would not fit its signed byte.
 void FoldAdjacentPairs(InstructionList& list) {
     std::vector<bool> removed(list.size(), false);
     for (size_t i = 0; i + 1 < list.size(); ++i) {
         if (removed[i]) continue;
         Instruction& a = list[i];
         Instruction& b = list[i + 1];
-        if (Is(a, Op::PUTDOWN) && Is(b, Op::POP)) {
+        if (Is(a, Op::PUTDOWN) && Is(b, Op::POP) && a.operand < kMaxByteOperand) {
             a.opcode = static_cast<int>(Op::DROPN);
             a.operand += 1;
             removed[i + 1] = true;

@@ -209,6 +209,52 @@ TEST(Codegen, InvalidJumpsAreCompileErrorsWithTheirLine) {  // lines count from 
     EXPECT_TRUE(CompileString("switch (a) { case 1: break; }", 0).ok);
 }
 
+// "p0, p1, ..., p{n-1}" (or plain numbers with no prefix).
+std::string List(int n, const std::string& prefix = "") {
+    std::string text;
+    for (int i = 0; i < n; ++i) text += (i ? ", " : "") + prefix + std::to_string(i);
+    return text;
+}
+
+// Counts and slots that go into byte operands: the largest that fit compile, one more is an error
+// at the line of the call, function or declaration, never the writer's operand message.
+TEST(Codegen, CountsBeyondTheirOperandsAreLocatedErrors) {
+    EXPECT_TRUE(CompileString("f(" + List(125) + "); new C(" + List(125) + "); 0;", 0).ok);
+    EXPECT_TRUE(CompileString("function f(" + List(125, "p") + ") { return p124; }", 0).ok);
+    EXPECT_EQ(CompileString("x = 1;\nf(" + List(126) + ");", 0).diagnostics,
+              "error: line 1: too many arguments: at most 125\r\n");
+    EXPECT_EQ(CompileString("x = 1;\ny = o.m(\n" + List(200) + ");", 0).diagnostics,
+              "error: line 1: too many arguments: at most 125\r\n");
+    EXPECT_EQ(CompileString("\n\nx = new C(" + List(126) + ");", 0).diagnostics,
+              "error: line 2: too many arguments: at most 125\r\n");
+    EXPECT_EQ(CompileString("\nfunction f(" + List(126, "p") + ") {}", 0).diagnostics,
+              "error: line 1: too many parameters: at most 125\r\n");
+    // Local slots are never reused, so declarations count until RESERVE's 16-bit operand is full.
+    const std::string locals = "var " + List(detail::kMaxLocals, "v") + ";\n";
+    EXPECT_TRUE(CompileString("function f() {\n" + locals + "}", 0).ok);
+    EXPECT_EQ(CompileString("function f() {\n" + locals + "var w;\n}", 0).diagnostics,
+              "error: line 2: too many local variables: at most 32767\r\n");
+}
+
+// Leaving more with-scopes or stack cells than one signed byte counts takes several instructions
+// (a for-in holds two cells). The parser's nesting limit keeps open try records below 128 today;
+// TRYLEAVE is split the same way should that limit grow.
+TEST(Codegen, DeepJumpsAndLargeDropsAreSplit) {
+    std::string withs = "while (a) ", fors = "L: while (a) ";
+    for (int i = 0; i < 130; ++i) withs += "with (o) ";
+    for (int i = 0; i < 70; ++i) fors += "for (k in o) ";
+    withs += "break;";
+    fors += "break L;";
+    EXPECT_NE(Main(withs).find("WITHLEAVE 127\nWITHLEAVE 3\n"), std::string::npos);
+    EXPECT_NE(Main(fors).find("DROPN 127\nDROPN 13\nJMP"), std::string::npos);
+    for (const std::string& text : {withs, fors}) EXPECT_TRUE(CompileString(text, 0).ok) << text;
+    // A declaration whose registration call has more cells than PUTDOWN reaches drops them in pieces.
+    std::string types = "int";
+    for (int i = 1; i < 130; ++i) types += ", int";
+    const std::string import = Main("dllimport \"a.dll\" stdcall int f(" + types + "); 0;");
+    EXPECT_NE(import.find("CALLMETHOD registerFunction\nDROPN 127\nDROPN 11\nPUSH0\n"), std::string::npos) << import;
+}
+
 TEST(Codegen, ImportDeclarationCallsRegisterFunction) {
     EXPECT_EQ(Main("dllimport \"user32.dll\" stdcall int MessageBoxA(int, String t) as msgBox; 0;"),
               "PUSHCONST \"String\"\nPUSHCONST \"int\"\nPUSHCONST \"int\"\nPUSHCONST \"stdcall\"\n"
