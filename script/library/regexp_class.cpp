@@ -33,9 +33,50 @@ ClassRecord* RegExpClass(Interpreter& interp) {
     return cls->FinalizeData == &FinalizeData ? cls : nullptr;
 }
 
-void ReportCompileError(Interpreter& interp, std::u16string_view libraryText) {
+// The pattern as a literal writes it, flags included, so that a script with several expressions
+// shows which one the library refused (its messages alone are often the same for all of them).
+std::u16string LiteralForm(std::u16string_view pattern, uint32_t flags) {
+    std::u16string text = u"/";
+    text += pattern;
+    text += u"/";
+    if (flags & kRegExpGlobal) text += u'g';
+    if (flags & kRegExpIgnoreCase) text += u'i';
+    if (flags & kRegExpMultiLine) text += u'm';
+    return text;
+}
+
+// `text` cut to at most `units` code units, never between the halves of a surrogate pair.
+std::u16string_view CutTo(std::u16string_view text, size_t units) {
+    if (text.size() <= units) return text;
+    if (units > 0 && text[units - 1] >= 0xD800 && text[units - 1] <= 0xDBFF) --units;
+    return text.substr(0, units);
+}
+
+// "RegExp runtime error: " + the library's text + " (pattern /source/flags)", at most
+// kMaxRegExpMessageUnits code units in all: a long pattern is shortened with "..." before the
+// library's text is.
+std::u16string CompileErrorText(std::u16string_view libraryText, std::u16string_view pattern,
+                                uint32_t flags) {
+    constexpr std::u16string_view kOpen = u" (pattern ", kClose = u")", kEllipsis = u"...";
     const size_t room = kMaxRegExpMessageUnits - kMessagePrefix.size();
-    const std::u16string_view text = libraryText.substr(0, std::min(room, libraryText.size()));
+    std::u16string text(CutTo(libraryText, room));
+    const std::u16string literal = LiteralForm(pattern, flags);
+    if (text.size() + kOpen.size() + kEllipsis.size() + kClose.size() >= room) return text;
+    const size_t left = room - text.size() - kOpen.size() - kClose.size();
+    text += kOpen;
+    if (literal.size() <= left) {
+        text += literal;
+    } else {
+        text += CutTo(literal, left - kEllipsis.size());
+        text += kEllipsis;
+    }
+    text += kClose;
+    return text;
+}
+
+void ReportCompileError(Interpreter& interp, std::u16string_view libraryText, std::u16string_view pattern,
+                        uint32_t flags) {
+    const std::u16string text = CompileErrorText(libraryText, pattern, flags);
     Warn(interp, Msg::RegExpRuntimeError, platform::Utf16ToAnsi(text));
 }
 
@@ -54,7 +95,7 @@ Value NewRegExp(Interpreter& interp, std::u16string_view pattern, uint32_t flags
     std::u16string error;
     data->compiled = CompiledRegExp::Compile(data->pattern, flags, error);
     if (!data->compiled) {
-        ReportCompileError(interp, error);
+        ReportCompileError(interp, error, data->pattern, flags);
         return Value::Null();
     }
     ClassRecord* cls = RegExpClass(interp);

@@ -1,12 +1,17 @@
 // The String methods that take a pattern, a String or a RegExp: "match", "replace", "search" and
-// "split". None of them converts its arguments, so none runs script code: the texts viewed here
-// stay valid throughout (allocation never collects).
+// "split". Only "replace" runs script code (a replacement function, or the conversion of a
+// replacement that is not text); everywhere else the texts viewed here stay valid throughout
+// (allocation never collects). A pattern the library rejected loads as Null, which every method
+// here answers as it answers "nothing matches": the subject is never lost.
 #include <string>
 #include <vector>
 
 #include "script/library/regexp_class.h"
 #include "script/library/string_methods.h"
+#include "script/runtime/arrays.h"
 #include "script/runtime/convert.h"
+#include "script/runtime/pinned.h"
+#include "script/runtime/properties.h"
 
 namespace velmo::script::library {
 
@@ -76,9 +81,20 @@ void AppendExpanded(std::u16string& out, std::u16string_view r, std::u16string_v
 
 // ---- Replacement ----
 
-// A global expression starts at its last index and goes on past each match until none is left,
-// then its last index returns to 0; otherwise only the first match from 0 is replaced.
-std::u16string ReplaceRegExp(RegExpData& re, std::u16string_view s, std::u16string_view r) {
+// What replaces each match is appended to `out` by `replace(out, spans)` (spans[0] the whole
+// match, then the groups). When that may run script code, `s` must be text no script can reach (a
+// copy) and `re` must stay alive (pinned) while this runs. A global expression starts at its last
+// index and goes on past each match until none is left; otherwise only the first match from 0 is
+// replaced. A global expression's last index returns to 0 however this ends, even when the
+// replacement raises.
+template <class Replace>
+std::u16string ReplaceMatches(RegExpData& re, std::u16string_view s, Replace&& replace) {
+    struct ResetLastIndex {
+        RegExpData& re;
+        ~ResetLastIndex() {
+            if (re.IsGlobal()) re.lastIndex = 0;
+        }
+    } reset{re};
     std::u16string out;
     std::vector<MatchSpan> spans;
     size_t copied = 0;
@@ -86,27 +102,91 @@ std::u16string ReplaceRegExp(RegExpData& re, std::u16string_view s, std::u16stri
     while (at <= s.size() && SearchFrom(re, s, at, spans)) {
         const MatchSpan whole = spans[0];
         if (whole.start >= static_cast<int64_t>(copied)) out += Piece(s, static_cast<int64_t>(copied), whole.start);
-        AppendExpanded(out, r, s, spans);
+        replace(out, spans);
         copied = static_cast<size_t>(whole.end);
         if (!re.IsGlobal()) break;
         at = whole.end == whole.start ? copied + StepAfterEmptyMatch(s, copied) : copied;
     }
-    if (re.IsGlobal()) re.lastIndex = 0;
     if (copied < s.size()) out += s.substr(copied);
     return out;
 }
 
-std::u16string ReplaceText(std::u16string_view s, std::u16string_view p, std::u16string_view r, bool all) {
+// The first occurrence of `p` in `s`, or every one when `all`; an empty `p` occurs nowhere. The
+// same rules as ReplaceMatches for `s` and `replace`, which sees the occurrence as a whole match.
+template <class Replace>
+std::u16string ReplaceOccurrences(std::u16string_view s, std::u16string_view p, bool all, Replace&& replace) {
     std::u16string out;
+    std::vector<MatchSpan> spans(1);
     size_t copied = 0;
     for (size_t at = s.find(p); !p.empty() && at != std::u16string_view::npos; at = s.find(p, copied)) {
         out += s.substr(copied, at - copied);
-        out += r;
+        spans[0] = {static_cast<int64_t>(at), static_cast<int64_t>(at + p.size())};
+        replace(out, spans);
         copied = at + p.size();
         if (!all) break;
     }
     out += s.substr(copied);
     return out;
+}
+
+bool IsCallable(const Value& v) {
+    return v.Is(Tag::Function) || (v.Is(Tag::HostObject) && v.AsHost()->cls->Call != nullptr);
+}
+
+// A replacement function, called for each match as f(match, group 1 .. group n, offset, subject)
+// with Undefined for a group that took no part; the text of what it returns replaces the match.
+// It may do anything a script can: raise (the error goes on to the caller of "replace" as it
+// stands), collect, change the subject string in place, or run "replace" again. So the texts
+// matched are owned copies, and every value held across the call is pinned; the arguments sit in
+// a pinned holder array, since a host callee receives them from this vector, not from the stack.
+class FunctionReplacer {
+public:
+    FunctionReplacer(Interpreter& interp, Value callee, Value subject, std::u16string_view text)
+        : interp_(interp), callee_(interp, callee), subject_(interp, subject),
+          holder_(interp, Value::Array(NewArray(interp, 0))), text_(text) {}
+
+    void operator()(std::u16string& out, const std::vector<MatchSpan>& spans) {
+        std::vector<Value> args{Value::Integer(static_cast<int64_t>(spans.size()) + 2)};
+        for (const MatchSpan& span : spans) {
+            args.push_back(span.Matched() ? StringValue(interp_, Piece(text_, span.start, span.end))
+                                          : Value::Undefined());
+        }
+        args.push_back(Value::Integer(spans[0].start));
+        args.push_back(subject_.Get());
+        Reindex(interp_, holder_.Get().AsArray(), args);
+        Value result;
+        if (!CallCallable(interp_, callee_.Get(), Value::Null(), args.data(), result)) return;
+        const Pinned kept(interp_, result);  // its toString may collect
+        out += Text(ToString(interp_, kept.Get()).AsString());
+    }
+
+private:
+    Interpreter& interp_;
+    const Pinned callee_;
+    const Pinned subject_;
+    const Pinned holder_;
+    std::u16string_view text_;  // not owned: the caller's copy of the subject
+};
+
+std::u16string ReplaceThroughFunction(StringCall& c, const Value& pattern, RegExpData* re, bool all) {
+    const std::u16string s(c.TextTemp());
+    FunctionReplacer replacer(c.interp, c.args[2], c.receiver, s);
+    if (re) return ReplaceMatches(*re, s, replacer);
+    const std::u16string p(Text(pattern.AsString()));
+    return ReplaceOccurrences(s, p, all, replacer);
+}
+
+// Replacement text: taken literally for a text pattern, with its "$" sequences expanded for a
+// RegExp. Nothing here runs script code.
+std::u16string ReplaceWithText(StringCall& c, const Value& pattern, RegExpData* re, const Value& r,
+                               bool all) {
+    const std::u16string_view s = c.TextTemp();
+    const std::u16string_view text = Text(r.AsString());
+    if (re) return ReplaceMatches(*re, s, [&](std::u16string& out, const std::vector<MatchSpan>& spans) {
+        AppendExpanded(out, text, s, spans);
+    });
+    return ReplaceOccurrences(s, Text(pattern.AsString()), all,
+                              [&](std::u16string& out, const std::vector<MatchSpan>&) { out += text; });
 }
 
 // ---- Splitting ----
@@ -155,7 +235,9 @@ std::vector<Value> SplitRegExp(StringCall& c, const RegExpData& re, std::u16stri
 }  // namespace
 
 // A non-global expression gives ExecRegExp's result (Null when nothing matches); a global one an
-// Array of every whole match, possibly empty; anything but a RegExp an empty Array.
+// Array of every whole match, possibly empty; anything but a RegExp an empty Array. The Null of a
+// pattern the library rejected gets that empty Array too, not Null: its flags are gone with it,
+// and an empty Array is safe to index where a script expects a result.
 Value StringMatch(StringCall& c) {
     RegExpData* re = c.Has(1) ? AsRegExp(c.interp, c.args[1]) : nullptr;
     if (!re) return NewResultArray(c.interp, {});
@@ -177,18 +259,23 @@ Value StringMatch(StringCall& c) {
     return NewResultArray(c.interp, found);
 }
 
+// Where nothing can be replaced the answer is an unchanged copy of the subject, not the empty
+// string that would lose it: with no replacement argument, or a pattern that is neither text nor a
+// RegExp (above all the Null of a literal the library rejected). A replacement that is neither
+// text nor callable is converted to text.
 Value StringReplace(StringCall& c) {
-    if (c.Count() < 2 || !c.args[2].Is(Tag::String)) return NewText(c, u"");
-    const std::u16string_view s = c.TextTemp();
-    const std::u16string_view r = Text(c.args[2].AsString());
-    if (c.args[1].Is(Tag::String)) {
-        const bool all = c.Has(3) && ToBoolean(c.args[3]);
-        return NewText(c, ReplaceText(s, Text(c.args[1].AsString()), r, all));
-    }
-    if (RegExpData* re = AsRegExp(c.interp, c.args[1])) return NewText(c, ReplaceRegExp(*re, s, r));
-    return NewText(c, u"");
+    const Pinned subject(c.interp, c.receiver);
+    const Value pattern = c.Has(1) ? c.args[1] : Value::Undefined();
+    RegExpData* re = AsRegExp(c.interp, pattern);
+    if (c.Count() < 2 || (!re && !pattern.Is(Tag::String))) return NewText(c, c.TextTemp());
+    const Pinned patternKept(c.interp, pattern);
+    const bool all = c.Has(3) && ToBoolean(c.args[3]);
+    if (IsCallable(c.args[2])) return NewText(c, ReplaceThroughFunction(c, pattern, re, all));
+    const Value replacement = ToString(c.interp, c.args[2]);  // may run script: texts are read after
+    return NewText(c, ReplaceWithText(c, pattern, re, replacement, all));
 }
 
+// Anything but text or a RegExp (the Null of a rejected pattern among them) is found nowhere: -1.
 Value StringSearch(StringCall& c) {
     if (!c.Has(1)) return Value::Integer(-1);
     const std::u16string_view s = c.TextTemp();
@@ -204,7 +291,9 @@ Value StringSearch(StringCall& c) {
     return Value::Integer(found ? spans[0].start : -1);
 }
 
-// A negative limit gives no pieces at all.
+// A limit of 0 or less gives no pieces at all, whatever the separator: without a usable one (none,
+// or the Null of a pattern the library rejected) the answer is what a separator that occurs nowhere
+// gives, the whole subject as one piece within the limit.
 Value StringSplit(StringCall& c) {
     int64_t limit = kNoLimit;
     c.IntegerArg(2, limit);
@@ -215,7 +304,7 @@ Value StringSplit(StringCall& c) {
         pieces = sep.empty() ? SplitUnits(c, s, limit) : SplitText(c, s, sep, limit);
     } else if (const RegExpData* re = c.Has(1) ? AsRegExp(c.interp, c.args[1]) : nullptr) {
         pieces = SplitRegExp(c, *re, s, limit);
-    } else {
+    } else if (limit > 0) {
         pieces.push_back(NewText(c, s));
     }
     return NewResultArray(c.interp, pieces);
