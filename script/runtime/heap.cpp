@@ -118,7 +118,9 @@ size_t RoundedBlockSize(size_t sizeBytes) {
     return std::max(kMinBlockBytes, std::bit_ceil(sizeBytes));
 }
 
-Heap::Heap() : isStressed_(ReadStressSwitch()) {}
+Heap::Heap() : isStressed_(ReadStressSwitch()) {
+    if (isStressed_) collectAtBytes_ = 0;
+}
 
 Heap::~Heap() {
     while (chunks_) {
@@ -309,7 +311,7 @@ void Heap::MergeAndRebuild() {
         }
         CheckHeap(h == end, "a block runs past the end of its chunk");
     }
-    collectAtBytes_ = std::max(kCollectThresholdBytes, 2 * bytesInUse_);
+    collectAtBytes_ = isStressed_ ? 0 : std::max(kCollectThresholdBytes, 2 * bytesInUse_);
 }
 
 // ---- Inspection ----

@@ -98,7 +98,8 @@ public:
     void Sweep();
 
     // True once the bytes in use reached the collection mark (heap_limits.h), or always under stress.
-    bool ShouldCollect() const { return isStressed_ || bytesInUse_ >= collectAtBytes_; }
+    // One comparison: the interpreter asks after every out-of-line operation that may allocate.
+    bool ShouldCollect() const { return bytesInUse_ >= collectAtBytes_; }
     bool IsStressed() const { return isStressed_; }
 
     size_t BytesInUse() const { return bytesInUse_; }
@@ -130,7 +131,7 @@ private:
     Chunk* chunks_ = nullptr;  // owned, chained through Chunk::next
     std::byte* freeLists_[kFreeListCount] = {};
     size_t bytesInUse_ = 0;
-    size_t collectAtBytes_ = kCollectThresholdBytes;
+    size_t collectAtBytes_ = kCollectThresholdBytes;  // 0 under stress, which every count reaches
     size_t bytesFree_ = 0;
     size_t chunkBytes_ = 0;
     bool isStressed_ = false;
