@@ -117,6 +117,9 @@ Value Interpreter::Execute(size_t entryDepth, const uint32_t* pc) {
                 unwind.carriesValue ? thrown_ : StringValue(*this, platform::AnsiToUtf16(errorText_));
             thrown_ = Value::Undefined();
             pc = Land(recoveryBase, exception);
+            // The allocation safe point of the loop (interpreter_loop.cpp): the caught value sits
+            // on the stack, and a run of caught errors in straight-line code makes garbage too.
+            MaybeCollect();
         }
     }
 }

@@ -157,15 +157,26 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
             SafePoint();                       \
         }                                      \
     } while (0)
-// Loops are the one place where garbage piles up without any of the listed safe points (a string
-// built in a loop of local stores), so a backward jump collects when the heap asks for it.
-#define JUMP()                                                  \
-    do {                                                        \
-        pc += SIGNED();                                         \
-        if (SIGNED() < 0 && heap_.ShouldCollect()) {            \
-            SAVE();                                             \
-            Collect();                                          \
-        }                                                       \
+// The allocation safe point. Garbage piles up without any of the listed safe points in loops of
+// local stores and in long straight-line code (`s = s + "..."` twenty thousand times), so the loop
+// also collects when the heap's bytes in use have reached its mark: at each backward jump and right
+// after each out-of-line call that may allocate (Execute does the same after landing a caught
+// error, whose message it allocated). Every byte the loop allocates is thus followed by a check.
+// There the call's result is on the stack and no C++ local of the loop holds a record, so the
+// stack, the frames, the globals and the pins root every live value, as at the listed safe points;
+// code that called into the loop pins what it keeps, as it must for those. Fast paths pay nothing,
+// and the hook is asked only at the listed safe points.
+#define COLLECT_IF_DUE()                \
+    do {                                \
+        if (heap_.ShouldCollect()) {    \
+            SAVE();                     \
+            Collect();                  \
+        }                               \
+    } while (0)
+#define JUMP()                                  \
+    do {                                        \
+        pc += SIGNED();                         \
+        if (SIGNED() < 0) COLLECT_IF_DUE();     \
     } while (0)
 #if defined(VELMO_FUZZ_STEP_LIMIT)
 #define VELMO_COUNT_STEP()                                   \
@@ -222,6 +233,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         Value result;
         if (!CallHost(callee, sp + 1, result)) script::Warn(*this, Msg::CallUndefinedFunction);
         PUSH(result);
+        COLLECT_IF_DUE();
         NEXT();
     }
     CASE(CALLMETHOD) {
@@ -239,6 +251,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         if (target.kind == MethodTarget::Kind::None) script::Warn(*this, Msg::UnknownMethod, Names().Text(operand));
         PUSH(result);
         if (target.kind == MethodTarget::Kind::Handled) SAFEPOINT();
+        else COLLECT_IF_DUE();
         NEXT();
     }
     CASE(CALLNAME) {
@@ -255,6 +268,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         }
         PUSH(result);
         if (target.kind == MethodTarget::Kind::Handled) SAFEPOINT();
+        else COLLECT_IF_DUE();
         NEXT();
     }
     CASE(NEW) {
@@ -351,6 +365,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         SAVE();
         ops::WithEnter(*this, frames_.back(), sp[0]);
         ++sp;
+        COLLECT_IF_DUE();
         NEXT();
     }
     CASE(WITHLEAVE) {
@@ -365,6 +380,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         Value value;
         if (!ops::WithRead(*this, frames_.back().withScopes, operand, value)) value = ReadGlobal(operand);
         PUSH(value);
+        COLLECT_IF_DUE();
         NEXT();
     }
     CASE(SETVARW) {
@@ -381,6 +397,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         SAVE();
         ops::WithDelete(*this, frames_.back().withScopes, operand);
         sp[0] = Value::Undefined();
+        COLLECT_IF_DUE();
         NEXT();
     }
 
@@ -479,6 +496,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         Value value;
         if (!GetProperty(*this, sp[0], operand, value)) script::Warn(*this, Msg::UndefinedProperty, Names().Text(operand));
         sp[0] = value;
+        COLLECT_IF_DUE();
         NEXT();
     }
     CASE(SETPROP) {
@@ -505,6 +523,9 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         if (sp[0].Is(Tag::Object)) {
             SAVE();
             DeleteOwn(*this, sp[0].AsObject(), operand);
+            sp[0] = Value::Undefined();
+            COLLECT_IF_DUE();
+            NEXT();
         }
         sp[0] = Value::Undefined();
         NEXT();
@@ -518,6 +539,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         SAVE();
         sp[1] = ops::IndexedRead(*this, sp[1], sp[0]);
         ++sp;
+        COLLECT_IF_DUE();
         NEXT();
     }
     CASE(SETELEM) {
@@ -539,12 +561,14 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         ops::DeleteElement(*this, sp[1], sp[0]);
         ++sp;
         sp[0] = Value::Undefined();
+        COLLECT_IF_DUE();
         NEXT();
     }
     CASE(FORINNEXT) {
         NEED(2);
         SAVE();
         ops::ForInNext(*this, sp[1], sp[0]);
+        COLLECT_IF_DUE();
         NEXT();
     }
 
@@ -590,6 +614,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         const Value& b = sp[0];        \
         sp[1] = (expression);          \
         ++sp;                          \
+        COLLECT_IF_DUE();              \
         NEXT();                        \
     }
 #define BOTH(t) (sp[1].tag == Tag::t && sp[0].tag == Tag::t)
@@ -612,6 +637,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         SAVE();                                                                           \
         sp[1] = general(*this, sp[1], sp[0]);                                             \
         ++sp;                                                                             \
+        COLLECT_IF_DUE();                                                                 \
         NEXT();                                                                           \
     }
     ARITHMETIC(ADD, x + y, x + y, Add)
@@ -630,6 +656,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         SAVE();
         sp[1] = Modulo(*this, sp[1], sp[0]);
         ++sp;
+        COLLECT_IF_DUE();
         NEXT();
     }
 #define RELATION(name, op)                                                               \
@@ -648,6 +675,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         SAVE();                                                                          \
         sp[1] = Relation(*this, sp[1], sp[0], [](int c) { return c op 0; });             \
         ++sp;                                                                            \
+        COLLECT_IF_DUE();                                                                \
         NEXT();                                                                          \
     }
     RELATION(LT, <)
@@ -655,7 +683,9 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
     RELATION(LE, <=)
     RELATION(GE, >=)
 #undef RELATION
-#define EQUALITY(name, equal, general)                                                   \
+// `after` is the allocation safe point for loose equality, which may convert an object; strict
+// equality converts nothing and so allocates nothing.
+#define EQUALITY(name, equal, general, after)                                            \
     CASE(name) {                                                                         \
         NEED(2);                                                                         \
         if (BOTH(Integer)) {                                                             \
@@ -666,12 +696,13 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         SAVE();                                                                          \
         sp[1] = Value::Boolean(general == (equal));                                      \
         ++sp;                                                                            \
+        after;                                                                           \
         NEXT();                                                                          \
     }
-    EQUALITY(EQ, true, Equals(*this, sp[1], sp[0]))
-    EQUALITY(NE, false, Equals(*this, sp[1], sp[0]))
-    EQUALITY(STRICTEQ, true, StrictEquals(sp[1], sp[0]))
-    EQUALITY(STRICTNE, false, StrictEquals(sp[1], sp[0]))
+    EQUALITY(EQ, true, Equals(*this, sp[1], sp[0]), COLLECT_IF_DUE())
+    EQUALITY(NE, false, Equals(*this, sp[1], sp[0]), COLLECT_IF_DUE())
+    EQUALITY(STRICTEQ, true, StrictEquals(sp[1], sp[0]), (void)0)
+    EQUALITY(STRICTNE, false, StrictEquals(sp[1], sp[0]), (void)0)
 #undef EQUALITY
 #undef BOTH
     BINARY(DIV, Divide(*this, a, b))
@@ -691,12 +722,14 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         NEED(1);
         SAVE();
         sp[0] = Negate(*this, sp[0]);
+        COLLECT_IF_DUE();
         NEXT();
     }
     CASE(TYPEOF) {
         NEED(1);
         SAVE();
         sp[0] = StaticStringValue(*this, TypeOf(sp[0]));
+        COLLECT_IF_DUE();
         NEXT();
     }
     CASE(ADDI1) {
@@ -798,7 +831,9 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
     // ---- Fused instructions (quicken.h, fused_ops.def) ----
     // pc is past the fused opcode word, on the first instruction's operand. A fast path that does
     // not apply runs the first instruction itself, from where it is, and the rest follows as
-    // written. Nothing on a fast path can raise, collect or run code, except a backward jump.
+    // written. Nothing on a fast path can raise, collect or run code, except a backward jump; a
+    // general operation called instead is followed by the allocation safe point, as its own
+    // instruction is.
 // The integer of a fused word whose push instruction has its operand at `operandSlot`.
 #define FIELD_VALUE(word, operandSlot)                                                           \
     ((((word) >> 14) & 3u) == kValueInField     ? static_cast<int64_t>(static_cast<int32_t>(word) >> 16) \
@@ -899,8 +934,11 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         const uint32_t word = pc[-1];                                           \
         NEED(1);                                                                \
         const Value k = CONSTANT_OF(word, pc);                                  \
-        NUMERIC_RESULT(sp, sp[0], k, integerExpression, doubleExpression,      \
-                       (SAVE(), sp[0] = general(*this, sp[0], k)));             \
+        NUMERIC_RESULT(sp, sp[0], k, integerExpression, doubleExpression, {    \
+            SAVE();                                                             \
+            sp[0] = general(*this, sp[0], k);                                   \
+            COLLECT_IF_DUE();                                                   \
+        });                                                                     \
         pc += FIELD_LENGTH(word) - 1;                                           \
         NEXT();                                                                 \
     }
@@ -917,6 +955,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         } else {
             SAVE();
             sp[0] = Divide(*this, sp[0], k);
+            COLLECT_IF_DUE();
         }
         pc += FIELD_LENGTH(word) - 1;
         NEXT();
@@ -934,6 +973,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         } else {                                                   \
             SAVE();                                                \
             sp[0] = general;                                       \
+            COLLECT_IF_DUE();                                      \
         }                                                          \
         pc += FIELD_LENGTH(word) - 1;                              \
         NEXT();                                                    \
@@ -1109,6 +1149,7 @@ overflow:
 #undef ARG
 #undef LOCAL
 #undef SAFEPOINT
+#undef COLLECT_IF_DUE
 #undef JUMP
 #undef VELMO_COUNT_STEP
 #undef CASE
