@@ -38,7 +38,7 @@ private:
     shell::RecordingFrame::Sink sink_;
     platform::StandinMovieScript movie_;
     platform::StandinMovieControl::Sink movieSink_;
-    shell::CommandChannel channel_;
+    shell::CommandChannel channel_{&MakeInterruptibleEngine};
     shell::EngineScriptHost scripts_{channel_};
 };
 

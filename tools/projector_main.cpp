@@ -23,7 +23,7 @@ public:
     }
 
 private:
-    velmo::shell::CommandChannel channel_;
+    velmo::shell::CommandChannel channel_{&velmo::tools::MakeInterruptibleEngine};
     velmo::shell::EngineScriptHost scripts_{channel_};
 };
 

@@ -81,6 +81,7 @@ Engine::Engine(const EngineOptions& options, CompileHook compiler)
     : interp_(options.stackCells), compiler_(std::move(compiler)), compileFlags_(CompileFlagsFor(options)) {
     interp_.SetWarnUndefinedVariables(options.flags & kOptionWarnUndefined);
     interp_.SetHook(options.hook, options.hookData);
+    interp_.SetInterruptFlag(options.interrupt);
     interp_.SetHostPointer(options.host);
     interp_.SetEngine(this);
 }

@@ -31,6 +31,9 @@ struct EngineOptions {
     uint32_t flags = kDefaultEngineOptions;
     Interpreter::Hook hook = nullptr;
     void* hookData = nullptr;
+    // A stop request raised from outside the script (another thread, a signal handler): not owned;
+    // see Interpreter::SetInterruptFlag.
+    const std::atomic<int>* interrupt = nullptr;
     uintptr_t hostWords[2] = {};
     uint32_t compileOption = 0;  // non-zero sets compile-flag bit 0
     int64_t last = -1;

@@ -4,6 +4,7 @@
 // error text, the result cell and the trace sink, and the dispatch loop that runs loaded code.
 // Private to script/runtime/: library and host code use the embedding surface.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -94,9 +95,15 @@ public:
 
     // A collection at a safe point: only when the heap asks for one (or under stress).
     void MaybeCollect();
-    // A safe point of the running code: MaybeCollect, then the hook, whose non-zero answer r
-    // raises "hook break r".
+    // A safe point of the running code: MaybeCollect, then the interrupt flag and the hook, whose
+    // non-zero answer r raises "hook break r".
     void SafePoint();
+    // Raises "hook break r" when the interrupt flag holds a non-zero r.
+    void BreakIfInterrupted() {
+        if (interrupt_) {
+            if (const int r = interrupt_->load(std::memory_order_relaxed)) BreakOnInterrupt(r);
+        }
+    }
     // Marks from every root, in order, then sweeps.
     void Collect();
     size_t Collections() const { return collections_; }
@@ -123,6 +130,12 @@ public:
     // with "hook break r".
     using Hook = int (*)(int reason, void* data);
     void SetHook(Hook hook, void* data) { hook_ = hook; hookData_ = data; }
+    // A word that someone outside the running script (a signal handler, another thread) sets to a
+    // non-zero r to stop it: the run breaks off with "hook break r" at its next backward jump or
+    // safe point, so that even a loop that calls nothing ends. The hook is asked only at safe
+    // points, and asking it at every backward jump would cost every loop a call; the flag costs
+    // one load there.
+    void SetInterruptFlag(const std::atomic<int>* flag) { interrupt_ = flag; }
     // Whether modules loaded from now on run common instruction sequences as fused instructions
     // (quicken.h); on by default. Off, a function's code words are exactly the module's
     // instructions, for tools and tests that read them.
@@ -227,7 +240,9 @@ private:
     int activations_ = 0;
     const uint32_t* savedPc_ = nullptr;
     bool warnUndefined_ = true;
+    [[noreturn]] void BreakOnInterrupt(int r);
     Hook hook_ = nullptr;
+    const std::atomic<int>* interrupt_ = nullptr;
     bool fuseInstructions_ = true;
     void* hookData_ = nullptr;
     void* host_ = nullptr;  // not owned

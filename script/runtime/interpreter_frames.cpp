@@ -147,8 +147,11 @@ void Interpreter::Throw(const Value& value) {
     throw ScriptUnwind{};
 }
 
+void Interpreter::BreakOnInterrupt(int r) { RaiseError(*this, Msg::HookBreak, std::to_string(r)); }
+
 void Interpreter::SafePoint() {
     if (heap_.ShouldCollect()) Collect();
+    BreakIfInterrupted();
     if (hook_) {
         if (const int r = hook_(2, hookData_)) RaiseError(*this, Msg::HookBreak, std::to_string(r));
     }

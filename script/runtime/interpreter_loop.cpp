@@ -173,10 +173,24 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
             Collect();                  \
         }                               \
     } while (0)
+// Every loop goes through a backward jump, so a stop request from outside ends even one that
+// calls nothing (see SetInterruptFlag).
+#define BREAK_IF_INTERRUPTED()                                                              \
+    do {                                                                                    \
+        if (interrupt_) {                                                                   \
+            if (const int interrupt = interrupt_->load(std::memory_order_relaxed)) {        \
+                SAVE();                                                                     \
+                BreakOnInterrupt(interrupt);                                                \
+            }                                                                               \
+        }                                                                                   \
+    } while (0)
 #define JUMP()                                  \
     do {                                        \
         pc += SIGNED();                         \
-        if (SIGNED() < 0) COLLECT_IF_DUE();     \
+        if (SIGNED() < 0) {                     \
+            COLLECT_IF_DUE();                   \
+            BREAK_IF_INTERRUPTED();             \
+        }                                       \
     } while (0)
 #if defined(VELMO_FUZZ_STEP_LIMIT)
 #define VELMO_COUNT_STEP()                                   \
@@ -860,9 +874,9 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
     do {                                                              \
         const int32_t rel = static_cast<int32_t>(*(operandSlot));    \
         pc = (operandSlot) + 1 + rel;                                 \
-        if (rel < 0 && heap_.ShouldCollect()) {                       \
-            SAVE();                                                   \
-            Collect();                                                \
+        if (rel < 0) {                                                \
+            COLLECT_IF_DUE();                                         \
+            BREAK_IF_INTERRUPTED();                                   \
         }                                                             \
     } while (0)
 // Jumps through the operand at `operandSlot` when `holds` matches the word's sense bit (bit 8),
@@ -1166,6 +1180,7 @@ overflow:
 #undef LOCAL
 #undef SAFEPOINT
 #undef COLLECT_IF_DUE
+#undef BREAK_IF_INTERRUPTED
 #undef JUMP
 #undef VELMO_COUNT_STEP
 #undef CASE

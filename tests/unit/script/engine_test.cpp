@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <algorithm>
 #include <deque>
 #include <functional>
@@ -343,6 +345,27 @@ TEST_F(EngineTest, HookIsAskedAtSafePointsAndBreaksTheRun) {
     EXPECT_EQ(state.calls, 50);
     EXPECT_EQ(state.otherReasons, 0);
     state.breakAt = 0;
+    ExpectHealthy();
+}
+
+// A stop request from outside ends loops that never reach a safe point, also
+// fused ones and those inside functions; a caught break meets the request again.
+TEST_F(EngineTest, AnInterruptFlagBreaksEvenLoopsThatCallNothing) {
+    std::atomic<int> interrupt{0};
+    EngineOptions options;
+    options.interrupt = &interrupt;
+    Build(options);
+    ASSERT_EQ(Run("n = 0; for (i = 0; i < 1000; i++) n += i; return n;"), 1);
+    EXPECT_EQ(engine_->Result().AsInteger(), 499500);
+
+    interrupt = 15;
+    for (const char* endless : {"while (true) {}", "i = 0; while (i < 10) { i = i - 1; }",
+                                "function f() { for (;;) {} } f();",
+                                "while (true) { try { while (true) {} } catch (e) {} }"}) {
+        EXPECT_EQ(Run(endless), 0) << endless;
+        EXPECT_EQ(engine_->ErrorText(), "Runtime error: hook break 15") << endless;
+    }
+    interrupt = 0;
     ExpectHealthy();
 }
 
