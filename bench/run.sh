@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Runs the script benchmarks on Velmo and the peer interpreters and prints the comparison table,
-# then the native benchmarks when they built. A wrong result from any engine fails the run.
+# then the native benchmarks when they built, then Velmo alone on a generated straight-line script.
+# A wrong result from any engine fails the run.
 #   bench/run.sh [RUNS]        RUNS timed runs per program and engine, 3 by default
 # Environment: BENCH_BUILD (build folder, default ROOT/build-rel), BENCH_JOBS (parallel compile
-# jobs, default 2), BENCH_PROGRAMS (space-separated names to run instead of all).
+# jobs, default 2), BENCH_PROGRAMS (space-separated names to run instead of all; "straightline" is
+# the generated straight-line script of straight_line.py).
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -52,5 +54,26 @@ if [ "$native" -eq 1 ] && [ -x "$build/bin/velmo_extract_bench" ]; then
     extract="$build/bin/velmo_extract_bench"
 fi
 
-exec python3 "$root/bench/compare.py" --velmo "$build/bin/velmo" --programs "$root/bench/programs" \
-    --runs "$runs" ${extract:+--native "$extract"}
+# "straightline" is Velmo's alone (straight_line.py generates it); the table takes the rest.
+straight=1
+table=1
+if [ -n "${BENCH_PROGRAMS:-}" ]; then
+    straight=0
+    others=""
+    for p in $BENCH_PROGRAMS; do
+        if [ "$p" = straightline ]; then straight=1; else others="$others $p"; fi
+    done
+    [ -n "$others" ] || table=0
+    export BENCH_PROGRAMS="$others"
+fi
+
+status=0
+if [ "$table" -eq 1 ]; then
+    python3 "$root/bench/compare.py" --velmo "$build/bin/velmo" --programs "$root/bench/programs" \
+        --runs "$runs" ${extract:+--native "$extract"} || status=$?
+fi
+if [ "$straight" -eq 1 ]; then
+    echo
+    python3 "$root/bench/straight_line.py" --velmo "$build/bin/velmo" --runs "$runs" || status=1
+fi
+exit "$status"
