@@ -155,7 +155,7 @@ bool App::InitInstance(const std::vector<std::string>& args) {
 
     socketsStarted_ = services_.StartSockets();
     if (!socketsStarted_) {
-        Fail("Failed to initialize the WIndows Socket!");
+        Fail("Failed to initialize the WIndows Socket!");  // fixed output, spelling included
         return false;
     }
     if (!ReadIdentifier()) {

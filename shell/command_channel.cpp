@@ -209,9 +209,7 @@ void CommandChannel::ReleaseRetiredEngines() {
 ScriptRun CommandChannel::RunModule(ScriptModule &module) {
   // Records never move or go, but the run gets its own copy of the bytes all
   // the same: a nested run of the same module must not see them change under
-  // it. The bookkeeping word has no counterpart in the engine yet (see
-  // ScriptModule), so there is nothing to hand over before the run or to take
-  // back after it.
+  // it.
   const std::vector<uint8_t> bytes = module.bytes;
   return RunInEngine([&](script::Engine &engine) {
     return engine.RunCompiledBuffer(bytes.data(), bytes.size());

@@ -32,10 +32,8 @@ uint32_t ModuleBucket(std::string_view name);
 struct ScriptModule {
   std::string name; // as first requested
   std::vector<uint8_t> bytes;
-  // Per-module engine bookkeeping kept between runs. The runtime keeps no state
-  // of its own between runs of a module today, so it stays 0; the channel only
-  // stores and restores it.
-  uint32_t savedWord = 0;
+  // No per-module engine bookkeeping is kept between runs: the runtime keeps no
+  // state of its own for a module, so there is nothing to store or restore.
   std::unique_ptr<ScriptModule> next;
 };
 

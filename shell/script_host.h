@@ -22,13 +22,4 @@ public:
     virtual void DestroyEngine() = 0;
 };
 
-// Stands in until the script engine exists: runs nothing and says so.
-class NoScriptEngine final : public ScriptHost {
-public:
-    ScriptRun RunModule(const std::string&, std::span<const uint8_t>) override {
-        return {false, std::nullopt, "no script engine in this build"};
-    }
-    void DestroyEngine() override {}
-};
-
 }  // namespace velmo::shell

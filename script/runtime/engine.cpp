@@ -20,8 +20,11 @@ namespace {
 
 // (engine option bit, compile-flag bit) pairs.
 constexpr std::pair<uint32_t, int> kCompileFlagBits[] = {
-    {0x10, 1},     {0x20, 2},     {0x40, 3},     {0x80, 16},    {0x100, 17},   {0x400, 18},    {0x800, 19},
-    {0x1000, 20},  {0x2000, 21},  {0x4000, 22},  {0x8000, 5},   {0x10000, 6},  {0x20000, 7},   {0x40000, 8},
+    {kOptionRewindListing, 1},          {kOptionLineInformation, 2},       {kOptionCompileBit3, 3},
+    {kOptionGeneratorState16, 16},      {kOptionGeneratorState17, 17},     {kOptionGeneratorState18, 18},
+    {kOptionGeneratorState19, 19},      {kOptionWarnSemicolons, 20},       {kOptionWarnLineTerminators, 21},
+    {kOptionCompileState22, 22},        {kOptionPeepholeStackPairs, 5},    {kOptionPeepholeJumpChains, 6},
+    {kOptionPeepholeUnreachable, 7},    {kOptionPeepholeDeadLocalStores, 8},
 };
 
 std::string LowerExtension(const std::string& path) {

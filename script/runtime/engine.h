@@ -18,11 +18,30 @@
 
 namespace velmo::script {
 
-inline constexpr uint32_t kDefaultEngineOptions = 0x58200;
+// The engine's option word (EngineOptions::flags), bit by bit. One bit is the interpreter's; the
+// others are handed to the compiler as the compile-flag bit named beside each (CompileFlagsFor).
+// Bit 1 once set an interpreter flag that nothing reads, and the remaining bits mean nothing.
+inline constexpr uint32_t kOptionWarnUndefined = 1u << 9;            // warn on reading an undefined variable
+inline constexpr uint32_t kOptionRewindListing = 0x10;               // bit 1: rewind before a listing (one line: none)
+inline constexpr uint32_t kOptionLineInformation = 0x20;             // bit 2: write line information
+inline constexpr uint32_t kOptionCompileBit3 = 0x40;                 // bit 3: passed on, read by no pass
+inline constexpr uint32_t kOptionGeneratorState16 = 0x80;            // bits 16-19: kept in the compilation
+inline constexpr uint32_t kOptionGeneratorState17 = 0x100;           //   state for the code generator,
+inline constexpr uint32_t kOptionGeneratorState18 = 0x400;           //   which reads none of them today
+inline constexpr uint32_t kOptionGeneratorState19 = 0x800;
+inline constexpr uint32_t kOptionWarnSemicolons = 0x1000;            // bit 20: warn about missing semicolons
+inline constexpr uint32_t kOptionWarnLineTerminators = 0x2000;       // bit 21: line ends inside strings
+inline constexpr uint32_t kOptionCompileState22 = 0x4000;            // bit 22: kept in the compilation state
+inline constexpr uint32_t kOptionPeepholeStackPairs = 0x8000;        // bit 5: peephole pass
+inline constexpr uint32_t kOptionPeepholeJumpChains = 0x10000;       // bit 6: peephole pass
+inline constexpr uint32_t kOptionPeepholeUnreachable = 0x20000;      // bit 7: peephole pass
+inline constexpr uint32_t kOptionPeepholeDeadLocalStores = 0x40000;  // bit 8: peephole pass
 
-// Option bits the interpreter reads; the others steer the compiler (CompileFlagsFor).
-inline constexpr uint32_t kOptionInterpreterFlag = 1u << 1;
-inline constexpr uint32_t kOptionWarnUndefined = 1u << 9;
+// Warnings about undefined variables and three of the four peephole passes (the driver adds every
+// pass to what it compiles in any case).
+inline constexpr uint32_t kDefaultEngineOptions =
+    kOptionWarnUndefined | kOptionPeepholeStackPairs | kOptionPeepholeJumpChains | kOptionPeepholeDeadLocalStores;
+static_assert(kDefaultEngineOptions == 0x58200);
 
 struct EngineOptions {
     size_t stackCells = kDefaultStackCells;

@@ -99,18 +99,6 @@ protected:
   std::vector<std::string> trace_;
 };
 
-TEST(ModuleBucket, FollowsTheShiftXorHashModulo17) {
-  EXPECT_EQ(ModuleBucket(""), 0u);
-  EXPECT_EQ(ModuleBucket("a"), 97u % 17); // one byte: h = c
-  // "ab": h = (97 << 5) ^ ((((97 >> 9) ^ 97) >> 7) ^ 98) = 3104 ^ 98 = 3138
-  EXPECT_EQ(ModuleBucket("ab"), 3138u % 17);
-  // "Initialize": the high bits shifted out on the way must be lost, h =
-  // 0x01557239
-  EXPECT_EQ(ModuleBucket("Initialize"), 0x01557239u % 17);
-  // Bytes above 127 count as unsigned.
-  EXPECT_EQ(ModuleBucket("\xE9"), 0xE9u % 17);
-}
-
 TEST_F(ChannelTest, CommandAndResourceNamesIgnoreCase) {
   UseScripts({{"Initialize", "trace('initialized');"}});
   Send("velmo_run", "initialize");

@@ -371,7 +371,7 @@ TEST_F(EngineTest, AnInterruptFlagBreaksEvenLoopsThatCallNothing) {
 
 TEST_F(EngineTest, PositionServicesNameTheFunctionAndLineOfAPc) {
     EngineOptions options;
-    options.flags |= 0x20;  // line information
+    options.flags |= kOptionLineInformation;
     Build(options);
     EXPECT_TRUE(engine_->CompileFlags() & compiler::kCompileFlagLineInformation);
     struct Seen {
