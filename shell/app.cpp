@@ -139,7 +139,7 @@ void App::LoadMovieOrShowEmpty() {
     try {
         path = ExtractPackageFile(movies_.movieName);
     } catch (const ShellError& error) {
-        ReportException(error);  // the control gets an empty path and shows what it shows for that
+        ReportError(error);  // the control gets an empty path and shows what it shows for that
     }
     Note("movie " + movies_.movieName + (path.empty() ? " not found" : " at " + path));
     frame_->LoadMovie(path, (settings_.behaviour.flags & kAutoPlay) != 0);
@@ -166,7 +166,7 @@ bool App::InitInstance(const std::vector<std::string>& args) {
         CreateRunFolder();
     } catch (const ShellError& error) {
         Note("start-up stopped: the run folder cannot be created: " + error.Message());
-        ReportException(error);  // no main window yet: nothing is shown
+        ReportError(error);  // no main window yet: nothing is shown
         return false;
     }
     Note("run folder " + RunFolder());

@@ -31,7 +31,7 @@ std::string PackageItem(const std::string &name) {
   try {
     return ExtractPackageFile(name);
   } catch (const ShellError &error) {
-    ReportException(error); // a damaged item is not found; the search goes on
+    ReportError(error); // a damaged item is not found; the search goes on
     return "";
   }
 }

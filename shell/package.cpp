@@ -127,7 +127,7 @@ struct Inflater {
     z_stream stream{};
     Inflater() {
         const int rc = inflateInit(&stream);
-        if (rc != Z_OK) throw CCompressionException(rc);
+        if (rc != Z_OK) throw CompressionError(rc);
     }
     ~Inflater() { inflateEnd(&stream); }
 };
@@ -146,7 +146,7 @@ bool InflateStream(File& in, File& out, uint32_t compressed, uint32_t& crc) {
         z.stream.next_out = output.get();
         z.stream.avail_out = static_cast<uInt>(kInflateOutputBytes);
         rc = inflate(&z.stream, Z_NO_FLUSH);
-        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) throw CCompressionException(rc);
+        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) throw CompressionError(rc);
         const size_t produced = kInflateOutputBytes - z.stream.avail_out;
         if (produced > 0 && !out.Write(output.get(), produced)) return false;
         crc = static_cast<uint32_t>(crc32(crc, output.get(), static_cast<uInt>(produced)));

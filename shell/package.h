@@ -46,7 +46,7 @@ std::string ExtractPackageFolder(const std::string& destination, platform::File&
 
 // Inflates the file entry content of `entrySize` bytes at the file position to `destination`.
 // Returns `destination`, or "" (and no file left behind) when the data is damaged or cannot be
-// written. Throws CCompressionException when zlib fails.
+// written. Throws CompressionError when zlib fails.
 std::string InflateEntryToFile(const std::string& destination, platform::File& file, uint32_t entrySize);
 
 // The path of `relativePath` in the executable's folder if a file or folder is there, else "".

@@ -14,15 +14,15 @@ inline constexpr size_t kBlobHeaderBytes = 16;
 // Deflate never shrinks data by more than this factor, so a blob promising more is damaged.
 inline constexpr uint64_t kMaxDeflateRatio = 1032;
 
-// The bytes of a resource as stored. Throws CSystemErrorException (last system error) when it is
+// The bytes of a resource as stored. Throws SystemError (last system error) when it is
 // missing, empty or unreadable.
 std::vector<uint8_t> LoadRawResource(const std::string& name, const std::string& type);
 
-// Decodes a blob. Throws CSystemErrorException ("Bad compressed data length" / "Bad compressed
-// data header") or CCompressionException. The stored CRC-32 is not compared.
+// Decodes a blob. Throws SystemError ("Bad compressed data length" / "Bad compressed
+// data header") or CompressionError. The stored CRC-32 is not compared.
 std::vector<uint8_t> DecodeResourceBlob(std::span<const uint8_t> bytes);
 
-// Loads and decodes a blob resource. Every failure is reported with ReportException and yields
+// Loads and decodes a blob resource. Every failure is reported with ReportError and yields
 // nullopt; the caller treats the record as absent.
 std::optional<std::vector<uint8_t>> LoadResourceBlob(const std::string& name, const std::string& type);
 

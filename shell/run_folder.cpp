@@ -38,7 +38,7 @@ void CreateRunFolder() {
     std::string& path = RunFolderPath();
     path.clear();
     const std::string folder = TempBaseFolder() + platform::Utf16ToAnsi(platform::NewGuidText());
-    if (!platform::CreateFolder(folder)) throw CSystemErrorException::FromLastError();
+    if (!platform::CreateFolder(folder)) throw SystemError::FromLastError();
     path = folder + '\\';
 }
 

@@ -13,7 +13,7 @@ inline constexpr size_t kMaxTempBaseChars = 260;
 // 260 characters), else the Windows directory; it always ends with '\'.
 std::string TempBaseFolder();
 
-// Creates the run folder. Throws CSystemErrorException (the run folder stays empty) on failure.
+// Creates the run folder. Throws SystemError (the run folder stays empty) on failure.
 void CreateRunFolder();
 
 const std::string& RunFolder();

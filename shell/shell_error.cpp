@@ -2,9 +2,6 @@
 
 #include <zlib.h>
 
-#include <algorithm>
-#include <cstring>
-
 #include "platform/error_report.h"
 #include "platform/last_error.h"
 
@@ -32,31 +29,21 @@ const char* CompressionText(int code) {
 
 }  // namespace
 
-bool ShellError::GetErrorMessage(char* buffer, size_t sizeBytes) const {
-    if (!buffer || sizeBytes == 0) return false;
-    const size_t n = std::min(message_.size(), sizeBytes - 1);
-    std::memcpy(buffer, message_.data(), n);
-    buffer[n] = '\0';
-    return true;
-}
-
-CSystemErrorException CSystemErrorException::FromLastError() {
+SystemError SystemError::FromLastError() {
     std::string text = platform::SystemErrorText(platform::LastErrorCode());
     if (text.size() > kMaxSystemText) text.resize(kMaxSystemText);
-    return CSystemErrorException(std::move(text));
+    return SystemError(std::move(text));
 }
 
-CCompressionException::CCompressionException(int zlibCode)
-    : CSystemErrorException(CompressionText(zlibCode)), zlibCode_(zlibCode) {}
+CompressionError::CompressionError(int zlibCode)
+    : SystemError(CompressionText(zlibCode)), zlibCode_(zlibCode) {}
 
 void SetMainWindowCaptionSource(MainWindowCaption source) { CaptionSource() = std::move(source); }
 
-void ReportException(const ShellError& error) {
-    char text[kMaxReportText + 1];
-    error.GetErrorMessage(text, sizeof text);
+void ReportError(const ShellError& error) {
     const MainWindowCaption& source = CaptionSource();
     const std::optional<std::string> caption = source ? source() : std::nullopt;
-    if (caption) platform::ShowError(text, *caption);
+    if (caption) platform::ShowError(error.Message().substr(0, kMaxReportText), *caption);
 }
 
 }  // namespace velmo::shell

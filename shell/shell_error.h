@@ -15,39 +15,36 @@ public:
     virtual ~ShellError() = default;
 
     const std::string& Message() const { return message_; }
-    // Copies the message into `buffer` (`sizeBytes` including the NUL), cut to fit; false when
-    // there is no room at all.
-    bool GetErrorMessage(char* buffer, size_t sizeBytes) const;
 
 private:
     std::string message_;
 };
 
 // A failed system call, worded by the system, or one of the readers' own messages.
-class CSystemErrorException : public ShellError {
+class SystemError : public ShellError {
 public:
-    explicit CSystemErrorException(std::string message) : ShellError(std::move(message)) {}
+    explicit SystemError(std::string message) : ShellError(std::move(message)) {}
     // Built from the last system error.
-    static CSystemErrorException FromLastError();
+    static SystemError FromLastError();
 };
 
 // A zlib failure; the message depends on the zlib return code.
-class CCompressionException : public CSystemErrorException {
+class CompressionError : public SystemError {
 public:
-    explicit CCompressionException(int zlibCode);
+    explicit CompressionError(int zlibCode);
     int ZlibCode() const { return zlibCode_; }
 
 private:
     int zlibCode_;
 };
 
-// Tells ReportException whether a main window exists and what its caption is; the main frame sets
+// Tells ReportError whether a main window exists and what its caption is; the main frame sets
 // it while it lives. Without one, reports are not shown.
 using MainWindowCaption = std::function<std::optional<std::string>()>;
 void SetMainWindowCaptionSource(MainWindowCaption source);
 
 // Shows `error` in a message box titled with the main window's caption (at most 259 characters of
 // its text); shows nothing while there is no main window.
-void ReportException(const ShellError& error);
+void ReportError(const ShellError& error);
 
 }  // namespace velmo::shell

@@ -162,7 +162,7 @@ TEST_F(Package, DamagedStreamsNeverLeaveAFileThatLaterLooksExtracted) {
     try {
         ExtractPackageFile("corrupt.bin");
         FAIL() << "no exception";
-    } catch (const CCompressionException& e) {
+    } catch (const CompressionError& e) {
         EXPECT_EQ(e.Message(), "The compress(uncompress) input data was corrupted");
     }
     EXPECT_FALSE(platform::PathExists(ExtraFolder() + "corrupt.bin"));
@@ -272,7 +272,7 @@ TEST(RunFolder, AFailedCreationThrowsAndLeavesNoPath) {
     try {
         CreateRunFolder();
         FAIL() << "no exception";
-    } catch (const CSystemErrorException& e) {
+    } catch (const SystemError& e) {
 #ifndef _WIN32  // the system words this text; wine words it differently from Windows
         EXPECT_EQ(e.Message(), "The system cannot find the path specified.");
 #endif
