@@ -2,6 +2,7 @@
 
 #include "platform/environment.h"
 #include "platform/error_report.h"
+#include "platform/path.h"
 #include "platform/resources.h"
 #include "platform/system.h"
 #include "platform/text.h"
@@ -17,13 +18,6 @@ namespace {
 
 constexpr int kAppIconResource = 128;
 constexpr int kTrayIconResource = 198;
-
-std::string BaseNameWithoutExtension(const std::string& path) {
-    const size_t slash = path.find_last_of("\\/");
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const size_t dot = name.rfind('.');
-    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-}
 
 const char* SourceName(SettingsSource source) {
     switch (source) {
@@ -149,7 +143,7 @@ void App::LoadMovieOrShowEmpty() {
 }
 
 bool App::InitInstance(const std::vector<std::string>& args) {
-    appName_ = BaseNameWithoutExtension(platform::ModuleFileName());
+    appName_ = std::string(platform::StemPart(platform::ModuleFileName()));
     if (!args.empty() && platform::AnsiEqualNoCase(args[0], "/AfterInstall")) return RunInstallerHook("AfterInstall");
     if (!args.empty() && platform::AnsiEqualNoCase(args[0], "/BeforeUninst")) return RunInstallerHook("BeforeUninst");
 

@@ -7,6 +7,7 @@
 #include "host/movie_calls.h"
 #include "platform/environment.h"
 #include "platform/files.h"
+#include "platform/path.h"
 #include "platform/program_start.h"
 #include "platform/text.h"
 #include "script/runtime/value.h"
@@ -17,11 +18,6 @@
 namespace velmo::shell {
 
 namespace {
-
-std::string FolderOf(const std::string &path) {
-  const size_t slash = path.find_last_of("\\/");
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
 
 bool IsProgramFile(const std::string &path) {
   return !path.empty() && platform::FileExists(path);
@@ -323,7 +319,7 @@ void CommandChannel::Exec(const std::string &text) {
   const ExecSplit split = SplitExecArgument(text);
   const std::string path = ResolveExecProgram(split.program);
   if (!path.empty())
-    startProgram_({path, split.parameters, FolderOf(path)});
+    startProgram_({path, split.parameters, std::string(platform::FolderPart(path))});
 }
 
 // ---- exec ----
@@ -361,18 +357,20 @@ std::string ResolveExecProgram(const std::string &program) {
 
   if (std::string item = PackageItem(name); IsProgramFile(item))
     return item;
-  const std::string executableFolder = FolderOf(platform::ModuleFileName());
+  const std::string executableFolder(
+      platform::FolderPart(platform::ModuleFileName()));
   std::vector<std::string> candidates = {
-      executableFolder + "\\" + name,
-      executableFolder + "\\fscommand\\" + name,
-      platform::SystemDirectory() + "\\" + name,
-      platform::WindowsDirectory() + "\\" + name,
+      platform::JoinPath(executableFolder, name),
+      platform::JoinPath(executableFolder, "fscommand\\" + name),
+      platform::JoinPath(platform::SystemDirectory(), name),
+      platform::JoinPath(platform::WindowsDirectory(), name),
   };
   const std::string searchPath = platform::GetEnvironment("PATH").value_or("");
   for (size_t start = 0; start <= searchPath.size();) {
     const size_t end = std::min(searchPath.find(';', start), searchPath.size());
     if (end > start)
-      candidates.push_back(searchPath.substr(start, end - start) + "\\" + name);
+      candidates.push_back(
+          platform::JoinPath(searchPath.substr(start, end - start), name));
     start = end + 1;
   }
   for (const std::string &candidate : candidates)

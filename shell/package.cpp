@@ -11,6 +11,7 @@
 
 #include "platform/byte_order.h"
 #include "platform/environment.h"
+#include "platform/path.h"
 #include "platform/text.h"
 #include "shell/run_folder.h"
 #include "shell/shell_error.h"
@@ -286,19 +287,15 @@ std::string ExtractPackageFolder(const std::string& destination, File& file, uin
 }
 
 std::string FindBesideExecutable(const std::string& relativePath) {
-    std::string folder = platform::ModuleFileName();
-    const size_t slash = folder.find_last_of("\\/");
-    folder = slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
-    if (!folder.empty() && folder.back() == '/') folder.back() = '\\';
-    if (!folder.empty() && folder.back() != '\\') folder.push_back('\\');
+    const std::string folder(platform::FolderPart(platform::ModuleFileName()));
     // The same names the package refuses: "..", a drive, a device or a stream must not reach
     // outside the executable's folder (a leading separator still means the folder itself).
-    std::string path = folder;
+    std::string relative;
     for (const std::string& component : SplitComponents(relativePath)) {
         if (!IsSafeEntryName(component)) return "";
-        if (path.size() > folder.size()) path += '\\';
-        path += component;
+        relative = platform::JoinPath(relative, component);
     }
+    const std::string path = relative.empty() && !folder.empty() ? folder + '\\' : platform::JoinPath(folder, relative);
     return platform::PathExists(path) ? path : std::string();
 }
 

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "platform/files.h"
+#include "platform/path.h"
 #include "platform/text.h"
 #include "script/runtime/convert.h"
 #include "script/runtime/errors.h"
@@ -28,10 +29,7 @@ constexpr std::pair<uint32_t, int> kCompileFlagBits[] = {
 };
 
 std::string LowerExtension(const std::string& path) {
-    const size_t dot = path.find_last_of('.');
-    const size_t slash = path.find_last_of("/\\");
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    std::string extension = path.substr(dot);
+    std::string extension(platform::ExtensionPart(path));
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return extension;

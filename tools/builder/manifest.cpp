@@ -10,6 +10,7 @@
 #include <set>
 #include <span>
 
+#include "platform/path.h"
 #include "platform/text.h"
 #include "platform/utf8.h"
 #include "shell/digest.h"
@@ -921,11 +922,7 @@ void Finish(Mapper& p, bool hasFlashPlayerTable) {
 }  // namespace
 
 std::string RegionImageName(const std::string& path) {
-    const size_t slash = path.find_last_of("\\/");
-    std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
-    const size_t dot = name.rfind('.');
-    if (dot != std::string::npos && dot > 0) name.resize(dot);
-    return name;
+    return std::string(platform::StemPart(path));
 }
 
 std::array<uint8_t, 16> DerivedGuid(const std::string& identifier) {

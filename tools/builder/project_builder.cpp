@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "platform/files.h"
+#include "platform/path.h"
 #include "platform/text.h"
 #include "script/compiler/compiler.h"
 #include "script/runtime/module_reader.h"
@@ -140,8 +141,7 @@ shell::SystemTime CurrentUtcTime() {
 std::string ProjectName(const std::string& folder) {
     std::string name = folder;
     while (!name.empty() && (name.back() == '\\' || name.back() == '/')) name.pop_back();
-    const size_t slash = name.find_last_of("\\/");
-    if (slash != std::string::npos) name.erase(0, slash + 1);
+    name = platform::FileNamePart(name);
     if (name.empty() || name == "." || name == "..") return "Application";
     return name;
 }
