@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "script/library/array_sort.h"
+#include "script/runtime/args.h"
+#include "script/runtime/member_table.h"
 #include "script/runtime/arrays.h"
 #include "script/runtime/convert.h"
 #include "script/runtime/errors.h"
@@ -30,16 +32,6 @@ constexpr uint64_t kMaxJoinUnits = uint64_t{1} << 28;
 constexpr size_t kMaxJoinDepth = 256;
 // "push" stops before the length would pass this.
 constexpr uint64_t kMaxPushLength = 0xFFFFFFFF;
-
-// ---- Arguments ----
-
-struct Arguments {
-    const Value* args;
-    uint64_t Count() const { return args[0].AsInteger() > 0 ? static_cast<uint64_t>(args[0].AsInteger()) : 0; }
-    bool HasInteger(uint64_t n) const { return Count() >= n && args[n].Is(Tag::Integer); }
-    int64_t Integer(uint64_t n) const { return args[n].AsInteger(); }
-    const Value& operator[](uint64_t n) const { return args[n]; }
-};
 
 // The length as a signed count, for the arithmetic of "slice" and "splice".
 int64_t SignedLength(const ArrayRecord* array) {
@@ -127,7 +119,7 @@ Value Join(Interpreter& interp, const Value& receiver, std::u16string_view separ
     return StringValue(interp, text);
 }
 
-Value JoinMethod(Interpreter& interp, const Value& receiver, Arguments args) {
+Value JoinMethod(Interpreter& interp, const Value& receiver, Args args) {
     if (args.Count() == 0) return Join(interp, receiver, u",");
     std::u16string separator = ToText(interp, args[1]);
     separator.resize(std::min(separator.size(), separator.find(u'\0')));
@@ -146,7 +138,7 @@ void AddElements(std::vector<IndexedValue>& items, const ArrayRecord* from, uint
 
 // An argument that would carry the length past 2^64 - 1 ends the concatenation: it and the
 // arguments after it are left out, so no index wraps around onto another element.
-Value Concat(Interpreter& interp, const Value& receiver, Arguments args) {
+Value Concat(Interpreter& interp, const Value& receiver, Args args) {
     std::vector<IndexedValue> items;
     AddElements(items, receiver.AsArray(), 0);
     uint64_t length = receiver.AsArray()->length;
@@ -170,7 +162,7 @@ Value TakeElement(Interpreter& interp, ArrayRecord* array, uint64_t index) {
     return taken;
 }
 
-Value Pop(Interpreter& interp, const Value& receiver, Arguments) {
+Value Pop(Interpreter& interp, const Value& receiver, Args) {
     ArrayRecord* array = receiver.AsArray();
     if (array->length == 0) return Value::Undefined();
     const Value taken = TakeElement(interp, array, array->length - 1);
@@ -178,7 +170,7 @@ Value Pop(Interpreter& interp, const Value& receiver, Arguments) {
     return taken;
 }
 
-Value Push(Interpreter& interp, const Value& receiver, Arguments args) {
+Value Push(Interpreter& interp, const Value& receiver, Args args) {
     ArrayRecord* array = receiver.AsArray();
     for (uint64_t n = 1; n <= args.Count() && array->length < kMaxPushLength; ++n) {
         PutElement(interp, array, args[n], array->length);
@@ -187,12 +179,12 @@ Value Push(Interpreter& interp, const Value& receiver, Arguments args) {
     return Value::Integer(static_cast<int64_t>(array->length));
 }
 
-Value Reverse(Interpreter& interp, const Value& receiver, Arguments) {
+Value Reverse(Interpreter& interp, const Value& receiver, Args) {
     ReverseIndices(interp, receiver.AsArray());
     return Value::Undefined();
 }
 
-Value Shift(Interpreter& interp, const Value& receiver, Arguments) {
+Value Shift(Interpreter& interp, const Value& receiver, Args) {
     ArrayRecord* array = receiver.AsArray();
     if (array->length == 0) return Value::Undefined();
     const Value taken = TakeElement(interp, array, 0);
@@ -200,11 +192,11 @@ Value Shift(Interpreter& interp, const Value& receiver, Arguments) {
     return taken;
 }
 
-Value Slice(Interpreter& interp, const Value& receiver, Arguments args) {
+Value Slice(Interpreter& interp, const Value& receiver, Args args) {
     ArrayRecord* array = receiver.AsArray();
     const int64_t length = SignedLength(array);
-    int64_t begin = FromEnd(args.HasInteger(1) ? args.Integer(1) : 0, length, 0);
-    int64_t end = args.HasInteger(2) ? args.Integer(2) : length;
+    int64_t begin = FromEnd(args.Integer(1).value_or(0), length, 0);
+    int64_t end = args.Integer(2).value_or(length);
     end = FromEnd(end, length, begin);
     if (end < begin) std::swap(begin, end);
     const auto from = static_cast<uint64_t>(begin);
@@ -218,12 +210,12 @@ Value Slice(Interpreter& interp, const Value& receiver, Arguments args) {
 // The start is also kept at most at the length: new items stored past the end would lie beyond
 // the length, out of every reader's reach. A second argument that is not an Integer removes
 // nothing, since a count that cannot be read should not empty the array.
-Value Splice(Interpreter& interp, const Value& receiver, Arguments args) {
+Value Splice(Interpreter& interp, const Value& receiver, Args args) {
     ArrayRecord* array = receiver.AsArray();
     const int64_t length = SignedLength(array);
-    const int64_t start = std::min(FromEnd(args.HasInteger(1) ? args.Integer(1) : 0, length, 0), length);
+    const int64_t start = std::min(FromEnd(args.Integer(1).value_or(0), length, 0), length);
     int64_t count = length - start;
-    if (args.Count() >= 2) count = args.HasInteger(2) ? std::clamp<int64_t>(args.Integer(2), 0, length - start) : 0;
+    if (args.Count() >= 2) count = std::clamp<int64_t>(args.Integer(2).value_or(0), 0, length - start);
     const uint64_t items = args.Count() > 2 ? args.Count() - 2 : 0;
     const auto from = static_cast<uint64_t>(start), removed = static_cast<uint64_t>(count);
 
@@ -240,13 +232,13 @@ Value Splice(Interpreter& interp, const Value& receiver, Arguments args) {
     return Value::Array(result);
 }
 
-Value Sort(Interpreter& interp, const Value& receiver, Arguments args) {
+Value Sort(Interpreter& interp, const Value& receiver, Args args) {
     SortArray(interp, receiver, args.Count() >= 1 ? &args[1] : nullptr);
     return Value::Undefined();
 }
 
 // The last argument lands at index 0 and the first at index k - 1.
-Value Unshift(Interpreter& interp, const Value& receiver, Arguments args) {
+Value Unshift(Interpreter& interp, const Value& receiver, Args args) {
     ArrayRecord* array = receiver.AsArray();
     const uint64_t k = args.Count();
     ShiftIndices(interp, array, static_cast<int64_t>(k));
@@ -256,25 +248,20 @@ Value Unshift(Interpreter& interp, const Value& receiver, Arguments args) {
 
 // ---- The class ----
 
-using Method = Value (*)(Interpreter&, const Value& receiver, Arguments args);
+using Method = Value (*)(Interpreter&, const Value& receiver, Args args);
 struct MethodEntry {
     const char* name;
-    Method method;
+    Method method;  // null for "length", which is a property
 };
-// The order of the class data: the method names, then "length".
-constexpr MethodEntry kMethods[] = {
+constexpr MethodEntry kMembers[] = {
     {"concat", &Concat}, {"join", &JoinMethod}, {"pop", &Pop},         {"push", &Push},
     {"reverse", &Reverse}, {"shift", &Shift},   {"slice", &Slice},     {"splice", &Splice},
-    {"sort", &Sort},     {"unshift", &Unshift},
+    {"sort", &Sort},     {"unshift", &Unshift}, {"length", nullptr},
 };
-constexpr size_t kMethodCount = std::size(kMethods);
 
-struct ClassIds {
-    uint32_t methods[kMethodCount];
-    uint32_t length;
-};
-const ClassIds& Ids(const ClassRecord& cls) { return *static_cast<const ClassIds*>(cls.classData); }
-void FreeIds(void* classData) { delete static_cast<ClassIds*>(classData); }
+using Members = MemberTable<MethodEntry>;
+const Members& ClassMembers(const ClassRecord& cls) { return *static_cast<const Members*>(cls.classData); }
+void FreeMembers(void* classData) { delete static_cast<Members*>(classData); }
 
 bool CallMethod(Interpreter& interp, ClassRecord& cls, void* self, uint32_t nameId, Value* result, Value* args) {
     const Value* receiver = static_cast<const Value*>(self);
@@ -288,12 +275,10 @@ bool CallMethod(Interpreter& interp, ClassRecord& cls, void* self, uint32_t name
         *result = Join(interp, array, u",");
         return true;
     }
-    for (size_t k = 0; k < kMethodCount; ++k) {
-        if (Ids(cls).methods[k] != nameId) continue;
-        *result = kMethods[k].method(interp, array, Arguments{args});
-        return true;
-    }
-    return false;
+    const MethodEntry* entry = ClassMembers(cls).Find(nameId);
+    if (!entry || !entry->method) return false;
+    *result = entry->method(interp, array, Args(args));
+    return true;
 }
 
 // Writes take an Integer, or a Number truncated, when not negative; any other value (a negative
@@ -307,7 +292,8 @@ void WriteLength(Interpreter& interp, ArrayRecord* array, const Value& value) {
 }
 
 bool Property(Interpreter& interp, ClassRecord& cls, void* self, uint32_t nameId, bool isSet, Value* io) {
-    if (nameId != Ids(cls).length) return false;
+    const MethodEntry* entry = ClassMembers(cls).Find(nameId);
+    if (!entry || entry->method) return false;
     const Value* receiver = static_cast<const Value*>(self);
     if (!receiver) {
         if (!isSet) *io = Value::Integer(1);
@@ -324,11 +310,8 @@ bool Property(Interpreter& interp, ClassRecord& cls, void* self, uint32_t nameId
 
 void RegisterArrayClass(Interpreter& interp) {
     ClassRecord* cls = NewClass(interp, "Array");
-    auto* ids = new ClassIds;
-    for (size_t k = 0; k < kMethodCount; ++k) ids->methods[k] = interp.Intern(kMethods[k].name);
-    ids->length = interp.Intern("length");
-    cls->classData = ids;
-    cls->FreeClassData = &FreeIds;
+    cls->classData = new Members(interp, kMembers);
+    cls->FreeClassData = &FreeMembers;
     cls->Call = &Call;
     cls->Construct = &Construct;
     cls->CallMethod = &CallMethod;

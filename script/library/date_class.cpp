@@ -15,6 +15,8 @@
 #include "script/library/date_format.h"
 #include "script/library/date_parse.h"
 #include "script/library/date_time.h"
+#include "script/runtime/args.h"
+#include "script/runtime/member_table.h"
 #include "script/runtime/properties.h"
 #include "script/runtime/strings.h"
 
@@ -23,6 +25,8 @@ namespace velmo::script::library {
 namespace {
 
 enum class Kind {
+    Parse,  // Date.parse, on the class only
+    Utc,    // Date.UTC, on the class only
     Field,
     WeekDay,
     Milliseconds,
@@ -47,6 +51,8 @@ struct MethodSpec {
 };
 using F = DateField;
 constexpr MethodSpec kMethods[] = {
+    {"parse", Kind::Parse, false, F::Year, 0},
+    {"UTC", Kind::Utc, true, F::Year, 0},
     {"getFullYear", Kind::Field, false, F::Year, 0},
     {"getUTCFullYear", Kind::Field, true, F::Year, 0},
     {"getMonth", Kind::Field, false, F::Month, 0},
@@ -90,22 +96,18 @@ constexpr MethodSpec kMethods[] = {
 
 // Class data: the method names interned at registration and the zone offset read then.
 struct DateClassData {
+    explicit DateClassData(Interpreter& interp) : members(interp, kMethods) {}
     double zoneOffsetMs = 0;  // UTC - local time
-    uint32_t idParse = 0;
-    uint32_t idUtc = 0;
-    std::vector<std::pair<uint32_t, const MethodSpec*>> methods;
+    MemberTable<MethodSpec> members;
 };
 
 DateClassData& Data(ClassRecord& cls) { return *static_cast<DateClassData*>(cls.classData); }
 
-int64_t ArgCount(const Value* args) { return args[0].AsInteger(); }
-
 // An Integer as it is, a Number rounded down; absent and other arguments give nothing.
-std::optional<double> NumericArg(const Value* args, int64_t index) {
-    if (index > ArgCount(args)) return std::nullopt;
-    const Value& v = args[index];
-    if (v.Is(Tag::Integer)) return static_cast<double>(v.AsInteger());
-    if (v.Is(Tag::Number)) return std::floor(v.AsNumber());
+std::optional<double> NumericArg(Args args, uint32_t index) {
+    const Value* v = args.At(index);
+    if (v && v->Is(Tag::Integer)) return static_cast<double>(v->AsInteger());
+    if (v && v->Is(Tag::Number)) return std::floor(v->AsNumber());
     return std::nullopt;
 }
 
@@ -133,17 +135,17 @@ double ToTimeValue(const DateClassData& data, const Value& v) {
 
 // Year, month, date, hours, minutes, seconds, ms from the arguments over their defaults, with no
 // two-digit-year rule; a time outside the valid range becomes 0.
-double MakeFromFields(const Value* args) {
+double MakeFromFields(Args args) {
     CalendarFields fields;
     for (int i = 0; i < kDateFieldCount; ++i)
-        if (const std::optional<double> v = NumericArg(args, i + 1)) fields.field[i] = *v;
+        if (const std::optional<double> v = NumericArg(args, static_cast<uint32_t>(i) + 1)) fields.field[i] = *v;
     const double t = ComposeTime(fields);
     return IsValidTime(t) ? t : 0;
 }
 
-double NewTimeValue(const DateClassData& data, const Value* args) {
-    if (ArgCount(args) == 0) return CurrentTime();
-    if (ArgCount(args) == 1) return ToTimeValue(data, args[1]);
+double NewTimeValue(const DateClassData& data, Args args) {
+    if (args.Count() == 0) return CurrentTime();
+    if (args.Count() == 1) return ToTimeValue(data, args[1]);
     return MakeFromFields(args) + data.zoneOffsetMs;
 }
 
@@ -155,7 +157,7 @@ Value NewDate(Interpreter& interp, ClassRecord& cls, double t) {
 }
 
 void Construct(Interpreter& interp, ClassRecord& cls, Value* args, Value* result) {
-    *result = NewDate(interp, cls, NewTimeValue(Data(cls), args));
+    *result = NewDate(interp, cls, NewTimeValue(Data(cls), Args(args)));
 }
 
 void Call(Interpreter& interp, ClassRecord& cls, void*, Value* result, Value* args) {
@@ -200,16 +202,16 @@ void StoreFields(const DateClassData& data, double& t, const CalendarFields& fie
 
 // The first argument is required; each later one, when absent or not a number, keeps its field.
 // A date whose time value is already invalid has no fields to keep and stays as it is.
-void SetFields(const DateClassData& data, const MethodSpec& m, double& t, const Value* args) {
+void SetFields(const DateClassData& data, const MethodSpec& m, double& t, Args args) {
     std::optional<CalendarFields> fields = FieldsOf(data, t, m.isUtc);
     if (!fields || !NumericArg(args, 1)) return;
     const int first = static_cast<int>(m.field);
     for (int i = 0; i < m.fieldCount && first + i < kDateFieldCount; ++i)
-        if (const std::optional<double> v = NumericArg(args, i + 1)) fields->field[first + i] = *v;
+        if (const std::optional<double> v = NumericArg(args, static_cast<uint32_t>(i) + 1)) fields->field[first + i] = *v;
     StoreFields(data, t, *fields, m.isUtc);
 }
 
-void SetShortYear(const DateClassData& data, double& t, const Value* args) {
+void SetShortYear(const DateClassData& data, double& t, Args args) {
     std::optional<double> year = NumericArg(args, 1);
     std::optional<CalendarFields> fields = FieldsOf(data, t, false);
     if (!fields || !year) return;
@@ -217,9 +219,9 @@ void SetShortYear(const DateClassData& data, double& t, const Value* args) {
     StoreFields(data, t, *fields, false);
 }
 
-Value Set(const DateClassData& data, const MethodSpec& m, double& t, const Value* args) {
+Value Set(const DateClassData& data, const MethodSpec& m, double& t, Args args) {
     if (m.kind == Kind::SetTime) {
-        const std::optional<Value> v = ArgCount(args) >= 1 ? std::optional<Value>(args[1]) : std::nullopt;
+        const Value* v = args.At(1);
         if (v && v->Is(Tag::Integer) && IsValidTime(static_cast<double>(v->AsInteger())))
             t = static_cast<double>(v->AsInteger());
         if (v && v->Is(Tag::Number) && IsValidTime(v->AsNumber())) t = v->AsNumber();
@@ -234,10 +236,11 @@ Value Set(const DateClassData& data, const MethodSpec& m, double& t, const Value
 // ---- Method dispatch ----
 
 bool ClassMethod(Interpreter& interp, const DateClassData& data, uint32_t nameId, Value* result,
-                 Value* args) {
-    if (nameId == data.idParse) {
-        *result = ArgCount(args) == 0 ? Value::Integer(0) : TimeResult(ToTimeValue(data, args[1]));
-    } else if (nameId == data.idUtc) {
+                 Args args) {
+    const MethodSpec* m = data.members.Find(nameId);
+    if (m && m->kind == Kind::Parse) {
+        *result = args.Count() == 0 ? Value::Integer(0) : TimeResult(ToTimeValue(data, args[1]));
+    } else if (m && m->kind == Kind::Utc) {
         *result = TimeResult(MakeFromFields(args));
     } else if (nameId == interp.idToString()) {
         *result = StaticStringValue(interp, u"[object Date]");
@@ -247,16 +250,16 @@ bool ClassMethod(Interpreter& interp, const DateClassData& data, uint32_t nameId
     return true;
 }
 
+// An instance method: the class-only entries are not methods of a date.
 const MethodSpec* FindMethod(const DateClassData& data, uint32_t nameId) {
-    for (const auto& [id, spec] : data.methods)
-        if (id == nameId) return spec;
-    return nullptr;
+    const MethodSpec* m = data.members.Find(nameId);
+    return m && m->kind != Kind::Parse && m->kind != Kind::Utc ? m : nullptr;
 }
 
 bool CallMethod(Interpreter& interp, ClassRecord& cls, void* self, uint32_t nameId, Value* result,
                 Value* args) {
     const DateClassData& data = Data(cls);
-    if (!self) return ClassMethod(interp, data, nameId, result, args);
+    if (!self) return ClassMethod(interp, data, nameId, result, Args(args));
     double& t = *static_cast<double*>(self);
     const MethodSpec* m = FindMethod(data, nameId);
     if (!m) return false;
@@ -265,7 +268,7 @@ bool CallMethod(Interpreter& interp, ClassRecord& cls, void* self, uint32_t name
         case Kind::GmtText: *result = StringValue(interp, GmtDateText(t)); break;
         case Kind::SetField:
         case Kind::SetTime:
-        case Kind::SetShortYear: *result = Set(data, *m, t, args); break;
+        case Kind::SetShortYear: *result = Set(data, *m, t, Args(args)); break;
         default: *result = Get(data, *m, t); break;
     }
     return true;
@@ -274,11 +277,8 @@ bool CallMethod(Interpreter& interp, ClassRecord& cls, void* self, uint32_t name
 }  // namespace
 
 void RegisterDateClass(Interpreter& interp) {
-    auto data = std::make_unique<DateClassData>();
+    auto data = std::make_unique<DateClassData>(interp);
     data->zoneOffsetMs = static_cast<double>(platform::ZoneBiasMinutes()) * kMsPerMinute;
-    data->idParse = interp.Intern("parse");
-    data->idUtc = interp.Intern("UTC");
-    for (const MethodSpec& m : kMethods) data->methods.emplace_back(interp.Intern(m.name), &m);
     ClassRecord* cls = NewClass(interp, "Date");
     cls->Call = &Call;
     cls->Construct = &Construct;

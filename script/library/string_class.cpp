@@ -11,6 +11,7 @@
 #include <string>
 
 #include "script/library/string_methods.h"
+#include "script/runtime/member_table.h"
 #include "script/runtime/convert.h"
 #include "script/runtime/pinned.h"
 #include "script/runtime/properties.h"
@@ -28,10 +29,10 @@ Value NewText(StringCall& c, std::u16string_view text) { return StringValue(c.in
 // reachable; the receiver is held meanwhile, since a "toString" method may collect.
 void ArgsToStrings(StringCall& c, uint32_t from, uint32_t to) {
     Pinned keep(c.interp, c.receiver);
-    for (uint32_t k = from; k <= to && c.Has(k); ++k) c.args[k] = ToString(c.interp, c.args[k]);
+    for (uint32_t k = from; k <= to && c.args.Has(k); ++k) c.args[k] = ToString(c.interp, c.args[k]);
 }
 
-std::u16string_view ArgTextTemp(StringCall& c, uint32_t k) { return c.Has(k) ? Text(c.args[k].AsString()) : u""; }
+std::u16string_view ArgTextTemp(StringCall& c, uint32_t k) { return c.args.Has(k) ? Text(c.args[k].AsString()) : u""; }
 
 // The low 16 bits of a number written in decimal: leading white space, an optional sign, digits.
 char16_t DecimalCodeUnit(std::u16string_view text) {
@@ -63,39 +64,38 @@ char16_t CodeUnitOf(const Value& v) {
 
 Value FromCharCode(StringCall& c) {
     std::u16string text;
-    for (uint32_t k = 1; k <= c.Count(); ++k) text.push_back(CodeUnitOf(c.args[k]));
+    for (uint32_t k = 1; k <= c.args.Count(); ++k) text.push_back(CodeUnitOf(c.args[k]));
     return NewText(c, text);
 }
 
 // A negative index is out of range too: nothing is ever read before the string.
 Value CharAt(StringCall& c) {
     const std::u16string_view s = c.TextTemp();
-    int64_t k = 0;
-    if (!c.IntegerArg(1, k) || k < 0 || static_cast<uint64_t>(k) >= s.size()) return NewText(c, u"");
-    return NewText(c, s.substr(static_cast<size_t>(k), 1));
+    const std::optional<int64_t> k = c.args.Integer(1);
+    if (!k || *k < 0 || static_cast<uint64_t>(*k) >= s.size()) return NewText(c, u"");
+    return NewText(c, s.substr(static_cast<size_t>(*k), 1));
 }
 
 Value CharCodeAt(StringCall& c) {
     const std::u16string_view s = c.TextTemp();
     int64_t k = 0;
-    if (c.Has(1) && !c.IntegerArg(1, k)) k = static_cast<int64_t>(s.size());
+    if (c.args.Has(1)) k = c.args.Integer(1).value_or(static_cast<int64_t>(s.size()));
     if (k < 0 || static_cast<uint64_t>(k) >= s.size()) return Value::NaN();
     return Value::Integer(s[static_cast<size_t>(k)]);
 }
 
 Value Concat(StringCall& c) {
-    ArgsToStrings(c, 1, c.Count());
+    ArgsToStrings(c, 1, c.args.Count());
     std::u16string text(c.TextTemp());
-    for (uint32_t k = 1; k <= c.Count(); ++k) text += Text(c.args[k].AsString());
+    for (uint32_t k = 1; k <= c.args.Count(); ++k) text += Text(c.args[k].AsString());
     return NewText(c, text);
 }
 
 Value IndexOf(StringCall& c) {
     ArgsToStrings(c, 1, 1);
     const std::u16string_view s = c.TextTemp();
-    const std::u16string_view t = c.Has(1) ? ArgTextTemp(c, 1) : u"undefined";
-    int64_t from = 0;
-    c.IntegerArg(2, from);
+    const std::u16string_view t = c.args.Has(1) ? ArgTextTemp(c, 1) : u"undefined";
+    const int64_t from = c.args.Integer(2).value_or(0);
     if (from < 0 || static_cast<uint64_t>(from) > s.size()) return Value::Integer(-1);
     const size_t at = s.find(t, static_cast<size_t>(from));
     return Value::Integer(at == std::u16string_view::npos ? -1 : static_cast<int64_t>(at));
@@ -104,11 +104,10 @@ Value IndexOf(StringCall& c) {
 Value LastIndexOf(StringCall& c) {
     ArgsToStrings(c, 1, 1);
     const std::u16string_view s = c.TextTemp();
-    const std::u16string_view t = c.Has(1) ? ArgTextTemp(c, 1) : u"undefined";
+    const std::u16string_view t = c.args.Has(1) ? ArgTextTemp(c, 1) : u"undefined";
     if (t.size() > s.size()) return Value::Integer(-1);
     const auto last = static_cast<int64_t>(s.size() - t.size());
-    int64_t from = last;
-    if (c.IntegerArg(2, from) && from > last) from = last;
+    const int64_t from = std::min(c.args.Integer(2).value_or(last), last);
     if (from < 0) return Value::Integer(-1);
     const size_t at = s.rfind(t, static_cast<size_t>(from));
     return Value::Integer(at == std::u16string_view::npos ? -1 : static_cast<int64_t>(at));
@@ -123,10 +122,11 @@ int64_t FromEnd(int64_t k, int64_t n) {
 Value Slice(StringCall& c) {
     const std::u16string_view s = c.TextTemp();
     const auto n = static_cast<int64_t>(s.size());
-    int64_t b = 0, e = n;
-    if (!c.IntegerArg(1, b) || (c.Has(2) && !c.IntegerArg(2, e))) return NewText(c, u"");
-    b = FromEnd(b, n);
-    e = FromEnd(e, n);
+    const std::optional<int64_t> first = c.args.Integer(1);
+    const std::optional<int64_t> end = c.args.Has(2) ? c.args.Integer(2) : n;
+    if (!first || !end) return NewText(c, u"");
+    const int64_t b = FromEnd(*first, n);
+    const int64_t e = FromEnd(*end, n);
     if (b >= e) return NewText(c, u"");
     return NewText(c, s.substr(static_cast<size_t>(b), static_cast<size_t>(e - b)));
 }
@@ -134,10 +134,10 @@ Value Slice(StringCall& c) {
 Value Substr(StringCall& c) {
     const std::u16string_view s = c.TextTemp();
     const auto n = static_cast<int64_t>(s.size());
-    int64_t b = 0, len = 0;
-    if (!c.IntegerArg(1, b)) return NewText(c, u"");
-    b = FromEnd(b, n);
-    if (!c.IntegerArg(2, len)) len = n - b;
+    const std::optional<int64_t> first = c.args.Integer(1);
+    if (!first) return NewText(c, u"");
+    const int64_t b = FromEnd(*first, n);
+    int64_t len = c.args.Integer(2).value_or(n - b);
     if (len < 0) len = 0;
     return NewText(c, s.substr(static_cast<size_t>(b), static_cast<size_t>(std::min(len, n - b))));
 }
@@ -146,9 +146,10 @@ Value Substr(StringCall& c) {
 Value Substring(StringCall& c) {
     const std::u16string_view s = c.TextTemp();
     const auto n = static_cast<int64_t>(s.size());
-    int64_t b = 0, e = n;
-    if (!c.IntegerArg(1, b)) return NewText(c, u"");
-    c.IntegerArg(2, e);
+    const std::optional<int64_t> first = c.args.Integer(1);
+    if (!first) return NewText(c, u"");
+    int64_t b = *first;
+    int64_t e = c.args.Integer(2).value_or(n);
     if (b < 0) b = 0;
     if (e > n) e = n;
     if (b > e) return NewText(c, u"");
@@ -202,11 +203,11 @@ Value Html(StringCall& c) {
 struct MethodEntry {
     const char* name;
     StringMethod method;  // null for "length", which is a property
+    bool onClass = false;  // called on the class value ("String.fromCharCode"), not on a string
 };
-// In the order of the class data.
-constexpr MethodEntry kMethods[] = {
+constexpr MethodEntry kMembers[] = {
     {"length", nullptr},      {"charAt", &CharAt},        {"charCodeAt", &CharCodeAt},
-    {"concat", &Concat},      {"fromCharCode", &FromCharCode}, {"indexOf", &IndexOf},
+    {"concat", &Concat},      {"fromCharCode", &FromCharCode, true}, {"indexOf", &IndexOf},
     {"lastIndexOf", &LastIndexOf}, {"match", &StringMatch}, {"replace", &StringReplace},
     {"search", &StringSearch}, {"slice", &Slice},          {"split", &StringSplit},
     {"substr", &Substr},      {"substring", &Substring},  {"toLowerCase", &MapCase<false>},
@@ -216,27 +217,17 @@ constexpr MethodEntry kMethods[] = {
     {"link", &Html<8>},       {"small", &Html<9>},        {"strike", &Html<10>},
     {"sub", &Html<11>},       {"sup", &Html<12>},
 };
-constexpr size_t kMethodCount = std::size(kMethods);
-constexpr size_t kLengthEntry = 0;
-constexpr size_t kFromCharCodeEntry = 4;
-
-// Class data: the interned id of every entry of kMethods.
-struct StringClassData {
-    std::array<uint32_t, kMethodCount> ids;
-};
-void FreeClassData(void* data) { delete static_cast<StringClassData*>(data); }
-const StringClassData& Data(const ClassRecord& cls) { return *static_cast<const StringClassData*>(cls.classData); }
-
+using Members = MemberTable<MethodEntry>;
+void FreeClassData(void* data) { delete static_cast<Members*>(data); }
 const MethodEntry* FindMethod(const ClassRecord& cls, uint32_t nameId) {
-    const auto& ids = Data(cls).ids;
-    for (size_t i = 0; i < kMethodCount; ++i)
-        if (ids[i] == nameId) return &kMethods[i];
-    return nullptr;
+    return static_cast<const Members*>(cls.classData)->Find(nameId);
 }
 
 bool Property(Interpreter&, ClassRecord& cls, void* self, uint32_t nameId, bool isSet, Value* io) {
     const Value* receiver = static_cast<const Value*>(self);
-    if (!receiver || !receiver->Is(Tag::String) || nameId != Data(cls).ids[kLengthEntry]) return false;
+    if (!receiver || !receiver->Is(Tag::String)) return false;
+    const MethodEntry* entry = FindMethod(cls, nameId);
+    if (!entry || entry->method) return false;
     if (!isSet) *io = Value::Integer(receiver->AsString()->length);
     return true;  // a store to "length" is accepted and changes nothing
 }
@@ -253,9 +244,9 @@ void Construct(Interpreter& interp, ClassRecord&, Value* args, Value* result) {
 }
 
 bool CallOnClass(Interpreter& interp, ClassRecord& cls, uint32_t nameId, Value* result, Value* args) {
-    if (nameId == Data(cls).ids[kFromCharCodeEntry]) {
-        StringCall call{interp, Value::Undefined(), args};
-        *result = FromCharCode(call);
+    if (const MethodEntry* entry = FindMethod(cls, nameId); entry && entry->onClass) {
+        StringCall call{interp, Value::Undefined(), Args(args)};
+        *result = entry->method(call);
         return true;
     }
     if (nameId == interp.idToString()) {
@@ -279,7 +270,7 @@ bool CallMethod(Interpreter& interp, ClassRecord& cls, void* self, uint32_t name
     }
     const MethodEntry* entry = FindMethod(cls, nameId);
     if (!entry || !entry->method) return false;
-    StringCall call{interp, *receiver, args};
+    StringCall call{interp, *receiver, Args(args)};
     *result = entry->method(call);
     return true;
 }
@@ -288,9 +279,7 @@ bool CallMethod(Interpreter& interp, ClassRecord& cls, void* self, uint32_t name
 
 void RegisterStringClass(Interpreter& interp) {
     ClassRecord* cls = NewClass(interp, "String");
-    auto data = std::make_unique<StringClassData>();
-    for (size_t i = 0; i < kMethodCount; ++i) data->ids[i] = interp.Intern(kMethods[i].name);
-    cls->classData = data.release();
+    cls->classData = new Members(interp, kMembers);
     cls->FreeClassData = &FreeClassData;
     cls->Call = &Call;
     cls->Construct = &Construct;

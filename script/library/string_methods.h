@@ -5,28 +5,20 @@
 #include <cstdint>
 #include <string_view>
 
+#include "script/runtime/args.h"
 #include "script/runtime/records.h"
 #include "script/runtime/strings.h"
 #include "script/runtime/value.h"
 
 namespace velmo::script::library {
 
-// One method call: `receiver` is the String (Undefined on the class value), `args` the argument
-// vector (args[0] = Integer count). A method returns its result; missing or ill-typed arguments
-// give the documented empty result, never an error.
+// One method call: `receiver` is the String (Undefined on the class value). A method returns its
+// result; missing or ill-typed arguments give the documented empty result, never an error.
 struct StringCall {
     Interpreter& interp;
     Value receiver;
-    Value* args;
+    Args args;
 
-    uint32_t Count() const { return static_cast<uint32_t>(args[0].AsInteger()); }
-    bool Has(uint32_t k) const { return k <= Count(); }
-    // Argument k (from 1) when present and of tag Integer.
-    bool IntegerArg(uint32_t k, int64_t& out) const {
-        if (!Has(k) || !args[k].Is(Tag::Integer)) return false;
-        out = args[k].AsInteger();
-        return true;
-    }
     // The receiver's text: a view that dies at the next collection, so take it after any call that
     // can run script code.
     std::u16string_view TextTemp() const { return Text(receiver.AsString()); }

@@ -239,7 +239,7 @@ std::vector<Value> SplitRegExp(StringCall& c, const RegExpData& re, std::u16stri
 // pattern the library rejected gets that empty Array too, not Null: its flags are gone with it,
 // and an empty Array is safe to index where a script expects a result.
 Value StringMatch(StringCall& c) {
-    RegExpData* re = c.Has(1) ? AsRegExp(c.interp, c.args[1]) : nullptr;
+    RegExpData* re = c.args.Has(1) ? AsRegExp(c.interp, c.args[1]) : nullptr;
     if (!re) return NewResultArray(c.interp, {});
     if (!re->IsGlobal()) return ExecRegExp(c.interp, *re, c.receiver);
     const std::u16string_view s = c.TextTemp();
@@ -265,11 +265,11 @@ Value StringMatch(StringCall& c) {
 // text nor callable is converted to text.
 Value StringReplace(StringCall& c) {
     const Pinned subject(c.interp, c.receiver);
-    const Value pattern = c.Has(1) ? c.args[1] : Value::Undefined();
+    const Value pattern = c.args.Has(1) ? c.args[1] : Value::Undefined();
     RegExpData* re = AsRegExp(c.interp, pattern);
-    if (c.Count() < 2 || (!re && !pattern.Is(Tag::String))) return NewText(c, c.TextTemp());
+    if (c.args.Count() < 2 || (!re && !pattern.Is(Tag::String))) return NewText(c, c.TextTemp());
     const Pinned patternKept(c.interp, pattern);
-    const bool all = c.Has(3) && ToBoolean(c.args[3]);
+    const bool all = c.args.Has(3) && ToBoolean(c.args[3]);
     if (IsCallable(c.args[2])) return NewText(c, ReplaceThroughFunction(c, pattern, re, all));
     const Value replacement = ToString(c.interp, c.args[2]);  // may run script: texts are read after
     return NewText(c, ReplaceWithText(c, pattern, re, replacement, all));
@@ -277,7 +277,7 @@ Value StringReplace(StringCall& c) {
 
 // Anything but text or a RegExp (the Null of a rejected pattern among them) is found nowhere: -1.
 Value StringSearch(StringCall& c) {
-    if (!c.Has(1)) return Value::Integer(-1);
+    if (!c.args.Has(1)) return Value::Integer(-1);
     const std::u16string_view s = c.TextTemp();
     if (c.args[1].Is(Tag::String)) {
         const size_t at = s.find(Text(c.args[1].AsString()));
@@ -295,14 +295,13 @@ Value StringSearch(StringCall& c) {
 // or the Null of a pattern the library rejected) the answer is what a separator that occurs nowhere
 // gives, the whole subject as one piece within the limit.
 Value StringSplit(StringCall& c) {
-    int64_t limit = kNoLimit;
-    c.IntegerArg(2, limit);
+    const int64_t limit = c.args.Integer(2).value_or(kNoLimit);
     const std::u16string_view s = c.TextTemp();
     std::vector<Value> pieces;
-    if (c.Has(1) && c.args[1].Is(Tag::String)) {
+    if (c.args.Has(1) && c.args[1].Is(Tag::String)) {
         const std::u16string_view sep = Text(c.args[1].AsString());
         pieces = sep.empty() ? SplitUnits(c, s, limit) : SplitText(c, s, sep, limit);
-    } else if (const RegExpData* re = c.Has(1) ? AsRegExp(c.interp, c.args[1]) : nullptr) {
+    } else if (const RegExpData* re = c.args.Has(1) ? AsRegExp(c.interp, c.args[1]) : nullptr) {
         pieces = SplitRegExp(c, *re, s, limit);
     } else if (limit > 0) {
         pieces.push_back(NewText(c, s));

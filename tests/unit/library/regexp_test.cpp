@@ -164,7 +164,7 @@ TEST(RegExpReplace, AFunctionSeesEveryArgumentAliveThroughCollections) {
     // Nothing but this call refers to the subject, the expression or the function.
     const Value re = NewRegExp(interp, u"([0-9])([0-9])?", kRegExpGlobal);
     Value args[] = {Value::Integer(2), re, NewProbe(interp)};
-    StringCall call{interp, StringValue(interp, u"a1b22c"), args};
+    StringCall call{interp, StringValue(interp, u"a1b22c"), Args(args)};
     const Value out = StringReplace(call);
     ASSERT_TRUE(out.Is(Tag::String));
     EXPECT_EQ(Text(out.AsString()), u"a5b10c");
@@ -184,7 +184,7 @@ TEST(RegExpReplace, ARaisingFunctionUnwindsAndLeavesNothingHeld) {
         RegExpData* re = AsRegExp(interp, args[1]);
         ASSERT_NE(re, nullptr);
         re->lastIndex = 1;
-        StringCall call{interp, StringValue(interp, u"1a2b3"), args};
+        StringCall call{interp, StringValue(interp, u"1a2b3"), Args(args)};
         EXPECT_THROW(StringReplace(call), ScriptUnwind);
         EXPECT_EQ(probe.seen.size(), 6u);  // "2" at 2, then "3" at 4 raised
         EXPECT_EQ(re->lastIndex, 0u);      // as after any global replacement
