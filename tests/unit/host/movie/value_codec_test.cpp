@@ -7,8 +7,8 @@
 #include <string>
 
 #include "host/make_engine.h"
-#include "host/value_codec.h"
-#include "host/xml_parser.h"
+#include "host/movie/value_codec.h"
+#include "host/xml/xml_parser.h"
 #include "script/runtime/arrays.h"
 #include "script/runtime/strings.h"
 

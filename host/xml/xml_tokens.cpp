@@ -1,5 +1,5 @@
 // The XML reader's tokenizer: markers first, then quoted text, then punctuation, then plain text.
-#include "host/xml_tokens.h"
+#include "host/xml/xml_tokens.h"
 
 namespace velmo::host {
 

@@ -1,6 +1,6 @@
 // The registry is the native data of a host value in a global whose name no script can write
 // ("@" cannot start an identifier); its FinalizeData deletes it when the interpreter goes.
-#include "host/handle_registry.h"
+#include "host/movie/handle_registry.h"
 
 #include <limits>
 

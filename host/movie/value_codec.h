@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/xml_node.h"
+#include "host/xml/xml_node.h"
 #include "script/runtime/interpreter.h"
 #include "script/runtime/value.h"
 

@@ -1,14 +1,14 @@
 // Writing and reading value documents. Writing may run script code (ToString of a function), so
 // every container on the path being written is pinned and re-read after each element rather than
 // listed once; reading only allocates and never collects.
-#include "host/value_codec.h"
+#include "host/movie/value_codec.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <string>
 
-#include "host/handle_registry.h"
-#include "host/xml_parser.h"
+#include "host/movie/handle_registry.h"
+#include "host/xml/xml_parser.h"
 #include "platform/text.h"
 #include "script/runtime/arrays.h"
 #include "script/runtime/convert.h"

@@ -1,15 +1,15 @@
 // The commands of a movie call. Decoded arguments are reachable from nothing the collector sees,
 // so each vector is held in a pinned array before any script code runs; class operations that are
 // not protected calls of their own (Property) run inside one through a private step class.
-#include "host/movie_calls.h"
+#include "host/movie/movie_calls.h"
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "host/handle_registry.h"
-#include "host/movie_functions.h"
-#include "host/value_codec.h"
+#include "host/movie/handle_registry.h"
+#include "host/movie/movie_functions.h"
+#include "host/movie/value_codec.h"
 #include "platform/text.h"
 #include "script/runtime/arrays.h"
 #include "script/runtime/calls.h"

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "host/handle_registry.h"
 #include "host/make_engine.h"
-#include "host/movie_calls.h"
-#include "host/movie_functions.h"
-#include "script/runtime/properties.h"
+#include "host/movie/handle_registry.h"
+#include "host/movie/movie_calls.h"
+#include "host/movie/movie_functions.h"
 #include "script/runtime/heap_limits.h"
+#include "script/runtime/properties.h"
 #include "script/runtime/strings.h"
 #include "tests/support/scratch.h"
 

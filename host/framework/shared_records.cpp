@@ -1,4 +1,4 @@
-#include "host/shared_records.h"
+#include "host/framework/shared_records.h"
 
 #include <algorithm>
 

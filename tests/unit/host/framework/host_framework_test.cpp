@@ -1,7 +1,7 @@
 // The host class framework seen from scripts and from host code, through two test classes: Probe
 // (per-instance native data with an event, members of every kind, a constant, a member that tries
 // to shadow "toString") and Twin (instances for one handle share a counted native record).
-#include "host/host_class.h"
+#include "host/framework/host_class.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "host/event_handlers.h"
+#include "host/framework/event_handlers.h"
+#include "host/framework/shared_records.h"
 #include "host/make_engine.h"
-#include "host/shared_records.h"
 #include "platform/text.h"
 #include "script/runtime/convert.h"
 #include "script/runtime/engine.h"

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string_view>
 
-#include "host/xml_node.h"
+#include "host/xml/xml_node.h"
 
 namespace velmo::host {
 

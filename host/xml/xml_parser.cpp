@@ -1,12 +1,12 @@
 // The XML reader's element parsing. It is written as a loop over an explicit stack of open elements rather
 // than a recursive descent, so that nesting in outside data cannot exhaust the C++ stack; each step feeds
 // one token to the innermost open element, in attribute mode (inside a start tag) or content mode.
-#include "host/xml_parser.h"
+#include "host/xml/xml_parser.h"
 
 #include <vector>
 
-#include "host/xml_entities.h"
-#include "host/xml_tokens.h"
+#include "host/xml/xml_entities.h"
+#include "host/xml/xml_tokens.h"
 
 namespace velmo::host {
 

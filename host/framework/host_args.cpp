@@ -1,4 +1,4 @@
-#include "host/host_args.h"
+#include "host/framework/host_args.h"
 
 #include "platform/text.h"
 #include "script/runtime/strings.h"

@@ -1,9 +1,9 @@
 // The five predefined entities; the reader knows no others and no character references.
-#include "host/xml_entities.h"
+#include "host/xml/xml_entities.h"
 
 #include <array>
 
-#include "host/xml_tokens.h"
+#include "host/xml/xml_tokens.h"
 
 namespace velmo::host {
 

@@ -1,4 +1,4 @@
-#include "host/event_handlers.h"
+#include "host/framework/event_handlers.h"
 
 #include "script/runtime/calls.h"
 

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "host/movie_call_context.h"
+#include "host/movie/movie_call_context.h"
 #include "script/runtime/interpreter.h"
 #include "script/runtime/value.h"
 

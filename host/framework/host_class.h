@@ -12,8 +12,8 @@
 #include <span>
 #include <string_view>
 
-#include "host/event_handlers.h"
-#include "host/host_args.h"
+#include "host/framework/event_handlers.h"
+#include "host/framework/host_args.h"
 #include "script/runtime/records.h"
 #include "script/runtime/value.h"
 

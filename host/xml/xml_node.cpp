@@ -1,8 +1,8 @@
 // The XML tree's storage and queries. Every look-up is bounded by the node's own arrays and answers the
 // empty node (or none) past them, so a caller may probe any index or name.
-#include "host/xml_node.h"
+#include "host/xml/xml_node.h"
 
-#include "host/xml_tokens.h"
+#include "host/xml/xml_tokens.h"
 
 namespace velmo::host {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "host/xml_entities.h"
-#include "host/xml_parser.h"
+#include "host/xml/xml_entities.h"
+#include "host/xml/xml_parser.h"
 
 namespace velmo::host {
 namespace {

@@ -1,9 +1,9 @@
 // One class per proxy: its data is the context (not owned), each proxy's native data its name.
-#include "host/movie_functions.h"
+#include "host/movie/movie_functions.h"
 
 #include <string>
 
-#include "host/value_codec.h"
+#include "host/movie/value_codec.h"
 #include "platform/text.h"
 #include "script/runtime/properties.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/movie_call_context.h"
+#include "host/movie/movie_call_context.h"
 
 namespace velmo::host {
 

@@ -1,4 +1,4 @@
-#include "host/host_class.h"
+#include "host/framework/host_class.h"
 
 #include <string>
 #include <vector>
