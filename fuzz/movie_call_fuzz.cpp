@@ -7,8 +7,8 @@
 #include <string>
 
 #include "host/make_engine.h"
-#include "host/movie_calls.h"
-#include "host/value_codec.h"
+#include "host/movie/movie_calls.h"
+#include "host/movie/value_codec.h"
 
 using namespace velmo;
 

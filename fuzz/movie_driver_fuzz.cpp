@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/standin_movie_control.h"
-#include "platform/standin_movie_script.h"
+#include "platform/standin/standin_movie_control.h"
+#include "platform/standin/standin_movie_script.h"
 
 using namespace velmo::platform;
 

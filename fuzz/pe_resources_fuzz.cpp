@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/pe_resources.h"
+#include "platform/common/pe_resources.h"
 
 using namespace velmo::platform;
 

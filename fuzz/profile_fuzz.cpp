@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/profile_file.h"
+#include "platform/common/profile_file.h"
 
 using namespace velmo::platform;
 

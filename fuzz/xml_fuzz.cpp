@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "host/xml_parser.h"
+#include "host/xml/xml_parser.h"
 
 using namespace velmo::host;
 

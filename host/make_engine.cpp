@@ -1,6 +1,8 @@
 #include "host/make_engine.h"
 
-#include "host/host_registry.h"
+#include <array>
+
+#include "host/framework/host_registry.h"
 #include "script/compiler/compiler.h"
 #include "script/library/core_classes.h"
 
@@ -11,6 +13,12 @@ namespace {
 script::CompileOutcome Outcome(script::compiler::CompileResult result) {
     return {result.ok, std::move(result.module), std::move(result.diagnostics)};
 }
+
+// The host classes, registered in this order after the core library: Dialogs, Shell, MCI,
+// FlashPlayer, MovieClip, the global host functions, Window, Menu, Application (with its sub-object
+// classes), DirectX, Encryption, DiskInfo, DesktopToy, DataFile. A class (host/classes/) adds its
+// row at its place here and nowhere else.
+constexpr std::array<HostClassEntry, 0> kHostClasses = {};
 
 // The registration order is part of the engine's contract: later classes may look up earlier
 // ones (the Object prototype, the Array class) while they register.
@@ -26,7 +34,7 @@ void RegisterClasses(script::Interpreter& interp) {
     RegisterStringClass(interp);
     RegisterObjectClass(interp);
     RegisterRegExpClass(interp);
-    RegisterHostClasses(interp);
+    RegisterHostClasses(interp, kHostClasses);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "host/make_engine.h"
-#include "host/movie_calls.h"
+#include "host/movie/movie_calls.h"
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/path.h"

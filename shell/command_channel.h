@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/movie_call_context.h"
+#include "host/movie/movie_call_context.h"
 #include "platform/movie_control.h"
 #include "script/runtime/engine.h"
 #include "shell/main_frame.h"

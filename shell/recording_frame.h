@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "platform/standin_movie_control.h"
+#include "platform/standin/standin_movie_control.h"
 #include "shell/main_frame.h"
 
 namespace velmo::shell {

@@ -1,8 +1,8 @@
 // velmo inspect: what an application carries, as the runtime would find it.
 #include <cstdio>
 
-#include "platform/file_byte_source.h"
-#include "platform/pe_resources.h"
+#include "platform/common/file_byte_source.h"
+#include "platform/common/pe_resources.h"
 #include "shell/package.h"
 #include "tools/commands.h"
 

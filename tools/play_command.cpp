@@ -8,7 +8,7 @@
 
 #include "platform/environment.h"
 #include "platform/files.h"
-#include "platform/standin_movie_control.h"
+#include "platform/standin/standin_movie_control.h"
 #include "shell/app.h"
 #include "shell/command_channel.h"
 #include "shell/engine_script_host.h"

@@ -4,7 +4,7 @@
 // movie behind the player-version gate, and a detached control reaching nothing.
 #include <gtest/gtest.h>
 
-#include "host/movie_functions.h"
+#include "host/movie/movie_functions.h"
 #include "shell/command_channel.h"
 #include "shell/movie_host.h"
 #include "shell/recording_frame.h"

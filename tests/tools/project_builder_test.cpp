@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/byte_order.h"
+#include "platform/common/pe_resources.h"
 #include "platform/files.h"
-#include "platform/pe_resources.h"
 #include "script/compiler/compiler.h"
 #include "shell/digest.h"
 #include "shell/identifier_record.h"

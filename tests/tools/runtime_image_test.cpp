@@ -6,8 +6,8 @@
 #include <cstdlib>
 
 #include "platform/byte_order.h"
+#include "platform/common/pe_resources.h"
 #include "platform/files.h"
-#include "platform/pe_resources.h"
 #include "tests/support/scratch.h"
 #include "tools/builder/package_writer.h"
 #include "tools/builder/pe_writer.h"

@@ -10,9 +10,9 @@
 #include <set>
 #include <span>
 
+#include "platform/common/utf8.h"
 #include "platform/path.h"
 #include "platform/text.h"
-#include "platform/utf8.h"
 #include "shell/digest.h"
 #include "shell/package.h"
 

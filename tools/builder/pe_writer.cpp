@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 #include "platform/byte_order.h"
-#include "platform/pe_resources.h"
+#include "platform/common/pe_resources.h"
 
 namespace velmo::builder {
 

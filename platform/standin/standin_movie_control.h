@@ -1,0 +1,68 @@
+#pragma once
+// A movie control without a player, for the headless frame: it keeps the properties the projector
+// writes, answers GetVariable and CallFunction from its driving file, raises that file's events
+// one at a time when asked, and records everything done to it as a line of text (UTF-8), for
+// tests to check and for the player's verbose output. docs/movie-standin.md describes it.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/movie_control.h"
+#include "platform/standin/standin_movie_script.h"
+
+namespace velmo::platform {
+
+class StandinMovieControl final : public MovieControl {
+public:
+    using Sink = std::function<void(const std::string&)>;
+    explicit StandinMovieControl(StandinMovieScript script = {}, Sink sink = nullptr);
+
+    void SetEventSink(MovieControlEvents* sink) override { events_ = sink; }
+    uint32_t FlashVersion() const override { return script_.flashVersion; }
+
+    std::u16string Movie() const override { return movie_; }
+    bool SetMovie(std::u16string_view path) override;
+    bool Playing() const override { return playing_; }
+    bool SetPlaying(bool playing) override;
+    int ScaleMode() const override { return scaleMode_; }
+    bool SetScaleMode(int mode) override;
+    bool SetBackgroundColor(int32_t rgb) override;
+    std::u16string Base() const override { return base_; }
+    bool SetBase(std::u16string_view base) override;
+
+    std::optional<std::u16string> GetVariable(std::u16string_view name) override;
+    bool SetVariable(std::u16string_view name, std::u16string_view value) override;
+    std::optional<std::u16string> CallFunction(std::u16string_view request) override;
+    void SetReturnValue(std::u16string_view reply) override;
+
+    // Raises the next event of the driving file; false when none is waiting. The events wait for
+    // the first movie to load and are raised once: a movie loaded later (scripts may load another)
+    // does not replay them.
+    bool RaiseNextEvent();
+
+    const std::vector<std::string>& Recorded() const { return recorded_; }
+    int32_t BackgroundColor() const { return background_; }
+
+private:
+    void Record(const std::string& line);
+
+    StandinMovieScript script_;
+    Sink sink_;
+    MovieControlEvents* events_ = nullptr;
+    std::vector<std::string> recorded_;
+    std::u16string movie_;
+    std::u16string base_;
+    bool playing_ = true;  // a control starts playing what it loads
+    int scaleMode_ = 0;
+    int32_t background_ = -1;  // none written
+    bool loaded_ = false;
+    size_t nextEvent_ = 0;
+    int flashCallDepth_ = 0;
+    bool answered_ = false;
+};
+
+// `text` as a double-quoted UTF-8 literal with \" \\ \n \r \t and \uXXXX for other controls.
+std::string QuotedText(std::u16string_view text);
+
+}  // namespace velmo::platform

@@ -1,0 +1,106 @@
+#include "platform/standin/standin_movie_script.h"
+
+#include "platform/common/utf8.h"
+
+namespace velmo::platform {
+
+namespace {
+
+// Decodes UTF-8 with the file's escapes; none for malformed UTF-8 or an unknown escape.
+std::optional<std::u16string> DecodeText(std::string_view text) {
+    std::u16string out;
+    for (size_t i = 0; i < text.size();) {
+        if (text[i] == '\\') {
+            if (i + 1 >= text.size()) return std::nullopt;
+            switch (text[i + 1]) {
+                case '\\': out += u'\\'; break;
+                case 'n': out += u'\n'; break;
+                case 'r': out += u'\r'; break;
+                case 't': out += u'\t'; break;
+                case 's': out += u' '; break;
+                default: return std::nullopt;
+            }
+            i += 2;
+            continue;
+        }
+        const std::optional<char32_t> cp = DecodeUtf8(text, i);
+        if (!cp) return std::nullopt;
+        AppendUtf16(out, *cp);
+    }
+    return out;
+}
+
+// Splits off the word before the first blank; the rest starts after that one blank.
+std::string_view TakeWord(std::string_view& rest) {
+    const size_t blank = rest.find(' ');
+    const std::string_view word = rest.substr(0, blank);
+    rest = blank == std::string_view::npos ? std::string_view() : rest.substr(blank + 1);
+    return word;
+}
+
+std::optional<uint32_t> ParseVersion(std::string_view text) {
+    uint32_t parts[2] = {0, 0};
+    size_t part = 0;
+    bool digits = false;
+    for (const char c : text) {
+        if (c == '.') {
+            if (!digits || ++part > 1) return std::nullopt;
+            digits = false;
+        } else if (c >= '0' && c <= '9') {
+            parts[part] = parts[part] * 10 + static_cast<uint32_t>(c - '0');
+            if (parts[part] > 0xFFFF) return std::nullopt;
+            digits = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digits) return std::nullopt;
+    return parts[0] << 16 | parts[1];
+}
+
+}  // namespace
+
+StandinScriptResult ParseStandinMovieScript(std::string_view text) {
+    StandinMovieScript script;
+    size_t lineNumber = 0;
+    const auto refuse = [&lineNumber](const std::string& why) {
+        return StandinScriptResult{std::nullopt, "line " + std::to_string(lineNumber) + ": " + why};
+    };
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        ++lineNumber;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.empty() || line[0] == '#') continue;
+
+        std::string_view rest = line;
+        const std::string_view keyword = TakeWord(rest);
+        if (keyword == "version") {
+            const std::optional<uint32_t> version = ParseVersion(rest);
+            if (!version) return refuse("a version is MAJOR or MAJOR.MINOR, each at most 65535");
+            script.flashVersion = *version;
+        } else if (keyword == "variable" || keyword == "function" || keyword == "fscommand") {
+            const std::optional<std::u16string> name = DecodeText(TakeWord(rest));
+            const std::optional<std::u16string> value = DecodeText(rest);
+            if (!name || !value) return refuse("malformed UTF-8 or an unknown escape");
+            if (name->empty()) return refuse(std::string(keyword) + " needs a name");
+            if (keyword == "variable")
+                script.variables[*name] = *value;
+            else if (keyword == "function")
+                script.functions[*name] = *value;
+            else
+                script.events.push_back({StandinEvent::Kind::FSCommand, *name, *value});
+        } else if (keyword == "flashcall") {
+            const std::optional<std::u16string> request = DecodeText(rest);
+            if (!request) return refuse("malformed UTF-8 or an unknown escape");
+            script.events.push_back({StandinEvent::Kind::FlashCall, *request, {}});
+        } else {
+            return refuse("unknown instruction \"" + std::string(keyword.substr(0, 40)) + "\"");
+        }
+    }
+    return {std::move(script), {}};
+}
+
+}  // namespace velmo::platform
