@@ -62,9 +62,9 @@ void CodeGenerator::GenerateExpression(const Node* n) {
     line_ = n->line;
     switch (n->kind) {
     case NodeKind::Comma:
-        GenerateExpression(n->a.node);
+        GenerateExpression(CommaLeft(n));
         Emit(Op::POP);
-        GenerateExpression(n->b.node);
+        GenerateExpression(CommaRight(n));
         break;
     case NodeKind::Assign: GenerateAssign(n); break;
     case NodeKind::Conditional: GenerateConditional(n); break;
@@ -78,28 +78,34 @@ void CodeGenerator::GenerateExpression(const Node* n) {
     case NodeKind::TrueLiteral: Emit(Op::PUSHTRUE); break;
     case NodeKind::FalseLiteral: Emit(Op::PUSHFALSE); break;
     case NodeKind::UndefinedLiteral: Emit(Op::PUSHUNDEF); break;
-    case NodeKind::Name: GenerateLoadName(n->a.text); break;
-    case NodeKind::IntegerLiteral: EmitInteger(n->a.number); break;
-    case NodeKind::FloatLiteral: EmitConstant(MakeConstant(Constant::Kind::Float, 0, n->a.real)); break;
+    case NodeKind::Name: GenerateLoadName(NameText(n)); break;
+    case NodeKind::IntegerLiteral: EmitInteger(IntegerLiteralValue(n)); break;
+    case NodeKind::FloatLiteral:
+        EmitConstant(MakeConstant(Constant::Kind::Float, 0, FloatLiteralValue(n)));
+        break;
     case NodeKind::StringLiteral:
-        EmitConstant(MakeConstant(Constant::Kind::String, 0, 0, TextString(n->a.text)));
+        EmitConstant(MakeConstant(Constant::Kind::String, 0, 0, TextString(StringLiteralText(n))));
         break;
-    case NodeKind::RegExpLiteral:
-        EmitConstant(MakeConstant(Constant::Kind::RegExp, 0, 0, TextString(n->a.regexp->pattern),
-                                  static_cast<uint8_t>(n->a.regexp->flags)));
+    case NodeKind::RegExpLiteral: {
+        const RegExpRecord* regexp = RegExpLiteralValue(n);
+        EmitConstant(MakeConstant(Constant::Kind::RegExp, 0, 0, TextString(regexp->pattern),
+                                  static_cast<uint8_t>(regexp->flags)));
         break;
+    }
     case NodeKind::Call: GenerateCall(n); break;
     case NodeKind::Member:
-        GenerateExpression(n->b.node);
-        EmitName(Op::GETPROP, n->a.text);
+        GenerateExpression(MemberObject(n));
+        EmitName(Op::GETPROP, MemberName(n));
         break;
     case NodeKind::Index:
-        GenerateExpression(n->a.node);
-        GenerateExpression(n->b.node);
+        GenerateExpression(IndexObject(n));
+        GenerateExpression(IndexKey(n));
         Emit(Op::GETELEM);
         break;
     case NodeKind::New: GenerateNew(n); break;
-    case NodeKind::PostfixUpdate: GenerateUpdate(n->b.node, n->a.number, false); break;
+    case NodeKind::PostfixUpdate:
+        GenerateUpdate(PostfixUpdateOperand(n), PostfixUpdateOperator(n), false);
+        break;
     case NodeKind::Unary: GenerateUnary(n); break;
     case NodeKind::ArrayLiteral: GenerateArrayLiteral(n); break;
     case NodeKind::ObjectLiteral: GenerateObjectLiteral(n); break;
@@ -113,10 +119,10 @@ void CodeGenerator::GenerateExpression(const Node* n) {
 int32_t CodeGenerator::GenerateReferencePrefix(const Node* target) {
     switch (target->kind) {
     case NodeKind::Name: return 0;
-    case NodeKind::Member: GenerateExpression(target->b.node); return 1;
+    case NodeKind::Member: GenerateExpression(MemberObject(target)); return 1;
     case NodeKind::Index:
-        GenerateExpression(target->a.node);
-        GenerateExpression(target->b.node);
+        GenerateExpression(IndexObject(target));
+        GenerateExpression(IndexKey(target));
         return 2;
     default: return kNoReference;
     }
@@ -125,10 +131,10 @@ int32_t CodeGenerator::GenerateReferencePrefix(const Node* target) {
 // Pushes the target's current value above its reference cells, which stay for the store.
 void CodeGenerator::GenerateLoadKeepingReference(const Node* target, int32_t depth) {
     switch (depth) {
-    case 0: GenerateLoadName(target->a.text); break;
+    case 0: GenerateLoadName(NameText(target)); break;
     case 1:
         Emit(Op::DUP);
-        EmitName(Op::GETPROP, target->a.text);
+        EmitName(Op::GETPROP, MemberName(target));
         break;
     case 2:  // object, key -> object, key, object, key
         Emit(Op::DUP);
@@ -147,12 +153,12 @@ void CodeGenerator::GenerateStoreKeepingValue(const Node* target, int32_t depth)
     switch (depth) {
     case 0:
         Emit(Op::DUP);
-        GenerateStoreName(target->a.text);
+        GenerateStoreName(NameText(target));
         break;
     case 1:  // object, v -> v, v, object
         Emit(Op::DUP);
         Emit(Op::ROT, -3);
-        EmitName(Op::SETPROP, target->a.text);
+        EmitName(Op::SETPROP, MemberName(target));
         break;
     case 2:  // object, key, v -> v, v, object, key
         Emit(Op::DUP);
@@ -165,14 +171,14 @@ void CodeGenerator::GenerateStoreKeepingValue(const Node* target, int32_t depth)
 }
 
 void CodeGenerator::GenerateAssign(const Node* n) {
-    const Node* target = n->c.node;
-    if (n->a.number == '=') {
-        GenerateExpression(n->d.node);
+    const Node* target = AssignTarget(n);
+    if (AssignOperator(n) == '=') {
+        GenerateExpression(AssignValue(n));
         Emit(Op::DUP);
         line_ = n->line;
         const int32_t depth = GenerateReferencePrefix(target);
-        if (depth == 0) GenerateStoreName(target->a.text);
-        else if (depth == 1) EmitName(Op::SETPROP, target->a.text);
+        if (depth == 0) GenerateStoreName(NameText(target));
+        else if (depth == 1) EmitName(Op::SETPROP, MemberName(target));
         else if (depth == 2) Emit(Op::SETELEM);
         else {
             GenerateExpression(target);
@@ -182,9 +188,9 @@ void CodeGenerator::GenerateAssign(const Node* n) {
     }
     const int32_t depth = GenerateReferencePrefix(target);
     GenerateLoadKeepingReference(target, depth);
-    GenerateExpression(n->d.node);
+    GenerateExpression(AssignValue(n));
     line_ = n->line;
-    Emit(OperatorInstruction(n->a.number));
+    Emit(OperatorInstruction(AssignOperator(n)));
     GenerateStoreKeepingValue(target, depth);
 }
 
@@ -203,10 +209,10 @@ void CodeGenerator::GenerateUpdate(const Node* target, int64_t op, bool isPrefix
     if (depth > 0) Emit(Op::ROT, depth + 2);  // old value below the reference cells
     Emit(Op::PUSH1);
     Emit(arithmetic);
-    if (depth == 0) GenerateStoreName(target->a.text);
+    if (depth == 0) GenerateStoreName(NameText(target));
     else if (depth == 1) {
         Emit(Op::SWAP);
-        EmitName(Op::SETPROP, target->a.text);
+        EmitName(Op::SETPROP, MemberName(target));
     } else {
         Emit(Op::ROT, 3);
         Emit(Op::SETELEM);
@@ -216,10 +222,10 @@ void CodeGenerator::GenerateUpdate(const Node* target, int64_t op, bool isPrefix
 // ---- Operators ----
 
 void CodeGenerator::GenerateBinary(const Node* n) {
-    GenerateExpression(n->c.node);
-    GenerateExpression(n->d.node);
+    GenerateExpression(BinaryLeft(n));
+    GenerateExpression(BinaryRight(n));
     line_ = n->line;
-    Emit(OperatorInstruction(n->a.number));
+    Emit(OperatorInstruction(BinaryOperator(n)));
 }
 
 void CodeGenerator::GenerateConditionJump(const Node* condition, bool jumpWhen, int label) {
@@ -231,31 +237,32 @@ void CodeGenerator::GenerateConditionJump(const Node* condition, bool jumpWhen, 
 
 void CodeGenerator::GenerateLogical(const Node* n) {
     const int end = NewLabel();
-    GenerateExpression(n->c.node);
+    GenerateExpression(BinaryLeft(n));
     Emit(Op::DUP);
-    const bool isBoolean = n->c.node->staticType == StaticType::Boolean;
-    if (n->a.number == Code(Tok::AndAnd)) EmitJump(isBoolean ? Op::JZI : Op::JF, end);
+    const bool isBoolean = BinaryLeft(n)->staticType == StaticType::Boolean;
+    if (BinaryOperator(n) == Code(Tok::AndAnd)) EmitJump(isBoolean ? Op::JZI : Op::JF, end);
     else EmitJump(isBoolean ? Op::JNZI : Op::JT, end);
     Emit(Op::POP);
-    GenerateExpression(n->d.node);
+    GenerateExpression(BinaryRight(n));
     PlaceLabel(end);
 }
 
 void CodeGenerator::GenerateConditional(const Node* n) {
     const int elsePart = NewLabel(), end = NewLabel();
-    GenerateConditionJump(n->a.node, false, elsePart);
-    GenerateExpression(n->b.node);
+    GenerateConditionJump(ConditionalCondition(n), false, elsePart);
+    GenerateExpression(ConditionalThen(n));
     EmitJump(Op::JMP, end);
     PlaceLabel(elsePart);
-    GenerateExpression(n->c.node);
+    GenerateExpression(ConditionalOtherwise(n));
     PlaceLabel(end);
 }
 
 void CodeGenerator::GenerateUnary(const Node* n) {
-    const int64_t op = n->a.number;
-    if (op == Code(Tok::PlusPlus) || op == Code(Tok::MinusMinus)) return GenerateUpdate(n->b.node, op, true);
-    if (op == Code(Tok::Delete)) return GenerateDelete(n->b.node);
-    GenerateExpression(n->b.node);
+    const int64_t op = UnaryOperator(n);
+    const Node* operand = UnaryOperand(n);
+    if (op == Code(Tok::PlusPlus) || op == Code(Tok::MinusMinus)) return GenerateUpdate(operand, op, true);
+    if (op == Code(Tok::Delete)) return GenerateDelete(operand);
+    GenerateExpression(operand);
     line_ = n->line;
     switch (op) {
     case '!': Emit(Op::NOT); break;
@@ -280,20 +287,20 @@ void CodeGenerator::GenerateUnary(const Node* n) {
 void CodeGenerator::GenerateDelete(const Node* operand) {
     switch (operand->kind) {
     case NodeKind::Member:
-        GenerateExpression(operand->b.node);
-        EmitName(Op::DELPROP, operand->a.text);
+        GenerateExpression(MemberObject(operand));
+        EmitName(Op::DELPROP, MemberName(operand));
         return;
     case NodeKind::Index:
-        GenerateExpression(operand->a.node);
-        GenerateExpression(operand->b.node);
+        GenerateExpression(IndexObject(operand));
+        GenerateExpression(IndexKey(operand));
         Emit(Op::DELELEM);
         return;
     case NodeKind::Name: {
         Emit(Op::PUSHNULL);
-        const Symbol* s = Lookup(TextString(operand->a.text));
+        const Symbol* s = Lookup(TextString(NameText(operand)));
         if (s && s->symbolClass == SymbolClass::Argument) Emit(Op::DELARG, s->slot);
         else if (s) Emit(Op::DELLOCAL, s->slot);
-        else EmitName(InsideWith() ? Op::DELNAMEW : Op::DELGLOBAL, operand->a.text);
+        else EmitName(InsideWith() ? Op::DELNAMEW : Op::DELGLOBAL, NameText(operand));
         return;
     }
     default:
@@ -308,9 +315,11 @@ void CodeGenerator::GenerateDelete(const Node* operand) {
 
 // The result of a call or construction replaces its arguments, count and callee through one
 // PUTDOWN, whose signed byte bounds the argument count. False (with the error given) beyond that.
+// `call` is a Call or New node.
 bool CodeGenerator::ArgumentCountFits(const Node* call) {
     int32_t count = 0;
-    for (const Node* a = call->c.node; a && count <= kMaxArguments; a = a->next) ++count;
+    const Node* first = call->kind == NodeKind::Call ? CallArguments(call) : NewArguments(call);
+    for (const Node* a = first; a && count <= kMaxArguments; a = a->next) ++count;
     if (count <= kMaxArguments) return true;
     diagnostics_.Fail(call->line, "too many arguments: at most %d", kMaxArguments);
     Emit(Op::PUSHUNDEF);  // the expression's value, though nothing more is written
@@ -330,15 +339,15 @@ int32_t CodeGenerator::GenerateArguments(const Node* first) {
 
 void CodeGenerator::GenerateCall(const Node* n) {
     if (!ArgumentCountFits(n)) return;
-    const int32_t count = GenerateArguments(n->c.node);
-    const Node* callee = n->b.node;
+    const int32_t count = GenerateArguments(CallArguments(n));
+    const Node* callee = CallCallee(n);
     line_ = n->line;
     if (callee->kind == NodeKind::Member) {
-        GenerateExpression(callee->b.node);
-        EmitName(Op::CALLMETHOD, callee->a.text);
-    } else if (callee->kind == NodeKind::Name && InsideWith() && !Lookup(TextString(callee->a.text))) {
-        EmitName(Op::GETVARW, callee->a.text);
-        EmitName(Op::CALLNAME, callee->a.text);
+        GenerateExpression(MemberObject(callee));
+        EmitName(Op::CALLMETHOD, MemberName(callee));
+    } else if (callee->kind == NodeKind::Name && InsideWith() && !Lookup(TextString(NameText(callee)))) {
+        EmitName(Op::GETVARW, NameText(callee));
+        EmitName(Op::CALLNAME, NameText(callee));
     } else {
         GenerateExpression(callee);
         Emit(Op::CALL);
@@ -348,8 +357,8 @@ void CodeGenerator::GenerateCall(const Node* n) {
 
 void CodeGenerator::GenerateNew(const Node* n) {
     if (!ArgumentCountFits(n)) return;
-    const int32_t count = GenerateArguments(n->c.node);
-    GenerateExpression(n->b.node);
+    const int32_t count = GenerateArguments(NewArguments(n));
+    GenerateExpression(NewConstructor(n));
     line_ = n->line;
     Emit(Op::NEW);
     Emit(Op::SWAP);
@@ -360,9 +369,9 @@ void CodeGenerator::GenerateNew(const Node* n) {
 // elements, not a length. A hole is an undefined element.
 void CodeGenerator::GenerateArrayLiteral(const Node* n) {
     int32_t count = 0;
-    for (const Node* e = n->b.node; e; e = e->next) ++count;
+    for (const Node* e = ArrayLiteralElements(n); e; e = e->next) ++count;
     if (count > kMaxArguments) return GenerateLongArrayLiteral(n, count);
-    for (const Node* e = n->b.node; e; e = e->next) {
+    for (const Node* e = ArrayLiteralElements(n); e; e = e->next) {
         if (e->kind == NodeKind::Empty) Emit(Op::PUSHUNDEF);
         else GenerateExpression(e);
     }
@@ -385,7 +394,7 @@ void CodeGenerator::GenerateLongArrayLiteral(const Node* n, int32_t count) {
     line_ = n->line;
     EmitNewEmpty("Array");
     int64_t position = count;
-    for (const Node* e = n->b.node; e; e = e->next) {
+    for (const Node* e = ArrayLiteralElements(n); e; e = e->next) {
         Emit(Op::DUP);
         if (e->kind == NodeKind::Empty) Emit(Op::PUSHUNDEF);
         else GenerateExpression(e);
@@ -422,18 +431,18 @@ void CodeGenerator::GenerateLongArrayLiteral(const Node* n, int32_t count) {
 
 void CodeGenerator::GenerateObjectLiteral(const Node* n) {
     EmitNewEmpty("Object");
-    for (const Node* p = n->b.node; p; p = p->next) {
+    for (const Node* p = ObjectLiteralProperties(n); p; p = p->next) {
         Emit(Op::DUP);
-        GenerateExpression(p->c.node);
+        GenerateExpression(PropertyValue(p));
         line_ = p->line;
         Emit(Op::SWAP);
-        if (p->a.number == Code(Tok::Identifier)) {
-            EmitName(Op::SETPROP, p->b.text);
+        if (PropertyKeyKind(p) == Code(Tok::Identifier)) {
+            EmitName(Op::SETPROP, PropertyKeyText(p));
             continue;
         }
-        if (p->a.number == Code(Tok::String))
-            EmitConstant(MakeConstant(Constant::Kind::String, 0, 0, TextString(p->b.text)));
-        else EmitInteger(p->b.number);
+        if (PropertyKeyKind(p) == Code(Tok::String))
+            EmitConstant(MakeConstant(Constant::Kind::String, 0, 0, TextString(PropertyKeyText(p))));
+        else EmitInteger(PropertyKeyInteger(p));
         Emit(Op::SETELEM);
     }
 }

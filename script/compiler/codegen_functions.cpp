@@ -132,7 +132,7 @@ void CodeGenerator::EmitArgumentsObject(const Node* function, int32_t slot) {
     PlaceLabel(done);
     Emit(Op::GETLOCAL, slot);
     EmitName(Op::SETPROP, "length");
-    EmitName(Op::GETGLOBAL, function->b.text);
+    EmitName(Op::GETGLOBAL, FunctionInternalName(function));
     Emit(Op::GETLOCAL, slot);
     EmitName(Op::SETPROP, "callee");
 }
@@ -147,27 +147,27 @@ void CodeGenerator::GenerateFunction(const Node* function) {
     records_.assign(1, ControlRecord{});
     line_ = function->line;
     int32_t parameterCount = 0;
-    for (const Node* p = function->d.node; p; p = p->next)
-        scopes_.back().symbols[TextString(p->a.text)] = {SymbolClass::Argument, 2 + parameterCount++};
+    for (const Node* p = FunctionParameters(function); p; p = p->next)
+        scopes_.back().symbols[TextString(NameText(p))] = {SymbolClass::Argument, 2 + parameterCount++};
     if (parameterCount > kMaxParameters)
         diagnostics_.Fail(function->line, "too many parameters: at most %d", kMaxParameters);
 
     Instruction& entry = out_.emplace_back();
     entry.opcode = kFunctionEntry;
     entry.line = line_;
-    entry.text = TextString(function->b.text);
+    entry.text = TextString(FunctionInternalName(function));
     Emit(Op::GETARG, 1);
     Emit(Op::ADDI2);
     Emit(Op::ARGFIX, parameterCount + 2);
     const size_t reserveAt = out_.size();
     Emit(Op::RESERVE, 0);
-    if (function->f.number != 0) {
+    if (FunctionUsesArguments(function) != 0) {
         const int32_t slot = NewLocalSlot();
         scopes_.back().symbols["arguments"] = {SymbolClass::Local, slot};
         EmitArgumentsObject(function, slot);
     }
-    const Node* body = function->e.node;
-    GenerateStatements(body->kind == NodeKind::Block ? body->a.node : nullptr);
+    const Node* body = FunctionBody(function);
+    GenerateStatements(body->kind == NodeKind::Block ? BlockStatements(body) : nullptr);
     Emit(Op::PUSHUNDEF);
     Emit(Op::RET);
     if (localCount_ > 0) out_[reserveAt].operand = localCount_;

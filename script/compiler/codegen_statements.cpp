@@ -27,10 +27,10 @@ void CodeGenerator::GenerateStatements(const Node* first) {
 void CodeGenerator::GenerateStatement(const Node* n) {
     line_ = n->line;
     switch (n->kind) {
-    case NodeKind::Block: GenerateStatements(n->a.node); break;
+    case NodeKind::Block: GenerateStatements(BlockStatements(n)); break;
     case NodeKind::Empty: break;
     case NodeKind::ExpressionStatement:
-        GenerateExpression(n->a.node);
+        GenerateExpression(ExpressionStatementExpression(n));
         Emit(Op::POP);
         lastExpressionPop_ = static_cast<int64_t>(out_.size()) - 1;
         break;
@@ -47,7 +47,7 @@ void CodeGenerator::GenerateStatement(const Node* n) {
     case NodeKind::With: GenerateWith(n); break;
     case NodeKind::Try: GenerateTry(n); break;
     case NodeKind::Throw:
-        GenerateExpression(n->a.node);
+        GenerateExpression(ThrowValue(n));
         Emit(Op::THROW);
         break;
     case NodeKind::Switch: GenerateSwitch(n); break;
@@ -67,38 +67,42 @@ void CodeGenerator::GenerateStatement(const Node* n) {
 // Inside a function the name becomes a local before its initializer runs (`var x = x` reads the
 // new local); at top level it stays a global.
 void CodeGenerator::GenerateDeclaratorStore(const Node* declarator) {
+    const Node* init = DeclaratorInit(declarator);
     if (!inFunction_) {
-        if (!declarator->b.node) return;
-        GenerateExpression(declarator->b.node);
-        EmitName(Op::SETGLOBAL, declarator->a.text);
+        if (!init) return;
+        GenerateExpression(init);
+        EmitName(Op::SETGLOBAL, DeclaratorName(declarator));
         return;
     }
-    const int32_t slot = DeclareLocal(TextString(declarator->a.text));
-    if (!declarator->b.node) return;
-    GenerateExpression(declarator->b.node);
+    const int32_t slot = DeclareLocal(TextString(DeclaratorName(declarator)));
+    if (!init) return;
+    GenerateExpression(init);
     Emit(Op::SETLOCAL, slot);
 }
 
 void CodeGenerator::GenerateVar(const Node* n) {
-    for (const Node* d = n->c.node; d; d = d->next) GenerateDeclaratorStore(d);
+    for (const Node* d = VarStatementDeclarators(n); d; d = d->next) GenerateDeclaratorStore(d);
 }
 
 void CodeGenerator::GenerateNestedBinding(const Node* n) {
-    if (!n->c.text) return;
-    EmitName(Op::GETGLOBAL, n->b.text);
-    EmitName(Op::GETGLOBAL, n->a.text);
-    EmitName(Op::SETPROP, n->c.text);
+    if (!NestedFunctionBindingName(n)) return;
+    EmitName(Op::GETGLOBAL, NestedFunctionBindingFunction(n));
+    EmitName(Op::GETGLOBAL, NestedFunctionBindingEnclosing(n));
+    EmitName(Op::SETPROP, NestedFunctionBindingName(n));
 }
 
 // Dll.registerFunction(dll, function, script name, call type, return type, parameter types...).
 void CodeGenerator::GenerateImport(const Node* n) {
     int32_t parameterCount = 0;
-    for (const Node* p = n->f.node; p; p = p->next, ++parameterCount) GenerateExpression(p);
-    GenerateExpression(n->e.node);
-    EmitConstant(MakeConstant(Constant::Kind::String, 0, 0, TextString(n->d.text)));
-    EmitConstant(MakeConstant(Constant::Kind::String, 0, 0, TextString(n->c.text ? n->c.text : n->b.text)));
-    EmitConstant(MakeConstant(Constant::Kind::String, 0, 0, TextString(n->b.text)));
-    GenerateExpression(n->a.node);
+    for (const Node* p = ImportedFunctionParameterTypes(n); p; p = p->next, ++parameterCount)
+        GenerateExpression(p);
+    GenerateExpression(ImportedFunctionReturnType(n));
+    const Text* function = ImportedFunctionFunction(n);
+    const Text* alias = ImportedFunctionAlias(n);
+    EmitConstant(MakeConstant(Constant::Kind::String, 0, 0, TextString(ImportedFunctionCallType(n))));
+    EmitConstant(MakeConstant(Constant::Kind::String, 0, 0, TextString(alias ? alias : function)));
+    EmitConstant(MakeConstant(Constant::Kind::String, 0, 0, TextString(function)));
+    GenerateExpression(ImportedFunctionDll(n));
     line_ = n->line;
     Emit(Op::PUSHINT, parameterCount + 5);
     EmitName(Op::GETGLOBAL, "Dll");
@@ -116,16 +120,16 @@ void CodeGenerator::GenerateImport(const Node* n) {
 
 void CodeGenerator::GenerateIf(const Node* n) {
     const int elsePart = NewLabel(), end = NewLabel();
-    GenerateConditionJump(n->a.node, false, elsePart);
-    GenerateStatement(n->b.node);
-    if (!n->c.node) {
+    GenerateConditionJump(IfCondition(n), false, elsePart);
+    GenerateStatement(IfThen(n));
+    if (!IfOtherwise(n)) {
         PlaceLabel(elsePart);
         PlaceLabel(end);
         return;
     }
     EmitJump(Op::JMP, end);
     PlaceLabel(elsePart);
-    GenerateStatement(n->c.node);
+    GenerateStatement(IfOtherwise(n));
     PlaceLabel(end);
 }
 
@@ -144,8 +148,8 @@ void CodeGenerator::GenerateWhile(const Node* n) {
     const int top = NewLabel(), end = NewLabel();
     PushLoopRecord(end, top);
     PlaceLabel(top);
-    GenerateConditionJump(n->a.node, false, end);
-    GenerateStatement(n->b.node);
+    GenerateConditionJump(WhileCondition(n), false, end);
+    GenerateStatement(WhileBody(n));
     EmitJump(Op::JMP, top);
     PlaceLabel(end);
     PopRecord();
@@ -155,9 +159,9 @@ void CodeGenerator::GenerateDoWhile(const Node* n) {
     const int top = NewLabel(), next = NewLabel(), end = NewLabel();
     PushLoopRecord(end, next);
     PlaceLabel(top);
-    GenerateStatement(n->b.node);
+    GenerateStatement(DoWhileBody(n));
     PlaceLabel(next);
-    GenerateConditionJump(n->a.node, true, top);
+    GenerateConditionJump(DoWhileCondition(n), true, top);
     PlaceLabel(end);
     PopRecord();
 }
@@ -165,17 +169,17 @@ void CodeGenerator::GenerateDoWhile(const Node* n) {
 void CodeGenerator::GenerateFor(const Node* n) {
     const int top = NewLabel(), next = NewLabel(), end = NewLabel();
     PushLoopRecord(end, next);
-    for (const Node* d = n->a.node; d; d = d->next) GenerateDeclaratorStore(d);
-    if (n->b.node) {
-        GenerateExpression(n->b.node);
+    for (const Node* d = ForDeclarators(n); d; d = d->next) GenerateDeclaratorStore(d);
+    if (ForInit(n)) {
+        GenerateExpression(ForInit(n));
         Emit(Op::POP);
     }
     PlaceLabel(top);
-    if (n->c.node) GenerateConditionJump(n->c.node, false, end);
-    GenerateStatement(n->e.node);
+    if (ForCondition(n)) GenerateConditionJump(ForCondition(n), false, end);
+    GenerateStatement(ForBody(n));
     PlaceLabel(next);
-    if (n->d.node) {
-        GenerateExpression(n->d.node);
+    if (ForUpdate(n)) {
+        GenerateExpression(ForUpdate(n));
         Emit(Op::POP);
     }
     EmitJump(Op::JMP, top);
@@ -185,20 +189,20 @@ void CodeGenerator::GenerateFor(const Node* n) {
 
 // The stack holds (collection, index) around the body; FORINNEXT works on a copy of the pair.
 void CodeGenerator::GenerateForIn(const Node* n) {
-    const Node* declarator = n->a.node;
+    const Node* declarator = ForInDeclarator(n);
     int32_t slot = -1;
     std::vector<std::string> names = std::move(pendingLabels_);
     pendingLabels_.clear();
     if (declarator) {
         scopes_.emplace_back();
         slot = NewLocalSlot();
-        scopes_.back().symbols[TextString(declarator->a.text)] = {SymbolClass::Local, slot};
-        if (declarator->b.node) {
-            GenerateExpression(declarator->b.node);
+        scopes_.back().symbols[TextString(DeclaratorName(declarator))] = {SymbolClass::Local, slot};
+        if (DeclaratorInit(declarator)) {
+            GenerateExpression(DeclaratorInit(declarator));
             Emit(Op::SETLOCAL, slot);
         }
     }
-    GenerateExpression(n->c.node);
+    GenerateExpression(ForInCollection(n));
     line_ = n->line;
     Emit(Op::DUP);
     Emit(Op::PUSH0);
@@ -211,8 +215,8 @@ void CodeGenerator::GenerateForIn(const Node* n) {
     Emit(Op::FORINNEXT);
     EmitJump(Op::JZI, exit);
     if (declarator) Emit(Op::SETLOCAL, slot);
-    else GenerateStoreName(n->b.node->a.text);
-    GenerateStatement(n->d.node);
+    else GenerateStoreName(NameText(ForInTarget(n)));
+    GenerateStatement(ForInBody(n));
     PlaceLabel(next);
     Emit(Op::PUSH1);
     Emit(Op::ADD);
@@ -233,35 +237,35 @@ void CodeGenerator::GenerateForIn(const Node* n) {
 // Tests run in source order with `default` skipped; bodies follow each other, so a clause falls
 // through into the next one in source order wherever the default sits.
 void CodeGenerator::GenerateSwitch(const Node* n) {
-    GenerateExpression(n->b.node);
+    GenerateExpression(SwitchDiscriminant(n));
     std::vector<const Node*> clauses;
-    for (const Node* c = n->c.node; c; c = c->next) clauses.push_back(c);
+    for (const Node* c = SwitchCases(n); c; c = c->next) clauses.push_back(c);
     const int end = NewLabel();
     std::vector<int> tests(clauses.size()), bodies(clauses.size());
     int defaultBody = end;
     for (size_t i = 0; i < clauses.size(); ++i) {
         tests[i] = NewLabel();
         bodies[i] = NewLabel();
-        if (!clauses[i]->a.node) defaultBody = bodies[i];
+        if (!CaseTest(clauses[i])) defaultBody = bodies[i];
     }
     const auto nextTest = [&](size_t from) {
         for (size_t j = from; j < clauses.size(); ++j)
-            if (clauses[j]->a.node) return tests[j];
+            if (CaseTest(clauses[j])) return tests[j];
         return defaultBody;
     };
     PushLoopRecord(end, -1).ownValues = 1;
-    if (!clauses.empty() && !clauses[0]->a.node) EmitJump(Op::JMP, nextTest(0));
+    if (!clauses.empty() && !CaseTest(clauses[0])) EmitJump(Op::JMP, nextTest(0));
     for (size_t i = 0; i < clauses.size(); ++i) {
         line_ = clauses[i]->line;
-        if (clauses[i]->a.node) {
+        if (CaseTest(clauses[i])) {
             PlaceLabel(tests[i]);
             Emit(Op::DUP);
-            GenerateExpression(clauses[i]->a.node);
+            GenerateExpression(CaseTest(clauses[i]));
             Emit(Op::STRICTEQ);
             EmitJump(Op::JZI, nextTest(i + 1));
         }
         PlaceLabel(bodies[i]);
-        GenerateStatements(clauses[i]->b.node);
+        GenerateStatements(CaseStatements(clauses[i]));
         if (i + 1 < clauses.size()) EmitJump(Op::JMP, bodies[i + 1]);
     }
     PlaceLabel(end);
@@ -270,11 +274,11 @@ void CodeGenerator::GenerateSwitch(const Node* n) {
 }
 
 void CodeGenerator::GenerateWith(const Node* n) {
-    GenerateExpression(n->a.node);
+    GenerateExpression(WithObject(n));
     Emit(Op::WITHENTER);
     ++Innermost().openWiths;
     ++withDepth_;
-    GenerateStatement(n->b.node);
+    GenerateStatement(WithBody(n));
     --withDepth_;
     --Innermost().openWiths;
     Emit(Op::WITHLEAVE, 1);
@@ -289,19 +293,19 @@ void CodeGenerator::GenerateTry(const Node* n) {
     const int catchPart = NewLabel(), finallyPart = NewLabel(), end = NewLabel();
     EmitJump(Op::TRYENTER, catchPart);
     ++Innermost().openTries;
-    GenerateStatement(n->c.node);
+    GenerateStatement(TryBody(n));
     --Innermost().openTries;
     Emit(Op::TRYLEAVE, 1);
     Emit(Op::PUSHUNDEF);
     Emit(Op::PUSHFALSE);
     EmitJump(Op::JMP, finallyPart);
     PlaceLabel(catchPart);  // the thrown value is on the stack
-    if (n->d.node) GenerateCatchClauses(n->d.node, finallyPart);
+    if (TryCatches(n)) GenerateCatchClauses(TryCatches(n), finallyPart);
     else Emit(Op::PUSHTRUE);
     PlaceLabel(finallyPart);
-    if (n->e.node) {
+    if (TryFinally(n)) {
         Innermost().extraValues += 2;
-        GenerateStatement(n->e.node);
+        GenerateStatement(TryFinally(n));
         Innermost().extraValues -= 2;
     }
     EmitJump(Op::JZI, end);
@@ -322,22 +326,23 @@ void CodeGenerator::GenerateCatchClauses(const Node* first, int finallyPart) {
         const int nextClause = NewLabel(), conditionFailed = NewLabel();
         scopes_.emplace_back();
         const int32_t slot = NewLocalSlot();
-        scopes_.back().symbols[TextString(clause->b.text)] = {SymbolClass::Local, slot};
+        scopes_.back().symbols[TextString(CatchName(clause))] = {SymbolClass::Local, slot};
         Emit(Op::DUP);
         Emit(Op::SETLOCAL, slot);
-        if (clause->c.node) {
+        const Node* condition = CatchCondition(clause);
+        if (condition) {
             EmitJump(Op::TRYENTER, conditionFailed);
-            GenerateExpression(clause->c.node);
+            GenerateExpression(condition);
             Emit(Op::TRYLEAVE, 1);
-            EmitJump(clause->c.node->staticType == StaticType::Boolean ? Op::JZI : Op::JF, nextClause);
+            EmitJump(condition->staticType == StaticType::Boolean ? Op::JZI : Op::JF, nextClause);
         }
         Emit(Op::POP);  // handled: the caught value lives on in the clause's variable only
-        GenerateStatement(clause->d.node);
+        GenerateStatement(CatchBody(clause));
         Emit(Op::TRYLEAVE, 1);
         Emit(Op::PUSHUNDEF);
         Emit(Op::PUSHFALSE);
         EmitJump(Op::JMP, finallyPart);
-        if (clause->c.node) {
+        if (condition) {
             PlaceLabel(conditionFailed);  // caught value, the condition's exception
             Emit(Op::POP);
         }
@@ -358,7 +363,7 @@ void CodeGenerator::GenerateCatchClauses(const Node* first, int finallyPart) {
 // The value is computed while the function's try records still stand, so a handler around the
 // `return` receives what its expression throws. With-scopes need no closing: they die with the frame.
 void CodeGenerator::GenerateReturn(const Node* n) {
-    if (n->a.node) GenerateExpression(n->a.node);
+    if (ReturnValue(n)) GenerateExpression(ReturnValue(n));
     else Emit(Op::PUSHUNDEF);
     line_ = n->line;
     int32_t tries = 0;
@@ -372,8 +377,8 @@ void CodeGenerator::GenerateJump(const Node* n, bool isBreak) {
     size_t target = 0;  // the base record is never a target
     for (size_t i = records_.size() - 1; i > 0 && target == 0; --i) {
         const ControlRecord& r = records_[i];
-        if (n->a.text) {
-            if (std::find(r.names.begin(), r.names.end(), n->a.text->View()) == r.names.end()) continue;
+        if (JumpLabel(n)) {
+            if (std::find(r.names.begin(), r.names.end(), JumpLabel(n)->View()) == r.names.end()) continue;
             if (!isBreak && r.continueLabel < 0) break;  // `continue L` where L names no loop
             target = i;
         } else if (isBreak ? r.isLoopOrSwitch : r.continueLabel >= 0) {
@@ -403,8 +408,8 @@ void CodeGenerator::GenerateJump(const Node* n, bool isBreak) {
 void CodeGenerator::GenerateLabeled(const Node* n) {
     std::vector<std::string> names;
     const Node* statement = n;
-    for (; statement->kind == NodeKind::Labeled; statement = statement->b.node)
-        names.push_back(TextString(statement->a.text));
+    for (; statement->kind == NodeKind::Labeled; statement = LabeledStatement(statement))
+        names.push_back(TextString(LabeledLabel(statement)));
     if (IsLoopOrSwitch(statement->kind)) {
         pendingLabels_ = std::move(names);
         GenerateStatement(statement);

@@ -23,7 +23,7 @@ bool IsOneOf(std::string_view word, const std::string_view (&words)[N]) {
 
 Node* StringNode(Parser& p, std::string_view text, int32_t line) {
     Node* n = p.NewNode(NodeKind::StringLiteral, line, StaticType::String);
-    n->a.text = p.CopyText(text);
+    StringLiteralText(n) = p.CopyText(text);
     return n;
 }
 
@@ -106,11 +106,12 @@ Node* Parser::ParseStruct() {
     if (!structureNames_.insert(name).second) Fail("structure redefined");
     Accept(';');
     Node* assign = NewNode(NodeKind::Assign, line);
-    assign->a.number = '=';
-    assign->c.node = NameNode(CopyText(name), nameToken.line);
-    assign->d.node = StringNode(*this, "<" + name + " type=\"struct\">" + members + "</" + name + ">", line);
+    AssignOperator(assign) = '=';
+    AssignTarget(assign) = NameNode(CopyText(name), nameToken.line);
+    AssignValue(assign) =
+        StringNode(*this, "<" + name + " type=\"struct\">" + members + "</" + name + ">", line);
     Node* statement = NewNode(NodeKind::ExpressionStatement, line);
-    statement->a.node = assign;
+    ExpressionStatementExpression(statement) = assign;
     return statement;
 }
 
@@ -120,18 +121,18 @@ Node* Parser::ParseStruct() {
 Node* Parser::ParseDllImport() {
     Node* n = NewNode(NodeKind::ImportedFunction, Advance().line);
     const Token dll = Peek();
-    if (dll.Is(Tok::Identifier)) n->a.node = NameNode(CopyText(dll.text), dll.line);
-    else if (dll.Is(Tok::String)) n->a.node = StringNode(*this, dll.text, dll.line);
+    if (dll.Is(Tok::Identifier)) ImportedFunctionDll(n) = NameNode(CopyText(dll.text), dll.line);
+    else if (dll.Is(Tok::String)) ImportedFunctionDll(n) = StringNode(*this, dll.text, dll.line);
     else Fail("invalid dll name");
     Advance();
     if (!PeekIs(Tok::Identifier) || !IsOneOf(Peek().text, kCallTypes))
         Fail("invalid call type; a valid call type must be either stdcall, cdecl, pascal, or fastcall");
-    n->d.text = CopyText(Advance().text);
+    ImportedFunctionCallType(n) = CopyText(Advance().text);
     std::string type;
     if (!ParseTypeText(true, type)) Fail("invalid return type");
-    n->e.node = StringNode(*this, type, currentLine_);
+    ImportedFunctionReturnType(n) = StringNode(*this, type, currentLine_);
     if (!PeekIs(Tok::Identifier)) Fail("invalid function name");
-    n->b.text = CopyText(Advance().text);
+    ImportedFunctionFunction(n) = CopyText(Advance().text);
     Expect('(', "missing ( after function name");
     NodeList parameters;
     while (!Accept(')')) {
@@ -141,10 +142,10 @@ Node* Parser::ParseDllImport() {
         Accept(Tok::Identifier);  // the parameter's name documents only
         if (!Accept(',') && !PeekIs(')')) Fail("missing , after argument");
     }
-    n->f.node = parameters.head;
+    ImportedFunctionParameterTypes(n) = parameters.head;
     if (Accept(Tok::As)) {
         if (!PeekIs(Tok::Identifier)) Fail("invalid alias name of the imported function");
-        n->c.text = CopyText(Advance().text);
+        ImportedFunctionAlias(n) = CopyText(Advance().text);
     }
     Accept(';');
     return n;

@@ -69,7 +69,7 @@ void Parser::ExpectSemicolon() {
 
 Node* Parser::NameNode(const Text* name, int32_t line) {
     Node* n = NewNode(NodeKind::Name, line);
-    n->a.text = name;
+    NameText(n) = name;
     return n;
 }
 
@@ -85,7 +85,7 @@ void Parser::ParseProgram() {
         }
         Node* s = ParseStatement();
         if (!s) Fail("invalid statement");
-        if (s->kind == NodeKind::VarStatement) s->a.number = 1;
+        if (s->kind == NodeKind::VarStatement) VarStatementIsTopLevel(s) = 1;
         statements.Append(s);
     }
     tree_.statements = statements.head;
@@ -136,7 +136,7 @@ Node* Parser::ParseBlock() {
     }
     if (statements.count == 0) return NewNode(NodeKind::Empty, line);
     Node* block = NewNode(NodeKind::Block, line);
-    block->a.node = statements.head;
+    BlockStatements(block) = statements.head;
     return block;
 }
 
@@ -146,9 +146,9 @@ Node* Parser::ParseFunctionStatement() {
     Node* fn = ParseFunction();
     if (enclosing == nullptr) return NewNode(NodeKind::Empty, fn->line);
     Node* binding = NewNode(NodeKind::NestedFunctionBinding, fn->line);
-    binding->a.text = enclosing;
-    binding->b.text = fn->b.text;
-    binding->c.text = fn->c.text;
+    NestedFunctionBindingEnclosing(binding) = enclosing;
+    NestedFunctionBindingFunction(binding) = FunctionInternalName(fn);
+    NestedFunctionBindingName(binding) = FunctionName(fn);
     return binding;
 }
 
@@ -156,8 +156,8 @@ Node* Parser::ParseFunctionStatement() {
 Node* Parser::ParseFunction() {
     Nest nest(*this);
     Node* fn = NewNode(NodeKind::Function, Advance().line);
-    if (PeekIs(Tok::Identifier)) fn->c.text = CopyText(Advance().text);
-    fn->b.text = functionNames_.Enter(tree_.arena, fn->c.text);
+    if (PeekIs(Tok::Identifier)) FunctionName(fn) = CopyText(Advance().text);
+    FunctionInternalName(fn) = functionNames_.Enter(tree_.arena, FunctionName(fn));
     const int32_t argumentsBefore = argumentsCount_;
     Expect('(', "missing ( before formal parameters");
     NodeList parameters;
@@ -169,11 +169,11 @@ Node* Parser::ParseFunction() {
     }
     Expect(')', "missing ) after formal parameters");
     if (!PeekIs('{')) Fail("invalid function body");
-    fn->d.node = parameters.head;
-    fn->e.node = ParseBlock();
-    fn->a.number = fn->e.node->line;
+    FunctionParameters(fn) = parameters.head;
+    FunctionBody(fn) = ParseBlock();
+    FunctionBodyLine(fn) = FunctionBody(fn)->line;
     // Counting tokens, not scopes: an outer function is marked too when only an inner one uses it.
-    fn->f.number = argumentsCount_ > argumentsBefore ? 1 : 0;
+    FunctionUsesArguments(fn) = argumentsCount_ > argumentsBefore ? 1 : 0;
     functionNames_.Leave();
     tree_.functions.push_back(fn);
     return fn;
@@ -185,10 +185,10 @@ NodeList Parser::ParseDeclarators() {
     while (PeekIs(Tok::Identifier)) {
         const Token name = Advance();
         Node* d = NewNode(NodeKind::Empty, name.line);
-        d->a.text = CopyText(name.text);
+        DeclaratorName(d) = CopyText(name.text);
         if (Accept('=')) {
-            d->b.node = ParseAssignment();
-            if (!d->b.node) Fail("invalid variable initialization");
+            DeclaratorInit(d) = ParseAssignment();
+            if (!DeclaratorInit(d)) Fail("invalid variable initialization");
         }
         declarators.Append(d);
         if (!Accept(',')) break;
@@ -203,8 +203,8 @@ Node* Parser::ParseVar() {
     const NodeList declarators = ParseDeclarators();
     ExpectSemicolon();  // checked before the count, so `var 1` reads as a missing semicolon
     if (declarators.count == 0) FailAt(var->line, "missing variable name");
-    var->c.node = declarators.head;
-    var->b.number = declarators.count;
+    VarStatementDeclarators(var) = declarators.head;
+    VarStatementCount(var) = declarators.count;
     return var;
 }
 
@@ -228,20 +228,22 @@ Node* ParseRequiredStatement(Parser& p, const char* message) {
 // if: "if" "(" expression ")" statement ["else" statement]
 Node* Parser::ParseIf() {
     Node* n = NewNode(NodeKind::If, Advance().line);
-    n->a.node = ParseParenthesizedCondition("missing ( before condition", "invalid condition expression",
-                                            "missing ) after condition");
-    n->b.node = ParseRequiredStatement(*this, "invalid statement");
-    if (Accept(Tok::Else)) n->c.node = ParseRequiredStatement(*this, "invalid statement");
+    IfCondition(n) = ParseParenthesizedCondition("missing ( before condition",
+                                                 "invalid condition expression",
+                                                 "missing ) after condition");
+    IfThen(n) = ParseRequiredStatement(*this, "invalid statement");
+    if (Accept(Tok::Else)) IfOtherwise(n) = ParseRequiredStatement(*this, "invalid statement");
     return n;
 }
 
 // do: "do" statement "while" "(" expression ")" ";"
 Node* Parser::ParseDoWhile() {
     Node* n = NewNode(NodeKind::DoWhile, Advance().line);
-    n->b.node = ParseRequiredStatement(*this, "invalid statement");
+    DoWhileBody(n) = ParseRequiredStatement(*this, "invalid statement");
     if (!Accept(Tok::While)) Fail("missing while after do-loop body");
-    n->a.node = ParseParenthesizedCondition("missing ( before condition", "invalid condition expression",
-                                            "missing ) after condition");
+    DoWhileCondition(n) = ParseParenthesizedCondition("missing ( before condition",
+                                                      "invalid condition expression",
+                                                      "missing ) after condition");
     ExpectSemicolon();
     return n;
 }
@@ -249,9 +251,10 @@ Node* Parser::ParseDoWhile() {
 // while: "while" "(" expression ")" statement
 Node* Parser::ParseWhile() {
     Node* n = NewNode(NodeKind::While, Advance().line);
-    n->a.node = ParseParenthesizedCondition("missing ( before condition", "invalid condition expression",
-                                            "missing ) after condition");
-    n->b.node = ParseRequiredStatement(*this, "invalid statement");
+    WhileCondition(n) = ParseParenthesizedCondition("missing ( before condition",
+                                                    "invalid condition expression",
+                                                    "missing ) after condition");
+    WhileBody(n) = ParseRequiredStatement(*this, "invalid statement");
     return n;
 }
 
@@ -273,31 +276,33 @@ Node* Parser::ParseFor() {
     Node* n;
     if (Accept(';')) {
         n = NewNode(NodeKind::For, forLine);
-        n->a.node = declarators.head;
-        n->f.number = declarators.count;
-        n->b.node = init;
-        if (!PeekIs(';') && !(n->c.node = ParseExpression())) Fail("invalid for-loop condition expression");
+        ForDeclarators(n) = declarators.head;
+        ForDeclaratorCount(n) = declarators.count;
+        ForInit(n) = init;
+        if (!PeekIs(';') && !(ForCondition(n) = ParseExpression()))
+            Fail("invalid for-loop condition expression");
         Expect(';', "missing ; after for-loop condition");
-        if (!PeekIs(')') && !(n->d.node = ParseExpression())) Fail("invalid for-loop control expression");
+        if (!PeekIs(')') && !(ForUpdate(n) = ParseExpression())) Fail("invalid for-loop control expression");
     } else if (Accept(Tok::In)) {
         if (hasVar && declarators.count != 1) FailAt(forLine, "more than one variable declaration");
         if (!hasVar && init->kind != NodeKind::Name) FailAt(init->line, "illegal identifier");
         n = NewNode(NodeKind::ForIn, forLine);
-        n->a.node = declarators.head;
-        n->b.node = init;
-        if (!(n->c.node = ParseExpression())) Fail("invalid expression");
+        ForInDeclarator(n) = declarators.head;
+        ForInTarget(n) = init;
+        if (!(ForInCollection(n) = ParseExpression())) Fail("invalid expression");
     } else {
         Fail("missing ; after for-loop initializer");
     }
     Expect(')', "missing ) after for-loop control");
-    (n->kind == NodeKind::For ? n->e : n->d).node = ParseRequiredStatement(*this, "invalid statement");
+    Node* body = ParseRequiredStatement(*this, "invalid statement");
+    (n->kind == NodeKind::For ? ForBody(n) : ForInBody(n)) = body;
     return n;
 }
 
 // continue: "continue" [identifier on the same line] ";"   break: likewise
 Node* Parser::ParseJump(NodeKind kind) {
     Node* n = NewNode(kind, Advance().line);
-    if (PeekIs(Tok::Identifier) && Peek().line == n->line) n->a.text = CopyText(Advance().text);
+    if (PeekIs(Tok::Identifier) && Peek().line == n->line) JumpLabel(n) = CopyText(Advance().text);
     ExpectSemicolon();
     return n;
 }
@@ -312,8 +317,8 @@ Node* Parser::ParseReturn() {
         ExpectSemicolon();  // inserts, with the warning when asked for
         return n;
     }
-    n->a.node = ParseExpression();
-    if (!n->a.node) Fail("invalid return");
+    ReturnValue(n) = ParseExpression();
+    if (!ReturnValue(n)) Fail("invalid return");
     ExpectSemicolon();
     return n;
 }
@@ -321,26 +326,27 @@ Node* Parser::ParseReturn() {
 // with: "with" "(" expression ")" statement
 Node* Parser::ParseWith() {
     Node* n = NewNode(NodeKind::With, Advance().line);
-    n->a.node = ParseParenthesizedCondition("missing ( before with-statement object",
-                                            "invalid with-statement object",
-                                            "missing ) after with-statement object");
-    n->b.node = ParseRequiredStatement(*this, "invalid with block");
+    WithObject(n) = ParseParenthesizedCondition("missing ( before with-statement object",
+                                                "invalid with-statement object",
+                                                "missing ) after with-statement object");
+    WithBody(n) = ParseRequiredStatement(*this, "invalid with block");
     return n;
 }
 
 // switch: "switch" "(" expression ")" "{" { case-clause } "}"
 Node* Parser::ParseSwitch() {
     Node* n = NewNode(NodeKind::Switch, Advance().line);
-    n->b.node = ParseParenthesizedCondition("missing ( before switch expression", "invalid switch expression",
-                                            "missing ) after switch expression");
+    SwitchDiscriminant(n) = ParseParenthesizedCondition("missing ( before switch expression",
+                                                        "invalid switch expression",
+                                                        "missing ) after switch expression");
     Expect('{', "missing { before switch body");
     NodeList clauses;
     int32_t defaults = 0;
     while (!Accept('}')) clauses.Append(ParseCaseClause(defaults));
     // Reported only once the whole switch was read, as the language has always done.
     if (defaults > 1) FailWhole("more than one switch default");
-    n->a.number = currentLine_;
-    n->c.node = clauses.head;
+    SwitchEndLine(n) = currentLine_;
+    SwitchCases(n) = clauses.head;
     return n;
 }
 
@@ -348,8 +354,8 @@ Node* Parser::ParseSwitch() {
 Node* Parser::ParseCaseClause(int32_t& defaults) {
     Node* clause = NewNode(NodeKind::Empty, Peek().line);
     if (Accept(Tok::Case)) {
-        clause->a.node = ParseExpression();
-        if (!clause->a.node) Fail("invalid case expression");
+        CaseTest(clause) = ParseExpression();
+        if (!CaseTest(clause)) Fail("invalid case expression");
     } else if (Accept(Tok::Default)) {
         ++defaults;
     } else {
@@ -357,48 +363,48 @@ Node* Parser::ParseCaseClause(int32_t& defaults) {
     }
     Expect(':', "missing : after case label");
     clause->line = currentLine_;
-    clause->c.number = currentLine_;
+    CaseColonLine(clause) = currentLine_;
     NodeList statements;
     while (!PeekIs(Tok::Case) && !PeekIs(Tok::Default) && !PeekIs('}'))
         statements.Append(ParseRequiredStatement(*this, "invalid statement"));
-    clause->b.node = statements.head;
-    clause->d.number = currentLine_;
+    CaseStatements(clause) = statements.head;
+    CaseEndLine(clause) = currentLine_;
     return clause;
 }
 
 // try: "try" statement { catch-clause } ["finally" statement]   (at least one catch or the finally)
 Node* Parser::ParseTry() {
     Node* n = NewNode(NodeKind::Try, Advance().line);
-    n->c.node = ParseRequiredStatement(*this, "invalid statement");
-    n->a.number = currentLine_;
+    TryBody(n) = ParseRequiredStatement(*this, "invalid statement");
+    TryBodyEndLine(n) = currentLine_;
     if (!PeekIs(Tok::Catch) && !PeekIs(Tok::Finally)) Fail("missing catch or finally after try");
     NodeList clauses;
     while (PeekIs(Tok::Catch)) clauses.Append(ParseCatchClause());
-    if (clauses.head) clauses.head->e.number = currentLine_;
-    n->d.node = clauses.head;
-    if (Accept(Tok::Finally)) n->e.node = ParseRequiredStatement(*this, "invalid statement");
-    n->b.number = currentLine_;
+    if (clauses.head) CatchEndLine(clauses.head) = currentLine_;
+    TryCatches(n) = clauses.head;
+    if (Accept(Tok::Finally)) TryFinally(n) = ParseRequiredStatement(*this, "invalid statement");
+    TryEndLine(n) = currentLine_;
     return n;
 }
 
 // catch-clause: "catch" "(" identifier ["if" expression] ")" statement
 Node* Parser::ParseCatchClause() {
     Node* clause = NewNode(NodeKind::Empty, Advance().line);
-    clause->a.number = clause->line;
+    CatchLine(clause) = clause->line;
     Expect('(', "missing ( before catch");
     if (!PeekIs(Tok::Identifier)) Fail("missing identifier in catch");
-    clause->b.text = CopyText(Advance().text);
-    if (Accept(Tok::If) && !(clause->c.node = ParseExpression())) Fail("invalid statement");
+    CatchName(clause) = CopyText(Advance().text);
+    if (Accept(Tok::If) && !(CatchCondition(clause) = ParseExpression())) Fail("invalid statement");
     Expect(')', "missing ) after catch");
-    clause->d.node = ParseRequiredStatement(*this, "invalid statement");
+    CatchBody(clause) = ParseRequiredStatement(*this, "invalid statement");
     return clause;
 }
 
 // throw: "throw" expression ";"   (the expression may start on a later line)
 Node* Parser::ParseThrow() {
     Node* n = NewNode(NodeKind::Throw, Advance().line);
-    n->a.node = ParseExpression();
-    if (!n->a.node) Fail("invalid throw");
+    ThrowValue(n) = ParseExpression();
+    if (!ThrowValue(n)) Fail("invalid throw");
     ExpectSemicolon();
     return n;
 }
@@ -410,14 +416,14 @@ Node* Parser::ParseExpressionStatement() {
     if (e->kind == NodeKind::Name && PeekIs(':') && Peek().line == e->line) {
         Advance();
         Node* labeled = NewNode(NodeKind::Labeled, e->line);
-        labeled->a.text = e->a.text;
-        labeled->b.node = ParseStatement();
-        if (!labeled->b.node) Fail("invalid label");
+        LabeledLabel(labeled) = NameText(e);
+        LabeledStatement(labeled) = ParseStatement();
+        if (!LabeledStatement(labeled)) Fail("invalid label");
         return labeled;
     }
     ExpectSemicolon();
     Node* s = NewNode(NodeKind::ExpressionStatement, e->line);
-    s->a.node = e;
+    ExpressionStatementExpression(s) = e;
     return s;
 }
 

@@ -57,9 +57,9 @@ Node* Parser::ParseExpression() {
     if (!left) return nullptr;
     while (Accept(',')) {
         Node* comma = NewNode(NodeKind::Comma, left->line);
-        comma->a.node = left;
-        comma->b.node = ParseAssignment();
-        if (!comma->b.node) Fail("invalid expression");
+        CommaLeft(comma) = left;
+        CommaRight(comma) = ParseAssignment();
+        if (!CommaRight(comma)) Fail("invalid expression");
         left = comma;
     }
     return left;
@@ -73,14 +73,14 @@ Node* Parser::ParseAssignment() {
     if (!left || left != lastLeftHandSide_ || !IsAssignOperator(Peek().code)) return left;
     const Token op = Advance();
     Node* n = NewNode(NodeKind::Assign, left->line);
-    n->a.number = op.code;
-    n->c.node = left;
+    AssignOperator(n) = op.code;
+    AssignTarget(n) = left;
     if (op.Is('=') && PeekIs(Tok::Function)) {
         const Node* fn = ParseFunction();
-        n->d.node = NameNode(fn->b.text, fn->line);
+        AssignValue(n) = NameNode(FunctionInternalName(fn), fn->line);
     } else {
-        n->d.node = ParseAssignment();
-        if (!n->d.node) Fail("invalid expression");
+        AssignValue(n) = ParseAssignment();
+        if (!AssignValue(n)) Fail("invalid expression");
     }
     return n;
 }
@@ -90,12 +90,12 @@ Node* Parser::ParseConditional() {
     Node* condition = ParseBinary(0);
     if (!condition || !Accept('?')) return condition;
     Node* n = NewNode(NodeKind::Conditional, condition->line);
-    n->a.node = condition;
-    n->b.node = ParseAssignment();
-    if (!n->b.node) Fail("invalid expression");
+    ConditionalCondition(n) = condition;
+    ConditionalThen(n) = ParseAssignment();
+    if (!ConditionalThen(n)) Fail("invalid expression");
     Expect(':', "missing : in conditional expression");
-    n->c.node = ParseAssignment();
-    if (!n->c.node) Fail("invalid expression");
+    ConditionalOtherwise(n) = ParseAssignment();
+    if (!ConditionalOtherwise(n)) Fail("invalid expression");
     return n;
 }
 
@@ -106,13 +106,13 @@ Node* Parser::ParseBinary(int level) {
     while (LevelOf(Peek().code) == level) {
         const Token op = Advance();
         Node* n = NewNode(kBinaryLevels[level].kind, left->line);
-        n->a.number = op.code;
-        n->c.node = left;
-        n->d.node = ParseBinary(level + 1);
-        if (!n->d.node) Fail("invalid expression");
+        BinaryOperator(n) = op.code;
+        BinaryLeft(n) = left;
+        BinaryRight(n) = ParseBinary(level + 1);
+        if (!BinaryRight(n)) Fail("invalid expression");
         if (n->kind == NodeKind::Equality || n->kind == NodeKind::Relational ||
             (n->kind == NodeKind::Logical && left->staticType == StaticType::Boolean &&
-             n->d.node->staticType == StaticType::Boolean))
+             BinaryRight(n)->staticType == StaticType::Boolean))
             n->staticType = StaticType::Boolean;
         left = n;
     }
@@ -125,9 +125,9 @@ Node* Parser::ParseUnary() {
     Nest nest(*this);
     const Token op = Advance();
     Node* n = NewNode(NodeKind::Unary, op.line);
-    n->a.number = op.code;
-    n->b.node = ParseUnary();
-    if (!n->b.node) Fail("invalid expression");
+    UnaryOperator(n) = op.code;
+    UnaryOperand(n) = ParseUnary();
+    if (!UnaryOperand(n)) Fail("invalid expression");
     return n;
 }
 
@@ -140,8 +140,8 @@ Node* Parser::ParsePostfix() {
     // On a later line the operator starts the next statement (`x` LF `++y`).
     if ((!t.Is(Tok::PlusPlus) && !t.Is(Tok::MinusMinus)) || t.line != currentLine_) return operand;
     Node* n = NewNode(NodeKind::PostfixUpdate, operand->line);
-    n->a.number = Advance().code;
-    n->b.node = operand;
+    PostfixUpdateOperator(n) = Advance().code;
+    PostfixUpdateOperand(n) = operand;
     return n;
 }
 
@@ -155,10 +155,10 @@ Node* Parser::ParseCall() {
             continue;
         }
         Node* call = NewNode(NodeKind::Call, callee->line);
-        call->b.node = callee;
+        CallCallee(call) = callee;
         const NodeList arguments = ParseArguments();
-        call->c.node = arguments.head;
-        call->a.number = arguments.count;
+        CallArguments(call) = arguments.head;
+        CallCount(call) = arguments.count;
         callee = call;
     }
     return callee;
@@ -170,12 +170,12 @@ Node* Parser::ParseMember() {
     if (PeekIs(Tok::New)) {
         Nest nest(*this);
         object = NewNode(NodeKind::New, Advance().line);
-        object->b.node = ParseMember();
-        if (!object->b.node) Fail("invalid expression");
+        NewConstructor(object) = ParseMember();
+        if (!NewConstructor(object)) Fail("invalid expression");
         if (PeekIs('(')) {
             const NodeList arguments = ParseArguments();
-            object->c.node = arguments.head;
-            object->a.number = arguments.count;
+            NewArguments(object) = arguments.head;
+            NewCount(object) = arguments.count;
         }
     } else {
         object = ParsePrimary();
@@ -189,17 +189,17 @@ Node* Parser::ParseMember() {
 Node* Parser::ParseSuffix(Node* object) {
     if (Accept('[')) {
         Node* n = NewNode(NodeKind::Index, object->line);
-        n->a.node = object;
-        n->b.node = ParseExpression();
-        if (!n->b.node) Fail("invalid expression");
+        IndexObject(n) = object;
+        IndexKey(n) = ParseExpression();
+        if (!IndexKey(n)) Fail("invalid expression");
         Expect(']', "missing ] in index expression");
         return n;
     }
     Advance();  // the "."
     if (!PeekIs(Tok::Identifier)) Fail("illegal identifier");
     Node* n = NewNode(NodeKind::Member, object->line);
-    n->b.node = object;
-    n->a.text = CopyText(Advance().text);
+    MemberObject(n) = object;
+    MemberName(n) = CopyText(Advance().text);
     return n;
 }
 
@@ -234,19 +234,19 @@ Node* Parser::ParsePrimary() {
     case Code(Tok::Integer): {
         const Token literal = Advance();
         Node* n = NewNode(NodeKind::IntegerLiteral, literal.line, StaticType::Integer);
-        n->a.number = literal.integer;
+        IntegerLiteralValue(n) = literal.integer;
         return n;
     }
     case Code(Tok::Float): {
         const Token literal = Advance();
         Node* n = NewNode(NodeKind::FloatLiteral, literal.line, StaticType::Float);
-        n->a.real = literal.number;
+        FloatLiteralValue(n) = literal.number;
         return n;
     }
     case Code(Tok::String): {
         const Token literal = Advance();
         Node* n = NewNode(NodeKind::StringLiteral, literal.line, StaticType::String);
-        n->a.text = CopyText(literal.text);
+        StringLiteralText(n) = CopyText(literal.text);
         return n;
     }
     case '(': {
@@ -278,7 +278,7 @@ Node* Parser::ParseRegExp(int32_t line) {
         record->flags |= flag;
     }
     Node* n = NewNode(NodeKind::RegExpLiteral, line, StaticType::RegExp);
-    n->a.regexp = record;
+    RegExpLiteralValue(n) = record;
     return n;
 }
 
@@ -305,8 +305,8 @@ Node* Parser::ParseArrayLiteral() {
         elementRead = true;
         afterComma = false;
     }
-    array->b.node = elements.head;
-    array->a.number = elements.count;
+    ArrayLiteralElements(array) = elements.head;
+    ArrayLiteralCount(array) = elements.count;
     return array;
 }
 
@@ -318,19 +318,19 @@ Node* Parser::ParseObjectLiteral() {
     while (!Accept('}')) {
         const Token key = Peek();
         Node* property = NewNode(NodeKind::Empty, key.line);
-        property->a.number = key.code;
-        if (key.Is(Tok::Identifier) || key.Is(Tok::String)) property->b.text = CopyText(key.text);
-        else if (key.Is(Tok::Integer)) property->b.number = key.integer;
+        PropertyKeyKind(property) = key.code;
+        if (key.Is(Tok::Identifier) || key.Is(Tok::String)) PropertyKeyText(property) = CopyText(key.text);
+        else if (key.Is(Tok::Integer)) PropertyKeyInteger(property) = key.integer;
         else Fail("invalid property id");
         Advance();
         Expect(':', "missing : after property id");
-        property->c.node = ParseAssignment();
-        if (!property->c.node) Fail("invalid expression");
+        PropertyValue(property) = ParseAssignment();
+        if (!PropertyValue(property)) Fail("invalid expression");
         properties.Prepend(property);
         if (!Accept(',') && !PeekIs('}')) Fail("missing } after property list");
     }
-    object->b.node = properties.head;
-    object->a.number = properties.count;
+    ObjectLiteralProperties(object) = properties.head;
+    ObjectLiteralCount(object) = properties.count;
     return object;
 }
 

@@ -69,6 +69,34 @@ const Text* FunctionNames::Enter(Arena& arena, const Text* declared) {
     return internal;
 }
 
+namespace {
+
+// A typo in the role table would make two roles of one shape share a slot and overwrite each
+// other; only a slot that holds one thing in two members (a property key) may be listed twice, and
+// then one of the two rows is not printed.
+struct RoleSlot {
+    NodeShape shape;
+    char slot;
+    char dumpType;
+};
+
+constexpr RoleSlot kRoleSlots[] = {
+#define VELMO_ROLE_SLOT(shape, role, slot, member, dumpType, dumpName) {NodeShape::shape, #slot[0], dumpType},
+    VELMO_NODE_ROLES(VELMO_ROLE_SLOT)
+#undef VELMO_ROLE_SLOT
+};
+
+constexpr bool RoleSlotsAreDistinct() {
+    for (const RoleSlot& x : kRoleSlots)
+        for (const RoleSlot& y : kRoleSlots)
+            if (&x != &y && x.shape == y.shape && x.slot == y.slot && x.dumpType != '-' && y.dumpType != '-')
+                return false;
+    return true;
+}
+static_assert(RoleSlotsAreDistinct(), "two roles of one shape share an operand slot");
+
+}  // namespace
+
 const char* NodeKindName(NodeKind kind) {
     switch (kind) {
 #define VELMO_NODE_NAME(name, number) \

@@ -865,11 +865,12 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
     // general operation called instead is followed by the allocation safe point, as its own
     // instruction is.
 // The integer of a fused word whose push instruction has its operand at `operandSlot`.
-#define FIELD_VALUE(word, operandSlot)                                                           \
-    ((((word) >> 14) & 3u) == kValueInField     ? static_cast<int64_t>(static_cast<int32_t>(word) >> 16) \
-     : (((word) >> 14) & 3u) == kValueInOperand ? static_cast<int64_t>(static_cast<int32_t>(*(operandSlot))) \
-                                                : constants_[*(operandSlot)].payload.i)
-#define FIELD_LENGTH(word) (((word) >> 10) & 15u)
+#define FIELD_VALUE(word, operandSlot)                                                                     \
+    (FusedWord::ValueIn(word) == FusedWord::kValueInField                                                  \
+         ? static_cast<int64_t>(FusedWord::Field(word))                                                    \
+     : FusedWord::ValueIn(word) == FusedWord::kValueInOperand                                              \
+         ? static_cast<int64_t>(static_cast<int32_t>(*(operandSlot)))                                      \
+         : constants_[*(operandSlot)].payload.i)
 #define TAKE_JUMP(operandSlot)                                        \
     do {                                                              \
         const int32_t rel = static_cast<int32_t>(*(operandSlot));    \
@@ -879,25 +880,25 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
             BREAK_IF_INTERRUPTED();                                   \
         }                                                             \
     } while (0)
-// Jumps through the operand at `operandSlot` when `holds` matches the word's sense bit (bit 8),
-// else continues after that operand.
+// Jumps through the operand at `operandSlot` when `holds` matches the word's sense, else
+// continues after that operand.
 #define JUMP_ON_SENSE(holds, word, operandSlot)                       \
     do {                                                              \
         const uint32_t* const jumpOperand = (operandSlot);           \
-        if ((holds) == ((((word) >> 8) & 1u) != 0)) {                 \
+        if ((holds) == FusedWord::JumpsWhenTrue(word)) {              \
             TAKE_JUMP(jumpOperand);                                   \
         } else {                                                      \
             pc = jumpOperand + 1;                                     \
         }                                                             \
     } while (0)
-// The argument (bit 9) or local a fused word starts with, its number being the first operand;
-// and the way back to running that read as written.
+// The argument or local a fused word starts with, its number being the first operand; and the
+// way back to running that read as written.
 #define VARIABLE_CELL(word) \
-    (((word) & 0x200u) ? ARG(static_cast<int32_t>(pc[0])) : LOCAL(static_cast<int32_t>(pc[0])))
-#define RUN_VARIABLE_READ(word)          \
-    do {                                 \
-        if ((word) & 0x200u) goto op_GETARG; \
-        goto op_GETLOCAL;                \
+    (FusedWord::IsArgument(word) ? ARG(static_cast<int32_t>(pc[0])) : LOCAL(static_cast<int32_t>(pc[0])))
+#define RUN_VARIABLE_READ(word)                          \
+    do {                                                 \
+        if (FusedWord::IsArgument(word)) goto op_GETARG; \
+        goto op_GETLOCAL;                                \
     } while (0)
 #define COMPARE_JUMP(name, relation, op)                                               \
     fused_J##name: {                                                                   \
@@ -916,7 +917,8 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         const uint32_t word = pc[-1];                                                  \
         Value* const cell = VARIABLE_CELL(word);                                       \
         if (!LIVE(cell) || cell->tag != Tag::Integer) RUN_VARIABLE_READ(word);         \
-        JUMP_ON_SENSE(cell->payload.i op FIELD_VALUE(word, pc + 2), word, pc + FIELD_LENGTH(word)); \
+        const bool holds = cell->payload.i op FIELD_VALUE(word, pc + 2);              \
+        JUMP_ON_SENSE(holds, word, pc + FusedWord::DistanceSlots(word));               \
         NEXT();                                                                        \
     }
     COMPARE_JUMP(LT, LT, <)
@@ -934,14 +936,15 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         if (!LIVE(cell) || cell->tag != Tag::Integer) RUN_VARIABLE_READ(word);
         const uint64_t amount = static_cast<uint64_t>(FIELD_VALUE(word, pc + 2));
         const uint64_t old = static_cast<uint64_t>(cell->payload.i);
-        StoreInteger(cell, static_cast<int64_t>((word & 0x100u) ? old - amount : old + amount));
-        pc += FIELD_LENGTH(word) - 1;
+        StoreInteger(cell, static_cast<int64_t>(FusedWord::Subtracts(word) ? old - amount : old + amount));
+        pc += FusedWord::DistanceSlots(word) - 1;
         NEXT();
     }
 // The right side of a fused constant instruction whose push's operand is at `operandSlot`.
 #define CONSTANT_OF(word, operandSlot)                                                   \
-    ((((word) >> 14) & 3u) == kValueInConstant ? constants_[*(operandSlot)]             \
-                                               : Value::Integer(FIELD_VALUE(word, operandSlot)))
+    (FusedWord::ValueIn(word) == FusedWord::kValueInConstant                              \
+         ? constants_[*(operandSlot)]                                                     \
+         : Value::Integer(FIELD_VALUE(word, operandSlot)))
 #define NUMERIC(v) ((v).tag == Tag::Integer || (v).tag == Tag::Number)
 #define AS_DOUBLE(v) ((v).tag == Tag::Integer ? static_cast<double>((v).payload.i) : (v).payload.d)
 // x op y on two integers, or on doubles when either side is one (as the general operation does);
@@ -969,7 +972,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
             sp[0] = general(*this, sp[0], k);                                   \
             COLLECT_IF_DUE();                                                   \
         });                                                                     \
-        pc += FIELD_LENGTH(word) - 1;                                           \
+        pc += FusedWord::DistanceSlots(word) - 1;                                           \
         NEXT();                                                                 \
     }
     CONSTANT_ARITHMETIC(ADD, Add, x + y, x + y)
@@ -987,7 +990,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
             sp[0] = Divide(*this, sp[0], k);
             COLLECT_IF_DUE();
         }
-        pc += FIELD_LENGTH(word) - 1;
+        pc += FusedWord::DistanceSlots(word) - 1;
         NEXT();
     }
     // The constant of these is an integer the loader checked (for KMOD neither 0 nor -1, for
@@ -1005,7 +1008,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
             sp[0] = general;                                       \
             COLLECT_IF_DUE();                                      \
         }                                                          \
-        pc += FIELD_LENGTH(word) - 1;                              \
+        pc += FusedWord::DistanceSlots(word) - 1;                              \
         NEXT();                                                    \
     }
     INTEGER_CONSTANT(MOD, x % y, Modulo(*this, sp[0], Value::Integer(y)))
@@ -1025,11 +1028,11 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
             holds = sp[0].payload.d op k.payload.d;                                     \
         else {                                                                          \
             PUSH(k);                                                                    \
-            pc += FIELD_LENGTH(word) - 1;                                               \
+            pc += FusedWord::DistanceSlots(word) - 1;                                               \
             goto op_##relation;                                                         \
         }                                                                               \
         ++sp;                                                                           \
-        JUMP_ON_SENSE(holds, word, pc + FIELD_LENGTH(word));                            \
+        JUMP_ON_SENSE(holds, word, pc + FusedWord::DistanceSlots(word));                            \
         NEXT();                                                                         \
     }
     CONSTANT_COMPARE_JUMP(LT, LT, <)
@@ -1085,7 +1088,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         const uint64_t x = static_cast<uint64_t>(cell->payload.i);                       \
         const uint64_t y = static_cast<uint64_t>(FIELD_VALUE(word, pc + 2));            \
         StoreInteger(--sp, static_cast<int64_t>(expression));                            \
-        pc += FIELD_LENGTH(word) - 1;                                                    \
+        pc += FusedWord::DistanceSlots(word) - 1;                                                    \
         NEXT();                                                                          \
     }
     VARIABLE_CONSTANT(ADD, x + y)
@@ -1146,7 +1149,6 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         NEXT();
     }
 #undef FIELD_VALUE
-#undef FIELD_LENGTH
 #undef TAKE_JUMP
 #undef JUMP_ON_SENSE
 #undef VARIABLE_CELL

@@ -11,48 +11,56 @@ struct Instruction {
     Op op;          // as the module has it, before any marking
 };
 
-constexpr uint32_t Fields(Fused op, uint32_t flags, uint32_t length, int32_t value) {
-    return static_cast<uint32_t>(op) | flags << 8 | length << 10 | static_cast<uint32_t>(value) << 16;
-}
+// The fields must not spill into each other, a negative value least of all.
+constexpr uint32_t kFullFusedWord =
+    FusedWord::Pack(Fused::KADD, 0, 15, {FusedWord::kValueInConstant, -32768});
+static_assert(FusedWord::Field(kFullFusedWord) == -32768 && FusedWord::DistanceSlots(kFullFusedWord) == 15 &&
+              FusedWord::ValueIn(kFullFusedWord) == FusedWord::kValueInConstant &&
+              !FusedWord::IsArgument(kFullFusedWord) &&
+              (kFullFusedWord & kOpcodeBits) == static_cast<uint32_t>(Fused::KADD));
 
 bool FitsField(int64_t v) { return v >= -32768 && v <= 32767; }
 
-// Where a fused instruction finds the integer of its push (bits 14-15 of its word).
+// A push a fused instruction takes its integer from, and where the instruction finds it.
 struct IntegerPush {
     int64_t value;
-    uint32_t kind;  // kValueInField, kValueInOperand or kValueInConstant
-    int32_t field;  // the value itself when it fits bits 16-31, else 0
+    FusedWord::Pushed place;
 };
+
+constexpr uint32_t kInField = FusedWord::kValueInField;
+constexpr uint32_t kInOperand = FusedWord::kValueInOperand;
+constexpr uint32_t kInConstant = FusedWord::kValueInConstant;
 
 std::optional<IntegerPush> PushedInteger(const uint32_t* code, const Instruction& in, const std::vector<Value>& constants) {
     switch (in.op) {
-    case Op::PUSH0: return IntegerPush{0, kValueInField, 0};
-    case Op::PUSH1: return IntegerPush{1, kValueInField, 1};
-    case Op::PUSH2: return IntegerPush{2, kValueInField, 2};
-    case Op::PUSH3: return IntegerPush{3, kValueInField, 3};
+    case Op::PUSH0: return IntegerPush{0, {kInField, 0}};
+    case Op::PUSH1: return IntegerPush{1, {kInField, 1}};
+    case Op::PUSH2: return IntegerPush{2, {kInField, 2}};
+    case Op::PUSH3: return IntegerPush{3, {kInField, 3}};
     case Op::PUSHINT: {
         const auto v = static_cast<int32_t>(code[in.slot + 1]);
-        if (FitsField(v)) return IntegerPush{v, kValueInField, v};
-        return IntegerPush{v, kValueInOperand, 0};
+        if (FitsField(v)) return IntegerPush{v, {kInField, v}};
+        return IntegerPush{v, {kInOperand, 0}};
     }
     case Op::PUSHCONST: {
         const uint32_t index = code[in.slot + 1];
         if (index >= constants.size() || !constants[index].Is(Tag::Integer)) return std::nullopt;
         const int64_t v = constants[index].AsInteger();
-        if (FitsField(v)) return IntegerPush{v, kValueInField, static_cast<int32_t>(v)};
-        return IntegerPush{v, kValueInConstant, 0};
+        if (FitsField(v)) return IntegerPush{v, {kInField, static_cast<int32_t>(v)}};
+        return IntegerPush{v, {kInConstant, 0}};
     }
     default: return std::nullopt;
     }
 }
 
 // A push whose value a fused instruction can take as its right side: any integer push, or a
-// pooled Number (kValueInConstant; its value is read from the pool when the instruction runs).
+// pooled Number (kInConstant; its value is read from the pool when the instruction runs).
 std::optional<IntegerPush> PushedNumeric(const uint32_t* code, const Instruction& in, const std::vector<Value>& constants) {
     if (std::optional<IntegerPush> integer = PushedInteger(code, in, constants)) return integer;
     if (in.op == Op::PUSHCONST) {
         const uint32_t index = code[in.slot + 1];
-        if (index < constants.size() && constants[index].Is(Tag::Number)) return IntegerPush{0, kValueInConstant, 0};
+        if (index < constants.size() && constants[index].Is(Tag::Number))
+            return IntegerPush{0, {kInConstant, 0}};
     }
     return std::nullopt;
 }
@@ -87,10 +95,10 @@ std::optional<Fused> ConstantCompareJump(Op relation) {
     }
 }
 
-// 1 for a jump taken when TOS is true, 0 when taken on false; none for other instructions. A
-// relation leaves a Boolean, for which the integer and the converting jumps agree.
+// kJumpsWhenTrue for a jump taken when TOS is true, 0 when taken on false; none for other
+// instructions. A relation leaves a Boolean, for which the integer and the converting jumps agree.
 std::optional<uint32_t> JumpSense(Op op) {
-    if (op == Op::JNZI || op == Op::JT) return 1;
+    if (op == Op::JNZI || op == Op::JT) return FusedWord::kJumpsWhenTrue;
     if (op == Op::JZI || op == Op::JF) return 0;
     return std::nullopt;
 }
@@ -109,33 +117,33 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
         return static_cast<uint32_t>(Fused::PROLOGUE);
     if (first.op == Op::GETGLOBAL && at(k + 1) == Op::CALL) return static_cast<uint32_t>(Fused::CALLGLOBAL);
     if (IsVariableRead(first.op)) {
-        const uint32_t isArg = first.op == Op::GETARG ? 2 : 0;
+        const uint32_t isArg = first.op == Op::GETARG ? FusedWord::kArgument : 0;
         if (k + 3 < ins.size()) {
             if (const std::optional<IntegerPush> v = PushedInteger(code, ins[k + 1], constants)) {
-                const uint32_t where = v->kind << 6;  // bits 14-15
                 // n = n + v, n = n - v: the read and the store name the same variable.
                 const Op store = first.op == Op::GETARG ? Op::SETARG : Op::SETLOCAL;
                 if ((at(k + 2) == Op::ADD || at(k + 2) == Op::SUB) && at(k + 3) == store &&
                     code[ins[k + 3].slot + 1] == code[first.slot + 1]) {
-                    const uint32_t subtract = at(k + 2) == Op::SUB ? 1 : 0;
-                    return Fields(Fused::ADDTO, subtract | isArg | where, slotsFrom(k + 3) + 2, v->field);
+                    const uint32_t subtract = at(k + 2) == Op::SUB ? FusedWord::kSubtracts : 0;
+                    return FusedWord::Pack(Fused::ADDTO, subtract | isArg, slotsFrom(k + 3) + 2, v->place);
                 }
                 const std::optional<Fused> fused = CompareJump(at(k + 2), true);
                 const std::optional<uint32_t> sense = JumpSense(at(k + 3));
-                if (fused && sense) return Fields(*fused, *sense | isArg | where, slotsFrom(k + 3), v->field);
+                if (fused && sense)
+                    return FusedWord::Pack(*fused, *sense | isArg, slotsFrom(k + 3), v->place);
             }
         }
         if (k + 2 < ins.size()) {
             if (const std::optional<IntegerPush> v = PushedInteger(code, ins[k + 1], constants)) {
-                const uint32_t where = v->kind << 6;
                 const uint32_t length = slotsFrom(k + 2) + 1;
                 switch (at(k + 2)) {
-                case Op::ADD: return Fields(Fused::VKADD, isArg | where, length, v->field);
-                case Op::SUB: return Fields(Fused::VKSUB, isArg | where, length, v->field);
-                case Op::MUL: return Fields(Fused::VKMUL, isArg | where, length, v->field);
-                case Op::BITAND: return Fields(Fused::VKAND, isArg | where, length, v->field);
+                case Op::ADD: return FusedWord::Pack(Fused::VKADD, isArg, length, v->place);
+                case Op::SUB: return FusedWord::Pack(Fused::VKSUB, isArg, length, v->place);
+                case Op::MUL: return FusedWord::Pack(Fused::VKMUL, isArg, length, v->place);
+                case Op::BITAND: return FusedWord::Pack(Fused::VKAND, isArg, length, v->place);
                 case Op::SHR:
-                    if (v->value >= 0 && v->value <= 63) return Fields(Fused::VKSHR, isArg | where, length, v->field);
+                    if (v->value >= 0 && v->value <= 63)
+                        return FusedWord::Pack(Fused::VKSHR, isArg, length, v->place);
                     break;
                 default: break;
                 }
@@ -164,35 +172,35 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
         }
     }
     if (const std::optional<Fused> fused = CompareJump(first.op, false)) {
-        if (const std::optional<uint32_t> sense = JumpSense(at(k + 1))) return Fields(*fused, *sense, 0, 0);
+        if (const std::optional<uint32_t> sense = JumpSense(at(k + 1)))
+            return FusedWord::Pack(*fused, *sense);
         return std::nullopt;
     }
     if (const std::optional<IntegerPush> v = PushedNumeric(code, first, constants)) {
         if (k + 1 >= ins.size()) return std::nullopt;
         const uint32_t length = slotsFrom(k + 1) + 1;
-        const uint32_t where = v->kind << 6;
-        const bool integer = v->kind != kValueInConstant || constants[code[first.slot + 1]].Is(Tag::Integer);
+        const bool integer = v->place.in != kInConstant || constants[code[first.slot + 1]].Is(Tag::Integer);
         if (k + 2 < ins.size()) {
             const std::optional<Fused> fused = ConstantCompareJump(at(k + 1));
             const std::optional<uint32_t> sense = JumpSense(at(k + 2));
-            if (fused && sense) return Fields(*fused, *sense | where, slotsFrom(k + 2), v->field);
+            if (fused && sense) return FusedWord::Pack(*fused, *sense, slotsFrom(k + 2), v->place);
         }
         switch (at(k + 1)) {
-        case Op::ADD: return Fields(Fused::KADD, where, length, v->field);
-        case Op::SUB: return Fields(Fused::KSUB, where, length, v->field);
-        case Op::MUL: return Fields(Fused::KMUL, where, length, v->field);
-        case Op::DIV: return Fields(Fused::KDIV, where, length, v->field);
+        case Op::ADD: return FusedWord::Pack(Fused::KADD, 0, length, v->place);
+        case Op::SUB: return FusedWord::Pack(Fused::KSUB, 0, length, v->place);
+        case Op::MUL: return FusedWord::Pack(Fused::KMUL, 0, length, v->place);
+        case Op::DIV: return FusedWord::Pack(Fused::KDIV, 0, length, v->place);
         // A zero divisor gives NaN and -1 is a case of its own: those stay with MOD itself.
         case Op::MOD:
             if (!integer || v->value == 0 || v->value == -1) return std::nullopt;
-            return Fields(Fused::KMOD, where, length, v->field);
+            return FusedWord::Pack(Fused::KMOD, 0, length, v->place);
         case Op::BITAND:
             if (!integer) return std::nullopt;
-            return Fields(Fused::KAND, where, length, v->field);
+            return FusedWord::Pack(Fused::KAND, 0, length, v->place);
         // Counts from 0 to 63 shift; the rest have rules of their own.
         case Op::SHR:
             if (!integer || v->value < 0 || v->value > 63) return std::nullopt;
-            return Fields(Fused::KSHR, where, length, v->field);
+            return FusedWord::Pack(Fused::KSHR, 0, length, v->place);
         default: return std::nullopt;
         }
     }

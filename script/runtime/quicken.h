@@ -23,11 +23,43 @@ static_assert(kLastFusedOpcode < 256, "an opcode word keeps the opcode in its lo
 
 // The opcode of a code word; bits 8 and up are the fields of a fused instruction.
 inline constexpr uint32_t kOpcodeBits = 0xFF;
-// Bits 14-15 of a fused word with an integer: the integer is bits 16-31 of the word itself, the
-// 32-bit operand of the push (signed), or the Integer constant the push's operand names.
-inline constexpr uint32_t kValueInField = 0;
-inline constexpr uint32_t kValueInOperand = 1;
-inline constexpr uint32_t kValueInConstant = 2;
+
+// The opcode word of a fused instruction: the loader packs it, the dispatch loop reads it, and
+// this is the one place that knows where each field sits. Bit 8 is the jump's sense or ADDTO's
+// subtraction, bit 9 says the variable is an argument, bits 10-13 hold a distance in slots
+// (fused_ops.def says from where to where for each instruction), bits 14-15 where the pushed
+// value is, and bits 16-31 the value itself when it fits.
+struct FusedWord {
+    // Where the value of the push is: bits 16-31 of the word itself, the 32-bit operand of the
+    // push (signed), or the constant the push's operand names.
+    static constexpr uint32_t kValueInField = 0;
+    static constexpr uint32_t kValueInOperand = 1;
+    static constexpr uint32_t kValueInConstant = 2;
+
+    // Flags for Pack, or-ed together.
+    static constexpr uint32_t kJumpsWhenTrue = 1u << 8;  // compare-and-jump: jump when the relation holds
+    static constexpr uint32_t kSubtracts = 1u << 8;      // ADDTO: n = n - value
+    static constexpr uint32_t kArgument = 1u << 9;       // the variable read is GETARG, not GETLOCAL
+
+    // The pushed value's place (kValueIn...) and, when that is the word, the value (-32768 to 32767).
+    struct Pushed {
+        uint32_t in;
+        int32_t field;
+    };
+
+    static constexpr uint32_t Pack(Fused op, uint32_t flags = 0, uint32_t distanceSlots = 0,
+                                   Pushed value = {kValueInField, 0}) {
+        return static_cast<uint32_t>(op) | flags | distanceSlots << 10 | value.in << 14 |
+               static_cast<uint32_t>(value.field) << 16;
+    }
+
+    static constexpr bool JumpsWhenTrue(uint32_t word) { return (word & kJumpsWhenTrue) != 0; }
+    static constexpr bool Subtracts(uint32_t word) { return (word & kSubtracts) != 0; }
+    static constexpr bool IsArgument(uint32_t word) { return (word & kArgument) != 0; }
+    static constexpr uint32_t DistanceSlots(uint32_t word) { return (word >> 10) & 15u; }
+    static constexpr uint32_t ValueIn(uint32_t word) { return (word >> 14) & 3u; }
+    static constexpr int32_t Field(uint32_t word) { return static_cast<int32_t>(word) >> 16; }
+};
 
 // Marks the sequences of `code` (`words` slots, translated and verified) that run as one fused
 // instruction. `constants` resolves PUSHCONST operands.
