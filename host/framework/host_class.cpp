@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "script/runtime/member_table.h"
 #include "script/runtime/properties.h"
 #include "script/runtime/strings.h"
 
@@ -16,11 +17,11 @@ using script::Value;
 
 namespace {
 
-// The class data of every host class: the member table (name ids by position) and what the shared
-// operations need from the spec (a copy; the tables it points at are the class's static ones).
+// The class data of every host class: the member table and what the shared operations need from
+// the spec (a copy; the tables it points at are the class's static ones).
 struct HostClassData {
     HostClassSpec spec;
-    std::vector<uint32_t> memberIds;
+    std::optional<script::MemberTable<HostMember>> members;  // made when the names are interned
     std::u16string displayText;  // "[object <display name>]"
     std::unique_ptr<HostClassState> state;
 };
@@ -50,13 +51,11 @@ bool CallMethodOp(Interpreter& interp, ClassRecord& cls, void* native, uint32_t 
         *result = script::StringValue(interp, data.displayText);
         return true;
     }
-    const std::optional<size_t> position = MemberPosition(cls, nameId);
-    if (!position) return false;
-    const HostMember& member = data.spec.members[*position];
-    if (!member.method) return false;
-    *result = FailureValue(member.failure);
-    HostCall call{interp, cls, native, HostArgs(args), result};
-    member.method(call);
+    const HostMember* member = FindMember(cls, nameId);
+    if (!member || !member->method) return false;
+    *result = FailureValue(member->failure);
+    HostCall call{interp, cls, native, script::Args(args), result};
+    member->method(call);
     return true;
 }
 
@@ -76,8 +75,7 @@ bool EventProperty(ClassRecord& cls, const HostClassData& data, void* native, in
 
 bool PropertyOp(Interpreter& interp, ClassRecord& cls, void* native, uint32_t nameId, bool isSet, Value* io) {
     const HostClassData& data = *DataOf(cls);
-    const std::optional<size_t> position = MemberPosition(cls, nameId);
-    const HostMember* member = position ? &data.spec.members[*position] : nullptr;
+    const HostMember* member = FindMember(cls, nameId);
     if (member && member->property) {
         HostProperty access{interp, cls, native, isSet, io};
         member->property(access);
@@ -103,8 +101,7 @@ void CallAsConstruct(Interpreter& interp, ClassRecord& cls, void*, Value* result
 std::unique_ptr<HostClassData> MakeClassData(Interpreter& interp, const HostClassSpec& spec) {
     auto data = std::make_unique<HostClassData>();
     data->spec = spec;
-    data->memberIds.reserve(spec.members.size());
-    for (const HostMember& member : spec.members) data->memberIds.push_back(interp.Intern(member.name));
+    data->members.emplace(interp, spec.members);
     const std::string_view display = spec.displayName ? spec.displayName : spec.name;
     data->displayText = u"[object " + platform::AnsiToUtf16(display) + u"]";
     if (spec.makeState) data->state = spec.makeState(interp);
@@ -142,12 +139,9 @@ HostClassState* ClassState(const ClassRecord& cls) {
     return data ? data->state.get() : nullptr;
 }
 
-std::optional<size_t> MemberPosition(const ClassRecord& cls, uint32_t nameId) {
+const HostMember* FindMember(const ClassRecord& cls, uint32_t nameId) {
     const HostClassData* data = DataOf(cls);
-    if (!data) return std::nullopt;
-    for (size_t i = 0; i < data->memberIds.size(); ++i)
-        if (data->memberIds[i] == nameId) return i;
-    return std::nullopt;
+    return data ? data->members->Find(nameId) : nullptr;
 }
 
 bool IsInstanceOf(Interpreter& interp, const Value& value, std::string_view className) {

@@ -1,7 +1,7 @@
 #pragma once
-// Declaring and publishing a host class. A class lists its members once, as a table whose
-// positions are fixed; registration interns the names, and the shared CallMethod and Property
-// operations find the incoming name id's position and run that member. The conventions every host
+// Declaring and publishing a host class. A class lists its members once, as a table of rows;
+// registration interns the names (script::MemberTable), and the shared CallMethod and Property
+// operations find the row the incoming name id names and run that member. The conventions every host
 // member follows are enforced here rather than by each class: "toString" answers first with
 // "[object <display name>]"; a method's result is preset to its failure value before its body
 // runs, so a body that rejects its arguments simply returns; events accept only functions.
@@ -32,7 +32,7 @@ struct HostCall {
     script::Interpreter& interp;
     script::ClassRecord& cls;
     void* native;
-    HostArgs args;
+    script::Args args;
     script::Value* result;
 
     template <class T>
@@ -138,9 +138,9 @@ T* ClassStateAs(const script::ClassRecord& cls) {
     return static_cast<T*>(ClassState(cls));
 }
 
-// The position of `nameId` in the class's member table; nullopt when the class has no such
-// member or is not a host class.
-std::optional<size_t> MemberPosition(const script::ClassRecord& cls, uint32_t nameId);
+// The row of the class's member table that `nameId` names; null when the class has no such member
+// or is not a host class.
+const HostMember* FindMember(const script::ClassRecord& cls, uint32_t nameId);
 
 // The host value stands for host class `className` when its class is the class of the value in
 // the global of that name. A global that a script replaced by another class's value does not

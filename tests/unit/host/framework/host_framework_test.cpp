@@ -45,7 +45,7 @@ void Add(HostCall& call) {
     call.ReturnInteger((*ab)[0] + (*ab)[1]);
 }
 void Name(HostCall& call) {
-    const std::optional<std::string> ansi = call.args.Ansi(1);
+    const std::optional<std::string> ansi = AnsiArg(call.args, 1);
     if (!ansi) return call.Fail();
     call.ReturnAnsi("<" + *ansi + ">");
 }
@@ -93,7 +93,7 @@ constexpr HostConstant kProbeConstants[] = {{"$PROBE_BLEND", 524288}, {"$PROBE_N
 
 void ProbeConstruct(Interpreter& interp, ClassRecord& cls, Value* args, Value* result) {
     auto data = std::make_unique<ProbeData>();
-    if (const std::optional<int64_t> n = HostArgs(args).Integer(1)) data->size = *n;
+    if (const std::optional<int64_t> n = script::Args(args).Integer(1)) data->size = *n;
     *result = script::NewHostValue(interp, &cls, data.get());
     data.release()->self = *result;
 }
@@ -126,7 +126,7 @@ struct TwinState : HostClassState {
 std::unique_ptr<SharedRecord> MakeTwinRecord(uint64_t handle) { return std::make_unique<TwinRecord>(handle); }
 
 void TwinConstruct(Interpreter& interp, ClassRecord& cls, Value* args, Value* result) {
-    const std::optional<int64_t> handle = HostArgs(args).Integer(1);
+    const std::optional<int64_t> handle = script::Args(args).Integer(1);
     if (!handle) return DefaultConstruct(interp, cls, args, result);
     SharedHolder* holder = ClassStateAs<TwinState>(cls)->table.NewHolder(static_cast<uint64_t>(*handle), &MakeTwinRecord);
     *result = script::NewHostValue(interp, &cls, holder);
