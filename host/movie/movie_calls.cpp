@@ -1,6 +1,6 @@
 // The commands of a movie call. Decoded arguments are reachable from nothing the collector sees,
-// so each vector is held in a pinned array before any script code runs; class operations that are
-// not protected calls of their own (Property) run inside one through a private step class.
+// so each vector is held in a pinned array before any script code runs; property reads and writes
+// go through the runtime's protected AccessHostProperty, as calls go through InvokeMethod.
 #include "host/movie/movie_calls.h"
 
 #include <algorithm>
@@ -77,31 +77,6 @@ std::optional<script::Pinned> Target(MovieCall& c) {
     return std::optional<script::Pinned>(std::in_place, c.interp, *found);
 }
 
-// ---- Property access under protection ----
-
-// args: target, Integer name id, Boolean is-set, value.
-void PropertyStep(script::Interpreter& interp, script::ClassRecord&, void*, Value* result, Value* args) {
-    script::HostRecord* host = args[1].AsHost();
-    script::ClassRecord& cls = *host->cls;
-    const auto nameId = static_cast<uint32_t>(args[2].AsInteger());
-    const bool isSet = args[3].AsBoolean();
-    Value io = args[4];
-    *result = Value::Undefined();
-    if (!cls.Property) return;
-    cls.Property(interp, cls, host->nativeData, nameId, isSet, &io);
-    if (!isSet) *result = io;
-}
-
-// Runs the target class's Property as a protected call; the value read is in the result cell.
-bool ProtectedProperty(script::Interpreter& interp, const Value& target, uint32_t nameId, bool isSet, Value value) {
-    script::ClassRecord* step = script::NewClass(interp, "MovieProperty");
-    step->Call = &PropertyStep;
-    const script::Pinned stepValue(interp, script::NewHostValue(interp, step, nullptr));
-    Value args[] = {Value::Integer(4), target, Value::Integer(nameId), Value::Boolean(isSet), value};
-    const script::Pinned held = Hold(interp, args);
-    return script::CallValue(interp, Value::Null(), stepValue.Get(), args);
-}
-
 // ---- Commands ----
 
 void New(MovieCall& c) {
@@ -149,7 +124,8 @@ void GetProperty(MovieCall& c) {
     const std::optional<script::Pinned> target = Target(c);
     if (!target) return;
     const uint32_t nameId = c.interp.Intern(AnsiOf(c.args[2]));
-    if (ProtectedProperty(c.interp, target->Get(), nameId, false, Value::Undefined())) c.result = c.interp.Result();
+    if (script::AccessHostProperty(c.interp, target->Get(), nameId, false, Value::Undefined()))
+        c.result = c.interp.Result();
 }
 
 void SetProperty(MovieCall& c) {
@@ -160,7 +136,7 @@ void SetProperty(MovieCall& c) {
     Value* vector = &c.args[2];  // the value, alone in a vector headed by the name's cell
     vector[0] = Value::Integer(1);
     const script::Pinned held = FixUp(c.interp, vector);
-    (void)ProtectedProperty(c.interp, target->Get(), nameId, true, vector[1]);
+    (void)script::AccessHostProperty(c.interp, target->Get(), nameId, true, vector[1]);
 }
 
 void RunText(MovieCall& c) {
@@ -199,7 +175,7 @@ void SetEventHandler(MovieCall& c) {
     if (c.engine.RunSourceText(text) != 1) return;
     const Value function = c.interp.GlobalByName(handler);
     if (function.Is(Tag::Function))
-        (void)ProtectedProperty(c.interp, target->Get(), c.interp.Intern(eventName), true, function);
+        (void)script::AccessHostProperty(c.interp, target->Get(), c.interp.Intern(eventName), true, function);
 }
 
 void CallGlobalFunction(MovieCall& c) {
@@ -233,7 +209,6 @@ std::optional<std::u16string> HandleMovieCall(const MovieCallContext& context, s
     DecodedRequest decoded = DecodeRequest(interp, request);
     Value result;
     if (decoded.ansiName && decoded.hasArguments) {
-        decoded.args[0] = Value::Integer(static_cast<int64_t>(decoded.args.size()) - 1);
         const script::Pinned held = Hold(interp, decoded.args.data());
         MovieCall call{context, *engine, interp, *decoded.ansiName, decoded.args, decoded.args[0].AsInteger(), {}};
         Dispatch(call);

@@ -315,11 +315,9 @@ DecodedRequest DecodeRequest(script::Interpreter& interp, std::u16string_view te
     for (size_t i = 0; i < arguments.ChildCount(); ++i) {
         Value value;
         if (!DecodeValue(interp, arguments.Child(i), value)) continue;  // dropped, not counted
-        // The vector grows by 8 cells at a time, as the movie's requests are mostly short.
-        if (request.args.size() == request.args.capacity()) request.args.reserve(request.args.size() + 8);
         request.args.push_back(value);
     }
-    request.args[0] = Value::Integer(static_cast<int64_t>(request.args.size()));
+    request.args[0] = Value::Integer(static_cast<int64_t>(request.args.size()) - 1);
     return request;
 }
 

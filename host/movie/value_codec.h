@@ -31,7 +31,6 @@ public:
     [[nodiscard]] bool Append(std::u16string_view text);
     [[nodiscard]] bool AppendAscii(std::string_view text);
     const std::u16string& Text() const { return text_; }
-    size_t Capacity() const { return capacityUnits_; }
 
 private:
     std::u16string text_;
@@ -55,7 +54,7 @@ std::u16string UnescapeText(std::u16string_view text);
 [[nodiscard]] bool DecodeValue(script::Interpreter& interp, const XmlNode& element, script::Value& out);
 
 // A decoded request: with an "invoke" element, its name and an argument vector (cell 0 the count
-// of cells used, the arguments after it); without one, the value of the first element alone.
+// n of the arguments after it); without one, the value of the first element alone.
 struct DecodedRequest {
     std::optional<std::string> ansiName;  // set only by an "invoke" element with a "name"
     bool hasArguments = false;            // the "invoke" element had an "arguments" element

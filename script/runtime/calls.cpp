@@ -82,6 +82,20 @@ bool InvokeMethod(Interpreter& interp, const Value& receiver, uint32_t nameId, V
     });
 }
 
+bool AccessHostProperty(Interpreter& interp, const Value& target, uint32_t nameId, bool isSet, const Value& value) {
+    const std::optional<Pinned> keep = KeepHost(interp, target);
+    const Pinned keepValue(interp, value);
+    return Protected(interp, [&](Value& result) {
+        result = Value::Undefined();
+        if (!target.Is(Tag::HostObject)) return;
+        ClassRecord& cls = *target.AsHost()->cls;
+        if (!cls.Property) return;
+        Value io = value;
+        cls.Property(interp, cls, target.AsHost()->nativeData, nameId, isSet, &io);
+        if (!isSet) result = io;
+    });
+}
+
 bool ConstructGlobal(Interpreter& interp, std::string_view name, Value* args) {
     const Value callee = interp.GlobalByName(name);
     if (!callee.Is(Tag::HostObject) || !callee.AsHost()->cls->Construct) return false;

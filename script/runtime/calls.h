@@ -22,5 +22,11 @@ namespace velmo::script {
 [[nodiscard]] bool InvokeMethod(Interpreter& interp, const Value& receiver, uint32_t nameId, Value* args);
 // `new` on the global of `name`, which must be a HostObject whose class has Construct.
 [[nodiscard]] bool ConstructGlobal(Interpreter& interp, std::string_view name, Value* args);
+// Reads (the value lands in the result cell) or, with `isSet`, writes `value` to the property
+// `nameId` of a HostObject through its class's Property operation, which may run script code. A
+// class without Property, a name it does not handle, or a target that is no HostObject reads
+// Undefined and writes nothing, and that still succeeds.
+[[nodiscard]] bool AccessHostProperty(Interpreter& interp, const Value& target, uint32_t nameId, bool isSet,
+                                      const Value& value);
 
 }  // namespace velmo::script

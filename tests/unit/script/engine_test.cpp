@@ -3,6 +3,7 @@
 // malformed modules that pass the verifier, and what a collection must keep while code runs. Host
 // operations are test classes whose Call runs a lambda, so each case states its own host.
 #include "script/runtime/engine.h"
+#include "script/runtime/pinned.h"
 
 #include <gtest/gtest.h>
 
@@ -261,6 +262,43 @@ TEST_F(EngineTest, ProtectedCallsReturnResultsAndRecoverFromErrors) {
     EXPECT_EQ(Text(engine_->Result()), "42");
     EXPECT_FALSE(InvokeMethod(Interp(), Interp().GlobalByName("counter"), Interp().Intern("n"), two));
     EXPECT_EQ(engine_->ErrorText(), "Warning: unknown method \"n\"");
+    ExpectHealthy();
+}
+
+// A host value's property through its class: read into the result cell, written, and an error
+// raised by a script the property runs stays inside the call.
+TEST_F(EngineTest, HostPropertiesAreReadAndWrittenUnderProtection) {
+    ClassRecord* cls = NewClass(Interp(), "Thing");
+    cls->Property = [](Interpreter& interp, ClassRecord&, void* data, uint32_t nameId, bool isSet, Value* io) {
+        Value& stored = *static_cast<Value*>(data);
+        if (nameId == interp.Intern("size")) {
+            if (isSet) stored = *io;
+            else *io = stored;
+            return true;
+        }
+        if (nameId != interp.Intern("boom")) return false;
+        Value none[] = {Value::Integer(0)};
+        if (!CallGlobal(interp, "fail", none)) interp.Throw(StringValue(interp, u"boom failed"));
+        return true;
+    };
+    Value stored = Value::Integer(7);
+    const Pinned held(Interp(), NewHostValue(Interp(), cls, &stored));
+    const Value thing = held.Get();
+    ASSERT_EQ(Run("function fail() { throw 'inner'; }"), 1);
+
+    ASSERT_TRUE(AccessHostProperty(Interp(), thing, Interp().Intern("size"), false, Value::Undefined()));
+    EXPECT_EQ(engine_->Result().AsInteger(), 7);
+    ASSERT_TRUE(AccessHostProperty(Interp(), thing, Interp().Intern("size"), true, Value::Integer(12)));
+    EXPECT_EQ(stored.AsInteger(), 12);
+    EXPECT_TRUE(engine_->Result().Is(Tag::Undefined));
+    // A name the class does not handle, or a target that is no host value, reads Undefined.
+    ASSERT_TRUE(AccessHostProperty(Interp(), thing, Interp().Intern("other"), false, Value::Undefined()));
+    EXPECT_TRUE(engine_->Result().Is(Tag::Undefined));
+    ASSERT_TRUE(AccessHostProperty(Interp(), Value::Integer(3), Interp().Intern("size"), false, Value::Undefined()));
+
+    EXPECT_FALSE(AccessHostProperty(Interp(), thing, Interp().Intern("boom"), false, Value::Undefined()));
+    EXPECT_EQ(engine_->ErrorText(), "boom failed");
+    EXPECT_EQ(Interp().StackPointer(), baseSp_);
     ExpectHealthy();
 }
 
