@@ -1,4 +1,4 @@
-#include "script/runtime/arithmetic.h"
+#include "script/runtime/internal/arithmetic.h"
 
 #include "script/runtime/convert.h"
 #include "script/runtime/strings.h"

@@ -9,7 +9,7 @@
 #include "platform/text.h"
 #include "script/runtime/convert.h"
 #include "script/runtime/errors.h"
-#include "script/runtime/loader.h"
+#include "script/runtime/internal/loader.h"
 #include "script/runtime/module_reader.h"
 #include "script/runtime/pinned.h"
 #include "script/runtime/properties.h"

@@ -2,7 +2,7 @@
 // a free block carries the free guard and no mark or finalizer bit and sits on exactly one free
 // list, the one of its size class; the counters sum the payload sizes of live and free blocks.
 // Debug builds fill dead payloads with 0xDD; ASan builds also poison them past the list link.
-#include "script/runtime/heap.h"
+#include "script/runtime/internal/heap.h"
 
 #include <algorithm>
 #include <bit>

@@ -11,11 +11,11 @@
 #include <string_view>
 #include <vector>
 
-#include "script/runtime/frames.h"
-#include "script/runtime/heap.h"
+#include "script/runtime/internal/frames.h"
+#include "script/runtime/internal/heap.h"
 #include "script/runtime/names.h"
 #include "script/runtime/records.h"
-#include "script/runtime/trace_output.h"
+#include "script/runtime/internal/trace_output.h"
 #include "script/runtime/value.h"
 
 namespace velmo::script {

@@ -7,7 +7,7 @@
 #include "script/runtime/convert.h"
 #include "script/runtime/errors.h"
 #include "script/runtime/interpreter.h"
-#include "script/runtime/frame_entry.h"
+#include "script/runtime/internal/frame_entry.h"
 #include "script/runtime/pinned.h"
 #include "script/runtime/properties.h"
 #include "script/runtime/strings.h"

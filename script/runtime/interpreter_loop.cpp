@@ -14,16 +14,16 @@
 #include <thread>
 
 #include "platform/text.h"
-#include "script/runtime/arithmetic.h"
+#include "script/runtime/internal/arithmetic.h"
 #include "script/runtime/convert.h"
 #include "script/runtime/errors.h"
-#include "script/runtime/frame_entry.h"
+#include "script/runtime/internal/frame_entry.h"
 #include "script/runtime/interpreter.h"
-#include "script/runtime/interpreter_ops.h"
+#include "script/runtime/internal/interpreter_ops.h"
 #include "script/runtime/objects.h"
 #include "script/runtime/opcodes.h"
 #include "script/runtime/properties.h"
-#include "script/runtime/quicken.h"
+#include "script/runtime/internal/quicken.h"
 #include "script/runtime/strings.h"
 
 namespace velmo::script {
@@ -211,7 +211,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
 #include "script/runtime/opcodes.def"
 #undef VELMO_OPCODE
 #define VELMO_FUSED(name, meaning) &&fused_##name,
-#include "script/runtime/fused_ops.def"
+#include "script/runtime/internal/fused_ops.def"
 #undef VELMO_FUSED
         },
         &&not_an_instruction);

@@ -1,4 +1,4 @@
-#include "script/runtime/interpreter_ops.h"
+#include "script/runtime/internal/interpreter_ops.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,13 +2,13 @@
 // one 32-bit slot per opcode and per operand, line records become (slot, line) pairs. Everything
 // made here is reachable from a root (constant table, globals, a pin) before LoadModule returns;
 // until then nothing can collect, because loading allocates but never runs script code.
-#include "script/runtime/loader.h"
+#include "script/runtime/internal/loader.h"
 
 #include "platform/text.h"
 #include "script/runtime/errors.h"
 #include "script/runtime/module_verifier.h"
 #include "script/runtime/opcodes.h"
-#include "script/runtime/quicken.h"
+#include "script/runtime/internal/quicken.h"
 #include "script/runtime/strings.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "script/runtime/quicken.h"
+#include "script/runtime/internal/quicken.h"
 
 #include <optional>
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "script/runtime/heap.h"
+#include "script/runtime/internal/heap.h"
 #include "script/runtime/value.h"
 
 namespace velmo::script {

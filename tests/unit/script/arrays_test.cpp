@@ -18,7 +18,7 @@
 #include "platform/text.h"
 #include "script/runtime/calls.h"
 #include "script/runtime/engine.h"
-#include "script/runtime/interpreter_ops.h"
+#include "script/runtime/internal/interpreter_ops.h"
 #include "script/runtime/strings.h"
 
 namespace velmo::script {

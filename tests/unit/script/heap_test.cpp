@@ -1,6 +1,6 @@
 // The collected heap: size classes, splitting, merging, finalizers, reuse and the stress switch.
 // Every scenario ends with CheckConsistency(), which walks the chunks against lists and counters.
-#include "script/runtime/heap.h"
+#include "script/runtime/internal/heap.h"
 
 #include <gtest/gtest.h>
 

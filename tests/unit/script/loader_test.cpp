@@ -1,7 +1,7 @@
 // The loader's translation: compiled modules loaded into an interpreter, read back slot by slot.
 // Expectations follow the slot form (one slot per opcode and per operand, jumps counted in slots
 // from the slot after the operand), not byte offsets, and must hold across collections.
-#include "script/runtime/loader.h"
+#include "script/runtime/internal/loader.h"
 
 #include <gtest/gtest.h>
 

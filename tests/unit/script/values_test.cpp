@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "script/runtime/arithmetic.h"
+#include "script/runtime/internal/arithmetic.h"
 #include "script/runtime/convert.h"
 #include "script/runtime/interpreter.h"
 #include "script/runtime/name_hash.h"

@@ -15,7 +15,7 @@
 #include "platform/text.h"
 #include "script/runtime/convert.h"
 #include "script/runtime/engine.h"
-#include "script/runtime/heap.h"
+#include "script/runtime/internal/heap.h"
 #include "script/runtime/properties.h"
 
 namespace velmo::host {

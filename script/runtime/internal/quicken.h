@@ -14,7 +14,7 @@ namespace velmo::script {
 enum class Fused : uint32_t {
     kBefore = kLastOpcode,
 #define VELMO_FUSED(name, meaning) name,
-#include "script/runtime/fused_ops.def"
+#include "script/runtime/internal/fused_ops.def"
 #undef VELMO_FUSED
     kEnd,
 };

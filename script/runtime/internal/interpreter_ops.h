@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "script/runtime/frames.h"
+#include "script/runtime/internal/frames.h"
 #include "script/runtime/interpreter.h"
 #include "script/runtime/records.h"
 

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# The embedding surface stays real: code outside the script runtime includes only its public
+# headers. The runtime's private headers live in script/runtime/internal/; an include of one from
+# the compiler, the library, the host, the shell, the platform or the tools fails this check.
+# Tests and fuzz targets are white-box and may reach inside. Also refuses the operating system's
+# headers outside platform/ (and the future menus/). Exit status 1 lists every offending line.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+production=(script/compiler script/library host shell tools)
+status=0
+
+report() {  # report DESCRIPTION GREP-OUTPUT
+    if [ -n "$2" ]; then
+        echo "check-includes: $1:" >&2
+        echo "$2" >&2
+        status=1
+    fi
+}
+
+report "private runtime headers included from outside the runtime" \
+    "$(grep -rnE '#include[[:space:]]+"script/runtime/internal/' "${production[@]}" platform --include='*.h' --include='*.cpp' --include='*.def' || true)"
+report "operating-system headers outside platform/" \
+    "$(grep -rnE '#include[[:space:]]+<(windows|winsock2|ole2|objbase|shlobj|commctrl|unistd|fcntl|dirent|signal|sys/[a-z_]+)\.h>' \
+        "${production[@]}" script/runtime --include='*.h' --include='*.cpp' || true)"
+exit $status
