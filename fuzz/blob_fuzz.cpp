@@ -8,7 +8,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         (void)velmo::shell::DecodeResourceBlob({data, size});
-    } catch (const velmo::shell::ShellError&) {
-    }
+    } catch (const velmo::shell::ShellError&) {}
     return 0;
 }

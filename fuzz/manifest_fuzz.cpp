@@ -14,8 +14,7 @@ using namespace velmo;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     builder::Manifest manifest;
     try {
-        manifest =
-            builder::ParseManifest(std::string_view(reinterpret_cast<const char*>(data), size), "Fuzz");
+        manifest = builder::ParseManifest(std::string_view(reinterpret_cast<const char*>(data), size), "Fuzz");
     } catch (const builder::ManifestError&) {
         return 0;
     }
@@ -26,7 +25,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     shell::MovieListRecord list;
     if (!shell::ReadMovieList(builder::WriteMovieList(manifest.movieList), list)) __builtin_trap();
     if (!(list == manifest.movieList)) __builtin_trap();
-    if (manifest.flashPlayer && builder::WriteFlashPlayerRecord(*manifest.flashPlayer).size() != 276)
-        __builtin_trap();
+    if (manifest.flashPlayer && builder::WriteFlashPlayerRecord(*manifest.flashPlayer).size() != 276) __builtin_trap();
     return 0;
 }

@@ -43,8 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Answering sink(control);
     control.SetEventSink(&sink);
     if (!control.SetMovie(u"movie.swf")) __builtin_trap();
-    while (control.RaiseNextEvent()) {
-    }
+    while (control.RaiseNextEvent()) {}
     if (sink.events != expected) __builtin_trap();
     for (const std::string& line : control.Recorded())
         if (line.find_first_of("\r\n") != std::string::npos) __builtin_trap();

@@ -32,8 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const char* path : {"data/level1.xml", ""}) {
         try {
             (void)shell::ExtractPackageFile(path, setup.archive);
-        } catch (const shell::ShellError&) {
-        }
+        } catch (const shell::ShellError&) {}
     }
     // Only the extra folder and the archive may exist in the run folder.
     for (const platform::FolderEntry& e : platform::ListFolder(shell::RunFolder()))

@@ -57,8 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ParseAndCheck(std::u16string(data, data + size));
     if (size % 2 == 0) {
         std::u16string wide(size / 2, u'\0');
-        for (size_t i = 0; i < wide.size(); ++i)
-            wide[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+        for (size_t i = 0; i < wide.size(); ++i) wide[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
         ParseAndCheck(wide);
     }
     return 0;

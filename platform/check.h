@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#define VELMO_CHECK(condition)                                                                          \
-    do {                                                                                                \
-        if (!(condition)) {                                                                             \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition);         \
-            std::abort();                                                                               \
-        }                                                                                               \
+#define VELMO_CHECK(condition)                                                                 \
+    do {                                                                                       \
+        if (!(condition)) {                                                                    \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
+            std::abort();                                                                      \
+        }                                                                                      \
     } while (0)
 
 #ifdef NDEBUG

@@ -12,8 +12,8 @@
 namespace velmo::platform {
 
 enum class FileMode {
-    ReadShared,     // existing file, read only; other writers are shut out where the system can do that
-    CreateReadWrite // create or truncate, read and write; other writers shut out
+    ReadShared,      // existing file, read only; other writers are shut out where the system can do that
+    CreateReadWrite  // create or truncate, read and write; other writers shut out
 };
 
 enum class SeekFrom { Begin, Current, End };
@@ -41,9 +41,9 @@ std::unique_ptr<File> OpenFile(const std::string& path, FileMode mode);
 // exist there); an absolute path comes back as it is, an empty one stays empty.
 std::string FullPath(const std::string& path);
 
-bool FileExists(const std::string& path);       // an existing file that is not a folder
+bool FileExists(const std::string& path);  // an existing file that is not a folder
 bool FolderExists(const std::string& path);
-bool PathExists(const std::string& path);       // a file or a folder
+bool PathExists(const std::string& path);  // a file or a folder
 
 // Creates one folder; false (last error kErrorAlreadyExists) when something exists there already.
 [[nodiscard]] bool CreateFolder(const std::string& path);

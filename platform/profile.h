@@ -16,16 +16,14 @@ namespace velmo::platform {
 class Profile {
 public:
     virtual ~Profile() = default;
-    virtual std::optional<std::vector<uint8_t>> ReadBinary(const std::string& section,
-                                                           const std::string& value) = 0;
+    virtual std::optional<std::vector<uint8_t>> ReadBinary(const std::string& section, const std::string& value) = 0;
     [[nodiscard]] virtual bool WriteBinary(const std::string& section, const std::string& value,
                                            std::span<const uint8_t> bytes) = 0;
     virtual std::optional<std::string> ReadString(const std::string& section, const std::string& value) = 0;
     [[nodiscard]] virtual bool WriteString(const std::string& section, const std::string& value,
                                            const std::string& text) = 0;
     virtual std::optional<uint32_t> ReadInteger(const std::string& section, const std::string& value) = 0;
-    [[nodiscard]] virtual bool WriteInteger(const std::string& section, const std::string& value,
-                                            uint32_t number) = 0;
+    [[nodiscard]] virtual bool WriteInteger(const std::string& section, const std::string& value, uint32_t number) = 0;
 };
 
 // The profile of one application; registry key and profile name as the identifier record gives them.

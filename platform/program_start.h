@@ -13,8 +13,6 @@ std::string SystemDirectory();
 // and `folder` as its working folder, shown normally. False when the system
 // refuses. Headless starts nothing: it writes what it would start to standard
 // error.
-[[nodiscard]] bool StartProgram(const std::string &path,
-                                const std::string &parameters,
-                                const std::string &folder);
+[[nodiscard]] bool StartProgram(const std::string& path, const std::string& parameters, const std::string& folder);
 
-} // namespace velmo::platform
+}  // namespace velmo::platform

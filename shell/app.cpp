@@ -21,9 +21,9 @@ constexpr int kTrayIconResource = 198;
 
 const char* SourceName(SettingsSource source) {
     switch (source) {
-    case SettingsSource::StoredOptions: return "the user's stored options";
-    case SettingsSource::BuiltIn: return "the built-in records";
-    case SettingsSource::Defaults: return "defaults (no usable settings record)";
+        case SettingsSource::StoredOptions: return "the user's stored options";
+        case SettingsSource::BuiltIn: return "the built-in records";
+        case SettingsSource::Defaults: return "defaults (no usable settings record)";
     }
     return "";
 }
@@ -58,8 +58,8 @@ ScriptRun App::RunScriptResource(const std::string& name) {
         return {};
     }
     ScriptRun run = services_.Scripts().RunModule(name, *module);
-    Note("script " + name + " (" + std::to_string(module->size()) + " bytes): " +
-         (run.ran ? "ran" : "not run, " + run.note) +
+    Note("script " + name + " (" + std::to_string(module->size()) +
+         " bytes): " + (run.ran ? "ran" : "not run, " + run.note) +
          (run.booleanCompletion ? (*run.booleanCompletion ? ", completed with true" : ", completed with false") : ""));
     return run;
 }
@@ -94,7 +94,8 @@ bool App::ReadIdentifier() {
 }
 
 bool App::CreateFrame() {
-    const std::string icon = movies_.iconFile.empty() ? "resource " + std::to_string(kAppIconResource) : movies_.iconFile;
+    const std::string icon =
+        movies_.iconFile.empty() ? "resource " + std::to_string(kAppIconResource) : movies_.iconFile;
     ownerWindow_ = services_.CreateOwnerWindow();
     if (!ownerWindow_) return false;
     frame_ = services_.MakeFrame();

@@ -28,10 +28,8 @@ void Cipher(std::span<uint8_t> bytes, bool encipher) {
     if (gcry_cipher_open(&handle, GCRY_CIPHER_3DES, GCRY_CIPHER_MODE_ECB, 0) != 0) return;
     (void)gcry_cipher_setkey(handle, kRecordKey, sizeof kRecordKey);
     const size_t length = bytes.size() / 8 * 8;
-    if (encipher)
-        (void)gcry_cipher_encrypt(handle, bytes.data(), length, nullptr, 0);
-    else
-        (void)gcry_cipher_decrypt(handle, bytes.data(), length, nullptr, 0);
+    if (encipher) (void)gcry_cipher_encrypt(handle, bytes.data(), length, nullptr, 0);
+    else (void)gcry_cipher_decrypt(handle, bytes.data(), length, nullptr, 0);
     gcry_cipher_close(handle);
 }
 

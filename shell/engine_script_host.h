@@ -10,17 +10,16 @@ namespace velmo::shell {
 
 class EngineScriptHost final : public ScriptHost {
 public:
-  explicit EngineScriptHost(CommandChannel &channel) : channel_(channel) {}
+    explicit EngineScriptHost(CommandChannel& channel) : channel_(channel) {}
 
-  // Runs as "Velmo_Run" would, with `module` as the bytes of `name` unless it
-  // is cached already.
-  ScriptRun RunModule(const std::string &name,
-                      std::span<const uint8_t> module) override;
-  // "Velmo_Quit".
-  void DestroyEngine() override;
+    // Runs as "Velmo_Run" would, with `module` as the bytes of `name` unless it
+    // is cached already.
+    ScriptRun RunModule(const std::string& name, std::span<const uint8_t> module) override;
+    // "Velmo_Quit".
+    void DestroyEngine() override;
 
 private:
-  CommandChannel &channel_; // not owned
+    CommandChannel& channel_;  // not owned
 };
 
-} // namespace velmo::shell
+}  // namespace velmo::shell

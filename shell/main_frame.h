@@ -26,7 +26,7 @@ public:
     virtual void ApplySizeAndPosition(const SizeAndPosition& size) = 0;
     virtual void ApplyWindowRegion(const std::vector<std::string>& regions) = 0;
     virtual void Show() = 0;
-    virtual void KeepAspectRatio() = 0;  // stores the client width / height for resizing
+    virtual void KeepAspectRatio() = 0;                             // stores the client width / height for resizing
     virtual void ApplyWindowFlags(const Behaviour& behaviour) = 0;  // always on top, start minimized
     virtual void ApplyMiscellaneous(const Miscellaneous& misc) = 0;
     virtual void AddMenuCommands(const Behaviour& behaviour) = 0;

@@ -13,10 +13,10 @@ inline constexpr size_t kProtectionBytes = 260;
 
 struct MovieListRecord {
     uint32_t movieFlags = 0;
-    std::string movieName;  // package path of the movie
+    std::string movieName;                               // package path of the movie
     std::array<uint8_t, kProtectionBytes> protection{};  // stored enciphered, passed on unread
-    std::string iconFile;    // empty after loading
-    std::string secondPath;  // empty after loading
+    std::string iconFile;                                // empty after loading
+    std::string secondPath;                              // empty after loading
     bool operator==(const MovieListRecord&) const = default;
 };
 

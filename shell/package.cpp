@@ -175,8 +175,7 @@ std::string ExtractFolder(const std::string& destination, File& file, uint32_t f
 // Extracts one child of a folder being extracted; the file position is at its content.
 void ExtractChild(const std::string& destination, File& file, const EntryHeader& entry, int depth) {
     if (!IsSafeEntryName(entry.name)) return;
-    if (entry.type == 0)
-        (void)InflateEntryToFile(destination + entry.name, file, entry.size);
+    if (entry.type == 0) (void)InflateEntryToFile(destination + entry.name, file, entry.size);
     else if (depth < kMaxPackageDepth)
         (void)ExtractFolder(destination + entry.name + '\\', file, entry.size, depth + 1);
 }
@@ -198,7 +197,7 @@ std::string ExtractFolder(const std::string& destination, File& file, uint32_t f
 }
 
 bool ListEntries(File& file, const std::string& prefix, uint32_t folderSize, int depth,
-                std::vector<PackageListing>& out) {
+                 std::vector<PackageListing>& out) {
     int64_t remaining = folderSize;
     while (remaining > 4) {
         EntryHeader entry;
@@ -206,7 +205,8 @@ bool ListEntries(File& file, const std::string& prefix, uint32_t folderSize, int
         const int64_t content = file.Seek(0, SeekFrom::Current);
         const std::string path = prefix + entry.name;
         out.push_back({path, entry.type != 0, entry.size});
-        if (entry.type != 0 && (depth >= kMaxPackageDepth || !ListEntries(file, path + '\\', entry.size, depth + 1, out)))
+        if (entry.type != 0 &&
+            (depth >= kMaxPackageDepth || !ListEntries(file, path + '\\', entry.size, depth + 1, out)))
             return false;
         if (content < 0 || file.Seek(content + entry.size, SeekFrom::Begin) < 0) return false;
         remaining -= 4 + int64_t{entry.size};

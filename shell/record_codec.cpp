@@ -84,8 +84,8 @@ LogFont RecordReader::Font() {
     f.escapement = I32();
     f.orientation = I32();
     f.weight = I32();
-    for (uint8_t* b : {&f.italic, &f.underline, &f.strikeOut, &f.charSet, &f.outPrecision, &f.clipPrecision,
-                       &f.quality, &f.pitchAndFamily})
+    for (uint8_t* b : {&f.italic, &f.underline, &f.strikeOut, &f.charSet, &f.outPrecision, &f.clipPrecision, &f.quality,
+                       &f.pitchAndFamily})
         *b = U8();
     f.faceName = Path(kMaxFaceNameChars);
     return f;
@@ -116,8 +116,8 @@ void RecordWriter::Path(const std::string& path) { WriteText(path.empty() ? Text
 
 void RecordWriter::Font(const LogFont& f) {
     for (int32_t v : {f.height, f.width, f.escapement, f.orientation, f.weight}) I32(v);
-    for (uint8_t b : {f.italic, f.underline, f.strikeOut, f.charSet, f.outPrecision, f.clipPrecision, f.quality,
-                      f.pitchAndFamily})
+    for (uint8_t b :
+         {f.italic, f.underline, f.strikeOut, f.charSet, f.outPrecision, f.clipPrecision, f.quality, f.pitchAndFamily})
         U8(b);
     Path(f.faceName);
 }

@@ -24,7 +24,7 @@ public:
     uint16_t U16();
     int32_t I32() { return static_cast<int32_t>(U32()); }
     uint8_t U8();
-    Text ReadText();                     // nullopt for count 0
+    Text ReadText();                                    // nullopt for count 0
     std::string Path(size_t maxChars = kMaxPathChars);  // cut to `maxChars`
     LogFont Font();
     SystemTime Time();

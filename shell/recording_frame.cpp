@@ -59,7 +59,8 @@ void RecordingFrame::KeepAspectRatio() { Record("aspect ratio kept"); }
 
 void RecordingFrame::ApplyWindowFlags(const Behaviour& b) {
     Record(std::string("window flags:") + ((b.flags & kAlwaysOnTop) ? " always on top" : "") +
-           ((b.flags & kStartMinimized) ? " minimized" : "") + ((b.flags & (kAlwaysOnTop | kStartMinimized)) ? "" : " none"));
+           ((b.flags & kStartMinimized) ? " minimized" : "") +
+           ((b.flags & (kAlwaysOnTop | kStartMinimized)) ? "" : " none"));
 }
 
 void RecordingFrame::ApplyMiscellaneous(const Miscellaneous& m) {

@@ -22,8 +22,7 @@ std::vector<uint8_t> DecodeResourceBlob(std::span<const uint8_t> bytes) {
         throw SystemError("Bad compressed data header");
     const uint32_t uncompressedSize = LoadU32(&bytes[4]);
     const uint32_t compressedSize = LoadU32(&bytes[8]);
-    if (bytes.size() < uint64_t{compressedSize} + kBlobHeaderBytes)
-        throw SystemError("Bad compressed data length");
+    if (bytes.size() < uint64_t{compressedSize} + kBlobHeaderBytes) throw SystemError("Bad compressed data length");
     // Refuse before allocating: no zlib stream of this length can expand that far.
     if (uncompressedSize > uint64_t{compressedSize} * kMaxDeflateRatio + 64)
         throw SystemError("Bad compressed data length");

@@ -54,10 +54,8 @@ void RemoveFolderTree(const std::string& folder) {
     std::string base = folder;
     if (base.back() != '\\' && base.back() != '/') base.push_back('\\');
     for (const platform::FolderEntry& entry : platform::ListFolder(base)) {
-        if (entry.isFolder)
-            RemoveFolderTree(base + entry.name);
-        else
-            (void)platform::DeleteFile(base + entry.name);  // what cannot be deleted stays; nothing to report to
+        if (entry.isFolder) RemoveFolderTree(base + entry.name);
+        else (void)platform::DeleteFile(base + entry.name);  // what cannot be deleted stays; nothing to report to
     }
     (void)platform::RemoveFolder(base);
 }

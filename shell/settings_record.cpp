@@ -13,8 +13,8 @@ void Read(RecordReader& r, AboutText& a) {
         *t = r.ReadText();
 }
 void Write(RecordWriter& w, const AboutText& a) {
-    for (const Text* t : {&a.productName, &a.description, &a.company, &a.legalNotice, &a.trademarks, &a.comment,
-                          &a.version})
+    for (const Text* t :
+         {&a.productName, &a.description, &a.company, &a.legalNotice, &a.trademarks, &a.comment, &a.version})
         w.WriteText(*t);
 }
 

@@ -19,14 +19,24 @@ using Text = std::optional<std::string>;
 
 // Window shape, border style and icons, scale mode.
 enum : uint32_t { kShapeRectangle = 0, kShapeTransparent = 1, kShapeClip = 2 };
-enum : uint32_t { kBorderNone = 0x1, kBorderSingle = 0x10, kBorderResizable = 0x100, kBorderSmallCaption = 0x1000,
-                  kBorderHideTaskButton = 0x10000 };
+enum : uint32_t {
+    kBorderNone = 0x1,
+    kBorderSingle = 0x10,
+    kBorderResizable = 0x100,
+    kBorderSmallCaption = 0x1000,
+    kBorderHideTaskButton = 0x10000
+};
 enum : uint32_t { kIconMaximize = 0x1, kIconMinimize = 0x10, kIconSystemMenu = 0x100, kIconHelp = 0x1000 };
 enum : uint32_t { kScaleShowAll = 0x1, kScaleNoBorder = 0x2, kScaleNormal = 0x10, kScaleExactFit = 0x100 };
 // Size modes and positions.
 enum : uint32_t { kSizeMovie = 0, kSizeFullScreen = 1, kSizeMaximized = 2, kSizeCustom = 3, kSizePercent = 4 };
-enum : uint32_t { kPositionTopLeft = 0, kPositionCenter = 4, kPositionBottomRight = 8, kPositionCustom = 9,
-                  kPositionPercent = 10 };
+enum : uint32_t {
+    kPositionTopLeft = 0,
+    kPositionCenter = 4,
+    kPositionBottomRight = 8,
+    kPositionCustom = 9,
+    kPositionPercent = 10
+};
 // Interaction.
 enum : uint32_t { kLeftSend = 0, kLeftDrag = 1, kLeftIgnore = 2 };
 enum : uint32_t { kRightSend = 0, kRightContextMenu = 1, kRightIgnore = 2 };
@@ -34,10 +44,20 @@ enum : uint32_t { kKeysSend = 0x1, kKeysIgnore = 0x10, kKeysDisableWindowsKeys =
 enum : uint32_t { kExitOnEsc = 0x1, kExitOnHotKey = 0x10 };
 enum : uint32_t { kDisableTaskSwitch = 0x1, kHideCursor = 0x10, kDisableScreenSaver = 0x100 };
 // Behaviour.
-enum : uint32_t { kMenuConfigure = 0x1, kMenuNone = 0x2, kMenuFlashPlayer = 0x10, kMenuAbout = 0x100,
-                  kMenuHelp = 0x1000 };
-enum : uint32_t { kAutoPlay = 0x1, kTrayUsesAppIcon = 0x2, kStartMinimized = 0x10, kAlwaysOnTop = 0x100,
-                  kShowInTray = 0x1000 };
+enum : uint32_t {
+    kMenuConfigure = 0x1,
+    kMenuNone = 0x2,
+    kMenuFlashPlayer = 0x10,
+    kMenuAbout = 0x100,
+    kMenuHelp = 0x1000
+};
+enum : uint32_t {
+    kAutoPlay = 0x1,
+    kTrayUsesAppIcon = 0x2,
+    kStartMinimized = 0x10,
+    kAlwaysOnTop = 0x100,
+    kShowInTray = 0x1000
+};
 // Miscellaneous.
 enum : uint32_t { kMuteSpeakers = 0x100, kUseHelpFile = 0x1000 };
 inline constexpr uint32_t kCustomBackground = 0x1;

@@ -19,11 +19,11 @@ MainWindowCaption& CaptionSource() {
 
 const char* CompressionText(int code) {
     switch (code) {
-    case Z_BUF_ERROR: return "There was not enough room in the compress(uncompress) output buffer";
-    case Z_MEM_ERROR: return "There was not enough memory for compress(uncompress)";
-    case Z_DATA_ERROR: return "The compress(uncompress) input data was corrupted";
-    case Z_STREAM_ERROR: return "The compress level parameter is invalid";
-    default: return "Compression or uncompression failed";
+        case Z_BUF_ERROR: return "There was not enough room in the compress(uncompress) output buffer";
+        case Z_MEM_ERROR: return "There was not enough memory for compress(uncompress)";
+        case Z_DATA_ERROR: return "The compress(uncompress) input data was corrupted";
+        case Z_STREAM_ERROR: return "The compress level parameter is invalid";
+        default: return "Compression or uncompression failed";
     }
 }
 
@@ -35,8 +35,7 @@ SystemError SystemError::FromLastError() {
     return SystemError(std::move(text));
 }
 
-CompressionError::CompressionError(int zlibCode)
-    : SystemError(CompressionText(zlibCode)), zlibCode_(zlibCode) {}
+CompressionError::CompressionError(int zlibCode) : SystemError(CompressionText(zlibCode)), zlibCode_(zlibCode) {}
 
 void SetMainWindowCaptionSource(MainWindowCaption source) { CaptionSource() = std::move(source); }
 

@@ -21,8 +21,7 @@ namespace velmo::tools {
 // console) ends the run as closing the main window does: the running script is broken off (in an
 // engine made by MakeInterruptibleEngine), the window closes and shutdown removes the run folder.
 // The status is then 128 + the request's signal number, as shells expect of an interrupted program.
-int RunApplication(shell::AppServices& services, const std::vector<std::string>& args,
-                   shell::App::Log log = nullptr);
+int RunApplication(shell::AppServices& services, const std::vector<std::string>& args, shell::App::Log log = nullptr);
 
 // The engine of an application run: host::MakeEngine's, whose scripts stop at their next safe
 // point ("hook break N", N the signal number) once a stop request came in.

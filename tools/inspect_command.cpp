@@ -15,10 +15,10 @@ void PrintResources(const std::string& path) {
     platform::FileByteSource image(std::move(file));
     const platform::PeResourceTable table = platform::ReadPeResources(image);
     switch (table.status) {
-    case platform::PeStatus::NotPe: std::printf("resources: none (not a PE image)\n"); return;
-    case platform::PeStatus::NoResources: std::printf("resources: none\n"); return;
-    case platform::PeStatus::Damaged: std::printf("resources: damaged resource directory\n"); return;
-    case platform::PeStatus::Ok: break;
+        case platform::PeStatus::NotPe: std::printf("resources: none (not a PE image)\n"); return;
+        case platform::PeStatus::NoResources: std::printf("resources: none\n"); return;
+        case platform::PeStatus::Damaged: std::printf("resources: damaged resource directory\n"); return;
+        case platform::PeStatus::Ok: break;
     }
     std::printf("resources:\n");
     for (const platform::PeResource& r : table.resources)

@@ -28,14 +28,11 @@ int PackCommand(const Args& args) {
     std::string output;
     for (size_t i = 0; i < args.size(); ++i) {
         const bool hasValue = i + 1 < args.size();
-        if (args[i] == "-o" && hasValue && output.empty())
-            output = args[++i];
-        else if (args[i] == "--runtime" && hasValue && options.runtimeImage.empty())
-            options.runtimeImage = args[++i];
+        if (args[i] == "-o" && hasValue && output.empty()) output = args[++i];
+        else if (args[i] == "--runtime" && hasValue && options.runtimeImage.empty()) options.runtimeImage = args[++i];
         else if (options.projectFolder.empty() && !args[i].empty() && args[i][0] != '-')
             options.projectFolder = args[i];
-        else
-            return Fail(kExitUsage, kUsage);
+        else return Fail(kExitUsage, kUsage);
     }
     if (options.projectFolder.empty() || output.empty()) return Fail(kExitUsage, kUsage);
     builder::BuildResult result;

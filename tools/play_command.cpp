@@ -70,14 +70,10 @@ int PlayCommand(const Args& args) {
             appArgs.assign(args.begin() + static_cast<ptrdiff_t>(i) + 1, args.end());
             break;
         }
-        if (args[i] == "--verbose")
-            verbose = true;
-        else if (args[i] == "--movie-driver" && i + 1 < args.size() && driver.empty())
-            driver = args[++i];
-        else if (app.empty() && !args[i].empty() && args[i][0] != '-')
-            app = args[i];
-        else
-            return Fail(kExitUsage, kUsage);
+        if (args[i] == "--verbose") verbose = true;
+        else if (args[i] == "--movie-driver" && i + 1 < args.size() && driver.empty()) driver = args[++i];
+        else if (app.empty() && !args[i].empty() && args[i][0] != '-') app = args[i];
+        else return Fail(kExitUsage, kUsage);
     }
     if (app.empty()) return Fail(kExitUsage, kUsage);
     if (!platform::FileExists(app)) return Fail(1, "cannot open " + app);
@@ -90,18 +86,18 @@ int PlayCommand(const Args& args) {
 
     platform::UseApplicationImage(app);
     const auto print = [](const std::string& line) { std::printf("[app] %s\n", line.c_str()); };
-    shell::RecordingFrame::Sink sink = verbose ? shell::RecordingFrame::Sink(
-                                                     [](const std::string& line) { std::printf("[frame] %s\n", line.c_str()); })
-                                               : nullptr;
+    shell::RecordingFrame::Sink sink =
+        verbose
+            ? shell::RecordingFrame::Sink([](const std::string& line) { std::printf("[frame] %s\n", line.c_str()); })
+            : nullptr;
     platform::StandinMovieControl::Sink movieSink =
         verbose ? platform::StandinMovieControl::Sink(
                       [](const std::string& line) { std::printf("[movie] %s\n", line.c_str()); })
                 : nullptr;
     PlayerServices services(sink, std::move(movie), movieSink);
     if (verbose)  // the scripts' trace lines, and the errors the engine reports there
-        services.Channel().SetTraceSink([](std::string_view line) {
-            std::printf("[trace] %.*s\n", static_cast<int>(line.size()), line.data());
-        });
+        services.Channel().SetTraceSink(
+            [](std::string_view line) { std::printf("[trace] %.*s\n", static_cast<int>(line.size()), line.data()); });
     const int status = RunApplication(services, appArgs, verbose ? shell::App::Log(print) : nullptr);
     std::fflush(stdout);
     return status;

@@ -48,7 +48,8 @@ void WriteError(const std::string& text) {
 }
 
 int Run(script::Engine& engine, const RunOptions& options) {
-    if (!options.isText && script::Engine::IsCompiledFile(options.script)) return engine.RunCompiledFile(options.script);
+    if (!options.isText && script::Engine::IsCompiledFile(options.script))
+        return engine.RunCompiledFile(options.script);
     const script::CompileOutcome compiled =
         options.isText ? engine.CompileText(options.script) : engine.CompileSourceFile(options.script);
     if (compiled.ok && !compiled.diagnostics.empty()) WriteError(compiled.diagnostics);

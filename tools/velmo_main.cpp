@@ -35,9 +35,8 @@ struct Command {
     int (*run)(const Args&);
 };
 constexpr Command kCommands[] = {
-    {"pack", &PackCommand},       {"inspect", &InspectCommand}, {"play", &PlayCommand},
-    {"parse", &ParseCommand},     {"disasm", &DisasmCommand},   {"compile", &CompileCommand},
-    {"run", &RunCommand},
+    {"pack", &PackCommand},     {"inspect", &InspectCommand}, {"play", &PlayCommand}, {"parse", &ParseCommand},
+    {"disasm", &DisasmCommand}, {"compile", &CompileCommand}, {"run", &RunCommand},
 };
 
 }  // namespace

@@ -217,8 +217,8 @@ void Report(std::span<const uint8_t> stream, const Timing& inflate, const Timing
                 kEntryBytes / kMiB, stream.size() / kMiB, double(kEntryBytes) / stream.size(), kRuns);
     PrintLine("zlib inflate to memory", inflate);
     PrintLine("ExtractPackageFile", extract);
-    std::printf("  extraction / inflate: %.1f %% of throughput (by cpu time %.1f %%), target >= %.0f %%: %s\n",
-                percent, cpuPercent, kTargetPercent, percent >= kTargetPercent ? "met" : "NOT MET");
+    std::printf("  extraction / inflate: %.1f %% of throughput (by cpu time %.1f %%), target >= %.0f %%: %s\n", percent,
+                cpuPercent, kTargetPercent, percent >= kTargetPercent ? "met" : "NOT MET");
 }
 
 int Run() {

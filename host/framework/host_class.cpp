@@ -22,7 +22,7 @@ namespace {
 struct HostClassData {
     HostClassSpec spec;
     std::optional<script::MemberTable<HostMember>> members;  // made when the names are interned
-    std::u16string displayText;  // "[object <display name>]"
+    std::u16string displayText;                              // "[object <display name>]"
     std::unique_ptr<HostClassState> state;
 };
 
@@ -36,9 +36,9 @@ const HostClassData* DataOf(const ClassRecord& cls) {
 
 Value FailureValue(Failure failure) {
     switch (failure) {
-    case Failure::Null: return Value::Null();
-    case Failure::False: return Value::Boolean(false);
-    case Failure::Undefined: break;
+        case Failure::Null: return Value::Null();
+        case Failure::False: return Value::Boolean(false);
+        case Failure::Undefined: break;
     }
     return Value::Undefined();
 }
@@ -129,7 +129,8 @@ ClassRecord* RegisterHostClass(Interpreter& interp, const HostClassSpec& spec) {
     FillOperations(*cls, spec);
     cls->classData = data.release();
     cls->FreeClassData = &FreeHostClassData;
-    for (const HostConstant& constant : spec.constants) interp.GlobalByName(constant.name) = Value::Integer(constant.value);
+    for (const HostConstant& constant : spec.constants)
+        interp.GlobalByName(constant.name) = Value::Integer(constant.value);
     script::PublishClass(interp, spec.name, cls);
     return cls;
 }

@@ -36,7 +36,9 @@ struct HostCall {
     script::Value* result;
 
     template <class T>
-    T* Native() const { return static_cast<T*>(native); }
+    T* Native() const {
+        return static_cast<T*>(native);
+    }
     // Leaves the preset failure result: `return call.Fail();` reads as what it does.
     void Fail() const {}
     void Return(const script::Value& value) const { *result = value; }
@@ -56,7 +58,9 @@ struct HostProperty {
     script::Value* io;
 
     template <class T>
-    T* Native() const { return static_cast<T*>(native); }
+    T* Native() const {
+        return static_cast<T*>(native);
+    }
     const script::Value& Incoming() const { return *io; }
     void Return(const script::Value& value) const { *io = value; }
     void ReturnAnsi(std::string_view ansi) const { *io = AnsiStringValue(interp, ansi); }
@@ -81,7 +85,9 @@ constexpr HostMember Method(std::string_view name, Failure failure, MethodBody b
 constexpr HostMember PropertyMember(std::string_view name, PropertyBody body) {
     return {name, nullptr, Failure::Undefined, body, -1};
 }
-constexpr HostMember Event(std::string_view name, int slot) { return {name, nullptr, Failure::Undefined, nullptr, slot}; }
+constexpr HostMember Event(std::string_view name, int slot) {
+    return {name, nullptr, Failure::Undefined, nullptr, slot};
+}
 
 // A constant published as a global: the name includes its leading "$" ("$AW_BLEND").
 struct HostConstant {

@@ -29,7 +29,8 @@ void SharedRecordTable::Release(SharedRecord* record) {
     // Found by address before anything is read through it: a record released once too often is
     // already gone, and reading its handle to pick the bucket would read freed memory.
     for (Bucket& bucket : buckets_) {
-        const auto it = std::find_if(bucket.begin(), bucket.end(), [&](const auto& held) { return held.get() == record; });
+        const auto it =
+            std::find_if(bucket.begin(), bucket.end(), [&](const auto& held) { return held.get() == record; });
         if (it != bucket.end()) return ReleaseAt(bucket, it);
     }
 }

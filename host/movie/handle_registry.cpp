@@ -13,9 +13,7 @@ namespace {
 constexpr std::string_view kRegistryGlobal = "@movie_handles";
 constexpr uint32_t kMaxHandle = std::numeric_limits<int32_t>::max();
 
-void FinalizeRegistry(script::ClassRecord&, void* nativeData) {
-    delete static_cast<HandleRegistry*>(nativeData);
-}
+void FinalizeRegistry(script::ClassRecord&, void* nativeData) { delete static_cast<HandleRegistry*>(nativeData); }
 
 }  // namespace
 

@@ -35,7 +35,7 @@ struct MovieCall {
     const MovieCallContext& context;
     script::Engine& engine;
     script::Interpreter& interp;
-    std::string_view name;    // as the movie wrote it
+    std::string_view name;     // as the movie wrote it
     std::vector<Value>& args;  // args[0] = Integer n
     int64_t n;
     Value result;
@@ -88,9 +88,7 @@ void New(MovieCall& c) {
     if (script::ConstructGlobal(c.interp, className, vector)) c.result = c.interp.Result();
 }
 
-void Delete(MovieCall& c) {
-    c.result = Value::Boolean(c.n >= 1 && HandlesOf(c.interp).Unpin(c.args[1]));
-}
+void Delete(MovieCall& c) { c.result = Value::Boolean(c.n >= 1 && HandlesOf(c.interp).Unpin(c.args[1])); }
 
 void Invoke(MovieCall& c, const Value& target, uint32_t method, Value* vector) {
     const script::Pinned held = FixUp(c.interp, vector);
@@ -188,9 +186,15 @@ struct Command {
     void (*run)(MovieCall&);
 };
 constexpr Command kCommands[] = {
-    {"velmo_new", &New},           {"velmo_delete", &Delete},        {"velmo_call", &CallMethod},
-    {"velmo_call2", &CallMethodSpread}, {"velmo_getprop", &GetProperty}, {"velmo_setprop", &SetProperty},
-    {"velmo_run", &RunText},       {"velmo_eval", &RunText},         {"exec", &RunText},
+    {"velmo_new", &New},
+    {"velmo_delete", &Delete},
+    {"velmo_call", &CallMethod},
+    {"velmo_call2", &CallMethodSpread},
+    {"velmo_getprop", &GetProperty},
+    {"velmo_setprop", &SetProperty},
+    {"velmo_run", &RunText},
+    {"velmo_eval", &RunText},
+    {"exec", &RunText},
     {"velmo_seh", &SetEventHandler},
 };
 

@@ -51,13 +51,11 @@ std::u16string ReplaceAll(std::u16string_view text, std::u16string_view from, st
 
 bool NamesEqual(std::u16string_view a, std::u16string_view b) {
     const auto fold = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                               [&](char16_t x, char16_t y) { return fold(x) == fold(y); });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char16_t x, char16_t y) { return fold(x) == fold(y); });
 }
 
-std::string NumberElement(int64_t n) {
-    return "<number>" + std::to_string(n) + "</number>";
-}
+std::string NumberElement(int64_t n) { return "<number>" + std::to_string(n) + "</number>"; }
 
 // ---- Writing ----
 
@@ -86,35 +84,35 @@ bool Encoder::Value_(const Value& value) {
 
 bool Encoder::Scalar(const Value& value) {
     switch (value.tag) {
-    case Tag::Undefined: return out_.AppendAscii("<undefined/>");
-    case Tag::Null: return out_.AppendAscii("<null/>");
-    case Tag::Boolean: return out_.AppendAscii(value.AsBoolean() ? "<true/>" : "<false/>");
-    case Tag::NaN: return out_.AppendAscii("<number>NaN</number>");
-    // Integers are written in full: cutting them to their low 32 bits would hand the movie a
-    // different number.
-    case Tag::Integer: return out_.AppendAscii(NumberElement(value.AsInteger()));
-    case Tag::Number: {
-        char text[64];
-        std::snprintf(text, sizeof text, "<number>%g</number>", value.AsNumber());
-        return out_.AppendAscii(text);
-    }
-    case Tag::String: {
-        const std::u16string escaped = EscapeText(script::Text(value.AsString()));
-        // An empty element would read back as no text at all; the word keeps the element filled.
-        return out_.AppendAscii("<string>") && out_.Append(escaped.empty() ? u"null" : escaped) &&
-               out_.AppendAscii("</string>");
-    }
-    case Tag::HostObject: {
-        const std::optional<uint32_t> handle = HandlesOf(interp_).PinForMovie(value);
-        if (!handle) return out_.AppendAscii("<undefined/>");
-        return out_.AppendAscii(NumberElement(*handle));
-    }
-    default: {
-        // The text of a function comes from a toString a script may have replaced: it is escaped
-        // like any string so that it cannot break the document.
-        const std::u16string text = script::ToText(interp_, value);
-        return out_.AppendAscii("<string>") && out_.Append(EscapeText(text)) && out_.AppendAscii("</string>");
-    }
+        case Tag::Undefined: return out_.AppendAscii("<undefined/>");
+        case Tag::Null: return out_.AppendAscii("<null/>");
+        case Tag::Boolean: return out_.AppendAscii(value.AsBoolean() ? "<true/>" : "<false/>");
+        case Tag::NaN: return out_.AppendAscii("<number>NaN</number>");
+        // Integers are written in full: cutting them to their low 32 bits would hand the movie a
+        // different number.
+        case Tag::Integer: return out_.AppendAscii(NumberElement(value.AsInteger()));
+        case Tag::Number: {
+            char text[64];
+            std::snprintf(text, sizeof text, "<number>%g</number>", value.AsNumber());
+            return out_.AppendAscii(text);
+        }
+        case Tag::String: {
+            const std::u16string escaped = EscapeText(script::Text(value.AsString()));
+            // An empty element would read back as no text at all; the word keeps the element filled.
+            return out_.AppendAscii("<string>") && out_.Append(escaped.empty() ? u"null" : escaped) &&
+                   out_.AppendAscii("</string>");
+        }
+        case Tag::HostObject: {
+            const std::optional<uint32_t> handle = HandlesOf(interp_).PinForMovie(value);
+            if (!handle) return out_.AppendAscii("<undefined/>");
+            return out_.AppendAscii(NumberElement(*handle));
+        }
+        default: {
+            // The text of a function comes from a toString a script may have replaced: it is escaped
+            // like any string so that it cannot break the document.
+            const std::u16string text = script::ToText(interp_, value);
+            return out_.AppendAscii("<string>") && out_.Append(EscapeText(text)) && out_.AppendAscii("</string>");
+        }
     }
 }
 
@@ -140,8 +138,8 @@ bool Encoder::ArrayBody(const Value& array) {
         const Value* cell = script::GetElement(array.AsArray(), listed.index);
         if (!cell) continue;
         const Value element = *cell;
-        if (!out_.AppendAscii("<property id=\"" + std::to_string(listed.index) + "\">") ||
-            !Value_(element) || !out_.AppendAscii("</property>"))
+        if (!out_.AppendAscii("<property id=\"" + std::to_string(listed.index) + "\">") || !Value_(element) ||
+            !out_.AppendAscii("</property>"))
             return false;
     }
     return out_.AppendAscii("</array>");
@@ -257,9 +255,7 @@ bool CodecBuffer::Append(std::u16string_view text) {
     return true;
 }
 
-bool CodecBuffer::AppendAscii(std::string_view text) {
-    return Append(std::u16string(text.begin(), text.end()));
-}
+bool CodecBuffer::AppendAscii(std::string_view text) { return Append(std::u16string(text.begin(), text.end())); }
 
 // ---- Entry points ----
 
@@ -279,8 +275,7 @@ bool EncodeValue(script::Interpreter& interp, CodecBuffer& buffer, const Value& 
     return Encoder(interp, buffer).Value_(value);
 }
 
-bool EncodeRequest(script::Interpreter& interp, CodecBuffer& buffer, std::u16string_view name,
-                   const Value* args) {
+bool EncodeRequest(script::Interpreter& interp, CodecBuffer& buffer, std::u16string_view name, const Value* args) {
     // The name is escaped like a string: a quote in it would end the attribute early.
     if (!buffer.AppendAscii("<invoke name=\"") || !buffer.Append(EscapeText(name)) ||
         !buffer.AppendAscii("\" returntype=\"xml\"><arguments>"))

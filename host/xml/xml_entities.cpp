@@ -14,7 +14,11 @@ struct Entity {
     char16_t character;
 };
 constexpr std::array<Entity, 5> kEntities = {{
-    {u"lt;", u'<'}, {u"gt;", u'>'}, {u"amp;", u'&'}, {u"apos;", u'\''}, {u"quot;", u'"'},
+    {u"lt;", u'<'},
+    {u"gt;", u'>'},
+    {u"amp;", u'&'},
+    {u"apos;", u'\''},
+    {u"quot;", u'"'},
 }};
 
 }  // namespace

@@ -49,7 +49,7 @@ private:
 
     XmlTokenizer tokens_;
     XmlDocument& document_;
-    std::vector<OpenElement> open_;  // [0] is the document node
+    std::vector<OpenElement> open_;      // [0] is the document node
     std::u16string_view pendingEndTag_;  // an end tag still looking for its element
     XmlError error_ = XmlError::None;
     bool stopped_ = false;
@@ -110,39 +110,39 @@ void Parser::AttributeToken(const XmlToken& t) {
     OpenElement& top = Top();
     const bool isDeclaration = top.node->IsDeclaration();
     switch (top.state) {
-    case AttributeState::ExpectName:
-        if (t.Is(XmlTokenKind::Text)) {
-            top.attributeName = tokens_.Slice(t);
-            top.state = AttributeState::HaveName;
-            return;
+        case AttributeState::ExpectName:
+            if (t.Is(XmlTokenKind::Text)) {
+                top.attributeName = tokens_.Slice(t);
+                top.state = AttributeState::HaveName;
+                return;
+            }
+            return EndOfStartTag(t);
+        case AttributeState::HaveName:
+            if (t.Is(XmlTokenKind::Text)) {
+                AddPendingAttribute(std::nullopt);
+                top.attributeName = tokens_.Slice(t);
+                top.state = AttributeState::HaveName;
+                return;
+            }
+            if (t.Is(XmlTokenKind::Equals)) {
+                top.state = AttributeState::HaveEquals;
+                return;
+            }
+            if (t.Is(XmlTokenKind::TagEnd) || t.Is(XmlTokenKind::EmptyElementClose)) {
+                if (isDeclaration) top.attributeName = WithoutTrailing(top.attributeName, u'?');
+                if (!top.attributeName.empty()) AddPendingAttribute(std::nullopt);
+                top.state = AttributeState::ExpectName;
+            }
+            return EndOfStartTag(t);
+        case AttributeState::HaveEquals: {
+            if (!t.IsText()) return Fail(XmlError::UnexpectedToken);
+            std::u16string_view raw = tokens_.Slice(t);
+            if (isDeclaration) raw = WithoutTrailing(raw, u'?');
+            if (t.Is(XmlTokenKind::QuotedText)) raw = raw.substr(1, raw.size() - 2);
+            std::optional<std::u16string> value = DecodeXmlEntities(raw);
+            if (!value) return Fail(XmlError::UnknownEntity);
+            return AddPendingAttribute(std::move(value));
         }
-        return EndOfStartTag(t);
-    case AttributeState::HaveName:
-        if (t.Is(XmlTokenKind::Text)) {
-            AddPendingAttribute(std::nullopt);
-            top.attributeName = tokens_.Slice(t);
-            top.state = AttributeState::HaveName;
-            return;
-        }
-        if (t.Is(XmlTokenKind::Equals)) {
-            top.state = AttributeState::HaveEquals;
-            return;
-        }
-        if (t.Is(XmlTokenKind::TagEnd) || t.Is(XmlTokenKind::EmptyElementClose)) {
-            if (isDeclaration) top.attributeName = WithoutTrailing(top.attributeName, u'?');
-            if (!top.attributeName.empty()) AddPendingAttribute(std::nullopt);
-            top.state = AttributeState::ExpectName;
-        }
-        return EndOfStartTag(t);
-    case AttributeState::HaveEquals: {
-        if (!t.IsText()) return Fail(XmlError::UnexpectedToken);
-        std::u16string_view raw = tokens_.Slice(t);
-        if (isDeclaration) raw = WithoutTrailing(raw, u'?');
-        if (t.Is(XmlTokenKind::QuotedText)) raw = raw.substr(1, raw.size() - 2);
-        std::optional<std::u16string> value = DecodeXmlEntities(raw);
-        if (!value) return Fail(XmlError::UnknownEntity);
-        return AddPendingAttribute(std::move(value));
-    }
     }
 }
 
@@ -159,23 +159,20 @@ void Parser::EndOfStartTag(const XmlToken& t) {
 
 void Parser::ContentToken(const XmlToken& t) {
     switch (t.kind) {
-    case XmlTokenKind::Text:
-    case XmlTokenKind::QuotedText:
-    case XmlTokenKind::Equals:
-        if (!Top().runStart) Top().runStart = t.start;
-        return;
-    case XmlTokenKind::TagStart:
-    case XmlTokenKind::DeclarationStart:
-        if (CloseRun(t.start, false)) OpenChild(t.Is(XmlTokenKind::DeclarationStart));
-        return;
-    case XmlTokenKind::EndTagStart:
-        if (CloseRun(t.start, false)) CloseByEndTag();
-        return;
-    case XmlTokenKind::SectionStart:
-        CloseRun(t.start, true);
-        return OpaqueSection(t);
-    default:
-        return Fail(XmlError::UnexpectedToken);  // ">" or "/>" outside a tag
+        case XmlTokenKind::Text:
+        case XmlTokenKind::QuotedText:
+        case XmlTokenKind::Equals:
+            if (!Top().runStart) Top().runStart = t.start;
+            return;
+        case XmlTokenKind::TagStart:
+        case XmlTokenKind::DeclarationStart:
+            if (CloseRun(t.start, false)) OpenChild(t.Is(XmlTokenKind::DeclarationStart));
+            return;
+        case XmlTokenKind::EndTagStart:
+            if (CloseRun(t.start, false)) CloseByEndTag();
+            return;
+        case XmlTokenKind::SectionStart: CloseRun(t.start, true); return OpaqueSection(t);
+        default: return Fail(XmlError::UnexpectedToken);  // ">" or "/>" outside a tag
     }
 }
 

@@ -63,16 +63,16 @@ XmlToken XmlTokenizer::Next() {
     const char16_t next = pos_ + 1 < text_.size() ? text_[pos_ + 1] : u'\0';
     const bool hasNext = pos_ + 1 < text_.size();
     switch (c) {
-    case u'"':
-    case u'\'': return QuotedOrText();
-    case u'/': return (hasNext && next == u'>') ? Make(XmlTokenKind::EmptyElementClose, 2) : PlainText();
-    case u'<':
-        if (hasNext && next == u'/') return Make(XmlTokenKind::EndTagStart, 2);
-        if (hasNext && next == u'?') return Make(XmlTokenKind::DeclarationStart, 2);
-        return Make(XmlTokenKind::TagStart, 1);
-    case u'=': return Make(XmlTokenKind::Equals, 1);
-    case u'>': return Make(XmlTokenKind::TagEnd, 1);
-    default: return PlainText();
+        case u'"':
+        case u'\'': return QuotedOrText();
+        case u'/': return (hasNext && next == u'>') ? Make(XmlTokenKind::EmptyElementClose, 2) : PlainText();
+        case u'<':
+            if (hasNext && next == u'/') return Make(XmlTokenKind::EndTagStart, 2);
+            if (hasNext && next == u'?') return Make(XmlTokenKind::DeclarationStart, 2);
+            return Make(XmlTokenKind::TagStart, 1);
+        case u'=': return Make(XmlTokenKind::Equals, 1);
+        case u'>': return Make(XmlTokenKind::TagEnd, 1);
+        default: return PlainText();
     }
 }
 

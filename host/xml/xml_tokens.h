@@ -32,8 +32,8 @@ inline constexpr std::array<XmlSectionMarkers, 5> kXmlSectionMarkers = {{
 
 enum class XmlTokenKind : uint8_t {
     End,
-    SectionStart,      // `section` says which marker
-    QuotedText,        // includes both quotes
+    SectionStart,  // `section` says which marker
+    QuotedText,    // includes both quotes
     Text,
     EmptyElementClose,  // "/>"
     EndTagStart,        // "</"

@@ -11,10 +11,8 @@ std::vector<ShownError>& ShownErrors() {
 }
 
 void PrintErrorLine(const std::string& text, const std::string& title) {
-    if (title.empty())
-        std::fprintf(stderr, "%s\n", text.c_str());
-    else
-        std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+    if (title.empty()) std::fprintf(stderr, "%s\n", text.c_str());
+    else std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
     std::fflush(stderr);
 }
 

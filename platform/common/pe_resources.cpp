@@ -95,12 +95,14 @@ private:
     bool ReadDataEntry(uint32_t offset, PeResource& path);
 
     template <size_t N>
-    bool Read(uint64_t offset, uint8_t (&buffer)[N]) { return image_.ReadAt(offset, buffer, N); }
+    bool Read(uint64_t offset, uint8_t (&buffer)[N]) {
+        return image_.ReadAt(offset, buffer, N);
+    }
 
     ByteSource& image_;
     PeResourceTable& table_;
     std::vector<Section> sections_;
-    uint64_t root_ = 0;      // file offset of the resource directory
+    uint64_t root_ = 0;       // file offset of the resource directory
     size_t entriesSeen_ = 0;  // bounds the work on trees whose directories share sub-directories
 };
 

@@ -40,7 +40,7 @@ struct ResourceKey {
     // "#123" is the number 123; anything else is a name.
     static ResourceKey Parse(const std::string& text);
     bool Matches(const ResourceKey& other) const;  // names compare without regard to ASCII case
-    std::string ToString() const;                   // "#123" or the name (non-ASCII as '?')
+    std::string ToString() const;                  // "#123" or the name (non-ASCII as '?')
 };
 
 struct PeResource {

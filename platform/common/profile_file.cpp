@@ -60,19 +60,19 @@ std::optional<std::string> Unescape(std::string_view text) {
         }
         if (++i == text.size()) return std::nullopt;
         switch (text[i]) {
-        case '\\': out += '\\'; break;
-        case 'r': out += '\r'; break;
-        case 'n': out += '\n'; break;
-        case 'x': {
-            if (text.size() - i < 3) return std::nullopt;
-            const int high = HexValue(text[i + 1]);
-            const int low = HexValue(text[i + 2]);
-            if (high < 0 || low < 0) return std::nullopt;
-            out += static_cast<char>(high * 16 + low);
-            i += 2;
-            break;
-        }
-        default: return std::nullopt;
+            case '\\': out += '\\'; break;
+            case 'r': out += '\r'; break;
+            case 'n': out += '\n'; break;
+            case 'x': {
+                if (text.size() - i < 3) return std::nullopt;
+                const int high = HexValue(text[i + 1]);
+                const int low = HexValue(text[i + 2]);
+                if (high < 0 || low < 0) return std::nullopt;
+                out += static_cast<char>(high * 16 + low);
+                i += 2;
+                break;
+            }
+            default: return std::nullopt;
         }
     }
     return out;

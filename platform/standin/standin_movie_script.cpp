@@ -86,12 +86,9 @@ StandinScriptResult ParseStandinMovieScript(std::string_view text) {
             const std::optional<std::u16string> value = DecodeText(rest);
             if (!name || !value) return refuse("malformed UTF-8 or an unknown escape");
             if (name->empty()) return refuse(std::string(keyword) + " needs a name");
-            if (keyword == "variable")
-                script.variables[*name] = *value;
-            else if (keyword == "function")
-                script.functions[*name] = *value;
-            else
-                script.events.push_back({StandinEvent::Kind::FSCommand, *name, *value});
+            if (keyword == "variable") script.variables[*name] = *value;
+            else if (keyword == "function") script.functions[*name] = *value;
+            else script.events.push_back({StandinEvent::Kind::FSCommand, *name, *value});
         } else if (keyword == "flashcall") {
             const std::optional<std::u16string> request = DecodeText(rest);
             if (!request) return refuse("malformed UTF-8 or an unknown escape");

@@ -15,26 +15,37 @@ constexpr int32_t kNoReference = -1;
 // The instruction of a binary or compound-assignment operator token, or NOP when it is neither.
 Op OperatorInstruction(int64_t code) {
     switch (code) {
-    case '*': case Code(Tok::StarAssign): return Op::MUL;
-    case '/': case Code(Tok::SlashAssign): return Op::DIV;
-    case '%': case Code(Tok::PercentAssign): return Op::MOD;
-    case '+': case Code(Tok::PlusAssign): return Op::ADD;
-    case '-': case Code(Tok::MinusAssign): return Op::SUB;
-    case '&': case Code(Tok::AndAssign): return Op::BITAND;
-    case '|': case Code(Tok::OrAssign): return Op::BITOR;
-    case '^': case Code(Tok::XorAssign): return Op::BITXOR;
-    case Code(Tok::ShiftLeft): case Code(Tok::ShiftLeftAssign): return Op::SHL;
-    case Code(Tok::ShiftRight): case Code(Tok::ShiftRightAssign): return Op::SHR;
-    case Code(Tok::ShiftRightUnsigned): case Code(Tok::ShiftRightUnsignedAssign): return Op::USHR;
-    case '<': return Op::LT;
-    case '>': return Op::GT;
-    case Code(Tok::LessEqual): return Op::LE;
-    case Code(Tok::GreaterEqual): return Op::GE;
-    case Code(Tok::Equal): return Op::EQ;
-    case Code(Tok::NotEqual): return Op::NE;
-    case Code(Tok::StrictEqual): return Op::STRICTEQ;
-    case Code(Tok::StrictNotEqual): return Op::STRICTNE;
-    default: return Op::NOP;
+        case '*':
+        case Code(Tok::StarAssign): return Op::MUL;
+        case '/':
+        case Code(Tok::SlashAssign): return Op::DIV;
+        case '%':
+        case Code(Tok::PercentAssign): return Op::MOD;
+        case '+':
+        case Code(Tok::PlusAssign): return Op::ADD;
+        case '-':
+        case Code(Tok::MinusAssign): return Op::SUB;
+        case '&':
+        case Code(Tok::AndAssign): return Op::BITAND;
+        case '|':
+        case Code(Tok::OrAssign): return Op::BITOR;
+        case '^':
+        case Code(Tok::XorAssign): return Op::BITXOR;
+        case Code(Tok::ShiftLeft):
+        case Code(Tok::ShiftLeftAssign): return Op::SHL;
+        case Code(Tok::ShiftRight):
+        case Code(Tok::ShiftRightAssign): return Op::SHR;
+        case Code(Tok::ShiftRightUnsigned):
+        case Code(Tok::ShiftRightUnsignedAssign): return Op::USHR;
+        case '<': return Op::LT;
+        case '>': return Op::GT;
+        case Code(Tok::LessEqual): return Op::LE;
+        case Code(Tok::GreaterEqual): return Op::GE;
+        case Code(Tok::Equal): return Op::EQ;
+        case Code(Tok::NotEqual): return Op::NE;
+        case Code(Tok::StrictEqual): return Op::STRICTEQ;
+        case Code(Tok::StrictNotEqual): return Op::STRICTNE;
+        default: return Op::NOP;
     }
 }
 
@@ -61,55 +72,53 @@ void CodeGenerator::GenerateExpression(const Node* n) {
     } level(expressionDepth_);
     line_ = n->line;
     switch (n->kind) {
-    case NodeKind::Comma:
-        GenerateExpression(CommaLeft(n));
-        Emit(Op::POP);
-        GenerateExpression(CommaRight(n));
-        break;
-    case NodeKind::Assign: GenerateAssign(n); break;
-    case NodeKind::Conditional: GenerateConditional(n); break;
-    case NodeKind::Logical: GenerateLogical(n); break;
-    case NodeKind::Bitwise: case NodeKind::Equality: case NodeKind::Relational: case NodeKind::Shift:
-    case NodeKind::Multiplicative: case NodeKind::Additive:
-        GenerateBinary(n);
-        break;
-    case NodeKind::This: Emit(Op::GETARG, 0); break;
-    case NodeKind::NullLiteral: Emit(Op::PUSHNULL); break;
-    case NodeKind::TrueLiteral: Emit(Op::PUSHTRUE); break;
-    case NodeKind::FalseLiteral: Emit(Op::PUSHFALSE); break;
-    case NodeKind::UndefinedLiteral: Emit(Op::PUSHUNDEF); break;
-    case NodeKind::Name: GenerateLoadName(NameText(n)); break;
-    case NodeKind::IntegerLiteral: EmitInteger(IntegerLiteralValue(n)); break;
-    case NodeKind::FloatLiteral:
-        EmitConstant(MakeConstant(Constant::Kind::Float, 0, FloatLiteralValue(n)));
-        break;
-    case NodeKind::StringLiteral:
-        EmitConstant(MakeConstant(Constant::Kind::String, 0, 0, TextString(StringLiteralText(n))));
-        break;
-    case NodeKind::RegExpLiteral: {
-        const RegExpRecord* regexp = RegExpLiteralValue(n);
-        EmitConstant(MakeConstant(Constant::Kind::RegExp, 0, 0, TextString(regexp->pattern),
-                                  static_cast<uint8_t>(regexp->flags)));
-        break;
-    }
-    case NodeKind::Call: GenerateCall(n); break;
-    case NodeKind::Member:
-        GenerateExpression(MemberObject(n));
-        EmitName(Op::GETPROP, MemberName(n));
-        break;
-    case NodeKind::Index:
-        GenerateExpression(IndexObject(n));
-        GenerateExpression(IndexKey(n));
-        Emit(Op::GETELEM);
-        break;
-    case NodeKind::New: GenerateNew(n); break;
-    case NodeKind::PostfixUpdate:
-        GenerateUpdate(PostfixUpdateOperand(n), PostfixUpdateOperator(n), false);
-        break;
-    case NodeKind::Unary: GenerateUnary(n); break;
-    case NodeKind::ArrayLiteral: GenerateArrayLiteral(n); break;
-    case NodeKind::ObjectLiteral: GenerateObjectLiteral(n); break;
-    default: Emit(Op::PUSHUNDEF); break;  // statements never reach here; keep the stack balanced
+        case NodeKind::Comma:
+            GenerateExpression(CommaLeft(n));
+            Emit(Op::POP);
+            GenerateExpression(CommaRight(n));
+            break;
+        case NodeKind::Assign: GenerateAssign(n); break;
+        case NodeKind::Conditional: GenerateConditional(n); break;
+        case NodeKind::Logical: GenerateLogical(n); break;
+        case NodeKind::Bitwise:
+        case NodeKind::Equality:
+        case NodeKind::Relational:
+        case NodeKind::Shift:
+        case NodeKind::Multiplicative:
+        case NodeKind::Additive: GenerateBinary(n); break;
+        case NodeKind::This: Emit(Op::GETARG, 0); break;
+        case NodeKind::NullLiteral: Emit(Op::PUSHNULL); break;
+        case NodeKind::TrueLiteral: Emit(Op::PUSHTRUE); break;
+        case NodeKind::FalseLiteral: Emit(Op::PUSHFALSE); break;
+        case NodeKind::UndefinedLiteral: Emit(Op::PUSHUNDEF); break;
+        case NodeKind::Name: GenerateLoadName(NameText(n)); break;
+        case NodeKind::IntegerLiteral: EmitInteger(IntegerLiteralValue(n)); break;
+        case NodeKind::FloatLiteral: EmitConstant(MakeConstant(Constant::Kind::Float, 0, FloatLiteralValue(n))); break;
+        case NodeKind::StringLiteral:
+            EmitConstant(MakeConstant(Constant::Kind::String, 0, 0, TextString(StringLiteralText(n))));
+            break;
+        case NodeKind::RegExpLiteral: {
+            const RegExpRecord* regexp = RegExpLiteralValue(n);
+            EmitConstant(MakeConstant(Constant::Kind::RegExp, 0, 0, TextString(regexp->pattern),
+                                      static_cast<uint8_t>(regexp->flags)));
+            break;
+        }
+        case NodeKind::Call: GenerateCall(n); break;
+        case NodeKind::Member:
+            GenerateExpression(MemberObject(n));
+            EmitName(Op::GETPROP, MemberName(n));
+            break;
+        case NodeKind::Index:
+            GenerateExpression(IndexObject(n));
+            GenerateExpression(IndexKey(n));
+            Emit(Op::GETELEM);
+            break;
+        case NodeKind::New: GenerateNew(n); break;
+        case NodeKind::PostfixUpdate: GenerateUpdate(PostfixUpdateOperand(n), PostfixUpdateOperator(n), false); break;
+        case NodeKind::Unary: GenerateUnary(n); break;
+        case NodeKind::ArrayLiteral: GenerateArrayLiteral(n); break;
+        case NodeKind::ObjectLiteral: GenerateObjectLiteral(n); break;
+        default: Emit(Op::PUSHUNDEF); break;  // statements never reach here; keep the stack balanced
     }
 }
 
@@ -118,55 +127,55 @@ void CodeGenerator::GenerateExpression(const Node* n) {
 // Pushes what a store into `target` needs besides the value; returns how many cells that is.
 int32_t CodeGenerator::GenerateReferencePrefix(const Node* target) {
     switch (target->kind) {
-    case NodeKind::Name: return 0;
-    case NodeKind::Member: GenerateExpression(MemberObject(target)); return 1;
-    case NodeKind::Index:
-        GenerateExpression(IndexObject(target));
-        GenerateExpression(IndexKey(target));
-        return 2;
-    default: return kNoReference;
+        case NodeKind::Name: return 0;
+        case NodeKind::Member: GenerateExpression(MemberObject(target)); return 1;
+        case NodeKind::Index:
+            GenerateExpression(IndexObject(target));
+            GenerateExpression(IndexKey(target));
+            return 2;
+        default: return kNoReference;
     }
 }
 
 // Pushes the target's current value above its reference cells, which stay for the store.
 void CodeGenerator::GenerateLoadKeepingReference(const Node* target, int32_t depth) {
     switch (depth) {
-    case 0: GenerateLoadName(NameText(target)); break;
-    case 1:
-        Emit(Op::DUP);
-        EmitName(Op::GETPROP, MemberName(target));
-        break;
-    case 2:  // object, key -> object, key, object, key
-        Emit(Op::DUP);
-        Emit(Op::ROT, -3);
-        Emit(Op::DUP);
-        Emit(Op::ROT, 4);
-        Emit(Op::SWAP);
-        Emit(Op::GETELEM);
-        break;
-    default: GenerateExpression(target); break;
+        case 0: GenerateLoadName(NameText(target)); break;
+        case 1:
+            Emit(Op::DUP);
+            EmitName(Op::GETPROP, MemberName(target));
+            break;
+        case 2:  // object, key -> object, key, object, key
+            Emit(Op::DUP);
+            Emit(Op::ROT, -3);
+            Emit(Op::DUP);
+            Emit(Op::ROT, 4);
+            Emit(Op::SWAP);
+            Emit(Op::GETELEM);
+            break;
+        default: GenerateExpression(target); break;
     }
 }
 
 // Stack: reference cells, value -> value, with the value stored into the target.
 void CodeGenerator::GenerateStoreKeepingValue(const Node* target, int32_t depth) {
     switch (depth) {
-    case 0:
-        Emit(Op::DUP);
-        GenerateStoreName(NameText(target));
-        break;
-    case 1:  // object, v -> v, v, object
-        Emit(Op::DUP);
-        Emit(Op::ROT, -3);
-        EmitName(Op::SETPROP, MemberName(target));
-        break;
-    case 2:  // object, key, v -> v, v, object, key
-        Emit(Op::DUP);
-        Emit(Op::ROT, 4);
-        Emit(Op::ROT, 4);
-        Emit(Op::SETELEM);
-        break;
-    default: break;  // not a reference: the value is the result, nothing is stored
+        case 0:
+            Emit(Op::DUP);
+            GenerateStoreName(NameText(target));
+            break;
+        case 1:  // object, v -> v, v, object
+            Emit(Op::DUP);
+            Emit(Op::ROT, -3);
+            EmitName(Op::SETPROP, MemberName(target));
+            break;
+        case 2:  // object, key, v -> v, v, object, key
+            Emit(Op::DUP);
+            Emit(Op::ROT, 4);
+            Emit(Op::ROT, 4);
+            Emit(Op::SETELEM);
+            break;
+        default: break;  // not a reference: the value is the result, nothing is stored
     }
 }
 
@@ -265,49 +274,49 @@ void CodeGenerator::GenerateUnary(const Node* n) {
     GenerateExpression(operand);
     line_ = n->line;
     switch (op) {
-    case '!': Emit(Op::NOT); break;
-    case '-': Emit(Op::NEG); break;
-    case '~':
-        EmitConstant(MakeConstant(Constant::Kind::Integer, -1));
-        Emit(Op::BITXOR);
-        break;
-    case '+':  // x - 0 converts through ToNumber and keeps -0
-        Emit(Op::PUSH0);
-        Emit(Op::SUB);
-        break;
-    case Code(Tok::Typeof): Emit(Op::TYPEOF); break;
-    case Code(Tok::Void):
-        Emit(Op::POP);
-        Emit(Op::PUSHUNDEF);
-        break;
-    default: break;
+        case '!': Emit(Op::NOT); break;
+        case '-': Emit(Op::NEG); break;
+        case '~':
+            EmitConstant(MakeConstant(Constant::Kind::Integer, -1));
+            Emit(Op::BITXOR);
+            break;
+        case '+':  // x - 0 converts through ToNumber and keeps -0
+            Emit(Op::PUSH0);
+            Emit(Op::SUB);
+            break;
+        case Code(Tok::Typeof): Emit(Op::TYPEOF); break;
+        case Code(Tok::Void):
+            Emit(Op::POP);
+            Emit(Op::PUSHUNDEF);
+            break;
+        default: break;
     }
 }
 
 void CodeGenerator::GenerateDelete(const Node* operand) {
     switch (operand->kind) {
-    case NodeKind::Member:
-        GenerateExpression(MemberObject(operand));
-        EmitName(Op::DELPROP, MemberName(operand));
-        return;
-    case NodeKind::Index:
-        GenerateExpression(IndexObject(operand));
-        GenerateExpression(IndexKey(operand));
-        Emit(Op::DELELEM);
-        return;
-    case NodeKind::Name: {
-        Emit(Op::PUSHNULL);
-        const Symbol* s = Lookup(TextString(NameText(operand)));
-        if (s && s->symbolClass == SymbolClass::Argument) Emit(Op::DELARG, s->slot);
-        else if (s) Emit(Op::DELLOCAL, s->slot);
-        else EmitName(InsideWith() ? Op::DELNAMEW : Op::DELGLOBAL, NameText(operand));
-        return;
-    }
-    default:
-        GenerateExpression(operand);
-        Emit(Op::POP);
-        Emit(Op::PUSHUNDEF);
-        return;
+        case NodeKind::Member:
+            GenerateExpression(MemberObject(operand));
+            EmitName(Op::DELPROP, MemberName(operand));
+            return;
+        case NodeKind::Index:
+            GenerateExpression(IndexObject(operand));
+            GenerateExpression(IndexKey(operand));
+            Emit(Op::DELELEM);
+            return;
+        case NodeKind::Name: {
+            Emit(Op::PUSHNULL);
+            const Symbol* s = Lookup(TextString(NameText(operand)));
+            if (s && s->symbolClass == SymbolClass::Argument) Emit(Op::DELARG, s->slot);
+            else if (s) Emit(Op::DELLOCAL, s->slot);
+            else EmitName(InsideWith() ? Op::DELNAMEW : Op::DELGLOBAL, NameText(operand));
+            return;
+        }
+        default:
+            GenerateExpression(operand);
+            Emit(Op::POP);
+            Emit(Op::PUSHUNDEF);
+            return;
     }
 }
 

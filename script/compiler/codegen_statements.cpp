@@ -15,8 +15,8 @@ namespace {
 std::string TextString(const Text* text) { return std::string(text->View()); }
 
 bool IsLoopOrSwitch(NodeKind kind) {
-    return kind == NodeKind::While || kind == NodeKind::DoWhile || kind == NodeKind::For ||
-           kind == NodeKind::ForIn || kind == NodeKind::Switch;
+    return kind == NodeKind::While || kind == NodeKind::DoWhile || kind == NodeKind::For || kind == NodeKind::ForIn ||
+           kind == NodeKind::Switch;
 }
 }  // namespace
 
@@ -27,38 +27,38 @@ void CodeGenerator::GenerateStatements(const Node* first) {
 void CodeGenerator::GenerateStatement(const Node* n) {
     line_ = n->line;
     switch (n->kind) {
-    case NodeKind::Block: GenerateStatements(BlockStatements(n)); break;
-    case NodeKind::Empty: break;
-    case NodeKind::ExpressionStatement:
-        GenerateExpression(ExpressionStatementExpression(n));
-        Emit(Op::POP);
-        lastExpressionPop_ = static_cast<int64_t>(out_.size()) - 1;
-        break;
-    case NodeKind::VarStatement: GenerateVar(n); break;
-    case NodeKind::NestedFunctionBinding: GenerateNestedBinding(n); break;
-    case NodeKind::If: GenerateIf(n); break;
-    case NodeKind::While: GenerateWhile(n); break;
-    case NodeKind::DoWhile: GenerateDoWhile(n); break;
-    case NodeKind::For: GenerateFor(n); break;
-    case NodeKind::ForIn: GenerateForIn(n); break;
-    case NodeKind::Continue: GenerateJump(n, false); break;
-    case NodeKind::Break: GenerateJump(n, true); break;
-    case NodeKind::Return: GenerateReturn(n); break;
-    case NodeKind::With: GenerateWith(n); break;
-    case NodeKind::Try: GenerateTry(n); break;
-    case NodeKind::Throw:
-        GenerateExpression(ThrowValue(n));
-        Emit(Op::THROW);
-        break;
-    case NodeKind::Switch: GenerateSwitch(n); break;
-    case NodeKind::Labeled: GenerateLabeled(n); break;
-    case NodeKind::ImportedFunction: GenerateImport(n); break;
-    case NodeKind::Function: break;  // generated from the tree's function list
-    default:  // a structure definition's assignment, or any expression used as a statement
-        GenerateExpression(n);
-        Emit(Op::POP);
-        lastExpressionPop_ = static_cast<int64_t>(out_.size()) - 1;
-        break;
+        case NodeKind::Block: GenerateStatements(BlockStatements(n)); break;
+        case NodeKind::Empty: break;
+        case NodeKind::ExpressionStatement:
+            GenerateExpression(ExpressionStatementExpression(n));
+            Emit(Op::POP);
+            lastExpressionPop_ = static_cast<int64_t>(out_.size()) - 1;
+            break;
+        case NodeKind::VarStatement: GenerateVar(n); break;
+        case NodeKind::NestedFunctionBinding: GenerateNestedBinding(n); break;
+        case NodeKind::If: GenerateIf(n); break;
+        case NodeKind::While: GenerateWhile(n); break;
+        case NodeKind::DoWhile: GenerateDoWhile(n); break;
+        case NodeKind::For: GenerateFor(n); break;
+        case NodeKind::ForIn: GenerateForIn(n); break;
+        case NodeKind::Continue: GenerateJump(n, false); break;
+        case NodeKind::Break: GenerateJump(n, true); break;
+        case NodeKind::Return: GenerateReturn(n); break;
+        case NodeKind::With: GenerateWith(n); break;
+        case NodeKind::Try: GenerateTry(n); break;
+        case NodeKind::Throw:
+            GenerateExpression(ThrowValue(n));
+            Emit(Op::THROW);
+            break;
+        case NodeKind::Switch: GenerateSwitch(n); break;
+        case NodeKind::Labeled: GenerateLabeled(n); break;
+        case NodeKind::ImportedFunction: GenerateImport(n); break;
+        case NodeKind::Function: break;  // generated from the tree's function list
+        default:                         // a structure definition's assignment, or any expression used as a statement
+            GenerateExpression(n);
+            Emit(Op::POP);
+            lastExpressionPop_ = static_cast<int64_t>(out_.size()) - 1;
+            break;
     }
 }
 
@@ -94,8 +94,7 @@ void CodeGenerator::GenerateNestedBinding(const Node* n) {
 // Dll.registerFunction(dll, function, script name, call type, return type, parameter types...).
 void CodeGenerator::GenerateImport(const Node* n) {
     int32_t parameterCount = 0;
-    for (const Node* p = ImportedFunctionParameterTypes(n); p; p = p->next, ++parameterCount)
-        GenerateExpression(p);
+    for (const Node* p = ImportedFunctionParameterTypes(n); p; p = p->next, ++parameterCount) GenerateExpression(p);
     GenerateExpression(ImportedFunctionReturnType(n));
     const Text* function = ImportedFunctionFunction(n);
     const Text* alias = ImportedFunctionAlias(n);

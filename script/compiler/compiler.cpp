@@ -35,8 +35,8 @@ CompileResult CompileSource(SourceReader& reader, uint32_t flags, std::string_vi
     if (parsed.tree && GenerateProgram(*parsed.tree, diagnostics, list)) {
         Optimize(list, flags | kPeepholeAll);
         if (!listingPath.empty() && !WriteText(listingPath, "; -*- asm -*-\r\n"))
-            diagnostics.Fail(reader.Line(), "can't write the listing file: %.*s",
-                             static_cast<int>(listingPath.size()), listingPath.data());
+            diagnostics.Fail(reader.Line(), "can't write the listing file: %.*s", static_cast<int>(listingPath.size()),
+                             listingPath.data());
         if (!diagnostics.Failed()) {
             WrittenModule written = WriteModule(list, (flags & kCompileFlagLineInformation) != 0, reader.Name());
             if (written.ok) result.module = std::move(written.bytes);
@@ -48,8 +48,8 @@ CompileResult CompileSource(SourceReader& reader, uint32_t flags, std::string_vi
         result.instructions = std::move(list);
         if (!outputPath.empty() && !result.module.empty() &&
             !platform::WriteWholeFile(std::string(outputPath), result.module)) {
-            diagnostics.Fail(reader.Line(), "can't write the module file: %.*s",
-                             static_cast<int>(outputPath.size()), outputPath.data());
+            diagnostics.Fail(reader.Line(), "can't write the module file: %.*s", static_cast<int>(outputPath.size()),
+                             outputPath.data());
             result.ok = false;
             result.instructions.clear();
             result.module.clear();

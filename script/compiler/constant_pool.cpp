@@ -76,10 +76,10 @@ uint32_t ConstantPool::InternName(std::string_view name) {
 uint32_t ConstantPool::InternConstant(const Constant& c) {
     std::string key;
     switch (c.kind) {
-    case Constant::Kind::Integer: key = std::to_string(c.integer); break;
-    case Constant::Kind::String: key = c.text; break;
-    case Constant::Kind::Float: key = FloatKey(c.number); break;
-    case Constant::Kind::RegExp: key = RegExpKey(c); break;
+        case Constant::Kind::Integer: key = std::to_string(c.integer); break;
+        case Constant::Kind::String: key = c.text; break;
+        case Constant::Kind::Float: key = FloatKey(c.number); break;
+        case Constant::Kind::RegExp: key = RegExpKey(c); break;
     }
     bool isNew = false;
     const uint8_t kind = static_cast<uint8_t>(c.kind);
@@ -87,22 +87,22 @@ uint32_t ConstantPool::InternConstant(const Constant& c) {
     if (!isNew) return index;
     bytes_.push_back(kind);
     switch (c.kind) {
-    case Constant::Kind::Integer: {
-        const uint64_t v = static_cast<uint64_t>(c.integer);
-        AppendU32BE(bytes_, static_cast<uint32_t>(v >> 32));
-        AppendU32BE(bytes_, static_cast<uint32_t>(v));
-        break;
-    }
-    case Constant::Kind::String: AppendUtf16LE(bytes_, c.text); break;
-    case Constant::Kind::Float: {
-        const uint64_t bits = DoubleBits(c.number);
-        for (int i = 0; i < 8; ++i) bytes_.push_back(static_cast<uint8_t>(bits >> (8 * i)));
-        break;
-    }
-    case Constant::Kind::RegExp:
-        bytes_.push_back(c.regexpFlags);
-        AppendUtf16LE(bytes_, c.text);
-        break;
+        case Constant::Kind::Integer: {
+            const uint64_t v = static_cast<uint64_t>(c.integer);
+            AppendU32BE(bytes_, static_cast<uint32_t>(v >> 32));
+            AppendU32BE(bytes_, static_cast<uint32_t>(v));
+            break;
+        }
+        case Constant::Kind::String: AppendUtf16LE(bytes_, c.text); break;
+        case Constant::Kind::Float: {
+            const uint64_t bits = DoubleBits(c.number);
+            for (int i = 0; i < 8; ++i) bytes_.push_back(static_cast<uint8_t>(bits >> (8 * i)));
+            break;
+        }
+        case Constant::Kind::RegExp:
+            bytes_.push_back(c.regexpFlags);
+            AppendUtf16LE(bytes_, c.text);
+            break;
     }
     return index;
 }

@@ -14,16 +14,16 @@ namespace {
 
 void AppendConstant(std::string& out, const Constant& c) {
     switch (c.kind) {
-    case Constant::Kind::Integer: out += std::to_string(c.integer); break;
-    case Constant::Kind::Float: {
-        char number[40];
-        std::snprintf(number, sizeof number, "%.17g", c.number);
-        out += number;
-        if (std::strpbrk(number, ".eni") == nullptr) out += ".0";  // 5.0 must not read as the integer 5
-        break;
-    }
-    case Constant::Kind::String: AppendQuoted(out, c.text); break;
-    case Constant::Kind::RegExp: out += "/" + c.text + "/" + std::to_string(c.regexpFlags); break;
+        case Constant::Kind::Integer: out += std::to_string(c.integer); break;
+        case Constant::Kind::Float: {
+            char number[40];
+            std::snprintf(number, sizeof number, "%.17g", c.number);
+            out += number;
+            if (std::strpbrk(number, ".eni") == nullptr) out += ".0";  // 5.0 must not read as the integer 5
+            break;
+        }
+        case Constant::Kind::String: AppendQuoted(out, c.text); break;
+        case Constant::Kind::RegExp: out += "/" + c.text + "/" + std::to_string(c.regexpFlags); break;
     }
 }
 
@@ -50,16 +50,16 @@ std::string ListInstructions(const InstructionList& list) {
         const OpcodeInfo info = DescribeOpcode(i.opcode);
         out += info.name.empty() ? "?" + std::to_string(i.opcode) : std::string(info.name);
         switch (info.operand) {
-        case OperandClass::None: break;
-        case OperandClass::U8: case OperandClass::I16: case OperandClass::U32:
-            out += " " + std::to_string(i.operand);
-            break;
-        case OperandClass::Name: out += " " + i.text; break;
-        case OperandClass::Const:
-            out += ' ';
-            AppendConstant(out, i.constant);
-            break;
-        case OperandClass::Rel32: out += " " + labelName(i.label); break;
+            case OperandClass::None: break;
+            case OperandClass::U8:
+            case OperandClass::I16:
+            case OperandClass::U32: out += " " + std::to_string(i.operand); break;
+            case OperandClass::Name: out += " " + i.text; break;
+            case OperandClass::Const:
+                out += ' ';
+                AppendConstant(out, i.constant);
+                break;
+            case OperandClass::Rel32: out += " " + labelName(i.label); break;
         }
         out += '\n';
     }

@@ -32,12 +32,12 @@ struct Constant {
 };
 
 struct Instruction {
-    int opcode = 0;        // 33-112, kFunctionEntry or kLabel
-    int32_t line = 0;      // source line (0-based) for line information
-    int64_t operand = 0;   // U8, I16 and U32 operands
-    std::string text;      // Name operands, and the internal name of a function entry
-    Constant constant;     // Const operands
-    int label = -1;        // Rel32 operands: the target label's id; kLabel: its own id
+    int opcode = 0;       // 33-112, kFunctionEntry or kLabel
+    int32_t line = 0;     // source line (0-based) for line information
+    int64_t operand = 0;  // U8, I16 and U32 operands
+    std::string text;     // Name operands, and the internal name of a function entry
+    Constant constant;    // Const operands
+    int label = -1;       // Rel32 operands: the target label's id; kLabel: its own id
 
     bool IsLabel() const { return opcode == kLabel; }
     bool IsFunctionEntry() const { return opcode == kFunctionEntry; }

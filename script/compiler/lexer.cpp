@@ -100,9 +100,8 @@ struct PairOperator {
     Tok assign;
 };
 constexpr PairOperator kPairOperators[] = {
-    {'&', Tok::AndAnd, Tok::AndAssign},     {'|', Tok::OrOr, Tok::OrAssign},
-    {'+', Tok::PlusPlus, Tok::PlusAssign},  {'-', Tok::MinusMinus, Tok::MinusAssign},
-    {'*', Tok::End, Tok::StarAssign},       {'%', Tok::End, Tok::PercentAssign},
+    {'&', Tok::AndAnd, Tok::AndAssign},       {'|', Tok::OrOr, Tok::OrAssign},  {'+', Tok::PlusPlus, Tok::PlusAssign},
+    {'-', Tok::MinusMinus, Tok::MinusAssign}, {'*', Tok::End, Tok::StarAssign}, {'%', Tok::End, Tok::PercentAssign},
     {'^', Tok::End, Tok::XorAssign},
 };
 
@@ -110,10 +109,12 @@ constexpr PairOperator kPairOperators[] = {
 
 std::string_view TokenSpelling(int32_t code, char (&buffer)[2]) {
     switch (code) {
+// clang-format off
 #define VELMO_TOKEN(name, value, spelling) \
     case value: return spelling;
 #include "script/compiler/tokens.def"
-    default: break;
+            // clang-format on
+        default: break;
     }
     if (code < -128 || code >= 128) return "?";
     buffer[0] = static_cast<char>(code);
@@ -192,20 +193,20 @@ void Lexer::SkipLineComment() {
 // Longest match among the multi-character operators; false leaves `c` a single-character token.
 bool Lexer::ScanOperator(char c, Token& t) {
     switch (c) {
-    case '=': return Accept('=') && Set(t, Accept('=') ? Tok::StrictEqual : Tok::Equal);
-    case '!': return Accept('=') && Set(t, Accept('=') ? Tok::StrictNotEqual : Tok::NotEqual);
-    case '/': return Accept('=') && Set(t, Tok::SlashAssign);
-    case '<':
-        if (Accept('=')) return Set(t, Tok::LessEqual);
-        if (!Accept('<')) return false;
-        return Set(t, Accept('=') ? Tok::ShiftLeftAssign : Tok::ShiftLeft);
-    case '>':
-        if (Accept('=')) return Set(t, Tok::GreaterEqual);
-        if (!Accept('>')) return false;
-        if (Accept('=')) return Set(t, Tok::ShiftRightAssign);
-        if (!Accept('>')) return Set(t, Tok::ShiftRight);
-        return Set(t, Accept('=') ? Tok::ShiftRightUnsignedAssign : Tok::ShiftRightUnsigned);
-    default: break;
+        case '=': return Accept('=') && Set(t, Accept('=') ? Tok::StrictEqual : Tok::Equal);
+        case '!': return Accept('=') && Set(t, Accept('=') ? Tok::StrictNotEqual : Tok::NotEqual);
+        case '/': return Accept('=') && Set(t, Tok::SlashAssign);
+        case '<':
+            if (Accept('=')) return Set(t, Tok::LessEqual);
+            if (!Accept('<')) return false;
+            return Set(t, Accept('=') ? Tok::ShiftLeftAssign : Tok::ShiftLeft);
+        case '>':
+            if (Accept('=')) return Set(t, Tok::GreaterEqual);
+            if (!Accept('>')) return false;
+            if (Accept('=')) return Set(t, Tok::ShiftRightAssign);
+            if (!Accept('>')) return Set(t, Tok::ShiftRight);
+            return Set(t, Accept('=') ? Tok::ShiftRightUnsignedAssign : Tok::ShiftRightUnsigned);
+        default: break;
     }
     for (const PairOperator& op : kPairOperators) {
         if (op.first != c) continue;
@@ -339,9 +340,9 @@ bool Lexer::ScanCharacter(Token& t) {
 // Decodes the escape after a backslash. `startLine` is where the literal began, named when the
 // input ends inside the escape; a backslash right before the end names the current line.
 std::optional<char> Lexer::ScanEscape(int32_t startLine, const char* kindName) {
-    static constexpr char kSimple[][2] = {{'n', '\n'}, {'t', '\t'}, {'v', '\v'}, {'b', '\b'}, {'r', '\r'},
-                                          {'f', '\f'}, {'a', '\a'}, {'\\', '\\'}, {'?', '?'},
-                                          {'\'', '\''}, {'"', '"'}};
+    static constexpr char kSimple[][2] = {{'n', '\n'}, {'t', '\t'},  {'v', '\v'}, {'b', '\b'},
+                                          {'r', '\r'}, {'f', '\f'},  {'a', '\a'}, {'\\', '\\'},
+                                          {'?', '?'},  {'\'', '\''}, {'"', '"'}};
     const char c = source_.GetChar();
     if (c == '\0') {
         diagnostics_.Fail(source_.Line(), kUnterminated, kindName);
@@ -380,8 +381,7 @@ std::optional<char> Lexer::ScanHexEscape(int32_t startLine, const char* kindName
         if (IsHexDigit(digits[i])) continue;
         if (isUnicode)
             diagnostics_.Fail(source_.Line(), kIllegalUnicode, "\\u", digits[0], digits[1], digits[2], digits[3]);
-        else
-            diagnostics_.Fail(source_.Line(), kIllegalHex, "\\x", digits[0], digits[1]);
+        else diagnostics_.Fail(source_.Line(), kIllegalHex, "\\x", digits[0], digits[1]);
         return std::nullopt;
     }
     return static_cast<char>(HexValue(digits[count - 2]) * 16 + HexValue(digits[count - 1]));

@@ -25,7 +25,9 @@ struct Sections {
     uint32_t functionCount = 0;
 };
 
-std::string At(size_t i, std::string_view what) { return "instruction " + std::to_string(i) + ": " + std::string(what); }
+std::string At(size_t i, std::string_view what) {
+    return "instruction " + std::to_string(i) + ": " + std::string(what);
+}
 
 // The writer refuses what the verifier would: END is the loader's, IDLE and NOP are never emitted.
 bool IsWritableOpcode(int opcode) {
@@ -35,11 +37,11 @@ bool IsWritableOpcode(int opcode) {
 
 bool FitsClass(OperandClass c, int64_t v) {
     switch (c) {
-    case OperandClass::U8: return v >= -128 && v <= 127;  // a signed byte, sign-extended by the loader
-    case OperandClass::I16: return v >= -32768 && v <= 32767;
-    case OperandClass::U32:  // PUSHINT sign-extends, so a value above 2^31-1 would come back negative
-        return v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max();
-    default: return true;
+        case OperandClass::U8: return v >= -128 && v <= 127;  // a signed byte, sign-extended by the loader
+        case OperandClass::I16: return v >= -32768 && v <= 32767;
+        case OperandClass::U32:  // PUSHINT sign-extends, so a value above 2^31-1 would come back negative
+            return v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max();
+        default: return true;
     }
 }
 
@@ -56,7 +58,8 @@ std::optional<std::string> PlaceLabels(const InstructionList& list, std::map<int
             if (!labels.emplace(in.label, static_cast<uint32_t>(offset)).second)
                 return At(i, "label " + std::to_string(in.label) + " defined twice");
         } else {
-            if (!IsWritableOpcode(in.opcode)) return At(i, "opcode " + std::to_string(in.opcode) + " cannot be written");
+            if (!IsWritableOpcode(in.opcode))
+                return At(i, "opcode " + std::to_string(in.opcode) + " cannot be written");
             if (!inFunction) return At(i, "code before the first function entry");
             offset += 1 + OperandBytes(DescribeOpcode(in.opcode).operand);
             if (offset > std::numeric_limits<int32_t>::max()) return At(i, "code too large");
@@ -70,35 +73,35 @@ std::optional<std::string> WriteOperand(const Instruction& in, uint32_t end, con
                                         Sections& s) {
     const OperandClass c = DescribeOpcode(in.opcode).operand;
     switch (c) {
-    case OperandClass::None: return std::nullopt;
-    case OperandClass::U8:
-    case OperandClass::I16:
-    case OperandClass::U32: {
-        if (!FitsClass(c, in.operand)) return "operand " + std::to_string(in.operand) + " does not fit";
-        const int bytes = OperandBytes(c);
-        for (int i = bytes - 1; i >= 0; --i) s.code.push_back(static_cast<uint8_t>(in.operand >> (8 * i)));
-        return std::nullopt;
-    }
-    case OperandClass::Name:
-        if (in.text.empty() || in.text.find('\0') != std::string::npos) return std::string("bad name operand");
-        AppendU32BE(s.code, s.pool.InternName(in.text));
-        return std::nullopt;
-    case OperandClass::Const: {
-        const Constant& k = in.constant;
-        const bool knownKind = k.kind == Constant::Kind::Integer || k.kind == Constant::Kind::String ||
-                               k.kind == Constant::Kind::Float || k.kind == Constant::Kind::RegExp;
-        if (!knownKind || (k.kind == Constant::Kind::RegExp && (k.regexpFlags & ~7) != 0))
-            return std::string("bad constant operand");
-        AppendU32BE(s.code, s.pool.InternConstant(k));
-        return std::nullopt;
-    }
-    case OperandClass::Rel32: {
-        const auto target = labels.find(in.label);
-        if (target == labels.end()) return "label " + std::to_string(in.label) + " is never defined";
-        const int64_t distance = static_cast<int64_t>(target->second) - static_cast<int64_t>(end);
-        AppendU32BE(s.code, static_cast<uint32_t>(static_cast<int32_t>(distance)));
-        return std::nullopt;
-    }
+        case OperandClass::None: return std::nullopt;
+        case OperandClass::U8:
+        case OperandClass::I16:
+        case OperandClass::U32: {
+            if (!FitsClass(c, in.operand)) return "operand " + std::to_string(in.operand) + " does not fit";
+            const int bytes = OperandBytes(c);
+            for (int i = bytes - 1; i >= 0; --i) s.code.push_back(static_cast<uint8_t>(in.operand >> (8 * i)));
+            return std::nullopt;
+        }
+        case OperandClass::Name:
+            if (in.text.empty() || in.text.find('\0') != std::string::npos) return std::string("bad name operand");
+            AppendU32BE(s.code, s.pool.InternName(in.text));
+            return std::nullopt;
+        case OperandClass::Const: {
+            const Constant& k = in.constant;
+            const bool knownKind = k.kind == Constant::Kind::Integer || k.kind == Constant::Kind::String ||
+                                   k.kind == Constant::Kind::Float || k.kind == Constant::Kind::RegExp;
+            if (!knownKind || (k.kind == Constant::Kind::RegExp && (k.regexpFlags & ~7) != 0))
+                return std::string("bad constant operand");
+            AppendU32BE(s.code, s.pool.InternConstant(k));
+            return std::nullopt;
+        }
+        case OperandClass::Rel32: {
+            const auto target = labels.find(in.label);
+            if (target == labels.end()) return "label " + std::to_string(in.label) + " is never defined";
+            const int64_t distance = static_cast<int64_t>(target->second) - static_cast<int64_t>(end);
+            AppendU32BE(s.code, static_cast<uint32_t>(static_cast<int32_t>(distance)));
+            return std::nullopt;
+        }
     }
     return std::nullopt;
 }
@@ -179,8 +182,7 @@ WrittenModule WriteModule(const InstructionList& list, bool lineInformation, std
 }
 
 WrittenModule WriteModule(const InstructionList& list, bool lineInformation, std::string_view sourceName) {
-    std::minstd_rand random(
-        static_cast<uint32_t>(std::chrono::system_clock::now().time_since_epoch().count()));
+    std::minstd_rand random(static_cast<uint32_t>(std::chrono::system_clock::now().time_since_epoch().count()));
     return WriteModule(list, lineInformation, sourceName, [&random] { return static_cast<uint32_t>(random()); });
 }
 

@@ -43,9 +43,9 @@ bool Parser::ParseTypeText(bool allowVoid, std::string& text) {
     } else {
         if (!PeekIs(Tok::Identifier)) return false;
         const std::string_view word = Peek().text;
-        const bool known = IsOneOf(word, kIntegerTypes) ||
-                           (!isUnsigned && (IsOneOf(word, kOtherTypes) ||
-                                            structureNames_.count(std::string(word)) != 0));
+        const bool known =
+            IsOneOf(word, kIntegerTypes) ||
+            (!isUnsigned && (IsOneOf(word, kOtherTypes) || structureNames_.count(std::string(word)) != 0));
         if (!known) return false;
         text += word;
         Advance();
@@ -108,8 +108,7 @@ Node* Parser::ParseStruct() {
     Node* assign = NewNode(NodeKind::Assign, line);
     AssignOperator(assign) = '=';
     AssignTarget(assign) = NameNode(CopyText(name), nameToken.line);
-    AssignValue(assign) =
-        StringNode(*this, "<" + name + " type=\"struct\">" + members + "</" + name + ">", line);
+    AssignValue(assign) = StringNode(*this, "<" + name + " type=\"struct\">" + members + "</" + name + ">", line);
     Node* statement = NewNode(NodeKind::ExpressionStatement, line);
     ExpressionStatementExpression(statement) = assign;
     return statement;

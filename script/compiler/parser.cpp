@@ -99,28 +99,28 @@ Node* Parser::ParseStatement() {
     Nest nest(*this);
     const Token& t = Peek();
     switch (t.code) {
-    case '{': return ParseBlock();
-    case Code(Tok::Function): return ParseFunctionStatement();
-    case Code(Tok::Var): return ParseVar();
-    case Code(Tok::If): return ParseIf();
-    case Code(Tok::Do): return ParseDoWhile();
-    case Code(Tok::While): return ParseWhile();
-    case Code(Tok::For): return ParseFor();
-    case Code(Tok::Struct): return ParseStruct();
-    case Code(Tok::Dllimport): return ParseDllImport();
-    default: break;
+        case '{': return ParseBlock();
+        case Code(Tok::Function): return ParseFunctionStatement();
+        case Code(Tok::Var): return ParseVar();
+        case Code(Tok::If): return ParseIf();
+        case Code(Tok::Do): return ParseDoWhile();
+        case Code(Tok::While): return ParseWhile();
+        case Code(Tok::For): return ParseFor();
+        case Code(Tok::Struct): return ParseStruct();
+        case Code(Tok::Dllimport): return ParseDllImport();
+        default: break;
     }
     if (Node* s = ParseExpressionStatement()) return s;
     switch (Peek().code) {
-    case ';': return NewNode(NodeKind::Empty, Advance().line);
-    case Code(Tok::Continue): return ParseJump(NodeKind::Continue);
-    case Code(Tok::Break): return ParseJump(NodeKind::Break);
-    case Code(Tok::Return): return ParseReturn();
-    case Code(Tok::Switch): return ParseSwitch();
-    case Code(Tok::With): return ParseWith();
-    case Code(Tok::Try): return ParseTry();
-    case Code(Tok::Throw): return ParseThrow();
-    default: return nullptr;
+        case ';': return NewNode(NodeKind::Empty, Advance().line);
+        case Code(Tok::Continue): return ParseJump(NodeKind::Continue);
+        case Code(Tok::Break): return ParseJump(NodeKind::Break);
+        case Code(Tok::Return): return ParseReturn();
+        case Code(Tok::Switch): return ParseSwitch();
+        case Code(Tok::With): return ParseWith();
+        case Code(Tok::Try): return ParseTry();
+        case Code(Tok::Throw): return ParseThrow();
+        default: return nullptr;
     }
 }
 
@@ -228,8 +228,7 @@ Node* ParseRequiredStatement(Parser& p, const char* message) {
 // if: "if" "(" expression ")" statement ["else" statement]
 Node* Parser::ParseIf() {
     Node* n = NewNode(NodeKind::If, Advance().line);
-    IfCondition(n) = ParseParenthesizedCondition("missing ( before condition",
-                                                 "invalid condition expression",
+    IfCondition(n) = ParseParenthesizedCondition("missing ( before condition", "invalid condition expression",
                                                  "missing ) after condition");
     IfThen(n) = ParseRequiredStatement(*this, "invalid statement");
     if (Accept(Tok::Else)) IfOtherwise(n) = ParseRequiredStatement(*this, "invalid statement");
@@ -241,8 +240,7 @@ Node* Parser::ParseDoWhile() {
     Node* n = NewNode(NodeKind::DoWhile, Advance().line);
     DoWhileBody(n) = ParseRequiredStatement(*this, "invalid statement");
     if (!Accept(Tok::While)) Fail("missing while after do-loop body");
-    DoWhileCondition(n) = ParseParenthesizedCondition("missing ( before condition",
-                                                      "invalid condition expression",
+    DoWhileCondition(n) = ParseParenthesizedCondition("missing ( before condition", "invalid condition expression",
                                                       "missing ) after condition");
     ExpectSemicolon();
     return n;
@@ -251,8 +249,7 @@ Node* Parser::ParseDoWhile() {
 // while: "while" "(" expression ")" statement
 Node* Parser::ParseWhile() {
     Node* n = NewNode(NodeKind::While, Advance().line);
-    WhileCondition(n) = ParseParenthesizedCondition("missing ( before condition",
-                                                    "invalid condition expression",
+    WhileCondition(n) = ParseParenthesizedCondition("missing ( before condition", "invalid condition expression",
                                                     "missing ) after condition");
     WhileBody(n) = ParseRequiredStatement(*this, "invalid statement");
     return n;
@@ -279,8 +276,7 @@ Node* Parser::ParseFor() {
         ForDeclarators(n) = declarators.head;
         ForDeclaratorCount(n) = declarators.count;
         ForInit(n) = init;
-        if (!PeekIs(';') && !(ForCondition(n) = ParseExpression()))
-            Fail("invalid for-loop condition expression");
+        if (!PeekIs(';') && !(ForCondition(n) = ParseExpression())) Fail("invalid for-loop condition expression");
         Expect(';', "missing ; after for-loop condition");
         if (!PeekIs(')') && !(ForUpdate(n) = ParseExpression())) Fail("invalid for-loop control expression");
     } else if (Accept(Tok::In)) {
@@ -326,9 +322,9 @@ Node* Parser::ParseReturn() {
 // with: "with" "(" expression ")" statement
 Node* Parser::ParseWith() {
     Node* n = NewNode(NodeKind::With, Advance().line);
-    WithObject(n) = ParseParenthesizedCondition("missing ( before with-statement object",
-                                                "invalid with-statement object",
-                                                "missing ) after with-statement object");
+    WithObject(n) =
+        ParseParenthesizedCondition("missing ( before with-statement object", "invalid with-statement object",
+                                    "missing ) after with-statement object");
     WithBody(n) = ParseRequiredStatement(*this, "invalid with block");
     return n;
 }
@@ -336,9 +332,8 @@ Node* Parser::ParseWith() {
 // switch: "switch" "(" expression ")" "{" { case-clause } "}"
 Node* Parser::ParseSwitch() {
     Node* n = NewNode(NodeKind::Switch, Advance().line);
-    SwitchDiscriminant(n) = ParseParenthesizedCondition("missing ( before switch expression",
-                                                        "invalid switch expression",
-                                                        "missing ) after switch expression");
+    SwitchDiscriminant(n) = ParseParenthesizedCondition(
+        "missing ( before switch expression", "invalid switch expression", "missing ) after switch expression");
     Expect('{', "missing { before switch body");
     NodeList clauses;
     int32_t defaults = 0;
@@ -429,8 +424,7 @@ Node* Parser::ParseExpressionStatement() {
 
 }  // namespace detail
 
-ParseResult ParseProgram(SourceReader& source, Lexer& lexer, Diagnostics& diagnostics,
-                         const ParseOptions& options) {
+ParseResult ParseProgram(SourceReader& source, Lexer& lexer, Diagnostics& diagnostics, const ParseOptions& options) {
     ParseResult result;
     auto tree = std::make_unique<SyntaxTree>();
     detail::Parser parser(source, lexer, diagnostics, options, *tree);

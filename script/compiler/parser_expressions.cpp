@@ -18,8 +18,7 @@ constexpr BinaryLevel kBinaryLevels[] = {
     {NodeKind::Bitwise, {'|'}},
     {NodeKind::Bitwise, {'^'}},
     {NodeKind::Bitwise, {'&'}},
-    {NodeKind::Equality,
-     {Code(Tok::Equal), Code(Tok::NotEqual), Code(Tok::StrictEqual), Code(Tok::StrictNotEqual)}},
+    {NodeKind::Equality, {Code(Tok::Equal), Code(Tok::NotEqual), Code(Tok::StrictEqual), Code(Tok::StrictNotEqual)}},
     {NodeKind::Relational, {'<', '>', Code(Tok::LessEqual), Code(Tok::GreaterEqual)}},
     {NodeKind::Shift, {Code(Tok::ShiftLeft), Code(Tok::ShiftRight), Code(Tok::ShiftRightUnsigned)}},
     {NodeKind::Additive, {'+', '-'}},
@@ -42,10 +41,16 @@ bool IsAssignOperator(int32_t code) {
 
 bool IsUnaryOperator(int32_t code) {
     switch (code) {
-    case Code(Tok::Delete): case Code(Tok::Void): case Code(Tok::Typeof): case Code(Tok::PlusPlus):
-    case Code(Tok::MinusMinus): case '+': case '-': case '~': case '!':
-        return true;
-    default: return false;
+        case Code(Tok::Delete):
+        case Code(Tok::Void):
+        case Code(Tok::Typeof):
+        case Code(Tok::PlusPlus):
+        case Code(Tok::MinusMinus):
+        case '+':
+        case '-':
+        case '~':
+        case '!': return true;
+        default: return false;
     }
 }
 
@@ -222,43 +227,43 @@ NodeList Parser::ParseArguments() {
 Node* Parser::ParsePrimary() {
     const Token& t = Peek();
     switch (t.code) {
-    case Code(Tok::This): return NewNode(NodeKind::This, Advance().line);
-    case Code(Tok::Null): return NewNode(NodeKind::NullLiteral, Advance().line, StaticType::Null);
-    case Code(Tok::True): return NewNode(NodeKind::TrueLiteral, Advance().line, StaticType::Boolean);
-    case Code(Tok::False): return NewNode(NodeKind::FalseLiteral, Advance().line, StaticType::Boolean);
-    case Code(Tok::Undefined): return NewNode(NodeKind::UndefinedLiteral, Advance().line);
-    case Code(Tok::Identifier): {
-        const Token name = Advance();
-        return NameNode(CopyText(name.text), name.line);
-    }
-    case Code(Tok::Integer): {
-        const Token literal = Advance();
-        Node* n = NewNode(NodeKind::IntegerLiteral, literal.line, StaticType::Integer);
-        IntegerLiteralValue(n) = literal.integer;
-        return n;
-    }
-    case Code(Tok::Float): {
-        const Token literal = Advance();
-        Node* n = NewNode(NodeKind::FloatLiteral, literal.line, StaticType::Float);
-        FloatLiteralValue(n) = literal.number;
-        return n;
-    }
-    case Code(Tok::String): {
-        const Token literal = Advance();
-        Node* n = NewNode(NodeKind::StringLiteral, literal.line, StaticType::String);
-        StringLiteralText(n) = CopyText(literal.text);
-        return n;
-    }
-    case '(': {
-        Advance();
-        Node* inner = ParseExpression();  // no node for the parentheses
-        if (!inner || !Accept(')')) Fail("invalid expression");
-        return inner;
-    }
-    case '/': return ParseRegExp(Advance().line);
-    case '[': return ParseArrayLiteral();
-    case '{': return ParseObjectLiteral();
-    default: return nullptr;
+        case Code(Tok::This): return NewNode(NodeKind::This, Advance().line);
+        case Code(Tok::Null): return NewNode(NodeKind::NullLiteral, Advance().line, StaticType::Null);
+        case Code(Tok::True): return NewNode(NodeKind::TrueLiteral, Advance().line, StaticType::Boolean);
+        case Code(Tok::False): return NewNode(NodeKind::FalseLiteral, Advance().line, StaticType::Boolean);
+        case Code(Tok::Undefined): return NewNode(NodeKind::UndefinedLiteral, Advance().line);
+        case Code(Tok::Identifier): {
+            const Token name = Advance();
+            return NameNode(CopyText(name.text), name.line);
+        }
+        case Code(Tok::Integer): {
+            const Token literal = Advance();
+            Node* n = NewNode(NodeKind::IntegerLiteral, literal.line, StaticType::Integer);
+            IntegerLiteralValue(n) = literal.integer;
+            return n;
+        }
+        case Code(Tok::Float): {
+            const Token literal = Advance();
+            Node* n = NewNode(NodeKind::FloatLiteral, literal.line, StaticType::Float);
+            FloatLiteralValue(n) = literal.number;
+            return n;
+        }
+        case Code(Tok::String): {
+            const Token literal = Advance();
+            Node* n = NewNode(NodeKind::StringLiteral, literal.line, StaticType::String);
+            StringLiteralText(n) = CopyText(literal.text);
+            return n;
+        }
+        case '(': {
+            Advance();
+            Node* inner = ParseExpression();  // no node for the parentheses
+            if (!inner || !Accept(')')) Fail("invalid expression");
+            return inner;
+        }
+        case '/': return ParseRegExp(Advance().line);
+        case '[': return ParseArrayLiteral();
+        case '{': return ParseObjectLiteral();
+        default: return nullptr;
     }
 }
 

@@ -15,8 +15,7 @@ struct ParseAbort {};
 
 class Parser {
 public:
-    Parser(SourceReader& source, Lexer& lexer, Diagnostics& diagnostics, const ParseOptions& options,
-           SyntaxTree& tree)
+    Parser(SourceReader& source, Lexer& lexer, Diagnostics& diagnostics, const ParseOptions& options, SyntaxTree& tree)
         : source_(source), lexer_(lexer), diagnostics_(diagnostics), options_(options), tree_(tree) {}
 
     void ParseProgram();

@@ -40,23 +40,36 @@ struct StackUse {
 StackUse UseOf(const Instruction& i) {
     const int32_t n = static_cast<int32_t>(i.operand);
     switch (static_cast<Op>(i.opcode)) {
-    case Op::SWAP: return {2, 2};
-    case Op::ROT: return std::abs(n) >= 2 ? StackUse{std::abs(n), std::abs(n)} : StackUse{0, 0};
-    case Op::PUTDOWN: return {n + 1, 1};
-    case Op::DROPN: return {n, 0};
-    case Op::RESERVE: return {0, n};
-    case Op::FORINNEXT: return {2, 2};
-    case Op::SETPROP: return {2, 0};
-    case Op::SETELEM: return {3, 0};
-    case Op::DELELEM: case Op::GETELEM: return {2, 1};
-    case Op::NOT: case Op::NEG: case Op::TYPEOF: case Op::GETPROP: case Op::ADDI1: case Op::ADDI2:
-    case Op::GETARGI: case Op::DELPROP: case Op::DELNAMEW: case Op::DELGLOBAL: case Op::DELLOCAL:
-    case Op::DELARG:
-        return {1, 1};
-    case Op::SETLOCAL: case Op::SETARG: case Op::SETGLOBAL: case Op::SETVARW: case Op::POP:
-    case Op::WITHENTER: case Op::ARGFIX:
-        return {1, 0};
-    default: break;
+        case Op::SWAP: return {2, 2};
+        case Op::ROT: return std::abs(n) >= 2 ? StackUse{std::abs(n), std::abs(n)} : StackUse{0, 0};
+        case Op::PUTDOWN: return {n + 1, 1};
+        case Op::DROPN: return {n, 0};
+        case Op::RESERVE: return {0, n};
+        case Op::FORINNEXT: return {2, 2};
+        case Op::SETPROP: return {2, 0};
+        case Op::SETELEM: return {3, 0};
+        case Op::DELELEM:
+        case Op::GETELEM: return {2, 1};
+        case Op::NOT:
+        case Op::NEG:
+        case Op::TYPEOF:
+        case Op::GETPROP:
+        case Op::ADDI1:
+        case Op::ADDI2:
+        case Op::GETARGI:
+        case Op::DELPROP:
+        case Op::DELNAMEW:
+        case Op::DELGLOBAL:
+        case Op::DELLOCAL:
+        case Op::DELARG: return {1, 1};
+        case Op::SETLOCAL:
+        case Op::SETARG:
+        case Op::SETGLOBAL:
+        case Op::SETVARW:
+        case Op::POP:
+        case Op::WITHENTER:
+        case Op::ARGFIX: return {1, 0};
+        default: break;
     }
     const int effect = DescribeOpcode(i.opcode).stackEffect;
     return effect >= 0 ? StackUse{0, effect} : StackUse{-effect + 1, 1};  // binary operators: 2 -> 1
@@ -66,10 +79,15 @@ StackUse UseOf(const Instruction& i) {
 bool StopsPairSearch(const Instruction& i) {
     if (i.IsLabel() || i.IsFunctionEntry() || RefersToLabel(i)) return true;
     switch (static_cast<Op>(i.opcode)) {
-    case Op::CALL: case Op::CALLMETHOD: case Op::CALLNAME: case Op::NEW: case Op::RET: case Op::DUP:
-    case Op::TRYLEAVE: case Op::THROW:
-        return true;
-    default: return false;
+        case Op::CALL:
+        case Op::CALLMETHOD:
+        case Op::CALLNAME:
+        case Op::NEW:
+        case Op::RET:
+        case Op::DUP:
+        case Op::TRYLEAVE:
+        case Op::THROW: return true;
+        default: return false;
     }
 }
 
@@ -154,9 +172,7 @@ void ThreadJumps(InstructionList& list) {
 
 constexpr int32_t kTrackedSlots = 32;
 
-uint32_t SlotBit(const Instruction& i) {
-    return i.operand >= 0 && i.operand < kTrackedSlots ? 1u << i.operand : 0;
-}
+uint32_t SlotBit(const Instruction& i) { return i.operand >= 0 && i.operand < kTrackedSlots ? 1u << i.operand : 0; }
 
 // Liveness of local slots 0-31 within one function [begin, end). Any instruction may throw to any
 // handler of the function, so handler entries count as successors of everything.
@@ -166,7 +182,8 @@ std::vector<uint32_t> LiveAfter(const InstructionList& list, size_t begin, size_
     std::vector<uint32_t> liveIn(n, 0), liveOut(n, 0);
     std::vector<size_t> handlers;
     for (size_t i = begin; i < end; ++i)
-        if (Is(list[i], Op::TRYENTER) && positions.count(list[i].label)) handlers.push_back(positions.at(list[i].label));
+        if (Is(list[i], Op::TRYENTER) && positions.count(list[i].label))
+            handlers.push_back(positions.at(list[i].label));
     const auto inOf = [&](size_t index) { return index >= begin && index < end ? liveIn[index - begin] : 0u; };
     for (bool changed = true; changed;) {
         changed = false;
@@ -249,8 +266,7 @@ void Optimize(InstructionList& list, uint32_t flags) {
     if (flags & kPeepholeJumpChains) ThreadJumps(list);
     if (flags & kPeepholeDeadLocalStores) RemoveDeadLocalStores(list);
     if (flags & kPeepholeUnreachable)
-        while (RemoveUnreachableOnce(list)) {
-        }
+        while (RemoveUnreachableOnce(list)) {}
 }
 
 }  // namespace velmo::script::compiler

@@ -64,10 +64,10 @@ private:
     void SkipByteOrderMark();
 
     std::string name_;
-    std::string text_;                                  // in-memory source, with a NUL at its end
-    std::unique_ptr<platform::File> file_;              // file source
-    std::vector<char> block_;                           // file source: current block plus room for a NUL
-    const char* data_ = nullptr;                        // text_ or block_
+    std::string text_;                      // in-memory source, with a NUL at its end
+    std::unique_ptr<platform::File> file_;  // file source
+    std::vector<char> block_;               // file source: current block plus room for a NUL
+    const char* data_ = nullptr;            // text_ or block_
     size_t position_ = 0;
     size_t length_ = 0;
     bool atEnd_ = false;

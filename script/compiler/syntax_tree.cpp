@@ -11,9 +11,8 @@ void* Arena::Allocate(size_t sizeBytes, size_t alignBytes) {
     const size_t pad = (alignBytes - reinterpret_cast<uintptr_t>(cursor_) % alignBytes) % alignBytes;
     if (cursor_ == nullptr || pad + sizeBytes > remainingBytes_) {
         // An oversized request (a long string literal) gets a block of its own size.
-        const size_t blockBytes = sizeBytes + alignof(std::max_align_t) > kBlockBytes
-                                      ? sizeBytes + alignof(std::max_align_t)
-                                      : kBlockBytes;
+        const size_t blockBytes =
+            sizeBytes + alignof(std::max_align_t) > kBlockBytes ? sizeBytes + alignof(std::max_align_t) : kBlockBytes;
         blocks_.push_back(std::make_unique<std::byte[]>(blockBytes));
         cursor_ = blocks_.back().get();
         remainingBytes_ = blockBytes;

@@ -17,6 +17,7 @@
 namespace velmo::script::compiler {
 
 // VELMO_NODE_KIND(Name, number): the node kinds and the number the code generator dispatches on.
+// clang-format off
 #define VELMO_NODE_KINDS(X)                                                                              \
     X(Comma, 0) X(Assign, 1) X(Conditional, 2) X(Logical, 3) X(Bitwise, 4) X(Equality, 5)                \
     X(Relational, 6) X(Shift, 7) X(Multiplicative, 8) X(Additive, 9) X(This, 10) X(NullLiteral, 11)      \
@@ -27,6 +28,7 @@ namespace velmo::script::compiler {
     X(While, 37) X(For, 38) X(ForIn, 39) X(Continue, 40) X(Break, 41) X(Return, 42) X(With, 43)          \
     X(Try, 44) X(Throw, 45) X(DoWhile, 46) X(Switch, 47) X(Labeled, 48) X(Function, 49)                  \
     X(UndefinedLiteral, 50) X(ImportedFunction, 52)
+// clang-format on
 
 enum class NodeKind : int32_t {
 #define VELMO_NODE_ENUM(name, number) name = number,
@@ -36,7 +38,14 @@ enum class NodeKind : int32_t {
 
 // What the parser knows of a node's value; the numbers match the runtime's value tags.
 enum class StaticType : int32_t {
-    Unknown = 0, Null = 1, Boolean = 2, Integer = 3, String = 4, Float = 5, Array = 6, Object = 7,
+    Unknown = 0,
+    Null = 1,
+    Boolean = 2,
+    Integer = 3,
+    String = 4,
+    Float = 5,
+    Array = 6,
+    Object = 7,
     RegExp = 11,
 };
 
@@ -79,12 +88,14 @@ static_assert(std::is_trivially_destructible_v<Node> && std::is_standard_layout_
 // ---- Shapes and roles ----
 
 // The kinds whose operands nothing else shares; each is its own shape, of the same name.
+// clang-format off
 #define VELMO_KIND_SHAPES(X)                                                                             \
     X(Comma) X(Assign) X(Conditional) X(Name) X(StringLiteral) X(FloatLiteral) X(IntegerLiteral) X(Call) \
     X(Member) X(Index) X(New) X(PostfixUpdate) X(Unary) X(RegExpLiteral) X(ArrayLiteral)                 \
     X(ObjectLiteral) X(Block) X(NestedFunctionBinding) X(VarStatement) X(ExpressionStatement) X(If)      \
     X(While) X(DoWhile) X(For) X(ForIn) X(Return) X(Throw) X(With) X(Try) X(Switch) X(Labeled)           \
     X(Function) X(ImportedFunction)
+// clang-format on
 
 // How a node's operand slots are used. Binary covers the seven binary operator kinds, Jump
 // `continue` and `break`. The records come last: they are Empty nodes whose shape follows from
@@ -94,8 +105,12 @@ enum class NodeShape : uint8_t {
 #define VELMO_SHAPE_ENUM(name) name,
     VELMO_KIND_SHAPES(VELMO_SHAPE_ENUM)
 #undef VELMO_SHAPE_ENUM
-    Binary, Jump,
-    Declarator, Property, Case, Catch,
+        Binary,
+    Jump,
+    Declarator,
+    Property,
+    Case,
+    Catch,
 };
 
 constexpr NodeShape ShapeOf(NodeKind kind) {
@@ -104,11 +119,16 @@ constexpr NodeShape ShapeOf(NodeKind kind) {
     case NodeKind::name: return NodeShape::name;
         VELMO_KIND_SHAPES(VELMO_SHAPE_CASE)
 #undef VELMO_SHAPE_CASE
-    case NodeKind::Logical: case NodeKind::Bitwise: case NodeKind::Equality: case NodeKind::Relational:
-    case NodeKind::Shift: case NodeKind::Multiplicative: case NodeKind::Additive:
-        return NodeShape::Binary;
-    case NodeKind::Continue: case NodeKind::Break: return NodeShape::Jump;
-    default: return NodeShape::None;
+        case NodeKind::Logical:
+        case NodeKind::Bitwise:
+        case NodeKind::Equality:
+        case NodeKind::Relational:
+        case NodeKind::Shift:
+        case NodeKind::Multiplicative:
+        case NodeKind::Additive: return NodeShape::Binary;
+        case NodeKind::Continue:
+        case NodeKind::Break: return NodeShape::Jump;
+        default: return NodeShape::None;
     }
 }
 
@@ -123,6 +143,7 @@ constexpr bool HasShape(NodeKind kind, NodeShape shape) {
 // roles in the order listed here: n child node, l child list (the name is the elements' role), t
 // text, o operator token, i number, r double, x regular expression, k property key (text, or the
 // integer when the key kind is an integer token), - not printed.
+// clang-format off
 #define VELMO_NODE_ROLES(X)                                                                              \
     X(Comma, Left, a, node, 'n', "left")                                                                 \
     X(Comma, Right, b, node, 'n', "right")                                                               \
@@ -225,15 +246,16 @@ constexpr bool HasShape(NodeKind kind, NodeShape shape) {
     X(Catch, EndLine, e, number, 'i', "end")  /* set on the first clause only */                         \
     X(Catch, Condition, c, node, 'n', "if")                                                              \
     X(Catch, Body, d, node, 'n', "body")
+// clang-format on
 
 #define VELMO_NODE_ACCESSORS(shape, role, slot, member, dumpType, dumpName) \
-    inline auto& shape##role(Node* n) {                                      \
-        VELMO_ASSERT(HasShape(n->kind, NodeShape::shape));                   \
-        return n->slot.member;                                               \
-    }                                                                        \
-    inline const auto& shape##role(const Node* n) {                          \
-        VELMO_ASSERT(HasShape(n->kind, NodeShape::shape));                   \
-        return n->slot.member;                                               \
+    inline auto& shape##role(Node* n) {                                     \
+        VELMO_ASSERT(HasShape(n->kind, NodeShape::shape));                  \
+        return n->slot.member;                                              \
+    }                                                                       \
+    inline const auto& shape##role(const Node* n) {                         \
+        VELMO_ASSERT(HasShape(n->kind, NodeShape::shape));                  \
+        return n->slot.member;                                              \
     }
 VELMO_NODE_ROLES(VELMO_NODE_ACCESSORS)
 #undef VELMO_NODE_ACCESSORS

@@ -38,10 +38,12 @@ void AppendQuoted(std::string& out, const Text* text) { compiler::AppendQuoted(o
 
 void AppendToken(std::string& out, int64_t code) {
     switch (code) {
+// clang-format off
 #define VELMO_TOKEN(name, number, spelling) \
     case number: out += spelling; return;
 #include "script/compiler/tokens.def"
-    default: break;
+            // clang-format on
+        default: break;
     }
     if (code > 32 && code < 127) out += static_cast<char>(code);
     else out += std::to_string(code);
@@ -83,28 +85,28 @@ private:
         if (type == 'n' || type == 'l' || type == '-' || (type == 't' && op.text == nullptr)) return;
         out.append(" ").append(name).append("=");
         switch (type) {
-        case 't': AppendQuoted(out, op.text); break;
-        case 'o':
-            out += '\'';
-            AppendToken(out, op.number);
-            out += '\'';
-            break;
-        case 'i': out += std::to_string(op.number); break;
-        case 'r': {
-            char number[32];
-            std::snprintf(number, sizeof number, "%.17g", op.real);
-            out += number;
-            break;
-        }
-        case 'x':
-            AppendQuoted(out, op.regexp->pattern);
-            out += "/" + std::to_string(op.regexp->flags);
-            break;
-        case 'k':  // integer keys hold their value, identifier and string keys their text
-            if (PropertyKeyKind(n) == Code(Tok::Integer)) out += std::to_string(PropertyKeyInteger(n));
-            else AppendQuoted(out, PropertyKeyText(n));
-            break;
-        default: break;
+            case 't': AppendQuoted(out, op.text); break;
+            case 'o':
+                out += '\'';
+                AppendToken(out, op.number);
+                out += '\'';
+                break;
+            case 'i': out += std::to_string(op.number); break;
+            case 'r': {
+                char number[32];
+                std::snprintf(number, sizeof number, "%.17g", op.real);
+                out += number;
+                break;
+            }
+            case 'x':
+                AppendQuoted(out, op.regexp->pattern);
+                out += "/" + std::to_string(op.regexp->flags);
+                break;
+            case 'k':  // integer keys hold their value, identifier and string keys their text
+                if (PropertyKeyKind(n) == Code(Tok::Integer)) out += std::to_string(PropertyKeyInteger(n));
+                else AppendQuoted(out, PropertyKeyText(n));
+                break;
+            default: break;
         }
     }
 };

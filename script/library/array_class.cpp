@@ -254,9 +254,9 @@ struct MethodEntry {
     Method method;  // null for "length", which is a property
 };
 constexpr MethodEntry kMembers[] = {
-    {"concat", &Concat}, {"join", &JoinMethod}, {"pop", &Pop},         {"push", &Push},
-    {"reverse", &Reverse}, {"shift", &Shift},   {"slice", &Slice},     {"splice", &Splice},
-    {"sort", &Sort},     {"unshift", &Unshift}, {"length", nullptr},
+    {"concat", &Concat},   {"join", &JoinMethod}, {"pop", &Pop},       {"push", &Push},
+    {"reverse", &Reverse}, {"shift", &Shift},     {"slice", &Slice},   {"splice", &Splice},
+    {"sort", &Sort},       {"unshift", &Unshift}, {"length", nullptr},
 };
 
 using Members = MemberTable<MethodEntry>;

@@ -126,8 +126,7 @@ double ToTimeValue(const DateClassData& data, const Value& v) {
     if (v.Is(Tag::Number)) return v.AsNumber();
     if (v.Is(Tag::Integer)) return static_cast<double>(v.AsInteger());
     if (v.Is(Tag::String)) {
-        const std::optional<double> t =
-            ParseDateText(platform::Utf16ToAnsi(Text(v.AsString())), data.zoneOffsetMs);
+        const std::optional<double> t = ParseDateText(platform::Utf16ToAnsi(Text(v.AsString())), data.zoneOffsetMs);
         if (t) return *t;
     }
     return CurrentTime();
@@ -184,8 +183,7 @@ Value Get(const DateClassData& data, const MethodSpec& m, double t) {
     if (!f || !IsValidTime(t)) return Value::NaN();
     switch (m.kind) {
         case Kind::WeekDay: return Value::Integer(WeekDay(viewed));
-        case Kind::Milliseconds:
-            return Value::Integer(static_cast<int64_t>(FloorMod(std::floor(t), kMsPerSecond)));
+        case Kind::Milliseconds: return Value::Integer(static_cast<int64_t>(FloorMod(std::floor(t), kMsPerSecond)));
         case Kind::ShortYear: {
             const auto year = static_cast<int64_t>((*f)[DateField::Year]);
             return Value::Integer(year >= 1900 && year < 2000 ? year - 1900 : year);
@@ -207,7 +205,8 @@ void SetFields(const DateClassData& data, const MethodSpec& m, double& t, Args a
     if (!fields || !NumericArg(args, 1)) return;
     const int first = static_cast<int>(m.field);
     for (int i = 0; i < m.fieldCount && first + i < kDateFieldCount; ++i)
-        if (const std::optional<double> v = NumericArg(args, static_cast<uint32_t>(i) + 1)) fields->field[first + i] = *v;
+        if (const std::optional<double> v = NumericArg(args, static_cast<uint32_t>(i) + 1))
+            fields->field[first + i] = *v;
     StoreFields(data, t, *fields, m.isUtc);
 }
 
@@ -235,8 +234,7 @@ Value Set(const DateClassData& data, const MethodSpec& m, double& t, Args args) 
 
 // ---- Method dispatch ----
 
-bool ClassMethod(Interpreter& interp, const DateClassData& data, uint32_t nameId, Value* result,
-                 Args args) {
+bool ClassMethod(Interpreter& interp, const DateClassData& data, uint32_t nameId, Value* result, Args args) {
     const MethodSpec* m = data.members.Find(nameId);
     if (m && m->kind == Kind::Parse) {
         *result = args.Count() == 0 ? Value::Integer(0) : TimeResult(ToTimeValue(data, args[1]));
@@ -256,8 +254,7 @@ const MethodSpec* FindMethod(const DateClassData& data, uint32_t nameId) {
     return m && m->kind != Kind::Parse && m->kind != Kind::Utc ? m : nullptr;
 }
 
-bool CallMethod(Interpreter& interp, ClassRecord& cls, void* self, uint32_t nameId, Value* result,
-                Value* args) {
+bool CallMethod(Interpreter& interp, ClassRecord& cls, void* self, uint32_t nameId, Value* result, Value* args) {
     const DateClassData& data = Data(cls);
     if (!self) return ClassMethod(interp, data, nameId, result, Args(args));
     double& t = *static_cast<double*>(self);

@@ -59,9 +59,9 @@ std::u16string LocalDateText(double t, double zoneOffsetMs) {
     const std::optional<TextFields> f = FieldsForText(t - zoneOffsetMs);
     if (!f) return std::u16string(kInvalidDateText);
     char text[kTextBytes];
-    std::snprintf(text, sizeof text, "%s %s %02d %02d:%02d:%02d GMT%+04d %s%s%04d%s", f->dayName,
-                  f->monthName, f->date, f->hours, f->minutes, f->seconds, ZoneNumber(zoneOffsetMs), "", "",
-                  f->year, f->isBeforeChrist ? " B.C." : "");
+    std::snprintf(text, sizeof text, "%s %s %02d %02d:%02d:%02d GMT%+04d %s%s%04d%s", f->dayName, f->monthName, f->date,
+                  f->hours, f->minutes, f->seconds, ZoneNumber(zoneOffsetMs), "", "", f->year,
+                  f->isBeforeChrist ? " B.C." : "");
     return Widen(text);
 }
 
@@ -69,8 +69,8 @@ std::u16string GmtDateText(double t) {
     const std::optional<TextFields> f = FieldsForText(t);
     if (!f) return std::u16string(kInvalidDateText);
     char text[kTextBytes];
-    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT%s", f->dayName, f->date,
-                  f->monthName, f->year, f->hours, f->minutes, f->seconds, f->isBeforeChrist ? " B.C." : "");
+    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT%s", f->dayName, f->date, f->monthName,
+                  f->year, f->hours, f->minutes, f->seconds, f->isBeforeChrist ? " B.C." : "");
     return Widen(text);
 }
 

@@ -106,9 +106,9 @@ private:
 
     std::string_view text_;
     size_t pos_ = 0;
-    char separator_ = 0;        // '+', '-', '/' or ':' since the last number or word
-    bool afterOffset_ = false;  // the last number was a zone offset
-    int64_t offsetSign_ = 1;    // of that offset, in the (UTC - local) sense
+    char separator_ = 0;                                      // '+', '-', '/' or ':' since the last number or word
+    bool afterOffset_ = false;                                // the last number was a zone offset
+    int64_t offsetSign_ = 1;                                  // of that offset, in the (UTC - local) sense
     int64_t year_ = kUnset, month_ = kUnset, date_ = kUnset;  // month 0 to 11
     int64_t hours_ = kUnset, minutes_ = kUnset, seconds_ = kUnset;
     bool hasZone_ = false, hasNumericOffset_ = false;
@@ -119,8 +119,7 @@ std::optional<double> DateTextReader::Read(double zoneOffsetMs) {
     while (pos_ < text_.size())
         if (!Token()) return std::nullopt;
     if (year_ == kUnset || month_ == kUnset || date_ == kUnset) return std::nullopt;
-    const double day =
-        MakeDay(static_cast<double>(year_), static_cast<double>(month_), static_cast<double>(date_));
+    const double day = MakeDay(static_cast<double>(year_), static_cast<double>(month_), static_cast<double>(date_));
     const double time = MakeTime(static_cast<double>(hours_ == kUnset ? 0 : hours_),
                                  static_cast<double>(minutes_ == kUnset ? 0 : minutes_),
                                  static_cast<double>(seconds_ == kUnset ? 0 : seconds_), 0);

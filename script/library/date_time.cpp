@@ -14,9 +14,7 @@ constexpr int kDaysBeforeMonth[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 27
 
 double TimeFromYear(double year) { return kMsPerDay * DayFromYear(year); }
 
-double DaysBeforeMonth(int month, bool leap) {
-    return kDaysBeforeMonth[month] + (leap && month >= 2 ? 1 : 0);
-}
+double DaysBeforeMonth(int month, bool leap) { return kDaysBeforeMonth[month] + (leap && month >= 2 ? 1 : 0); }
 
 // The month (0 to 11) of day `dayInYear` (0-based) of a year.
 int MonthOfDay(double dayInYear, bool leap) {
@@ -54,10 +52,9 @@ double YearFromTime(double t) {
 int WeekDay(double t) { return static_cast<int>(FloorMod(std::floor(t / kMsPerDay) + 4, 7)); }
 
 double MakeTime(double hours, double minutes, double seconds, double ms) {
-    if (!std::isfinite(hours) || !std::isfinite(minutes) || !std::isfinite(seconds) || !std::isfinite(ms))
-        return NAN;
-    return std::trunc(hours) * kMsPerHour + std::trunc(minutes) * kMsPerMinute +
-           std::trunc(seconds) * kMsPerSecond + std::trunc(ms);
+    if (!std::isfinite(hours) || !std::isfinite(minutes) || !std::isfinite(seconds) || !std::isfinite(ms)) return NAN;
+    return std::trunc(hours) * kMsPerHour + std::trunc(minutes) * kMsPerMinute + std::trunc(seconds) * kMsPerSecond +
+           std::trunc(ms);
 }
 
 double MakeDay(double year, double month, double date) {
@@ -66,8 +63,7 @@ double MakeDay(double year, double month, double date) {
     month = std::trunc(month);
     const double wholeYear = year + std::floor(month / 12);
     const int monthInYear = static_cast<int>(FloorMod(month, 12));
-    return DayFromYear(wholeYear) + DaysBeforeMonth(monthInYear, IsLeapYear(wholeYear)) + std::trunc(date) -
-           1;
+    return DayFromYear(wholeYear) + DaysBeforeMonth(monthInYear, IsLeapYear(wholeYear)) + std::trunc(date) - 1;
 }
 
 double MakeDate(double day, double time) {
@@ -76,9 +72,9 @@ double MakeDate(double day, double time) {
 }
 
 double ComposeTime(const CalendarFields& f) {
-    return MakeDate(MakeDay(f[DateField::Year], f[DateField::Month], f[DateField::Date]),
-                    MakeTime(f[DateField::Hours], f[DateField::Minutes], f[DateField::Seconds],
-                             f[DateField::Milliseconds]));
+    return MakeDate(
+        MakeDay(f[DateField::Year], f[DateField::Month], f[DateField::Date]),
+        MakeTime(f[DateField::Hours], f[DateField::Minutes], f[DateField::Seconds], f[DateField::Milliseconds]));
 }
 
 std::optional<CalendarFields> BreakDown(double t) {

@@ -43,8 +43,7 @@ void ParseFloat(Interpreter& interp, ClassRecord&, void*, Value* result, Value* 
     *result = n.Is(Tag::Integer) ? Value::Number(static_cast<double>(n.AsInteger())) : n;
 }
 
-constexpr std::u16string_view kUnescaped =
-    u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789@*_+-./";
+constexpr std::u16string_view kUnescaped = u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789@*_+-./";
 constexpr char16_t kHexDigits[] = u"0123456789ABCDEF";
 
 size_t EscapedLength(char16_t c) {
@@ -69,8 +68,7 @@ void Escape(Interpreter& interp, ClassRecord&, void*, Value* result, Value* args
             continue;
         }
         out += n == 3 ? u"%" : u"%u";
-        for (int shift = n == 3 ? 4 : 12; shift >= 0; shift -= 4)
-            out.push_back(kHexDigits[(c >> shift) & 0xF]);
+        for (int shift = n == 3 ? 4 : 12; shift >= 0; shift -= 4) out.push_back(kHexDigits[(c >> shift) & 0xF]);
     }
     *result = StringValue(interp, out);
 }

@@ -54,7 +54,7 @@ struct MathConstant {
     double value;
 };
 constexpr MathConstant kConstants[] = {
-    {"E", 2.718281828459045},        {"LN10", 2.302585092994046},  {"LN2", 0.6931471805599453},
+    {"E", 2.718281828459045},        {"LN10", 2.302585092994046},   {"LN2", 0.6931471805599453},
     {"LOG10E", 0.4342944819032518},  {"LOG2E", 1.4426950408889634}, {"PI", 3.141592653589793},
     {"SQRT1_2", 0.7071067811865476}, {"SQRT2", 1.4142135623730951},
 };
@@ -104,8 +104,7 @@ double AsDouble(const Value& numeric) {
 Value Round(double x) {
     if (std::isinf(x)) return Value::Number(x);
     const double r = std::floor(x + 0.5);
-    if (r >= -9223372036854775808.0 && r < 9223372036854775808.0)
-        return Value::Integer(static_cast<int64_t>(r));
+    if (r >= -9223372036854775808.0 && r < 9223372036854775808.0) return Value::Integer(static_cast<int64_t>(r));
     return Value::Number(r);
 }
 
@@ -134,10 +133,10 @@ Value Extreme(Interpreter& interp, const Value* args, bool isMax) {
 
 Value Compute(Interpreter& interp, const MathMethod& m, MathData& data, const Value* args) {
     switch (m.kind) {
-    case MathKind::Random: return Value::Number(NextRandom(data.randomState));
-    case MathKind::Max: return Extreme(interp, args, true);
-    case MathKind::Min: return Extreme(interp, args, false);
-    default: break;
+        case MathKind::Random: return Value::Number(NextRandom(data.randomState));
+        case MathKind::Max: return Extreme(interp, args, true);
+        case MathKind::Min: return Extreme(interp, args, false);
+        default: break;
     }
     const std::optional<Value> x = NumericArgument(interp, args, 1);
     if (m.kind == MathKind::Unary || m.kind == MathKind::Round) {

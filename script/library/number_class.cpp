@@ -98,8 +98,7 @@ Value ToIntegerValue(const Value& receiver) {
 }
 
 // "format" needs a receiver: on the class value it is not handled.
-bool CallMethod(Interpreter& interp, ClassRecord& cls, void* self, uint32_t nameId, Value* result,
-                Value* args) {
+bool CallMethod(Interpreter& interp, ClassRecord& cls, void* self, uint32_t nameId, Value* result, Value* args) {
     const Value* receiver = static_cast<const Value*>(self);
     const NumberIds& ids = Ids(cls);
     if (nameId == interp.idToString()) {
@@ -121,20 +120,16 @@ Value MakeNumber(Interpreter& interp, const Value* args) {
     return ArgCount(args) < 1 ? Value::Integer(0) : ToNumber(interp, args[1]);
 }
 
-void Call(Interpreter& interp, ClassRecord&, void*, Value* result, Value* args) {
-    *result = MakeNumber(interp, args);
-}
-void Construct(Interpreter& interp, ClassRecord&, Value* args, Value* result) {
-    *result = MakeNumber(interp, args);
-}
+void Call(Interpreter& interp, ClassRecord&, void*, Value* result, Value* args) { *result = MakeNumber(interp, args); }
+void Construct(Interpreter& interp, ClassRecord&, Value* args, Value* result) { *result = MakeNumber(interp, args); }
 
 }  // namespace
 
 void RegisterNumberClass(Interpreter& interp) {
-    auto ids = std::make_unique<NumberIds>(NumberIds{
-        interp.Intern("MAX_VALUE"), interp.Intern("MIN_VALUE"), interp.Intern("NaN"),
-        interp.Intern("NEGATIVE_INFINITY"), interp.Intern("POSITIVE_INFINITY"), interp.Intern("format"),
-        interp.Intern("toInteger")});
+    auto ids = std::make_unique<NumberIds>(NumberIds{interp.Intern("MAX_VALUE"), interp.Intern("MIN_VALUE"),
+                                                     interp.Intern("NaN"), interp.Intern("NEGATIVE_INFINITY"),
+                                                     interp.Intern("POSITIVE_INFINITY"), interp.Intern("format"),
+                                                     interp.Intern("toInteger")});
     ClassRecord* cls = NewClass(interp, "Number");
     cls->Call = &Call;
     cls->Construct = &Construct;

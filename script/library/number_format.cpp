@@ -98,21 +98,21 @@ std::u16string Pad(const FormatConversion& c, std::u16string text) {
 
 std::u16string Render(const FormatConversion& c, const FormatReceiver& r) {
     switch (c.conversion) {
-    case 'd':
-    case 'i': return Print(RebuiltSpec(c, "ll"), static_cast<long long>(r.integer));
-    case 'o':
-    case 'u':
-    case 'x':
-    case 'X': return Print(RebuiltSpec(c, "ll"), static_cast<unsigned long long>(r.integer));
-    case 'c': return Pad(c, std::u16string(1, static_cast<char16_t>(r.integer & 0xFFFF)));
-    case 's': {
-        std::u16string text = r.text;
-        if (c.precision >= 0 && text.size() > static_cast<size_t>(c.precision))
-            text.resize(static_cast<size_t>(c.precision));
-        return Pad(c, std::move(text));
-    }
-    case 'n': return {};  // nothing is printed and, here, nothing is stored either
-    default: return Print(RebuiltSpec(c, ""), r.number);
+        case 'd':
+        case 'i': return Print(RebuiltSpec(c, "ll"), static_cast<long long>(r.integer));
+        case 'o':
+        case 'u':
+        case 'x':
+        case 'X': return Print(RebuiltSpec(c, "ll"), static_cast<unsigned long long>(r.integer));
+        case 'c': return Pad(c, std::u16string(1, static_cast<char16_t>(r.integer & 0xFFFF)));
+        case 's': {
+            std::u16string text = r.text;
+            if (c.precision >= 0 && text.size() > static_cast<size_t>(c.precision))
+                text.resize(static_cast<size_t>(c.precision));
+            return Pad(c, std::move(text));
+        }
+        case 'n': return {};  // nothing is printed and, here, nothing is stored either
+        default: return Print(RebuiltSpec(c, ""), r.number);
     }
 }
 
@@ -132,8 +132,7 @@ FormatPattern ParseFormatPattern(std::u16string_view pattern) {
             continue;
         }
         size_t next = i + 1;
-        std::optional<FormatConversion> conversion =
-            out.conversion ? std::nullopt : ReadConversion(pattern, next);
+        std::optional<FormatConversion> conversion = out.conversion ? std::nullopt : ReadConversion(pattern, next);
         if (!conversion) {
             text.push_back(pattern[i++]);  // the rest of a would-be conversion follows as text
             continue;

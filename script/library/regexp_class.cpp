@@ -55,8 +55,7 @@ std::u16string_view CutTo(std::u16string_view text, size_t units) {
 // "RegExp runtime error: " + the library's text + " (pattern /source/flags)", at most
 // kMaxRegExpMessageUnits code units in all: a long pattern is shortened with "..." before the
 // library's text is.
-std::u16string CompileErrorText(std::u16string_view libraryText, std::u16string_view pattern,
-                                uint32_t flags) {
+std::u16string CompileErrorText(std::u16string_view libraryText, std::u16string_view pattern, uint32_t flags) {
     constexpr std::u16string_view kOpen = u" (pattern ", kClose = u")", kEllipsis = u"...";
     const size_t room = kMaxRegExpMessageUnits - kMessagePrefix.size();
     std::u16string text(CutTo(libraryText, room));
@@ -81,8 +80,8 @@ void ReportCompileError(Interpreter& interp, std::u16string_view libraryText, st
 }
 
 Value RegExpFactory(Interpreter& interp, std::u16string_view pattern, uint8_t flags) {
-    return NewRegExp(interp, pattern, (flags & (kRegExpGlobal | kRegExpIgnoreCase | kRegExpMultiLine)) |
-                                          kRegExpFromConstant);
+    return NewRegExp(interp, pattern,
+                     (flags & (kRegExpGlobal | kRegExpIgnoreCase | kRegExpMultiLine)) | kRegExpFromConstant);
 }
 
 }  // namespace

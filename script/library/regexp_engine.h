@@ -41,8 +41,7 @@ class CompiledRegExp {
 public:
     // Compiles `pattern` with the g/i/m bits of `flags`; null with the library's message in
     // `error` when the library rejects it.
-    static std::unique_ptr<CompiledRegExp> Compile(std::u16string_view pattern, uint32_t flags,
-                                                   std::u16string& error);
+    static std::unique_ptr<CompiledRegExp> Compile(std::u16string_view pattern, uint32_t flags, std::u16string& error);
     ~CompiledRegExp();
     CompiledRegExp(const CompiledRegExp&) = delete;
     CompiledRegExp& operator=(const CompiledRegExp&) = delete;

@@ -47,16 +47,16 @@ char16_t DecimalCodeUnit(std::u16string_view text) {
 
 char16_t CodeUnitOf(const Value& v) {
     switch (v.tag) {
-    case Tag::Integer: return static_cast<char16_t>(static_cast<uint64_t>(v.AsInteger()) & 0xFFFF);
-    case Tag::String: return DecimalCodeUnit(Text(v.AsString()));
-    case Tag::Number: {
-        const double d = std::trunc(v.AsNumber());
-        if (!std::isfinite(d)) return 0;
-        double low = std::fmod(d, 65536.0);
-        if (low < 0) low += 65536.0;
-        return static_cast<char16_t>(low);
-    }
-    default: return 0;
+        case Tag::Integer: return static_cast<char16_t>(static_cast<uint64_t>(v.AsInteger()) & 0xFFFF);
+        case Tag::String: return DecimalCodeUnit(Text(v.AsString()));
+        case Tag::Number: {
+            const double d = std::trunc(v.AsNumber());
+            if (!std::isfinite(d)) return 0;
+            double low = std::fmod(d, 65536.0);
+            if (low < 0) low += 65536.0;
+            return static_cast<char16_t>(low);
+        }
+        default: return 0;
     }
 }
 
@@ -177,10 +177,12 @@ struct HtmlForm {
     std::u16string_view after;
 };
 constexpr HtmlForm kHtmlForms[] = {
-    {u"<A NAME=\"", true, u"</A>"},     {u"<BIG>", false, u"</BIG>"},   {u"<BLINK>", false, u"</BLINK>"},
-    {u"<B>", false, u"</B>"},           {u"<TT>", false, u"</TT>"},     {u"<FONT COLOR=\"", true, u"</FONT>"},
-    {u"<FONT SIZE=\"", true, u"</FONT>"}, {u"<I>", false, u"</I>"},     {u"<A HREF=\"", true, u"</A>"},
-    {u"<SMALL>", false, u"</SMALL>"},   {u"<STRIKE>", false, u"</STRIKE>"}, {u"<SUB>", false, u"</SUB>"},
+    {u"<A NAME=\"", true, u"</A>"},       {u"<BIG>", false, u"</BIG>"},
+    {u"<BLINK>", false, u"</BLINK>"},     {u"<B>", false, u"</B>"},
+    {u"<TT>", false, u"</TT>"},           {u"<FONT COLOR=\"", true, u"</FONT>"},
+    {u"<FONT SIZE=\"", true, u"</FONT>"}, {u"<I>", false, u"</I>"},
+    {u"<A HREF=\"", true, u"</A>"},       {u"<SMALL>", false, u"</SMALL>"},
+    {u"<STRIKE>", false, u"</STRIKE>"},   {u"<SUB>", false, u"</SUB>"},
     {u"<SUP>", false, u"</SUP>"},
 };
 
@@ -202,20 +204,39 @@ Value Html(StringCall& c) {
 
 struct MethodEntry {
     const char* name;
-    StringMethod method;  // null for "length", which is a property
+    StringMethod method;   // null for "length", which is a property
     bool onClass = false;  // called on the class value ("String.fromCharCode"), not on a string
 };
 constexpr MethodEntry kMembers[] = {
-    {"length", nullptr},      {"charAt", &CharAt},        {"charCodeAt", &CharCodeAt},
-    {"concat", &Concat},      {"fromCharCode", &FromCharCode, true}, {"indexOf", &IndexOf},
-    {"lastIndexOf", &LastIndexOf}, {"match", &StringMatch}, {"replace", &StringReplace},
-    {"search", &StringSearch}, {"slice", &Slice},          {"split", &StringSplit},
-    {"substr", &Substr},      {"substring", &Substring},  {"toLowerCase", &MapCase<false>},
-    {"toUpperCase", &MapCase<true>}, {"anchor", &Html<0>}, {"big", &Html<1>},
-    {"blink", &Html<2>},      {"bold", &Html<3>},         {"fixed", &Html<4>},
-    {"fontColor", &Html<5>},  {"fontSize", &Html<6>},     {"italics", &Html<7>},
-    {"link", &Html<8>},       {"small", &Html<9>},        {"strike", &Html<10>},
-    {"sub", &Html<11>},       {"sup", &Html<12>},
+    {"length", nullptr},
+    {"charAt", &CharAt},
+    {"charCodeAt", &CharCodeAt},
+    {"concat", &Concat},
+    {"fromCharCode", &FromCharCode, true},
+    {"indexOf", &IndexOf},
+    {"lastIndexOf", &LastIndexOf},
+    {"match", &StringMatch},
+    {"replace", &StringReplace},
+    {"search", &StringSearch},
+    {"slice", &Slice},
+    {"split", &StringSplit},
+    {"substr", &Substr},
+    {"substring", &Substring},
+    {"toLowerCase", &MapCase<false>},
+    {"toUpperCase", &MapCase<true>},
+    {"anchor", &Html<0>},
+    {"big", &Html<1>},
+    {"blink", &Html<2>},
+    {"bold", &Html<3>},
+    {"fixed", &Html<4>},
+    {"fontColor", &Html<5>},
+    {"fontSize", &Html<6>},
+    {"italics", &Html<7>},
+    {"link", &Html<8>},
+    {"small", &Html<9>},
+    {"strike", &Html<10>},
+    {"sub", &Html<11>},
+    {"sup", &Html<12>},
 };
 using Members = MemberTable<MethodEntry>;
 void FreeClassData(void* data) { delete static_cast<Members*>(data); }

@@ -178,13 +178,13 @@ std::u16string ReplaceThroughFunction(StringCall& c, const Value& pattern, RegEx
 
 // Replacement text: taken literally for a text pattern, with its "$" sequences expanded for a
 // RegExp. Nothing here runs script code.
-std::u16string ReplaceWithText(StringCall& c, const Value& pattern, RegExpData* re, const Value& r,
-                               bool all) {
+std::u16string ReplaceWithText(StringCall& c, const Value& pattern, RegExpData* re, const Value& r, bool all) {
     const std::u16string_view s = c.TextTemp();
     const std::u16string_view text = Text(r.AsString());
-    if (re) return ReplaceMatches(*re, s, [&](std::u16string& out, const std::vector<MatchSpan>& spans) {
-        AppendExpanded(out, text, s, spans);
-    });
+    if (re)
+        return ReplaceMatches(*re, s, [&](std::u16string& out, const std::vector<MatchSpan>& spans) {
+            AppendExpanded(out, text, s, spans);
+        });
     return ReplaceOccurrences(s, Text(pattern.AsString()), all,
                               [&](std::u16string& out, const std::vector<MatchSpan>&) { out += text; });
 }

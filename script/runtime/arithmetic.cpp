@@ -31,7 +31,8 @@ Value Add(Interpreter& interp, const Value& a, const Value& b) {
     // Each side is copied once: strings built up in a loop copy their text at every step, so
     // that copy is all a concatenation should cost. The other side's text comes first, since
     // converting it may run script code; the string records stay where the caller keeps them.
-    if (a.Is(Tag::String) && b.Is(Tag::String)) return Value::String(NewStringConcat(interp, Text(a.AsString()), Text(b.AsString())));
+    if (a.Is(Tag::String) && b.Is(Tag::String))
+        return Value::String(NewStringConcat(interp, Text(a.AsString()), Text(b.AsString())));
     if (a.Is(Tag::String)) {
         const std::u16string right = ToText(interp, b);
         return Value::String(NewStringConcat(interp, Text(a.AsString()), right));
@@ -87,9 +88,9 @@ Value Shift(Interpreter& interp, const Value& a, const Value& b, ShiftKind kind)
     const unsigned count = static_cast<unsigned>(ToInt32(interp, b)) & 0xFF;
     const auto bits = static_cast<uint64_t>(value);
     switch (kind) {
-    case ShiftKind::Left: return Value::Integer(count >= 64 ? 0 : Wrap(bits << count));
-    case ShiftKind::RightUnsigned: return Value::Integer(count >= 64 ? 0 : Wrap(bits >> count));
-    case ShiftKind::Right: return Value::Integer(count >= 64 ? (value < 0 ? -1 : 0) : value >> count);
+        case ShiftKind::Left: return Value::Integer(count >= 64 ? 0 : Wrap(bits << count));
+        case ShiftKind::RightUnsigned: return Value::Integer(count >= 64 ? 0 : Wrap(bits >> count));
+        case ShiftKind::Right: return Value::Integer(count >= 64 ? (value < 0 ? -1 : 0) : value >> count);
     }
     return Value::Integer(0);
 }
@@ -97,9 +98,9 @@ Value Shift(Interpreter& interp, const Value& a, const Value& b, ShiftKind kind)
 Value Bitwise(Interpreter& interp, const Value& a, const Value& b, BitwiseKind kind) {
     const int64_t x = ToInteger64(interp, a), y = ToInteger64(interp, b);
     switch (kind) {
-    case BitwiseKind::And: return Value::Integer(x & y);
-    case BitwiseKind::Or: return Value::Integer(x | y);
-    case BitwiseKind::Xor: return Value::Integer(x ^ y);
+        case BitwiseKind::And: return Value::Integer(x & y);
+        case BitwiseKind::Or: return Value::Integer(x | y);
+        case BitwiseKind::Xor: return Value::Integer(x ^ y);
     }
     return Value::Integer(0);
 }

@@ -40,9 +40,7 @@ uint64_t Magnitude(int64_t delta) {
 // ---- Sparse table ----
 
 uint32_t SparsePlaces(const ArrayRecord* a) {
-    return a->sparse
-               ? static_cast<uint32_t>(std::bit_floor(Heap::BlockSize(a->sparse) / sizeof(SparseElement)))
-               : 0;
+    return a->sparse ? static_cast<uint32_t>(std::bit_floor(Heap::BlockSize(a->sparse) / sizeof(SparseElement))) : 0;
 }
 
 // Fibonacci hashing: consecutive indices spread over the whole table.
@@ -133,9 +131,7 @@ Element* NewCells(Heap& heap, uint64_t capacity) {
     return static_cast<Element*>(heap.Allocate(capacity * sizeof(Element)));
 }
 
-void ClearCells(Element* first, uint64_t n) {
-    std::memset(static_cast<void*>(first), 0, n * sizeof(Element));
-}
+void ClearCells(Element* first, uint64_t n) { std::memset(static_cast<void*>(first), 0, n * sizeof(Element)); }
 
 bool WantsDense(const ArrayRecord* a, uint64_t index) {
     return index < kMaxDenseCells && index < 2 * uint64_t{a->count} + kDenseSlack;
@@ -156,11 +152,9 @@ void CoverDense(Heap& heap, ArrayRecord* a, uint64_t size) {
     const uint64_t capacity = CellsFor(std::max({size, 2 * uint64_t{a->denseSize}, kMinDenseCells}));
     std::vector<uint64_t> moving;
     for (uint32_t p = 0, places = a->sparseCount ? SparsePlaces(a) : 0; p < places; ++p)
-        if (a->sparse[p].stamp && IndexOf(a, a->sparse[p]) < capacity)
-            moving.push_back(IndexOf(a, a->sparse[p]));
+        if (a->sparse[p].stamp && IndexOf(a, a->sparse[p]) < capacity) moving.push_back(IndexOf(a, a->sparse[p]));
     Element* block = NewCells(heap, capacity);
-    if (a->denseSize)
-        std::memcpy(static_cast<void*>(block), a->cells, uint64_t{a->denseSize} * sizeof(Element));
+    if (a->denseSize) std::memcpy(static_cast<void*>(block), a->cells, uint64_t{a->denseSize} * sizeof(Element));
     ClearCells(block + a->denseSize, capacity - a->denseSize);
     if (Element* old = DenseBlock(a)) heap.Free(old);
     a->cells = block;
@@ -194,8 +188,7 @@ std::vector<Held> Gather(const ArrayRecord* a, uint64_t lo = 0, uint64_t last = 
         if (a->cells[i].stamp) held.push_back({i, a->cells[i].stamp, a->cells[i].value});
     for (uint32_t p = 0, places = a->sparseCount ? SparsePlaces(a) : 0; p < places; ++p) {
         const SparseElement& e = a->sparse[p];
-        if (e.stamp && IndexOf(a, e) >= lo && IndexOf(a, e) <= last)
-            held.push_back({IndexOf(a, e), e.stamp, e.value});
+        if (e.stamp && IndexOf(a, e) >= lo && IndexOf(a, e) <= last) held.push_back({IndexOf(a, e), e.stamp, e.value});
     }
     return held;
 }
@@ -215,10 +208,8 @@ void SortIntoBucketOrder(std::vector<Held>& held) {
         const auto first = sorted.begin() + static_cast<std::ptrdiff_t>(start[b]);
         const auto last = sorted.begin() + static_cast<std::ptrdiff_t>(start[b + 1]);
         if (std::is_sorted(first, last, newer)) continue;
-        if (std::is_sorted(first, last, older))
-            std::reverse(first, last);
-        else
-            std::sort(first, last, newer);
+        if (std::is_sorted(first, last, older)) std::reverse(first, last);
+        else std::sort(first, last, newer);
     }
     held.swap(sorted);
 }
@@ -331,10 +322,8 @@ void RenumberStamps(ArrayRecord* a) {
     SortIntoBucketOrder(held);
     Restamp(held, 1);
     for (const Held& h : held) {
-        if (h.index < a->denseSize)
-            a->cells[h.index].stamp = h.stamp;
-        else
-            FindSparse(a, h.index)->stamp = h.stamp;
+        if (h.index < a->denseSize) a->cells[h.index].stamp = h.stamp;
+        else FindSparse(a, h.index)->stamp = h.stamp;
     }
     a->nextStamp = held.size() + 1;
 }
@@ -353,8 +342,7 @@ bool MoveWithinCells(Heap& heap, ArrayRecord* a, uint64_t from, int64_t delta) {
     if (top <= from || (delta < 0 && from < step) || (delta > 0 && top + step > kMaxDenseCells)) return false;
     if (delta > 0 && top + step > a->denseSize) CoverDense(heap, a, top + step);
     if (a->nextStamp >= kStampLimit) RenumberStamps(a);
-    const uint64_t turn =
-        delta < 0 ? (kArrayBuckets - step % kArrayBuckets) % kArrayBuckets : step % kArrayBuckets;
+    const uint64_t turn = delta < 0 ? (kArrayBuckets - step % kArrayBuckets) % kArrayBuckets : step % kArrayBuckets;
     const uint64_t offset = a->nextStamp;
     for (uint64_t i = 0; i < top; ++i) {
         Element& cell = a->cells[i];
@@ -367,10 +355,8 @@ bool MoveWithinCells(Heap& heap, ArrayRecord* a, uint64_t from, int64_t delta) {
     a->nextStamp += offset;
     const uint64_t to = from + static_cast<uint64_t>(delta);
     std::memmove(static_cast<void*>(a->cells + to), a->cells + from, (top - from) * sizeof(Element));
-    if (delta > 0)
-        ClearCells(a->cells + from, std::min(to, top) - from);
-    else
-        ClearCells(a->cells + std::max(from, top - step), top - std::max(from, top - step));
+    if (delta > 0) ClearCells(a->cells + from, std::min(to, top) - from);
+    else ClearCells(a->cells + std::max(from, top - step), top - std::max(from, top - step));
     return true;
 }
 
@@ -424,8 +410,7 @@ void PutElement(Interpreter& interp, ArrayRecord* array, const Value& value, uin
 }
 
 void PutElements(Interpreter& interp, ArrayRecord* array, const std::vector<IndexedValue>& items) {
-    const uint64_t limit =
-        std::min(kMaxDenseCells, 2 * (uint64_t{array->count} + items.size()) + kDenseSlack);
+    const uint64_t limit = std::min(kMaxDenseCells, 2 * (uint64_t{array->count} + items.size()) + kDenseSlack);
     uint64_t cover = 0;
     for (const IndexedValue& item : items)
         if (item.index < limit) cover = std::max(cover, item.index + 1);
@@ -460,9 +445,8 @@ void MoveIndicesFrom(Interpreter& interp, ArrayRecord* array, uint64_t from, int
     if (delta == 0 || array->count == 0 || !HasElementFrom(array, from)) return;
     if (!HasElementBelow(array, from) && ShiftAll(interp.GetHeap(), array, delta)) return;
     if (MoveWithinCells(interp.GetHeap(), array, from, delta)) return;
-    Refile(interp.GetHeap(), array, [from, delta](uint64_t index) {
-        return index >= from ? index + static_cast<uint64_t>(delta) : index;
-    });
+    Refile(interp.GetHeap(), array,
+           [from, delta](uint64_t index) { return index >= from ? index + static_cast<uint64_t>(delta) : index; });
 }
 
 // Reversal maps bucket b onto bucket (length - 1 - b) mod 127, one whole chain onto one chain,
@@ -501,10 +485,8 @@ void SetLength(Interpreter& interp, ArrayRecord* array, uint64_t length) {
     }
     // Storage far larger than what is left is given back: the cells of a long array cut short.
     Heap& heap = interp.GetHeap();
-    if (array->count == 0)
-        ReleaseStorage(heap, array);
-    else if (array->denseSize > 8 * (2 * uint64_t{array->count} + kDenseSlack))
-        Rebuild(heap, array, Gather(array));
+    if (array->count == 0) ReleaseStorage(heap, array);
+    else if (array->denseSize > 8 * (2 * uint64_t{array->count} + kDenseSlack)) Rebuild(heap, array, Gather(array));
 }
 
 namespace {

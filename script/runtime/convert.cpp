@@ -107,10 +107,8 @@ IntegerRead ReadInteger(std::u16string_view text, int radix) {
             overflowed = true;
             wide = static_cast<double>(value);
         }
-        if (overflowed)
-            wide = wide * radix + digit;
-        else
-            value = value * radix + digit;
+        if (overflowed) wide = wide * radix + digit;
+        else value = value * radix + digit;
     }
     read.stop = i;
     if (!any) return read;
@@ -122,15 +120,15 @@ IntegerRead ReadInteger(std::u16string_view text, int radix) {
 
 bool ToBoolean(const Value& v) {
     switch (v.tag) {
-    case Tag::Boolean: return v.AsBoolean();
-    case Tag::Integer: return v.AsInteger() != 0;
-    case Tag::String: return v.AsString()->length > 0;
-    case Tag::Number: return v.AsNumber() != 0 && !std::isnan(v.AsNumber());
-    case Tag::Array:
-    case Tag::Object:
-    case Tag::HostObject:
-    case Tag::Function: return true;
-    default: return false;
+        case Tag::Boolean: return v.AsBoolean();
+        case Tag::Integer: return v.AsInteger() != 0;
+        case Tag::String: return v.AsString()->length > 0;
+        case Tag::Number: return v.AsNumber() != 0 && !std::isnan(v.AsNumber());
+        case Tag::Array:
+        case Tag::Object:
+        case Tag::HostObject:
+        case Tag::Function: return true;
+        default: return false;
     }
 }
 
@@ -143,22 +141,22 @@ Value StringToNumber(std::u16string_view text) {
         return d ? Value::Number(*d) : Value::NaN();
     }
     switch (read.kind) {
-    case IntegerRead::Kind::None: return Value::NaN();
-    case IntegerRead::Kind::Integer: return Value::Integer(read.integer);
-    case IntegerRead::Kind::Overflowed: return Value::Number(read.overflowed);
+        case IntegerRead::Kind::None: return Value::NaN();
+        case IntegerRead::Kind::Integer: return Value::Integer(read.integer);
+        case IntegerRead::Kind::Overflowed: return Value::Number(read.overflowed);
     }
     return Value::NaN();
 }
 
 Value ToNumberPrimitive(const Value& v) {
     switch (v.tag) {
-    case Tag::Null: return Value::Integer(0);
-    case Tag::Boolean: return Value::Integer(v.AsBoolean() ? 1 : 0);
-    case Tag::Integer:
-    case Tag::Number:
-    case Tag::NaN: return v;
-    case Tag::String: return StringToNumber(Text(v.AsString()));
-    default: return Value::NaN();
+        case Tag::Null: return Value::Integer(0);
+        case Tag::Boolean: return Value::Integer(v.AsBoolean() ? 1 : 0);
+        case Tag::Integer:
+        case Tag::Number:
+        case Tag::NaN: return v;
+        case Tag::String: return StringToNumber(Text(v.AsString()));
+        default: return Value::NaN();
     }
 }
 
@@ -179,39 +177,39 @@ int32_t ToInt32Numeric(const Value& numeric) {
 
 std::optional<std::u16string> PrimitiveText(Interpreter& interp, const Value& v) {
     switch (v.tag) {
-    case Tag::Undefined:
-    case Tag::Null: return u"undefined";
-    case Tag::Boolean: return v.AsBoolean() ? u"true" : u"false";
-    case Tag::Integer: return Ascii(std::to_string(v.AsInteger()).c_str());
-    case Tag::NaN: return u"NaN";
-    case Tag::String: return std::u16string(Text(v.AsString()));
-    case Tag::Name: return platform::AnsiToUtf16(interp.Names().Text(v.AsNameId()));
-    case Tag::Number: {
-        const double d = v.AsNumber();
-        if (std::isnan(d)) return u"NaN";
-        if (std::isinf(d)) return d > 0 ? u"Infinity" : u"-Infinity";
-        char text[32];
-        std::snprintf(text, sizeof text, "%g", d);
-        return Ascii(text);
-    }
-    default: return std::nullopt;
+        case Tag::Undefined:
+        case Tag::Null: return u"undefined";
+        case Tag::Boolean: return v.AsBoolean() ? u"true" : u"false";
+        case Tag::Integer: return Ascii(std::to_string(v.AsInteger()).c_str());
+        case Tag::NaN: return u"NaN";
+        case Tag::String: return std::u16string(Text(v.AsString()));
+        case Tag::Name: return platform::AnsiToUtf16(interp.Names().Text(v.AsNameId()));
+        case Tag::Number: {
+            const double d = v.AsNumber();
+            if (std::isnan(d)) return u"NaN";
+            if (std::isinf(d)) return d > 0 ? u"Infinity" : u"-Infinity";
+            char text[32];
+            std::snprintf(text, sizeof text, "%g", d);
+            return Ascii(text);
+        }
+        default: return std::nullopt;
     }
 }
 
 std::u16string_view TypeOf(const Value& v) {
     switch (v.tag) {
-    case Tag::Undefined: return u"undefined";
-    case Tag::Null:
-    case Tag::Array:
-    case Tag::Object:
-    case Tag::HostObject: return u"object";
-    case Tag::Boolean: return u"boolean";
-    case Tag::Integer:
-    case Tag::Number:
-    case Tag::NaN: return u"number";
-    case Tag::String: return u"string";
-    case Tag::Function: return u"function";
-    default: return u"";
+        case Tag::Undefined: return u"undefined";
+        case Tag::Null:
+        case Tag::Array:
+        case Tag::Object:
+        case Tag::HostObject: return u"object";
+        case Tag::Boolean: return u"boolean";
+        case Tag::Integer:
+        case Tag::Number:
+        case Tag::NaN: return u"number";
+        case Tag::String: return u"string";
+        case Tag::Function: return u"function";
+        default: return u"";
     }
 }
 
@@ -225,9 +223,7 @@ bool NumericEquals(const Value& a, const Value& b) {
     return x == y;
 }
 
-bool IsComparablePrimitive(const Value& v) {
-    return v.Is(Tag::String) || v.Is(Tag::Boolean) || v.IsNumeric();
-}
+bool IsComparablePrimitive(const Value& v) { return v.Is(Tag::String) || v.Is(Tag::Boolean) || v.IsNumeric(); }
 
 }  // namespace
 
@@ -237,20 +233,20 @@ bool StrictEquals(const Value& a, const Value& b) {
         return (a.Is(Tag::Integer) || a.Is(Tag::Number)) && (b.Is(Tag::Integer) || b.Is(Tag::Number)) &&
                NumericEquals(a, b);
     switch (a.tag) {
-    case Tag::Undefined:
-    case Tag::Null:
-    case Tag::Reserved8:
-    case Tag::Reserved9: return true;
-    case Tag::NaN: return false;
-    case Tag::Boolean: return a.AsBoolean() == b.AsBoolean();
-    case Tag::Integer: return a.AsInteger() == b.AsInteger();
-    case Tag::Number: return a.AsNumber() == b.AsNumber();
-    case Tag::Name: return a.AsNameId() == b.AsNameId();
-    case Tag::String: return StringCompare(Text(a.AsString()), Text(b.AsString())) == 0;
-    case Tag::HostObject:
-        return a.AsHost() == b.AsHost() ||
-               (a.AsHost()->cls == b.AsHost()->cls && a.AsHost()->nativeData == b.AsHost()->nativeData);
-    default: return a.payload.p == b.payload.p;  // Array, Object, Function, marks: identity
+        case Tag::Undefined:
+        case Tag::Null:
+        case Tag::Reserved8:
+        case Tag::Reserved9: return true;
+        case Tag::NaN: return false;
+        case Tag::Boolean: return a.AsBoolean() == b.AsBoolean();
+        case Tag::Integer: return a.AsInteger() == b.AsInteger();
+        case Tag::Number: return a.AsNumber() == b.AsNumber();
+        case Tag::Name: return a.AsNameId() == b.AsNameId();
+        case Tag::String: return StringCompare(Text(a.AsString()), Text(b.AsString())) == 0;
+        case Tag::HostObject:
+            return a.AsHost() == b.AsHost() ||
+                   (a.AsHost()->cls == b.AsHost()->cls && a.AsHost()->nativeData == b.AsHost()->nativeData);
+        default: return a.payload.p == b.payload.p;  // Array, Object, Function, marks: identity
     }
 }
 
@@ -312,28 +308,28 @@ Value StaticText(Interpreter& interp, std::u16string_view text) { return StaticS
 Value ToPrimitive(Interpreter& interp, const Value& v, Hint hint) {
     if (v.IsPrimitive()) return v;
     switch (v.tag) {
-    case Tag::Array:
-    case Tag::Function: return ToString(interp, v);
-    case Tag::Object: {
-        if (hint == Hint::String) {
-            if (const auto s = TryObjectMethod(interp, v, interp.idToString()); s && s->IsPrimitive()) return *s;
+        case Tag::Array:
+        case Tag::Function: return ToString(interp, v);
+        case Tag::Object: {
+            if (hint == Hint::String) {
+                if (const auto s = TryObjectMethod(interp, v, interp.idToString()); s && s->IsPrimitive()) return *s;
+                if (const auto n = TryObjectMethod(interp, v, interp.idValueOf()); n && n->IsPrimitive()) return *n;
+                RaiseError(interp, Msg::CantConvertToPrimitive);
+            }
             if (const auto n = TryObjectMethod(interp, v, interp.idValueOf()); n && n->IsPrimitive()) return *n;
-            RaiseError(interp, Msg::CantConvertToPrimitive);
+            return ToString(interp, v);
         }
-        if (const auto n = TryObjectMethod(interp, v, interp.idValueOf()); n && n->IsPrimitive()) return *n;
-        return ToString(interp, v);
-    }
-    case Tag::HostObject: {
-        if (!v.AsHost()->cls->CallMethod) RaiseError(interp, Msg::CantConvertToPrimitive);
-        if (hint == Hint::String) {
-            if (const auto s = TryHostMethod(interp, v, interp.idToString())) return *s;
+        case Tag::HostObject: {
+            if (!v.AsHost()->cls->CallMethod) RaiseError(interp, Msg::CantConvertToPrimitive);
+            if (hint == Hint::String) {
+                if (const auto s = TryHostMethod(interp, v, interp.idToString())) return *s;
+                if (const auto n = TryHostMethod(interp, v, interp.idValueOf())) return *n;
+                RaiseError(interp, Msg::CantConvertToPrimitive);
+            }
             if (const auto n = TryHostMethod(interp, v, interp.idValueOf())) return *n;
-            RaiseError(interp, Msg::CantConvertToPrimitive);
+            return ToString(interp, v);
         }
-        if (const auto n = TryHostMethod(interp, v, interp.idValueOf())) return *n;
-        return ToString(interp, v);
-    }
-    default: RaiseError(interp, Msg::CantConvertToPrimitive);
+        default: RaiseError(interp, Msg::CantConvertToPrimitive);
     }
 }
 
@@ -347,57 +343,59 @@ int32_t ToInt32(Interpreter& interp, const Value& v) { return ToInt32Numeric(ToN
 
 Value ToString(Interpreter& interp, const Value& v) {
     switch (v.tag) {
-    case Tag::String: return v;
-    case Tag::Undefined:
-    case Tag::Null: return StaticText(interp, u"undefined");
-    case Tag::Object: {
-        const auto s = TryObjectMethod(interp, v, interp.idToString());
-        return s && s->Is(Tag::String) ? *s : StaticText(interp, u"object");
-    }
-    case Tag::HostObject: {
-        const auto s = TryHostMethod(interp, v, interp.idToString());
-        return s && s->Is(Tag::String) ? *s : StaticText(interp, u"object");
-    }
-    case Tag::Array:
-    case Tag::Function:
-    case Tag::Boolean:
-    case Tag::Integer:
-    case Tag::Number:
-    case Tag::NaN: {
-        // The class's own text when it is registered; the primitive texts otherwise.
-        if (ClassRecord* cls = interp.TypeClass(v.tag); cls && cls->CallMethod) {
-            Value self = v, result, args[1] = {Value::Integer(0)};
-            if (cls->CallMethod(interp, *cls, &self, interp.idToString(), &result, args) && result.Is(Tag::String))
-                return result;
+        case Tag::String: return v;
+        case Tag::Undefined:
+        case Tag::Null: return StaticText(interp, u"undefined");
+        case Tag::Object: {
+            const auto s = TryObjectMethod(interp, v, interp.idToString());
+            return s && s->Is(Tag::String) ? *s : StaticText(interp, u"object");
         }
-        if (const auto text = PrimitiveText(interp, v)) return StringValue(interp, *text);
-        return StaticText(interp, v.Is(Tag::Function) ? u"function" : u"object");
-    }
-    case Tag::Name: return StringValue(interp, *PrimitiveText(interp, v));
-    default: return StaticText(interp, u"unknown");
+        case Tag::HostObject: {
+            const auto s = TryHostMethod(interp, v, interp.idToString());
+            return s && s->Is(Tag::String) ? *s : StaticText(interp, u"object");
+        }
+        case Tag::Array:
+        case Tag::Function:
+        case Tag::Boolean:
+        case Tag::Integer:
+        case Tag::Number:
+        case Tag::NaN: {
+            // The class's own text when it is registered; the primitive texts otherwise.
+            if (ClassRecord* cls = interp.TypeClass(v.tag); cls && cls->CallMethod) {
+                Value self = v, result, args[1] = {Value::Integer(0)};
+                if (cls->CallMethod(interp, *cls, &self, interp.idToString(), &result, args) && result.Is(Tag::String))
+                    return result;
+            }
+            if (const auto text = PrimitiveText(interp, v)) return StringValue(interp, *text);
+            return StaticText(interp, v.Is(Tag::Function) ? u"function" : u"object");
+        }
+        case Tag::Name: return StringValue(interp, *PrimitiveText(interp, v));
+        default: return StaticText(interp, u"unknown");
     }
 }
 
-std::u16string ToText(Interpreter& interp, const Value& v) { return std::u16string(Text(ToString(interp, v).AsString())); }
+std::u16string ToText(Interpreter& interp, const Value& v) {
+    return std::u16string(Text(ToString(interp, v).AsString()));
+}
 
 Value ToObject(Interpreter& interp, const Value& v) {
     switch (v.tag) {
-    case Tag::String: {
-        ClassRecord* cls = interp.TypeClass(Tag::String);
-        if (!cls || !cls->Construct) RaiseError(interp, Msg::CantConvertToObject);
-        Value args[2] = {Value::Integer(1), v}, result;
-        cls->Construct(interp, *cls, args, &result);
-        return result;
-    }
-    case Tag::Boolean:
-    case Tag::Integer:
-    case Tag::Number:
-    case Tag::Array:
-    case Tag::Object:
-    case Tag::HostObject:
-    case Tag::Function:
-    case Tag::NaN: return v;
-    default: RaiseError(interp, Msg::CantConvertToObject);
+        case Tag::String: {
+            ClassRecord* cls = interp.TypeClass(Tag::String);
+            if (!cls || !cls->Construct) RaiseError(interp, Msg::CantConvertToObject);
+            Value args[2] = {Value::Integer(1), v}, result;
+            cls->Construct(interp, *cls, args, &result);
+            return result;
+        }
+        case Tag::Boolean:
+        case Tag::Integer:
+        case Tag::Number:
+        case Tag::Array:
+        case Tag::Object:
+        case Tag::HostObject:
+        case Tag::Function:
+        case Tag::NaN: return v;
+        default: RaiseError(interp, Msg::CantConvertToObject);
     }
 }
 

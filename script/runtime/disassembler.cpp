@@ -32,40 +32,40 @@ std::string Quoted(const std::string& text) {
 
 std::string Describe(const PoolEntry& e) {
     switch (e.kind) {
-    case PoolKind::Null: return "null";
-    case PoolKind::NaN: return "NaN";
-    case PoolKind::Boolean: return e.integer ? "true" : "false";
-    case PoolKind::Integer: return std::to_string(e.integer);
-    case PoolKind::Float: {
-        char text[40];
-        std::snprintf(text, sizeof text, "%.17g", e.number);
-        return text;
-    }
-    case PoolKind::String: return Quoted(platform::Utf16ToAnsi(e.text16));
-    case PoolKind::Name: return e.text;
-    case PoolKind::RegExp: {
-        std::string text = "/";
-        text += platform::Utf16ToAnsi(e.text16);
-        text += '/';
-        if (e.regexpFlags & 1) text += 'g';
-        if (e.regexpFlags & 2) text += 'i';
-        if (e.regexpFlags & 4) text += 'm';
-        return text;
-    }
+        case PoolKind::Null: return "null";
+        case PoolKind::NaN: return "NaN";
+        case PoolKind::Boolean: return e.integer ? "true" : "false";
+        case PoolKind::Integer: return std::to_string(e.integer);
+        case PoolKind::Float: {
+            char text[40];
+            std::snprintf(text, sizeof text, "%.17g", e.number);
+            return text;
+        }
+        case PoolKind::String: return Quoted(platform::Utf16ToAnsi(e.text16));
+        case PoolKind::Name: return e.text;
+        case PoolKind::RegExp: {
+            std::string text = "/";
+            text += platform::Utf16ToAnsi(e.text16);
+            text += '/';
+            if (e.regexpFlags & 1) text += 'g';
+            if (e.regexpFlags & 2) text += 'i';
+            if (e.regexpFlags & 4) text += 'm';
+            return text;
+        }
     }
     return "?";
 }
 
 const char* KindName(PoolKind kind) {
     switch (kind) {
-    case PoolKind::Null: return "null";
-    case PoolKind::Boolean: return "boolean";
-    case PoolKind::Integer: return "integer";
-    case PoolKind::String: return "string";
-    case PoolKind::Float: return "float";
-    case PoolKind::Name: return "name";
-    case PoolKind::RegExp: return "regexp";
-    case PoolKind::NaN: return "nan";
+        case PoolKind::Null: return "null";
+        case PoolKind::Boolean: return "boolean";
+        case PoolKind::Integer: return "integer";
+        case PoolKind::String: return "string";
+        case PoolKind::Float: return "float";
+        case PoolKind::Name: return "name";
+        case PoolKind::RegExp: return "regexp";
+        case PoolKind::NaN: return "nan";
     }
     return "?";
 }
@@ -81,16 +81,27 @@ uint32_t Instruction(const std::vector<uint8_t>& code, uint32_t at, const std::v
     const uint8_t* p = &code[at + 1];
     const uint32_t end = at + 1 + static_cast<uint32_t>(OperandBytes(info.operand));
     switch (info.operand) {
-    case OperandClass::None: break;
-    // Appended piece by piece: GCC 12 at -O3 reports a false -Wrestrict for " " + std::string.
-    case OperandClass::U8: out += ' '; out += std::to_string(static_cast<int8_t>(p[0])); break;
-    case OperandClass::I16: out += ' '; out += std::to_string(static_cast<int16_t>(p[0] << 8 | p[1])); break;
-    case OperandClass::U32: out += ' '; out += std::to_string(static_cast<int32_t>(LoadU32BE(p))); break;
-    case OperandClass::Name: out += " " + pool[LoadU32BE(p)].text; break;
-    case OperandClass::Const: out += " #" + std::to_string(LoadU32BE(p)) + " " + Describe(pool[LoadU32BE(p)]); break;
-    case OperandClass::Rel32:
-        out += " -> " + std::to_string(static_cast<int64_t>(end) + static_cast<int32_t>(LoadU32BE(p)));
-        break;
+        case OperandClass::None: break;
+        // Appended piece by piece: GCC 12 at -O3 reports a false -Wrestrict for " " + std::string.
+        case OperandClass::U8:
+            out += ' ';
+            out += std::to_string(static_cast<int8_t>(p[0]));
+            break;
+        case OperandClass::I16:
+            out += ' ';
+            out += std::to_string(static_cast<int16_t>(p[0] << 8 | p[1]));
+            break;
+        case OperandClass::U32:
+            out += ' ';
+            out += std::to_string(static_cast<int32_t>(LoadU32BE(p)));
+            break;
+        case OperandClass::Name: out += " " + pool[LoadU32BE(p)].text; break;
+        case OperandClass::Const:
+            out += " #" + std::to_string(LoadU32BE(p)) + " " + Describe(pool[LoadU32BE(p)]);
+            break;
+        case OperandClass::Rel32:
+            out += " -> " + std::to_string(static_cast<int64_t>(end) + static_cast<int32_t>(LoadU32BE(p)));
+            break;
     }
     out += '\n';
     return end;

@@ -21,11 +21,11 @@ namespace {
 
 // (engine option bit, compile-flag bit) pairs.
 constexpr std::pair<uint32_t, int> kCompileFlagBits[] = {
-    {kOptionRewindListing, 1},          {kOptionLineInformation, 2},       {kOptionCompileBit3, 3},
-    {kOptionGeneratorState16, 16},      {kOptionGeneratorState17, 17},     {kOptionGeneratorState18, 18},
-    {kOptionGeneratorState19, 19},      {kOptionWarnSemicolons, 20},       {kOptionWarnLineTerminators, 21},
-    {kOptionCompileState22, 22},        {kOptionPeepholeStackPairs, 5},    {kOptionPeepholeJumpChains, 6},
-    {kOptionPeepholeUnreachable, 7},    {kOptionPeepholeDeadLocalStores, 8},
+    {kOptionRewindListing, 1},       {kOptionLineInformation, 2},         {kOptionCompileBit3, 3},
+    {kOptionGeneratorState16, 16},   {kOptionGeneratorState17, 17},       {kOptionGeneratorState18, 18},
+    {kOptionGeneratorState19, 19},   {kOptionWarnSemicolons, 20},         {kOptionWarnLineTerminators, 21},
+    {kOptionCompileState22, 22},     {kOptionPeepholeStackPairs, 5},      {kOptionPeepholeJumpChains, 6},
+    {kOptionPeepholeUnreachable, 7}, {kOptionPeepholeDeadLocalStores, 8},
 };
 
 std::string LowerExtension(const std::string& path) {

@@ -21,13 +21,13 @@ namespace velmo::script {
 // The engine's option word (EngineOptions::flags), bit by bit. One bit is the interpreter's; the
 // others are handed to the compiler as the compile-flag bit named beside each (CompileFlagsFor).
 // Bit 1 once set an interpreter flag that nothing reads, and the remaining bits mean nothing.
-inline constexpr uint32_t kOptionWarnUndefined = 1u << 9;            // warn on reading an undefined variable
-inline constexpr uint32_t kOptionRewindListing = 0x10;               // bit 1: rewind before a listing (one line: none)
-inline constexpr uint32_t kOptionLineInformation = 0x20;             // bit 2: write line information
-inline constexpr uint32_t kOptionCompileBit3 = 0x40;                 // bit 3: passed on, read by no pass
-inline constexpr uint32_t kOptionGeneratorState16 = 0x80;            // bits 16-19: kept in the compilation
-inline constexpr uint32_t kOptionGeneratorState17 = 0x100;           //   state for the code generator,
-inline constexpr uint32_t kOptionGeneratorState18 = 0x400;           //   which reads none of them today
+inline constexpr uint32_t kOptionWarnUndefined = 1u << 9;   // warn on reading an undefined variable
+inline constexpr uint32_t kOptionRewindListing = 0x10;      // bit 1: rewind before a listing (one line: none)
+inline constexpr uint32_t kOptionLineInformation = 0x20;    // bit 2: write line information
+inline constexpr uint32_t kOptionCompileBit3 = 0x40;        // bit 3: passed on, read by no pass
+inline constexpr uint32_t kOptionGeneratorState16 = 0x80;   // bits 16-19: kept in the compilation
+inline constexpr uint32_t kOptionGeneratorState17 = 0x100;  //   state for the code generator,
+inline constexpr uint32_t kOptionGeneratorState18 = 0x400;  //   which reads none of them today
 inline constexpr uint32_t kOptionGeneratorState19 = 0x800;
 inline constexpr uint32_t kOptionWarnSemicolons = 0x1000;            // bit 20: warn about missing semicolons
 inline constexpr uint32_t kOptionWarnLineTerminators = 0x2000;       // bit 21: line ends inside strings
@@ -113,7 +113,6 @@ public:
     void RegisterEval();
 
 private:
-
     Interpreter interp_;
     CompileHook compiler_;
     uint32_t compileFlags_;

@@ -24,8 +24,6 @@ void RaiseError(Interpreter& interp, Msg message, std::string_view argument) {
     throw ScriptUnwind{};
 }
 
-void Warn(Interpreter& interp, Msg message, std::string_view argument) {
-    interp.Warn(MessageText(message, argument));
-}
+void Warn(Interpreter& interp, Msg message, std::string_view argument) { interp.Warn(MessageText(message, argument)); }
 
 }  // namespace velmo::script

@@ -193,8 +193,7 @@ void Heap::Free(void* block) {
 void* Heap::TakeFromFreeLists(size_t blockBytes) {
     for (int sizeClass = SizeClass(blockBytes); sizeClass < kFreeListCount; ++sizeClass) {
         std::byte* prev = nullptr;
-        for (std::byte* payload = freeLists_[sizeClass]; payload;
-             prev = payload, payload = NextFree(payload)) {
+        for (std::byte* payload = freeLists_[sizeClass]; payload; prev = payload, payload = NextFree(payload)) {
             BlockHeader* header = HeaderOf(payload);
             const size_t freeBytes = SizeOf(header);
             if (freeBytes < blockBytes) continue;

@@ -67,9 +67,7 @@ void Interpreter::Unpin(PinRecord* pin) {
     delete pin;
 }
 
-void Interpreter::SetErrorText(std::string_view text) {
-    errorText_.assign(text.substr(0, kMaxErrorTextBytes));
-}
+void Interpreter::SetErrorText(std::string_view text) { errorText_.assign(text.substr(0, kMaxErrorTextBytes)); }
 
 void Interpreter::MaybeCollect() {
     if (heap_.ShouldCollect()) Collect();
@@ -100,14 +98,14 @@ void Interpreter::Collect() {
 
 void Interpreter::MarkValue(const Value& value) {
     switch (value.tag) {
-    case Tag::String:
-    case Tag::Array:
-    case Tag::Object:
-    case Tag::HostObject:
-    case Tag::Function:
-        if (value.payload.p && heap_.Mark(value.payload.p)) markQueue_.push_back(value);
-        break;
-    default: break;  // nothing on the heap
+        case Tag::String:
+        case Tag::Array:
+        case Tag::Object:
+        case Tag::HostObject:
+        case Tag::Function:
+            if (value.payload.p && heap_.Mark(value.payload.p)) markQueue_.push_back(value);
+            break;
+        default: break;  // nothing on the heap
     }
 }
 
@@ -122,32 +120,33 @@ void Interpreter::MarkClass(ClassRecord* cls) {
 
 void Interpreter::Scan(const Value& value) {
     switch (value.tag) {
-    case Tag::String: {
-        const StringRecord* string = value.AsString();
-        if (!(string->flags & kStaticString)) MarkBlock(string->chars);
-        MarkObjectRecord(string->props);
-        break;
-    }
-    case Tag::Array: ScanArray(value.AsArray()); break;
-    case Tag::Object: ScanObject(value.AsObject()); break;
-    case Tag::HostObject: {
-        HostRecord* host = value.AsHost();
-        MarkClass(host->cls);
-        MarkObjectRecord(host->props);
-        if (host->cls && host->cls->MarkData && host->nativeData) host->cls->MarkData(*this, *host->cls, host->nativeData);
-        break;
-    }
-    case Tag::Function: {
-        FunctionRecord* function = value.AsFunction();
-        if (CodeRecord* code = function->code; code && heap_.Mark(code)) {
-            MarkBlock(code->code);
-            MarkBlock(code->lines);
-            if (code->sourceFile) MarkValue(Value::String(code->sourceFile));
+        case Tag::String: {
+            const StringRecord* string = value.AsString();
+            if (!(string->flags & kStaticString)) MarkBlock(string->chars);
+            MarkObjectRecord(string->props);
+            break;
         }
-        MarkObjectRecord(function->props);
-        break;
-    }
-    default: break;
+        case Tag::Array: ScanArray(value.AsArray()); break;
+        case Tag::Object: ScanObject(value.AsObject()); break;
+        case Tag::HostObject: {
+            HostRecord* host = value.AsHost();
+            MarkClass(host->cls);
+            MarkObjectRecord(host->props);
+            if (host->cls && host->cls->MarkData && host->nativeData)
+                host->cls->MarkData(*this, *host->cls, host->nativeData);
+            break;
+        }
+        case Tag::Function: {
+            FunctionRecord* function = value.AsFunction();
+            if (CodeRecord* code = function->code; code && heap_.Mark(code)) {
+                MarkBlock(code->code);
+                MarkBlock(code->lines);
+                if (code->sourceFile) MarkValue(Value::String(code->sourceFile));
+            }
+            MarkObjectRecord(function->props);
+            break;
+        }
+        default: break;
     }
 }
 

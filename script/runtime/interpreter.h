@@ -129,7 +129,10 @@ public:
     // Called with (2, data) at every collection safe point; a non-zero result r aborts the run
     // with "hook break r".
     using Hook = int (*)(int reason, void* data);
-    void SetHook(Hook hook, void* data) { hook_ = hook; hookData_ = data; }
+    void SetHook(Hook hook, void* data) {
+        hook_ = hook;
+        hookData_ = data;
+    }
     // A word that someone outside the running script (a signal handler, another thread) sets to a
     // non-zero r to stop it: the run breaks off with "hook break r" at its next backward jump or
     // safe point, so that even a loop that calls nothing ends. The hook is asked only at safe
@@ -217,7 +220,9 @@ private:
     void Scan(const Value& value);
     void ScanArray(ArrayRecord* array);
     void ScanObject(ObjectRecord* object);
-    void MarkBlock(const void* block) { if (block) heap_.Mark(const_cast<void*>(block)); }
+    void MarkBlock(const void* block) {
+        if (block) heap_.Mark(const_cast<void*>(block));
+    }
 
     Heap heap_;
     NameTable names_;
@@ -245,7 +250,7 @@ private:
     const std::atomic<int>* interrupt_ = nullptr;
     bool fuseInstructions_ = true;
     void* hookData_ = nullptr;
-    void* host_ = nullptr;  // not owned
+    void* host_ = nullptr;      // not owned
     Engine* engine_ = nullptr;  // not owned; owns this interpreter
     RegExpFactory regExpFactory_ = nullptr;
 #if defined(VELMO_FUZZ_STEP_LIMIT)

@@ -30,15 +30,16 @@ namespace velmo::script {
 
 namespace {
 
-
 // The table of the computed-goto dispatch is indexed by opcode - kFirstOpcode, so the list must
 // run without gaps.
 constexpr bool OpcodesAreContiguous() {
     int expected = kFirstOpcode;
+// clang-format off
 #define VELMO_OPCODE(number, name, operand, effect, meaning) \
     if ((number) != expected++) return false;
 #include "script/runtime/opcodes.def"
 #undef VELMO_OPCODE
+    // clang-format on
     return expected == kLastOpcode + 1;
 }
 static_assert(OpcodesAreContiguous());
@@ -58,10 +59,8 @@ inline void StoreCell(Value* cell, Tag tag, uint64_t payload) {
 inline void StoreInteger(Value* cell, int64_t i) { StoreCell(cell, Tag::Integer, static_cast<uint64_t>(i)); }
 inline void StoreBoolean(Value* cell, bool b) { StoreCell(cell, Tag::Boolean, b ? 1 : 0); }
 inline void StoreNumber(Value* cell, double d) {
-    if (d == d)
-        StoreCell(cell, Tag::Number, std::bit_cast<uint64_t>(d));
-    else
-        StoreCell(cell, Tag::NaN, 0);
+    if (d == d) StoreCell(cell, Tag::Number, std::bit_cast<uint64_t>(d));
+    else StoreCell(cell, Tag::NaN, 0);
 }
 
 // A relational operator: false whenever either side is NaN.
@@ -136,26 +135,26 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
 
 #define SAVE() (sp_ = static_cast<size_t>(sp - stack), savedPc_ = pc)
 #define RELOAD() (sp = stack + sp_, fp = stack + frames_.back().fp)
-#define NEED(n)                                                        \
-    do {                                                               \
+#define NEED(n)                                                                     \
+    do {                                                                            \
         if (static_cast<size_t>(top - sp) < static_cast<size_t>(n)) goto malformed; \
     } while (0)
-#define PUSH(v)                            \
-    do {                                   \
-        if (sp == stack) goto overflow;    \
-        *--sp = (v);                       \
+#define PUSH(v)                         \
+    do {                                \
+        if (sp == stack) goto overflow; \
+        *--sp = (v);                    \
     } while (0)
 #define OPERAND() (operand = *pc++)
 #define SIGNED() static_cast<int32_t>(operand)
 #define LIVE(cell) ((cell) >= sp && (cell) < top)
 #define ARG(n) (fp + (n) + 1)
-#define LOCAL(n) (fp - (n) - 4)
-#define SAFEPOINT()                            \
-    do {                                       \
-        if (heap_.ShouldCollect() || hook_) {  \
-            SAVE();                            \
-            SafePoint();                       \
-        }                                      \
+#define LOCAL(n) (fp - (n)-4)
+#define SAFEPOINT()                           \
+    do {                                      \
+        if (heap_.ShouldCollect() || hook_) { \
+            SAVE();                           \
+            SafePoint();                      \
+        }                                     \
     } while (0)
 // The allocation safe point. Garbage piles up without any of the listed safe points in loops of
 // local stores and in long straight-line code (`s = s + "..."` twenty thousand times), so the loop
@@ -166,35 +165,35 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
 // stack, the frames, the globals and the pins root every live value, as at the listed safe points;
 // code that called into the loop pins what it keeps, as it must for those. Fast paths pay nothing,
 // and the hook is asked only at the listed safe points.
-#define COLLECT_IF_DUE()                \
-    do {                                \
-        if (heap_.ShouldCollect()) {    \
-            SAVE();                     \
-            Collect();                  \
-        }                               \
+#define COLLECT_IF_DUE()             \
+    do {                             \
+        if (heap_.ShouldCollect()) { \
+            SAVE();                  \
+            Collect();               \
+        }                            \
     } while (0)
 // Every loop goes through a backward jump, so a stop request from outside ends even one that
 // calls nothing (see SetInterruptFlag).
-#define BREAK_IF_INTERRUPTED()                                                              \
-    do {                                                                                    \
-        if (interrupt_) {                                                                   \
-            if (const int interrupt = interrupt_->load(std::memory_order_relaxed)) {        \
-                SAVE();                                                                     \
-                BreakOnInterrupt(interrupt);                                                \
-            }                                                                               \
-        }                                                                                   \
+#define BREAK_IF_INTERRUPTED()                                                       \
+    do {                                                                             \
+        if (interrupt_) {                                                            \
+            if (const int interrupt = interrupt_->load(std::memory_order_relaxed)) { \
+                SAVE();                                                              \
+                BreakOnInterrupt(interrupt);                                         \
+            }                                                                        \
+        }                                                                            \
     } while (0)
-#define JUMP()                                  \
-    do {                                        \
-        pc += SIGNED();                         \
-        if (SIGNED() < 0) {                     \
-            COLLECT_IF_DUE();                   \
-            BREAK_IF_INTERRUPTED();             \
-        }                                       \
+#define JUMP()                      \
+    do {                            \
+        pc += SIGNED();             \
+        if (SIGNED() < 0) {         \
+            COLLECT_IF_DUE();       \
+            BREAK_IF_INTERRUPTED(); \
+        }                           \
     } while (0)
 #if defined(VELMO_FUZZ_STEP_LIMIT)
-#define VELMO_COUNT_STEP()                                   \
-    do {                                                     \
+#define VELMO_COUNT_STEP()                                        \
+    do {                                                          \
         if (++fuzzSteps_ > VELMO_FUZZ_STEP_LIMIT) goto malformed; \
     } while (0)
 #else
@@ -215,10 +214,10 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
 #undef VELMO_FUSED
         },
         &&not_an_instruction);
-#define DISPATCH()                                   \
-    do {                                             \
-        VELMO_COUNT_STEP();                          \
-        goto *kTable.entries[*pc++ & kOpcodeBits];   \
+#define DISPATCH()                                 \
+    do {                                           \
+        VELMO_COUNT_STEP();                        \
+        goto* kTable.entries[*pc++ & kOpcodeBits]; \
     } while (0)
 #define CASE(name) op_##name:
 #define NEXT() DISPATCH()
@@ -365,8 +364,8 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         // The handler receives the exception in a cell of its own.
         if (sp == stack) goto overflow;
         const WithScopes* scopes = frames_.back().withScopes;
-        recoveries_.push_back(Recovery{true, static_cast<size_t>(sp - stack), frames_.size(), pc + SIGNED(),
-                                       scopes ? scopes->count : 0});
+        recoveries_.push_back(
+            Recovery{true, static_cast<size_t>(sp - stack), frames_.size(), pc + SIGNED(), scopes ? scopes->count : 0});
         NEXT();
     }
     CASE(TRYLEAVE) {
@@ -508,7 +507,8 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         }
         SAVE();
         Value value;
-        if (!GetProperty(*this, sp[0], operand, value)) script::Warn(*this, Msg::UndefinedProperty, Names().Text(operand));
+        if (!GetProperty(*this, sp[0], operand, value))
+            script::Warn(*this, Msg::UndefinedProperty, Names().Text(operand));
         sp[0] = value;
         COLLECT_IF_DUE();
         NEXT();
@@ -620,39 +620,39 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
     // ---- Operators ----
     // Two integers, or two doubles, are answered in the loop; everything else (conversions,
     // strings, NaN) goes to the general operation. The fast paths give the general results.
-#define BINARY(name, expression)       \
-    CASE(name) {                       \
-        NEED(2);                       \
-        SAVE();                        \
-        const Value& a = sp[1];        \
-        const Value& b = sp[0];        \
-        sp[1] = (expression);          \
-        ++sp;                          \
-        COLLECT_IF_DUE();              \
-        NEXT();                        \
+#define BINARY(name, expression) \
+    CASE(name) {                 \
+        NEED(2);                 \
+        SAVE();                  \
+        const Value& a = sp[1];  \
+        const Value& b = sp[0];  \
+        sp[1] = (expression);    \
+        ++sp;                    \
+        COLLECT_IF_DUE();        \
+        NEXT();                  \
     }
 #define BOTH(t) (sp[1].tag == Tag::t && sp[0].tag == Tag::t)
-#define ARITHMETIC(name, integerExpression, doubleExpression, general)                    \
-    CASE(name) {                                                                          \
-        NEED(2);                                                                          \
-        if (BOTH(Integer)) {                                                              \
-            const uint64_t x = static_cast<uint64_t>(sp[1].payload.i);                    \
-            const uint64_t y = static_cast<uint64_t>(sp[0].payload.i);                    \
-            StoreInteger(sp + 1, static_cast<int64_t>(integerExpression));                \
-            ++sp;                                                                         \
-            NEXT();                                                                       \
-        }                                                                                 \
-        if (BOTH(Number)) {                                                               \
-            const double x = sp[1].payload.d, y = sp[0].payload.d;                        \
-            StoreNumber(sp + 1, (doubleExpression));                                      \
-            ++sp;                                                                         \
-            NEXT();                                                                       \
-        }                                                                                 \
-        SAVE();                                                                           \
-        sp[1] = general(*this, sp[1], sp[0]);                                             \
-        ++sp;                                                                             \
-        COLLECT_IF_DUE();                                                                 \
-        NEXT();                                                                           \
+#define ARITHMETIC(name, integerExpression, doubleExpression, general)     \
+    CASE(name) {                                                           \
+        NEED(2);                                                           \
+        if (BOTH(Integer)) {                                               \
+            const uint64_t x = static_cast<uint64_t>(sp[1].payload.i);     \
+            const uint64_t y = static_cast<uint64_t>(sp[0].payload.i);     \
+            StoreInteger(sp + 1, static_cast<int64_t>(integerExpression)); \
+            ++sp;                                                          \
+            NEXT();                                                        \
+        }                                                                  \
+        if (BOTH(Number)) {                                                \
+            const double x = sp[1].payload.d, y = sp[0].payload.d;         \
+            StoreNumber(sp + 1, (doubleExpression));                       \
+            ++sp;                                                          \
+            NEXT();                                                        \
+        }                                                                  \
+        SAVE();                                                            \
+        sp[1] = general(*this, sp[1], sp[0]);                              \
+        ++sp;                                                              \
+        COLLECT_IF_DUE();                                                  \
+        NEXT();                                                            \
     }
     ARITHMETIC(ADD, x + y, x + y, Add)
     ARITHMETIC(SUB, x - y, x - y, Subtract)
@@ -673,24 +673,24 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         COLLECT_IF_DUE();
         NEXT();
     }
-#define RELATION(name, op)                                                               \
-    CASE(name) {                                                                         \
-        NEED(2);                                                                         \
-        if (BOTH(Integer)) {                                                             \
-            StoreBoolean(sp + 1, sp[1].payload.i op sp[0].payload.i);                    \
-            ++sp;                                                                        \
-            NEXT();                                                                      \
-        }                                                                                \
-        if (BOTH(Number)) {                                                              \
-            StoreBoolean(sp + 1, sp[1].payload.d op sp[0].payload.d);                    \
-            ++sp;                                                                        \
-            NEXT();                                                                      \
-        }                                                                                \
-        SAVE();                                                                          \
-        sp[1] = Relation(*this, sp[1], sp[0], [](int c) { return c op 0; });             \
-        ++sp;                                                                            \
-        COLLECT_IF_DUE();                                                                \
-        NEXT();                                                                          \
+#define RELATION(name, op)                                                   \
+    CASE(name) {                                                             \
+        NEED(2);                                                             \
+        if (BOTH(Integer)) {                                                 \
+            StoreBoolean(sp + 1, sp[1].payload.i op sp[0].payload.i);        \
+            ++sp;                                                            \
+            NEXT();                                                          \
+        }                                                                    \
+        if (BOTH(Number)) {                                                  \
+            StoreBoolean(sp + 1, sp[1].payload.d op sp[0].payload.d);        \
+            ++sp;                                                            \
+            NEXT();                                                          \
+        }                                                                    \
+        SAVE();                                                              \
+        sp[1] = Relation(*this, sp[1], sp[0], [](int c) { return c op 0; }); \
+        ++sp;                                                                \
+        COLLECT_IF_DUE();                                                    \
+        NEXT();                                                              \
     }
     RELATION(LT, <)
     RELATION(GT, >)
@@ -699,19 +699,19 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
 #undef RELATION
 // `after` is the allocation safe point for loose equality, which may convert an object; strict
 // equality converts nothing and so allocates nothing.
-#define EQUALITY(name, equal, general, after)                                            \
-    CASE(name) {                                                                         \
-        NEED(2);                                                                         \
-        if (BOTH(Integer)) {                                                             \
-            StoreBoolean(sp + 1, (sp[1].payload.i == sp[0].payload.i) == (equal));       \
-            ++sp;                                                                        \
-            NEXT();                                                                      \
-        }                                                                                \
-        SAVE();                                                                          \
-        sp[1] = Value::Boolean(general == (equal));                                      \
-        ++sp;                                                                            \
-        after;                                                                           \
-        NEXT();                                                                          \
+#define EQUALITY(name, equal, general, after)                                      \
+    CASE(name) {                                                                   \
+        NEED(2);                                                                   \
+        if (BOTH(Integer)) {                                                       \
+            StoreBoolean(sp + 1, (sp[1].payload.i == sp[0].payload.i) == (equal)); \
+            ++sp;                                                                  \
+            NEXT();                                                                \
+        }                                                                          \
+        SAVE();                                                                    \
+        sp[1] = Value::Boolean(general == (equal));                                \
+        ++sp;                                                                      \
+        after;                                                                     \
+        NEXT();                                                                    \
     }
     EQUALITY(EQ, true, Equals(*this, sp[1], sp[0]), COLLECT_IF_DUE())
     EQUALITY(NE, false, Equals(*this, sp[1], sp[0]), COLLECT_IF_DUE())
@@ -784,15 +784,39 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         PUSH_INTEGER(SIGNED());
         NEXT();
     }
-    CASE(PUSH0) { PUSH_INTEGER(0); NEXT(); }
-    CASE(PUSH1) { PUSH_INTEGER(1); NEXT(); }
-    CASE(PUSH2) { PUSH_INTEGER(2); NEXT(); }
-    CASE(PUSH3) { PUSH_INTEGER(3); NEXT(); }
+    CASE(PUSH0) {
+        PUSH_INTEGER(0);
+        NEXT();
+    }
+    CASE(PUSH1) {
+        PUSH_INTEGER(1);
+        NEXT();
+    }
+    CASE(PUSH2) {
+        PUSH_INTEGER(2);
+        NEXT();
+    }
+    CASE(PUSH3) {
+        PUSH_INTEGER(3);
+        NEXT();
+    }
 #undef PUSH_INTEGER
-    CASE(PUSHUNDEF) { PUSH(Value::Undefined()); NEXT(); }
-    CASE(PUSHNULL) { PUSH(Value::Null()); NEXT(); }
-    CASE(PUSHTRUE) { PUSH(Value::Boolean(true)); NEXT(); }
-    CASE(PUSHFALSE) { PUSH(Value::Boolean(false)); NEXT(); }
+    CASE(PUSHUNDEF) {
+        PUSH(Value::Undefined());
+        NEXT();
+    }
+    CASE(PUSHNULL) {
+        PUSH(Value::Null());
+        NEXT();
+    }
+    CASE(PUSHTRUE) {
+        PUSH(Value::Boolean(true));
+        NEXT();
+    }
+    CASE(PUSHFALSE) {
+        PUSH(Value::Boolean(false));
+        NEXT();
+    }
     CASE(PUSHCONST) {
         OPERAND();
         if (operand >= constants_.size()) goto malformed;
@@ -865,31 +889,30 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
     // general operation called instead is followed by the allocation safe point, as its own
     // instruction is.
 // The integer of a fused word whose push instruction has its operand at `operandSlot`.
-#define FIELD_VALUE(word, operandSlot)                                                                     \
-    (FusedWord::ValueIn(word) == FusedWord::kValueInField                                                  \
-         ? static_cast<int64_t>(FusedWord::Field(word))                                                    \
-     : FusedWord::ValueIn(word) == FusedWord::kValueInOperand                                              \
-         ? static_cast<int64_t>(static_cast<int32_t>(*(operandSlot)))                                      \
+#define FIELD_VALUE(word, operandSlot)                                                                   \
+    (FusedWord::ValueIn(word) == FusedWord::kValueInField ? static_cast<int64_t>(FusedWord::Field(word)) \
+     : FusedWord::ValueIn(word) == FusedWord::kValueInOperand                                            \
+         ? static_cast<int64_t>(static_cast<int32_t>(*(operandSlot)))                                    \
          : constants_[*(operandSlot)].payload.i)
-#define TAKE_JUMP(operandSlot)                                        \
-    do {                                                              \
-        const int32_t rel = static_cast<int32_t>(*(operandSlot));    \
-        pc = (operandSlot) + 1 + rel;                                 \
-        if (rel < 0) {                                                \
-            COLLECT_IF_DUE();                                         \
-            BREAK_IF_INTERRUPTED();                                   \
-        }                                                             \
+#define TAKE_JUMP(operandSlot)                                    \
+    do {                                                          \
+        const int32_t rel = static_cast<int32_t>(*(operandSlot)); \
+        pc = (operandSlot) + 1 + rel;                             \
+        if (rel < 0) {                                            \
+            COLLECT_IF_DUE();                                     \
+            BREAK_IF_INTERRUPTED();                               \
+        }                                                         \
     } while (0)
 // Jumps through the operand at `operandSlot` when `holds` matches the word's sense, else
 // continues after that operand.
-#define JUMP_ON_SENSE(holds, word, operandSlot)                       \
-    do {                                                              \
-        const uint32_t* const jumpOperand = (operandSlot);           \
-        if ((holds) == FusedWord::JumpsWhenTrue(word)) {              \
-            TAKE_JUMP(jumpOperand);                                   \
-        } else {                                                      \
-            pc = jumpOperand + 1;                                     \
-        }                                                             \
+#define JUMP_ON_SENSE(holds, word, operandSlot)            \
+    do {                                                   \
+        const uint32_t* const jumpOperand = (operandSlot); \
+        if ((holds) == FusedWord::JumpsWhenTrue(word)) {   \
+            TAKE_JUMP(jumpOperand);                        \
+        } else {                                           \
+            pc = jumpOperand + 1;                          \
+        }                                                  \
     } while (0)
 // The argument or local a fused word starts with, its number being the first operand; and the
 // way back to running that read as written.
@@ -900,26 +923,25 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         if (FusedWord::IsArgument(word)) goto op_GETARG; \
         goto op_GETLOCAL;                                \
     } while (0)
-#define COMPARE_JUMP(name, relation, op)                                               \
-    fused_J##name: {                                                                   \
-        bool holds;                                                                    \
-        if (top - sp >= 2 && sp[1].tag == Tag::Integer && sp[0].tag == Tag::Integer)   \
-            holds = sp[1].payload.i op sp[0].payload.i;                                \
+#define COMPARE_JUMP(name, relation, op)                                                \
+    fused_J##name : {                                                                   \
+        bool holds;                                                                     \
+        if (top - sp >= 2 && sp[1].tag == Tag::Integer && sp[0].tag == Tag::Integer)    \
+            holds = sp[1].payload.i op sp[0].payload.i;                                 \
         else if (top - sp >= 2 && sp[1].tag == Tag::Number && sp[0].tag == Tag::Number) \
-            holds = sp[1].payload.d op sp[0].payload.d;                                \
-        else                                                                           \
-            goto op_##relation;                                                        \
-        sp += 2;                                                                       \
-        JUMP_ON_SENSE(holds, pc[-1], pc + 1);                                          \
-        NEXT();                                                                        \
-    }                                                                                  \
-    fused_VJ##name: {                                                                  \
-        const uint32_t word = pc[-1];                                                  \
-        Value* const cell = VARIABLE_CELL(word);                                       \
-        if (!LIVE(cell) || cell->tag != Tag::Integer) RUN_VARIABLE_READ(word);         \
-        const bool holds = cell->payload.i op FIELD_VALUE(word, pc + 2);              \
-        JUMP_ON_SENSE(holds, word, pc + FusedWord::DistanceSlots(word));               \
-        NEXT();                                                                        \
+            holds = sp[1].payload.d op sp[0].payload.d;                                 \
+        else goto op_##relation;                                                        \
+        sp += 2;                                                                        \
+        JUMP_ON_SENSE(holds, pc[-1], pc + 1);                                           \
+        NEXT();                                                                         \
+    }                                                                                   \
+    fused_VJ##name : {                                                                  \
+        const uint32_t word = pc[-1];                                                   \
+        Value* const cell = VARIABLE_CELL(word);                                        \
+        if (!LIVE(cell) || cell->tag != Tag::Integer) RUN_VARIABLE_READ(word);          \
+        const bool holds = cell->payload.i op FIELD_VALUE(word, pc + 2);                \
+        JUMP_ON_SENSE(holds, word, pc + FusedWord::DistanceSlots(word));                \
+        NEXT();                                                                         \
     }
     COMPARE_JUMP(LT, LT, <)
     COMPARE_JUMP(GT, GT, >)
@@ -930,86 +952,85 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
     COMPARE_JUMP(SEQ, STRICTEQ, ==)
     COMPARE_JUMP(SNE, STRICTNE, !=)
 #undef COMPARE_JUMP
-    fused_ADDTO: {
-        const uint32_t word = pc[-1];
-        Value* const cell = VARIABLE_CELL(word);
-        if (!LIVE(cell) || cell->tag != Tag::Integer) RUN_VARIABLE_READ(word);
-        const uint64_t amount = static_cast<uint64_t>(FIELD_VALUE(word, pc + 2));
-        const uint64_t old = static_cast<uint64_t>(cell->payload.i);
-        StoreInteger(cell, static_cast<int64_t>(FusedWord::Subtracts(word) ? old - amount : old + amount));
-        pc += FusedWord::DistanceSlots(word) - 1;
-        NEXT();
-    }
+fused_ADDTO : {
+    const uint32_t word = pc[-1];
+    Value* const cell = VARIABLE_CELL(word);
+    if (!LIVE(cell) || cell->tag != Tag::Integer) RUN_VARIABLE_READ(word);
+    const uint64_t amount = static_cast<uint64_t>(FIELD_VALUE(word, pc + 2));
+    const uint64_t old = static_cast<uint64_t>(cell->payload.i);
+    StoreInteger(cell, static_cast<int64_t>(FusedWord::Subtracts(word) ? old - amount : old + amount));
+    pc += FusedWord::DistanceSlots(word) - 1;
+    NEXT();
+}
 // The right side of a fused constant instruction whose push's operand is at `operandSlot`.
-#define CONSTANT_OF(word, operandSlot)                                                   \
-    (FusedWord::ValueIn(word) == FusedWord::kValueInConstant                              \
-         ? constants_[*(operandSlot)]                                                     \
-         : Value::Integer(FIELD_VALUE(word, operandSlot)))
+#define CONSTANT_OF(word, operandSlot)                                                    \
+    (FusedWord::ValueIn(word) == FusedWord::kValueInConstant ? constants_[*(operandSlot)] \
+                                                             : Value::Integer(FIELD_VALUE(word, operandSlot)))
 #define NUMERIC(v) ((v).tag == Tag::Integer || (v).tag == Tag::Number)
 #define AS_DOUBLE(v) ((v).tag == Tag::Integer ? static_cast<double>((v).payload.i) : (v).payload.d)
 // x op y on two integers, or on doubles when either side is one (as the general operation does);
 // `fallback` for anything else. The result goes to `out`.
-#define NUMERIC_RESULT(out, a, b, integerExpression, doubleExpression, fallback)        \
-    do {                                                                              \
-        if ((a).tag == Tag::Integer && (b).tag == Tag::Integer) {                     \
-            const uint64_t x = static_cast<uint64_t>((a).payload.i);                  \
-            const uint64_t y = static_cast<uint64_t>((b).payload.i);                  \
-            StoreInteger(out, static_cast<int64_t>(integerExpression));               \
-        } else if (NUMERIC(a) && NUMERIC(b)) {                                        \
-            const double x = AS_DOUBLE(a), y = AS_DOUBLE(b);                          \
-            StoreNumber(out, (doubleExpression));                                     \
-        } else {                                                                      \
-            fallback;                                                                 \
-        }                                                                             \
+#define NUMERIC_RESULT(out, a, b, integerExpression, doubleExpression, fallback) \
+    do {                                                                         \
+        if ((a).tag == Tag::Integer && (b).tag == Tag::Integer) {                \
+            const uint64_t x = static_cast<uint64_t>((a).payload.i);             \
+            const uint64_t y = static_cast<uint64_t>((b).payload.i);             \
+            StoreInteger(out, static_cast<int64_t>(integerExpression));          \
+        } else if (NUMERIC(a) && NUMERIC(b)) {                                   \
+            const double x = AS_DOUBLE(a), y = AS_DOUBLE(b);                     \
+            StoreNumber(out, (doubleExpression));                                \
+        } else {                                                                 \
+            fallback;                                                            \
+        }                                                                        \
     } while (0)
 #define CONSTANT_ARITHMETIC(name, general, integerExpression, doubleExpression) \
-    fused_K##name: {                                                            \
+    fused_K##name : {                                                           \
         const uint32_t word = pc[-1];                                           \
         NEED(1);                                                                \
         const Value k = CONSTANT_OF(word, pc);                                  \
-        NUMERIC_RESULT(sp, sp[0], k, integerExpression, doubleExpression, {    \
+        NUMERIC_RESULT(sp, sp[0], k, integerExpression, doubleExpression, {     \
             SAVE();                                                             \
             sp[0] = general(*this, sp[0], k);                                   \
             COLLECT_IF_DUE();                                                   \
         });                                                                     \
-        pc += FusedWord::DistanceSlots(word) - 1;                                           \
+        pc += FusedWord::DistanceSlots(word) - 1;                               \
         NEXT();                                                                 \
     }
     CONSTANT_ARITHMETIC(ADD, Add, x + y, x + y)
     CONSTANT_ARITHMETIC(SUB, Subtract, x - y, x - y)
     CONSTANT_ARITHMETIC(MUL, Multiply, x * y, x * y)
 #undef CONSTANT_ARITHMETIC
-    fused_KDIV: {
-        const uint32_t word = pc[-1];
-        NEED(1);
-        const Value k = CONSTANT_OF(word, pc);
-        if (NUMERIC(sp[0]) && NUMERIC(k)) {
-            StoreNumber(sp, AS_DOUBLE(sp[0]) / AS_DOUBLE(k));
-        } else {
-            SAVE();
-            sp[0] = Divide(*this, sp[0], k);
-            COLLECT_IF_DUE();
-        }
-        pc += FusedWord::DistanceSlots(word) - 1;
-        NEXT();
+fused_KDIV : {
+    const uint32_t word = pc[-1];
+    NEED(1);
+    const Value k = CONSTANT_OF(word, pc);
+    if (NUMERIC(sp[0]) && NUMERIC(k)) {
+        StoreNumber(sp, AS_DOUBLE(sp[0]) / AS_DOUBLE(k));
+    } else {
+        SAVE();
+        sp[0] = Divide(*this, sp[0], k);
+        COLLECT_IF_DUE();
     }
-    // The constant of these is an integer the loader checked (for KMOD neither 0 nor -1, for
-    // KSHR 0 to 63).
-#define INTEGER_CONSTANT(name, expression, general)                \
-    fused_K##name: {                                               \
-        const uint32_t word = pc[-1];                              \
-        NEED(1);                                                   \
-        const int64_t y = CONSTANT_OF(word, pc).payload.i;         \
-        if (sp[0].tag == Tag::Integer) {                           \
-            const int64_t x = sp[0].payload.i;                     \
-            StoreInteger(sp, (expression));                        \
-        } else {                                                   \
-            SAVE();                                                \
-            sp[0] = general;                                       \
-            COLLECT_IF_DUE();                                      \
-        }                                                          \
-        pc += FusedWord::DistanceSlots(word) - 1;                              \
-        NEXT();                                                    \
+    pc += FusedWord::DistanceSlots(word) - 1;
+    NEXT();
+}
+// The constant of these is an integer the loader checked (for KMOD neither 0 nor -1, for
+// KSHR 0 to 63).
+#define INTEGER_CONSTANT(name, expression, general)        \
+    fused_K##name : {                                      \
+        const uint32_t word = pc[-1];                      \
+        NEED(1);                                           \
+        const int64_t y = CONSTANT_OF(word, pc).payload.i; \
+        if (sp[0].tag == Tag::Integer) {                   \
+            const int64_t x = sp[0].payload.i;             \
+            StoreInteger(sp, (expression));                \
+        } else {                                           \
+            SAVE();                                        \
+            sp[0] = general;                               \
+            COLLECT_IF_DUE();                              \
+        }                                                  \
+        pc += FusedWord::DistanceSlots(word) - 1;          \
+        NEXT();                                            \
     }
     INTEGER_CONSTANT(MOD, x % y, Modulo(*this, sp[0], Value::Integer(y)))
     INTEGER_CONSTANT(AND, x & y, Bitwise(*this, sp[0], Value::Integer(y), BitwiseKind::And))
@@ -1017,23 +1038,23 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
 #undef INTEGER_CONSTANT
     // TOS against a pushed constant, then a jump: same-kind numbers are compared here; anything
     // else pushes the constant and runs the comparison itself, whose jump follows as written.
-#define CONSTANT_COMPARE_JUMP(name, relation, op)                                       \
-    fused_KJ##name: {                                                                   \
-        const uint32_t word = pc[-1];                                                   \
-        const Value k = CONSTANT_OF(word, pc);                                          \
-        bool holds;                                                                     \
-        if (top - sp >= 1 && sp[0].tag == Tag::Integer && k.tag == Tag::Integer)        \
-            holds = sp[0].payload.i op k.payload.i;                                     \
-        else if (top - sp >= 1 && sp[0].tag == Tag::Number && k.tag == Tag::Number)     \
-            holds = sp[0].payload.d op k.payload.d;                                     \
-        else {                                                                          \
-            PUSH(k);                                                                    \
-            pc += FusedWord::DistanceSlots(word) - 1;                                               \
-            goto op_##relation;                                                         \
-        }                                                                               \
-        ++sp;                                                                           \
-        JUMP_ON_SENSE(holds, word, pc + FusedWord::DistanceSlots(word));                            \
-        NEXT();                                                                         \
+#define CONSTANT_COMPARE_JUMP(name, relation, op)                                   \
+    fused_KJ##name : {                                                              \
+        const uint32_t word = pc[-1];                                               \
+        const Value k = CONSTANT_OF(word, pc);                                      \
+        bool holds;                                                                 \
+        if (top - sp >= 1 && sp[0].tag == Tag::Integer && k.tag == Tag::Integer)    \
+            holds = sp[0].payload.i op k.payload.i;                                 \
+        else if (top - sp >= 1 && sp[0].tag == Tag::Number && k.tag == Tag::Number) \
+            holds = sp[0].payload.d op k.payload.d;                                 \
+        else {                                                                      \
+            PUSH(k);                                                                \
+            pc += FusedWord::DistanceSlots(word) - 1;                               \
+            goto op_##relation;                                                     \
+        }                                                                           \
+        ++sp;                                                                       \
+        JUMP_ON_SENSE(holds, word, pc + FusedWord::DistanceSlots(word));            \
+        NEXT();                                                                     \
     }
     CONSTANT_COMPARE_JUMP(LT, LT, <)
     CONSTANT_COMPARE_JUMP(GT, GT, >)
@@ -1045,34 +1066,34 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
     CONSTANT_COMPARE_JUMP(SNE, STRICTNE, !=)
 #undef CONSTANT_COMPARE_JUMP
     // TOS op a local; anything but numbers runs GETLOCAL and the operation as written.
-#define LOCAL_ARITHMETIC(name, integerExpression, doubleExpression)                             \
-    fused_L##name: {                                                                            \
-        const Value* cell = LOCAL(static_cast<int32_t>(pc[0]));                                 \
-        if (top - sp < 1 || !LIVE(cell)) goto op_GETLOCAL;                                      \
+#define LOCAL_ARITHMETIC(name, integerExpression, doubleExpression)                              \
+    fused_L##name : {                                                                            \
+        const Value* cell = LOCAL(static_cast<int32_t>(pc[0]));                                  \
+        if (top - sp < 1 || !LIVE(cell)) goto op_GETLOCAL;                                       \
         NUMERIC_RESULT(sp, sp[0], *cell, integerExpression, doubleExpression, goto op_GETLOCAL); \
-        pc += 2;                                                                                \
-        NEXT();                                                                                 \
+        pc += 2;                                                                                 \
+        NEXT();                                                                                  \
     }
     LOCAL_ARITHMETIC(ADD, x + y, x + y)
     LOCAL_ARITHMETIC(SUB, x - y, x - y)
     LOCAL_ARITHMETIC(MUL, x * y, x * y)
 #undef LOCAL_ARITHMETIC
-    fused_LDIV: {
-        const Value* cell = LOCAL(static_cast<int32_t>(pc[0]));
-        if (top - sp < 1 || !LIVE(cell) || !NUMERIC(sp[0]) || !NUMERIC(*cell)) goto op_GETLOCAL;
-        StoreNumber(sp, AS_DOUBLE(sp[0]) / AS_DOUBLE(*cell));
-        pc += 2;
-        NEXT();
-    }
-    // An operation whose result goes straight to a local. The local must lie above both operands.
-#define ARITHMETIC_STORE(name, integerExpression, doubleExpression)                          \
-    fused_##name##SET: {                                                                     \
-        Value* cell = LOCAL(static_cast<int32_t>(pc[1]));                                    \
-        if (top - sp < 2 || cell < sp + 2 || cell >= top) goto op_##name;                    \
+fused_LDIV : {
+    const Value* cell = LOCAL(static_cast<int32_t>(pc[0]));
+    if (top - sp < 1 || !LIVE(cell) || !NUMERIC(sp[0]) || !NUMERIC(*cell)) goto op_GETLOCAL;
+    StoreNumber(sp, AS_DOUBLE(sp[0]) / AS_DOUBLE(*cell));
+    pc += 2;
+    NEXT();
+}
+// An operation whose result goes straight to a local. The local must lie above both operands.
+#define ARITHMETIC_STORE(name, integerExpression, doubleExpression)                              \
+    fused_##name##SET : {                                                                        \
+        Value* cell = LOCAL(static_cast<int32_t>(pc[1]));                                        \
+        if (top - sp < 2 || cell < sp + 2 || cell >= top) goto op_##name;                        \
         NUMERIC_RESULT(cell, sp[1], sp[0], integerExpression, doubleExpression, goto op_##name); \
-        sp += 2;                                                                             \
-        pc += 2;                                                                             \
-        NEXT();                                                                              \
+        sp += 2;                                                                                 \
+        pc += 2;                                                                                 \
+        NEXT();                                                                                  \
     }
     ARITHMETIC_STORE(ADD, x + y, x + y)
     ARITHMETIC_STORE(SUB, x - y, x - y)
@@ -1080,16 +1101,16 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
 #undef ARITHMETIC_STORE
     // A variable op an integer constant, pushed; anything but an integer variable runs the
     // variable's read and the rest as written.
-#define VARIABLE_CONSTANT(name, expression)                                              \
-    fused_VK##name: {                                                                    \
-        const uint32_t word = pc[-1];                                                    \
-        const Value* const cell = VARIABLE_CELL(word);                                   \
+#define VARIABLE_CONSTANT(name, expression)                                                   \
+    fused_VK##name : {                                                                        \
+        const uint32_t word = pc[-1];                                                         \
+        const Value* const cell = VARIABLE_CELL(word);                                        \
         if (!LIVE(cell) || cell->tag != Tag::Integer || sp == stack) RUN_VARIABLE_READ(word); \
-        const uint64_t x = static_cast<uint64_t>(cell->payload.i);                       \
-        const uint64_t y = static_cast<uint64_t>(FIELD_VALUE(word, pc + 2));            \
-        StoreInteger(--sp, static_cast<int64_t>(expression));                            \
-        pc += FusedWord::DistanceSlots(word) - 1;                                                    \
-        NEXT();                                                                          \
+        const uint64_t x = static_cast<uint64_t>(cell->payload.i);                            \
+        const uint64_t y = static_cast<uint64_t>(FIELD_VALUE(word, pc + 2));                  \
+        StoreInteger(--sp, static_cast<int64_t>(expression));                                 \
+        pc += FusedWord::DistanceSlots(word) - 1;                                             \
+        NEXT();                                                                               \
     }
     VARIABLE_CONSTANT(ADD, x + y)
     VARIABLE_CONSTANT(SUB, x - y)
@@ -1097,57 +1118,57 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
     VARIABLE_CONSTANT(AND, x & y)
     VARIABLE_CONSTANT(SHR, static_cast<uint64_t>(static_cast<int64_t>(x) >> y))
 #undef VARIABLE_CONSTANT
-    fused_SETGETLOCAL: {
-        Value* cell = LOCAL(static_cast<int32_t>(pc[0]));
-        if (top - sp < 1 || cell < sp + 1 || cell >= top) goto op_SETLOCAL;
-        *cell = sp[0];
-        pc += 3;
-        NEXT();
-    }
-    // The count plus `this` and itself, then ARGFIX with at least as many cells as it declares
-    // (pc + 3 is ARGFIX's operand); anything else runs the three instructions as written.
-    fused_PROLOGUE: {
-        const Value* countCell = ARG(1);
-        if (!LIVE(countCell) || countCell->tag != Tag::Integer) goto op_GETARG;
-        Frame& frame = frames_.back();
-        const int64_t count = static_cast<int64_t>(static_cast<uint64_t>(countCell->payload.i) + 2);
-        const size_t above = stack_.size() - 1 - frame.fp;
-        if (count < static_cast<int32_t>(pc[3]) || count < 0 || static_cast<uint64_t>(count) > above ||
-            static_cast<size_t>(sp - stack) > frame.fp)
-            goto op_GETARG;
-        frame.fixedSlots = static_cast<uint32_t>(count);
-        stack[frame.fp - 1] = CallMark(static_cast<uint64_t>(count), 0);
-        pc += 4;
-        NEXT();
-    }
-    // A call of a global function: the callee cell becomes `this` (null) as CALL makes it.
-    fused_CALLGLOBAL: {
-        const uint32_t name = pc[0];
-        if (name >= globals_.size() || globals_[name].tag != Tag::Function || sp == stack || top - sp < 1)
-            goto op_GETGLOBAL;
-        FunctionRecord* function = globals_[name].AsFunction();
-        StoreCell(--sp, Tag::Null, 0);
-        pc += 2;  // past CALL: where the callee returns to
-        SAVE();
-        EnterFrame(function, sp_, pc);
-        RELOAD();
-        pc = function->code->code;
-        NEXT();
-    }
+fused_SETGETLOCAL : {
+    Value* cell = LOCAL(static_cast<int32_t>(pc[0]));
+    if (top - sp < 1 || cell < sp + 1 || cell >= top) goto op_SETLOCAL;
+    *cell = sp[0];
+    pc += 3;
+    NEXT();
+}
+// The count plus `this` and itself, then ARGFIX with at least as many cells as it declares
+// (pc + 3 is ARGFIX's operand); anything else runs the three instructions as written.
+fused_PROLOGUE : {
+    const Value* countCell = ARG(1);
+    if (!LIVE(countCell) || countCell->tag != Tag::Integer) goto op_GETARG;
+    Frame& frame = frames_.back();
+    const int64_t count = static_cast<int64_t>(static_cast<uint64_t>(countCell->payload.i) + 2);
+    const size_t above = stack_.size() - 1 - frame.fp;
+    if (count < static_cast<int32_t>(pc[3]) || count < 0 || static_cast<uint64_t>(count) > above ||
+        static_cast<size_t>(sp - stack) > frame.fp)
+        goto op_GETARG;
+    frame.fixedSlots = static_cast<uint32_t>(count);
+    stack[frame.fp - 1] = CallMark(static_cast<uint64_t>(count), 0);
+    pc += 4;
+    NEXT();
+}
+// A call of a global function: the callee cell becomes `this` (null) as CALL makes it.
+fused_CALLGLOBAL : {
+    const uint32_t name = pc[0];
+    if (name >= globals_.size() || globals_[name].tag != Tag::Function || sp == stack || top - sp < 1)
+        goto op_GETGLOBAL;
+    FunctionRecord* function = globals_[name].AsFunction();
+    StoreCell(--sp, Tag::Null, 0);
+    pc += 2;  // past CALL: where the callee returns to
+    SAVE();
+    EnterFrame(function, sp_, pc);
+    RELOAD();
+    pc = function->code->code;
+    NEXT();
+}
 #undef NUMERIC_RESULT
 #undef AS_DOUBLE
 #undef NUMERIC
 #undef CONSTANT_OF
-    fused_GETLOCAL2: {
-        const Value* a = LOCAL(static_cast<int32_t>(pc[0]));
-        const Value* b = LOCAL(static_cast<int32_t>(pc[2]));
-        if (!LIVE(a) || !LIVE(b) || sp - stack < 2) goto op_GETLOCAL;
-        sp -= 2;
-        sp[1] = *a;
-        sp[0] = *b;
-        pc += 3;
-        NEXT();
-    }
+fused_GETLOCAL2 : {
+    const Value* a = LOCAL(static_cast<int32_t>(pc[0]));
+    const Value* b = LOCAL(static_cast<int32_t>(pc[2]));
+    if (!LIVE(a) || !LIVE(b) || sp - stack < 2) goto op_GETLOCAL;
+    sp -= 2;
+    sp[1] = *a;
+    sp[0] = *b;
+    pc += 3;
+    NEXT();
+}
 #undef FIELD_VALUE
 #undef TAKE_JUMP
 #undef JUMP_ON_SENSE
@@ -1156,20 +1177,18 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
 #endif
 
 #if !defined(__GNUC__)
-        default: goto malformed;
-        }
-    }
+default: goto malformed;
+}
+}
 #endif
 
 #if defined(__GNUC__)
-not_an_instruction:
+not_an_instruction :
 #endif
-malformed:
-    SAVE();
-    RaiseError(*this, Msg::UnimplementedBytecode);
-overflow:
-    SAVE();
-    RaiseError(*this, Msg::StackOverflow);
+    malformed : SAVE();
+RaiseError(*this, Msg::UnimplementedBytecode);
+overflow : SAVE();
+RaiseError(*this, Msg::StackOverflow);
 
 #undef SAVE
 #undef RELOAD

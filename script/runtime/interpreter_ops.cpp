@@ -38,7 +38,8 @@ Value HostIndexedRead(Interpreter& interp, const Value& container, const Value& 
     if (IsActiveXObject(interp, host)) {
         Value args[2] = {Value::Integer(1), key};
         Value out;
-        if (host->cls->CallMethod && host->cls->CallMethod(interp, *host->cls, host->nativeData, interp.Intern("Item"), &out, args))
+        if (host->cls->CallMethod &&
+            host->cls->CallMethod(interp, *host->cls, host->nativeData, interp.Intern("Item"), &out, args))
             return out;
         return Value::Undefined();
     }
@@ -78,7 +79,8 @@ void StringIndexedStore(Interpreter& interp, StringRecord* s, const Value& key, 
     const int64_t k = key.AsInteger();
     if (k >= kMaxStringUnits) throw std::bad_alloc();
     if (k >= s->length) {
-        auto* chars = static_cast<char16_t*>(interp.GetHeap().Reallocate(const_cast<char16_t*>(s->chars), (k + 1) * sizeof(char16_t)));
+        auto* chars = static_cast<char16_t*>(
+            interp.GetHeap().Reallocate(const_cast<char16_t*>(s->chars), (k + 1) * sizeof(char16_t)));
         std::fill(chars + s->length, chars + k + 1, u' ');
         s->chars = chars;
         s->length = static_cast<uint32_t>(k + 1);
@@ -99,75 +101,75 @@ void HostIndexedStore(Interpreter& interp, const Value& container, const Value& 
 
 bool IsJumpTrue(const Value& v) {
     switch (v.tag) {
-    case Tag::Boolean: return v.AsBoolean();
-    case Tag::Integer: return v.AsInteger() != 0;
-    case Tag::Number: return v.AsNumber() != 0 && !std::isnan(v.AsNumber());
-    case Tag::String: return v.AsString()->length > 0;
-    case Tag::Object:
-    case Tag::HostObject:
-    case Tag::Array:
-    case Tag::Function: return true;
-    default: return false;
+        case Tag::Boolean: return v.AsBoolean();
+        case Tag::Integer: return v.AsInteger() != 0;
+        case Tag::Number: return v.AsNumber() != 0 && !std::isnan(v.AsNumber());
+        case Tag::String: return v.AsString()->length > 0;
+        case Tag::Object:
+        case Tag::HostObject:
+        case Tag::Array:
+        case Tag::Function: return true;
+        default: return false;
     }
 }
 
 bool IsJumpFalse(const Value& v) {
     switch (v.tag) {
-    case Tag::Boolean:
-    case Tag::Integer:
-    case Tag::Number:
-    case Tag::String: return !IsJumpTrue(v);
-    case Tag::Undefined:
-    case Tag::Null:
-    case Tag::NaN: return true;
-    default: return false;
+        case Tag::Boolean:
+        case Tag::Integer:
+        case Tag::Number:
+        case Tag::String: return !IsJumpTrue(v);
+        case Tag::Undefined:
+        case Tag::Null:
+        case Tag::NaN: return true;
+        default: return false;
     }
 }
 
 Value IndexedRead(Interpreter& interp, const Value& container, const Value& key) {
     switch (container.tag) {
-    case Tag::HostObject: return HostIndexedRead(interp, container, key);
-    case Tag::Object: {
-        Value out;
-        if (key.Is(Tag::Name)) GetOwnOrInherited(interp, container.AsObject(), key.AsNameId(), out);
-        else GetByKey(interp, container.AsObject(), key, out);
-        return out;
-    }
-    case Tag::Array: {
-        int64_t i = 0;
-        if (!ArrayIndex(key, i)) {
-            Warn(interp, Msg::InvalidIndex);
-            return Value::Undefined();
+        case Tag::HostObject: return HostIndexedRead(interp, container, key);
+        case Tag::Object: {
+            Value out;
+            if (key.Is(Tag::Name)) GetOwnOrInherited(interp, container.AsObject(), key.AsNameId(), out);
+            else GetByKey(interp, container.AsObject(), key, out);
+            return out;
         }
-        ArrayRecord* array = container.AsArray();
-        if (i < 0 || static_cast<uint64_t>(i) >= array->length) return Value::Undefined();
-        const Value* cell = GetElement(array, static_cast<uint64_t>(i));
-        return cell ? *cell : Value::Undefined();
-    }
-    case Tag::String: return StringIndexedRead(interp, container.AsString(), key);
-    default: return Value::Undefined();
+        case Tag::Array: {
+            int64_t i = 0;
+            if (!ArrayIndex(key, i)) {
+                Warn(interp, Msg::InvalidIndex);
+                return Value::Undefined();
+            }
+            ArrayRecord* array = container.AsArray();
+            if (i < 0 || static_cast<uint64_t>(i) >= array->length) return Value::Undefined();
+            const Value* cell = GetElement(array, static_cast<uint64_t>(i));
+            return cell ? *cell : Value::Undefined();
+        }
+        case Tag::String: return StringIndexedRead(interp, container.AsString(), key);
+        default: return Value::Undefined();
     }
 }
 
 void IndexedStore(Interpreter& interp, const Value& container, const Value& key, const Value& value) {
     switch (container.tag) {
-    case Tag::HostObject: return HostIndexedStore(interp, container, key, value);
-    case Tag::Object:
-        if (key.Is(Tag::Name)) return SetOwn(interp, container.AsObject(), key.AsNameId(), value);
-        return SetByKey(interp, container.AsObject(), key, value);
-    case Tag::Array: {
-        int64_t i = 0;
-        if (!ArrayIndex(key, i)) return;
-        // A negative index would become an index near 2^64 and a length no array operation can
-        // walk; it is refused like any other unusable key.
-        if (i < 0) return Warn(interp, Msg::InvalidIndex);
-        ArrayRecord* array = container.AsArray();
-        const auto index = static_cast<uint64_t>(i);
-        if (index >= array->length) array->length = index + 1;
-        return PutElement(interp, array, value, index);
-    }
-    case Tag::String: return StringIndexedStore(interp, container.AsString(), key, value);
-    default: return;
+        case Tag::HostObject: return HostIndexedStore(interp, container, key, value);
+        case Tag::Object:
+            if (key.Is(Tag::Name)) return SetOwn(interp, container.AsObject(), key.AsNameId(), value);
+            return SetByKey(interp, container.AsObject(), key, value);
+        case Tag::Array: {
+            int64_t i = 0;
+            if (!ArrayIndex(key, i)) return;
+            // A negative index would become an index near 2^64 and a length no array operation can
+            // walk; it is refused like any other unusable key.
+            if (i < 0) return Warn(interp, Msg::InvalidIndex);
+            ArrayRecord* array = container.AsArray();
+            const auto index = static_cast<uint64_t>(i);
+            if (index >= array->length) array->length = index + 1;
+            return PutElement(interp, array, value, index);
+        }
+        case Tag::String: return StringIndexedStore(interp, container.AsString(), key, value);
+        default: return;
     }
 }
 

@@ -58,20 +58,20 @@ StringRecord* MakeTextKeeper(Interpreter& interp, const std::vector<PoolEntry>& 
 
 Value ConstantCell(Interpreter& interp, const PoolEntry& e, const char16_t* text, uint32_t anonymousShift) {
     switch (e.kind) {
-    case PoolKind::Null: return Value::Null();
-    case PoolKind::Boolean: return Value::Boolean(e.integer != 0);
-    case PoolKind::Integer: return Value::Integer(e.integer);
-    case PoolKind::Float: return Value::Number(e.number);
-    case PoolKind::NaN: return Value::NaN();
-    case PoolKind::String: return StaticStringValue(interp, {text, e.text16.size()});
-    case PoolKind::Name: return Value::Name(interp.Intern(Renumbered(e.text, anonymousShift)));
-    case PoolKind::RegExp: {
-        if (const Interpreter::RegExpFactory factory = interp.GetRegExpFactory())
-            return factory(interp, {text, e.text16.size()}, e.regexpFlags);
-        StringRecord* s = NewStaticString(interp, {text, e.text16.size()});
-        s->flags |= kRegExpPlaceholder | static_cast<uint32_t>(e.regexpFlags) << kRegExpFlagsShift;
-        return Value::String(s);
-    }
+        case PoolKind::Null: return Value::Null();
+        case PoolKind::Boolean: return Value::Boolean(e.integer != 0);
+        case PoolKind::Integer: return Value::Integer(e.integer);
+        case PoolKind::Float: return Value::Number(e.number);
+        case PoolKind::NaN: return Value::NaN();
+        case PoolKind::String: return StaticStringValue(interp, {text, e.text16.size()});
+        case PoolKind::Name: return Value::Name(interp.Intern(Renumbered(e.text, anonymousShift)));
+        case PoolKind::RegExp: {
+            if (const Interpreter::RegExpFactory factory = interp.GetRegExpFactory())
+                return factory(interp, {text, e.text16.size()}, e.regexpFlags);
+            StringRecord* s = NewStaticString(interp, {text, e.text16.size()});
+            s->flags |= kRegExpPlaceholder | static_cast<uint32_t>(e.regexpFlags) << kRegExpFlagsShift;
+            return Value::String(s);
+        }
     }
     RaiseError(interp, Msg::UnimplementedBytecode);
 }
@@ -118,18 +118,19 @@ struct Translation {
 uint32_t OperandSlot(const Translation& t, uint32_t at, OperandClass operand, uint32_t slot) {
     const uint8_t* p = &t.code[at + 1];
     switch (operand) {
-    case OperandClass::U8: return static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(p[0])));
-    case OperandClass::I16: return static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(p[0] << 8 | p[1])));
-    case OperandClass::U32: return LoadU32BE(p);
-    case OperandClass::Name: return t.constants[t.base + LoadU32BE(p)].AsNameId();
-    case OperandClass::Const: return t.base + LoadU32BE(p);
-    case OperandClass::Rel32: {
-        // The verifier put the target on an instruction start or the function's end.
-        const int64_t target = static_cast<int64_t>(at) + 5 + static_cast<int32_t>(LoadU32BE(p));
-        const int64_t distance = static_cast<int64_t>(t.slotOf[target - t.f.start]) - (slot + 1);
-        return static_cast<uint32_t>(static_cast<int32_t>(distance));
-    }
-    case OperandClass::None: break;
+        case OperandClass::U8: return static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(p[0])));
+        case OperandClass::I16:
+            return static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(p[0] << 8 | p[1])));
+        case OperandClass::U32: return LoadU32BE(p);
+        case OperandClass::Name: return t.constants[t.base + LoadU32BE(p)].AsNameId();
+        case OperandClass::Const: return t.base + LoadU32BE(p);
+        case OperandClass::Rel32: {
+            // The verifier put the target on an instruction start or the function's end.
+            const int64_t target = static_cast<int64_t>(at) + 5 + static_cast<int32_t>(LoadU32BE(p));
+            const int64_t distance = static_cast<int64_t>(t.slotOf[target - t.f.start]) - (slot + 1);
+            return static_cast<uint32_t>(static_cast<int32_t>(distance));
+        }
+        case OperandClass::None: break;
     }
     return 0;
 }
@@ -169,8 +170,8 @@ LinePosition* TranslateLines(Interpreter& interp, const LineInformation& lines, 
     return block;
 }
 
-FunctionRecord* MakeFunction(Interpreter& interp, const ParsedModule& parsed, const Translation& t,
-                             uint32_t nameId, StringRecord* sourceFile) {
+FunctionRecord* MakeFunction(Interpreter& interp, const ParsedModule& parsed, const Translation& t, uint32_t nameId,
+                             StringRecord* sourceFile) {
     uint32_t slotCount = 0;
     const std::vector<uint32_t> slotOf = SlotPositions(t.code, t.f, slotCount);
     const Translation withSlots{t.code, t.f, slotOf, t.constants, t.base};
@@ -194,8 +195,8 @@ FunctionRecord* MakeFunction(Interpreter& interp, const ParsedModule& parsed, co
 struct Translated {
     FunctionRecord* main = nullptr;
     std::vector<std::pair<uint32_t, FunctionRecord*>> named;  // (name id, function) but ".main"
-    StringRecord* keeper = nullptr;                            // the pool's text, or null
-    uint32_t anonymous = 0;                                    // "@F_n" functions among them
+    StringRecord* keeper = nullptr;                           // the pool's text, or null
+    uint32_t anonymous = 0;                                   // "@F_n" functions among them
 };
 
 // Appends the constants and translates every function. Raises on an unknown pool kind.

@@ -16,7 +16,16 @@ inline constexpr uint32_t kDirectoryEnd = 0xFFFFFFFF;
 enum class SectionKind : uint8_t { Code = 0, Pool = 1, Functions = 2, Lines = 3 };
 
 // Kind bytes of constant-pool records.
-enum class PoolKind : uint8_t { Null = 1, Boolean = 2, Integer = 3, String = 4, Float = 5, Name = 10, RegExp = 11, NaN = 13 };
+enum class PoolKind : uint8_t {
+    Null = 1,
+    Boolean = 2,
+    Integer = 3,
+    String = 4,
+    Float = 5,
+    Name = 10,
+    RegExp = 11,
+    NaN = 13
+};
 
 // Kind bytes of line-information records.
 inline constexpr uint8_t kLineSourceName = 1;

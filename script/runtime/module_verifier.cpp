@@ -49,7 +49,8 @@ struct Cursor {
         uint32_t length = 0;
         if (!U32(length) || length % 2 != 0 || Left() < length) return false;
         s.clear();
-        for (uint32_t i = 0; i < length; i += 2) s.push_back(static_cast<char16_t>(bytes[pos + i] | bytes[pos + i + 1] << 8));
+        for (uint32_t i = 0; i < length; i += 2)
+            s.push_back(static_cast<char16_t>(bytes[pos + i] | bytes[pos + i + 1] << 8));
         pos += length;
         return true;
     }
@@ -60,31 +61,31 @@ bool ParsePoolRecord(Cursor& c, PoolEntry& e) {
     if (!c.U8(kind)) return false;
     e.kind = static_cast<PoolKind>(kind);
     switch (e.kind) {
-    case PoolKind::Null:
-    case PoolKind::NaN: return true;
-    case PoolKind::Boolean: {
-        uint8_t b = 0;
-        if (!c.U8(b) || b > 1) return false;
-        e.integer = b;
-        return true;
-    }
-    case PoolKind::Integer: {
-        uint32_t high = 0, low = 0;
-        if (!c.U32(high) || !c.U32(low)) return false;
-        e.integer = static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | low);
-        return true;
-    }
-    case PoolKind::String: return c.Utf16(e.text16);
-    case PoolKind::Float: {
-        if (c.Left() < 8) return false;
-        uint64_t bits = 0;
-        for (int i = 0; i < 8; ++i) bits |= static_cast<uint64_t>(c.bytes[c.pos + i]) << (8 * i);
-        c.pos += 8;
-        std::memcpy(&e.number, &bits, sizeof bits);
-        return true;
-    }
-    case PoolKind::Name: return c.CString(e.text);
-    case PoolKind::RegExp: return c.U8(e.regexpFlags) && (e.regexpFlags & ~7) == 0 && c.Utf16(e.text16);
+        case PoolKind::Null:
+        case PoolKind::NaN: return true;
+        case PoolKind::Boolean: {
+            uint8_t b = 0;
+            if (!c.U8(b) || b > 1) return false;
+            e.integer = b;
+            return true;
+        }
+        case PoolKind::Integer: {
+            uint32_t high = 0, low = 0;
+            if (!c.U32(high) || !c.U32(low)) return false;
+            e.integer = static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | low);
+            return true;
+        }
+        case PoolKind::String: return c.Utf16(e.text16);
+        case PoolKind::Float: {
+            if (c.Left() < 8) return false;
+            uint64_t bits = 0;
+            for (int i = 0; i < 8; ++i) bits |= static_cast<uint64_t>(c.bytes[c.pos + i]) << (8 * i);
+            c.pos += 8;
+            std::memcpy(&e.number, &bits, sizeof bits);
+            return true;
+        }
+        case PoolKind::Name: return c.CString(e.text);
+        case PoolKind::RegExp: return c.U8(e.regexpFlags) && (e.regexpFlags & ~7) == 0 && c.Utf16(e.text16);
     }
     return false;
 }
@@ -189,7 +190,9 @@ bool IsAcceptedOpcode(int opcode) {
            opcode != static_cast<int>(Op::END) && opcode != static_cast<int>(Op::IDLE);
 }
 
-std::string Where(const FunctionRange& f, uint32_t at) { return "function " + f.name + " at " + std::to_string(at) + ": "; }
+std::string Where(const FunctionRange& f, uint32_t at) {
+    return "function " + f.name + " at " + std::to_string(at) + ": ";
+}
 
 // Splits `f` into instructions; every operand lies inside the function.
 bool Decode(const std::vector<uint8_t>& code, const FunctionRange& f, std::vector<Decoded>& out, std::string& reason) {
@@ -268,22 +271,22 @@ std::string CheckOperand(const Decoded& d, const std::vector<Decoded>& code, con
                          const std::vector<PoolEntry>& pool) {
     const Op op = static_cast<Op>(d.opcode);
     switch (d.operandClass) {
-    case OperandClass::Name:
-        if (d.operand >= static_cast<int64_t>(pool.size()) || pool[d.operand].kind != PoolKind::Name)
-            return "name operand is not a name of the pool";
-        return {};
-    case OperandClass::Const:
-        if (d.operand >= static_cast<int64_t>(pool.size()) || pool[d.operand].kind == PoolKind::Name)
-            return "constant operand is not a constant of the pool";
-        return {};
-    case OperandClass::Rel32: {
-        // The function's end is allowed: the loader puts END there.
-        const int64_t target = static_cast<int64_t>(d.end) + d.operand;
-        if (target < f.start || target > f.end || (target < f.end && !IsInstructionStart(code, target)))
-            return "jump target outside the function or inside an instruction";
-        return {};
-    }
-    default: break;
+        case OperandClass::Name:
+            if (d.operand >= static_cast<int64_t>(pool.size()) || pool[d.operand].kind != PoolKind::Name)
+                return "name operand is not a name of the pool";
+            return {};
+        case OperandClass::Const:
+            if (d.operand >= static_cast<int64_t>(pool.size()) || pool[d.operand].kind == PoolKind::Name)
+                return "constant operand is not a constant of the pool";
+            return {};
+        case OperandClass::Rel32: {
+            // The function's end is allowed: the loader puts END there.
+            const int64_t target = static_cast<int64_t>(d.end) + d.operand;
+            if (target < f.start || target > f.end || (target < f.end && !IsInstructionStart(code, target)))
+                return "jump target outside the function or inside an instruction";
+            return {};
+        }
+        default: break;
     }
     if (op == Op::GETLOCAL || op == Op::SETLOCAL || op == Op::DELLOCAL) {
         if (d.operand < 0 || d.operand >= frame.localSlots) return "local beyond the reserved slots";

@@ -25,9 +25,9 @@ struct FunctionRange {
 
 struct PoolEntry {
     PoolKind kind = PoolKind::Null;
-    int64_t integer = 0;  // Integer; Boolean as 0 or 1
-    double number = 0;    // Float
-    std::string text;     // Name bytes
+    int64_t integer = 0;    // Integer; Boolean as 0 or 1
+    double number = 0;      // Float
+    std::string text;       // Name bytes
     std::u16string text16;  // String and RegExp pattern
     uint8_t regexpFlags = 0;
 };

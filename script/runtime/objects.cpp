@@ -67,8 +67,7 @@ void ReserveId(Heap& heap, SlotIndex* ids) {
     const uint32_t places = ids->capacity * 2;
     SlotIndexEntry* entries = NewIdPlaces(heap, places);
     for (uint32_t p = 0; p < ids->capacity; ++p)
-        if (ids->entries[p].name != kDeletedSlot)
-            PlaceId(entries, places, ids->entries[p].name, ids->entries[p].slot);
+        if (ids->entries[p].name != kDeletedSlot) PlaceId(entries, places, ids->entries[p].name, ids->entries[p].slot);
     heap.Free(ids->entries);
     ids->entries = entries;
     ids->capacity = places;
@@ -105,8 +104,7 @@ void ReserveFree(Heap& heap, const ObjectRecord* object, SlotIndex* ids) {
         if (ids->freeCount < ids->freeCapacity) return;
     }
     const uint32_t capacity = std::max(kMinFreePlaces, ids->freeCapacity * 2);
-    ids->freeSlots =
-        static_cast<uint32_t*>(heap.Reallocate(ids->freeSlots, size_t{capacity} * sizeof(uint32_t)));
+    ids->freeSlots = static_cast<uint32_t*>(heap.Reallocate(ids->freeSlots, size_t{capacity} * sizeof(uint32_t)));
     ids->freeCapacity = capacity;
 }
 
@@ -131,10 +129,8 @@ void BuildIds(Heap& heap, ObjectRecord* object) {
     ids->freeCapacity = freePlaces;
     for (uint32_t i = 0; i < object->slotCount; ++i) {
         const uint32_t name = object->slots[i].name;
-        if (IsPropertyName(name))
-            PlaceId(ids->entries, places, name, i);
-        else if (name == kDeletedSlot)
-            ids->freeSlots[ids->freeCount++] = i;
+        if (IsPropertyName(name)) PlaceId(ids->entries, places, name, i);
+        else if (name == kDeletedSlot) ids->freeSlots[ids->freeCount++] = i;
     }
     ids->count = named;
     std::make_heap(ids->freeSlots, ids->freeSlots + ids->freeCount);
@@ -171,10 +167,8 @@ void TakeFree(SlotIndex* ids) { std::pop_heap(ids->freeSlots, ids->freeSlots + i
 bool GrowSlots(Interpreter& interp, ObjectRecord* object, uint32_t newCount) {
     if (newCount > kMaxSlots) return false;
     if (!object->ids && newCount >= kIndexedSlots) BuildIds(interp.GetHeap(), object);
-    auto* slots =
-        static_cast<Slot*>(interp.GetHeap().Reallocate(object->slots, size_t{newCount} * sizeof(Slot)));
-    for (uint32_t i = object->slotCount; i < newCount; ++i)
-        slots[i] = Slot{kPositionalSlotName, 0, Value::Undefined()};
+    auto* slots = static_cast<Slot*>(interp.GetHeap().Reallocate(object->slots, size_t{newCount} * sizeof(Slot)));
+    for (uint32_t i = object->slotCount; i < newCount; ++i) slots[i] = Slot{kPositionalSlotName, 0, Value::Undefined()};
     object->slots = slots;
     object->slotCount = newCount;
     return true;
@@ -204,8 +198,7 @@ void LinkEntry(NameIndex* index, NameIndexEntry* entry, uint32_t slot) {
     entry->next = index->heads[bucket];
     index->heads[bucket] = entry;
     ++index->counts[bucket];
-    if (bucket < index->cursorBucket || (bucket == index->cursorBucket && index->cursorEntry))
-        ++index->cursorCount;
+    if (bucket < index->cursorBucket || (bucket == index->cursorBucket && index->cursorEntry)) ++index->cursorCount;
 }
 
 void EnsureIndex(Interpreter& interp, ObjectRecord* object) {
@@ -364,10 +357,8 @@ void SetOwn(Interpreter& interp, ObjectRecord* object, uint32_t nameId, Value va
     if (!IsPropertyName(nameId)) return;
     AssertStorable(value);
     const uint32_t position = FindSlot(object, nameId);
-    if (position != kNoSlot)
-        object->slots[position].value = value;
-    else
-        CreateSlot(interp, object, nameId, value);
+    if (position != kNoSlot) object->slots[position].value = value;
+    else CreateSlot(interp, object, nameId, value);
 }
 
 bool HasOwn(ObjectRecord* object, uint32_t nameId) {

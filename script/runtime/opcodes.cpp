@@ -22,10 +22,10 @@ OpcodeInfo DescribeOpcode(int opcode) {
 
 int OperandBytes(OperandClass operand) {
     switch (operand) {
-    case OperandClass::None: return 0;
-    case OperandClass::U8: return 1;
-    case OperandClass::I16: return 2;
-    default: return 4;
+        case OperandClass::None: return 0;
+        case OperandClass::U8: return 1;
+        case OperandClass::I16: return 2;
+        default: return 4;
     }
 }
 

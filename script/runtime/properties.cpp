@@ -26,10 +26,10 @@ ObjectRecord* NewObjectInheriting(Interpreter& interp, ObjectRecord* prototype) 
 
 ObjectRecord** OwnPropertiesSlot(const Value& value) {
     switch (value.tag) {
-    case Tag::String: return &value.AsString()->props;
-    case Tag::Array: return &value.AsArray()->props;
-    case Tag::Function: return &value.AsFunction()->props;
-    default: return nullptr;
+        case Tag::String: return &value.AsString()->props;
+        case Tag::Array: return &value.AsArray()->props;
+        case Tag::Function: return &value.AsFunction()->props;
+        default: return nullptr;
     }
 }
 
@@ -99,7 +99,8 @@ bool GetProperty(Interpreter& interp, const Value& value, uint32_t nameId, Value
         if (props) out = Value::Object(props);
         return props != nullptr;
     }
-    if (ObjectRecord* props = OwnProperties(interp, value, false); props && GetOwnOrInherited(interp, props, nameId, out))
+    if (ObjectRecord* props = OwnProperties(interp, value, false);
+        props && GetOwnOrInherited(interp, props, nameId, out))
         return true;
     return cls->prototype && GetOwnOrInherited(interp, cls->prototype, nameId, out);
 }

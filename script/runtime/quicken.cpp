@@ -12,8 +12,7 @@ struct Instruction {
 };
 
 // The fields must not spill into each other, a negative value least of all.
-constexpr uint32_t kFullFusedWord =
-    FusedWord::Pack(Fused::KADD, 0, 15, {FusedWord::kValueInConstant, -32768});
+constexpr uint32_t kFullFusedWord = FusedWord::Pack(Fused::KADD, 0, 15, {FusedWord::kValueInConstant, -32768});
 static_assert(FusedWord::Field(kFullFusedWord) == -32768 && FusedWord::DistanceSlots(kFullFusedWord) == 15 &&
               FusedWord::ValueIn(kFullFusedWord) == FusedWord::kValueInConstant &&
               !FusedWord::IsArgument(kFullFusedWord) &&
@@ -31,36 +30,37 @@ constexpr uint32_t kInField = FusedWord::kValueInField;
 constexpr uint32_t kInOperand = FusedWord::kValueInOperand;
 constexpr uint32_t kInConstant = FusedWord::kValueInConstant;
 
-std::optional<IntegerPush> PushedInteger(const uint32_t* code, const Instruction& in, const std::vector<Value>& constants) {
+std::optional<IntegerPush> PushedInteger(const uint32_t* code, const Instruction& in,
+                                         const std::vector<Value>& constants) {
     switch (in.op) {
-    case Op::PUSH0: return IntegerPush{0, {kInField, 0}};
-    case Op::PUSH1: return IntegerPush{1, {kInField, 1}};
-    case Op::PUSH2: return IntegerPush{2, {kInField, 2}};
-    case Op::PUSH3: return IntegerPush{3, {kInField, 3}};
-    case Op::PUSHINT: {
-        const auto v = static_cast<int32_t>(code[in.slot + 1]);
-        if (FitsField(v)) return IntegerPush{v, {kInField, v}};
-        return IntegerPush{v, {kInOperand, 0}};
-    }
-    case Op::PUSHCONST: {
-        const uint32_t index = code[in.slot + 1];
-        if (index >= constants.size() || !constants[index].Is(Tag::Integer)) return std::nullopt;
-        const int64_t v = constants[index].AsInteger();
-        if (FitsField(v)) return IntegerPush{v, {kInField, static_cast<int32_t>(v)}};
-        return IntegerPush{v, {kInConstant, 0}};
-    }
-    default: return std::nullopt;
+        case Op::PUSH0: return IntegerPush{0, {kInField, 0}};
+        case Op::PUSH1: return IntegerPush{1, {kInField, 1}};
+        case Op::PUSH2: return IntegerPush{2, {kInField, 2}};
+        case Op::PUSH3: return IntegerPush{3, {kInField, 3}};
+        case Op::PUSHINT: {
+            const auto v = static_cast<int32_t>(code[in.slot + 1]);
+            if (FitsField(v)) return IntegerPush{v, {kInField, v}};
+            return IntegerPush{v, {kInOperand, 0}};
+        }
+        case Op::PUSHCONST: {
+            const uint32_t index = code[in.slot + 1];
+            if (index >= constants.size() || !constants[index].Is(Tag::Integer)) return std::nullopt;
+            const int64_t v = constants[index].AsInteger();
+            if (FitsField(v)) return IntegerPush{v, {kInField, static_cast<int32_t>(v)}};
+            return IntegerPush{v, {kInConstant, 0}};
+        }
+        default: return std::nullopt;
     }
 }
 
 // A push whose value a fused instruction can take as its right side: any integer push, or a
 // pooled Number (kInConstant; its value is read from the pool when the instruction runs).
-std::optional<IntegerPush> PushedNumeric(const uint32_t* code, const Instruction& in, const std::vector<Value>& constants) {
+std::optional<IntegerPush> PushedNumeric(const uint32_t* code, const Instruction& in,
+                                         const std::vector<Value>& constants) {
     if (std::optional<IntegerPush> integer = PushedInteger(code, in, constants)) return integer;
     if (in.op == Op::PUSHCONST) {
         const uint32_t index = code[in.slot + 1];
-        if (index < constants.size() && constants[index].Is(Tag::Number))
-            return IntegerPush{0, {kInConstant, 0}};
+        if (index < constants.size() && constants[index].Is(Tag::Number)) return IntegerPush{0, {kInConstant, 0}};
     }
     return std::nullopt;
 }
@@ -68,30 +68,30 @@ std::optional<IntegerPush> PushedNumeric(const uint32_t* code, const Instruction
 // The fused compare-and-jump of a relation, for both shapes; none for other instructions.
 std::optional<Fused> CompareJump(Op relation, bool withValue) {
     switch (relation) {
-    case Op::LT: return withValue ? Fused::VJLT : Fused::JLT;
-    case Op::GT: return withValue ? Fused::VJGT : Fused::JGT;
-    case Op::LE: return withValue ? Fused::VJLE : Fused::JLE;
-    case Op::GE: return withValue ? Fused::VJGE : Fused::JGE;
-    case Op::EQ: return withValue ? Fused::VJEQ : Fused::JEQ;
-    case Op::NE: return withValue ? Fused::VJNE : Fused::JNE;
-    case Op::STRICTEQ: return withValue ? Fused::VJSEQ : Fused::JSEQ;
-    case Op::STRICTNE: return withValue ? Fused::VJSNE : Fused::JSNE;
-    default: return std::nullopt;
+        case Op::LT: return withValue ? Fused::VJLT : Fused::JLT;
+        case Op::GT: return withValue ? Fused::VJGT : Fused::JGT;
+        case Op::LE: return withValue ? Fused::VJLE : Fused::JLE;
+        case Op::GE: return withValue ? Fused::VJGE : Fused::JGE;
+        case Op::EQ: return withValue ? Fused::VJEQ : Fused::JEQ;
+        case Op::NE: return withValue ? Fused::VJNE : Fused::JNE;
+        case Op::STRICTEQ: return withValue ? Fused::VJSEQ : Fused::JSEQ;
+        case Op::STRICTNE: return withValue ? Fused::VJSNE : Fused::JSNE;
+        default: return std::nullopt;
     }
 }
 
 // The fused comparison of TOS with a pushed constant, then a jump.
 std::optional<Fused> ConstantCompareJump(Op relation) {
     switch (relation) {
-    case Op::LT: return Fused::KJLT;
-    case Op::GT: return Fused::KJGT;
-    case Op::LE: return Fused::KJLE;
-    case Op::GE: return Fused::KJGE;
-    case Op::EQ: return Fused::KJEQ;
-    case Op::NE: return Fused::KJNE;
-    case Op::STRICTEQ: return Fused::KJSEQ;
-    case Op::STRICTNE: return Fused::KJSNE;
-    default: return std::nullopt;
+        case Op::LT: return Fused::KJLT;
+        case Op::GT: return Fused::KJGT;
+        case Op::LE: return Fused::KJLE;
+        case Op::GE: return Fused::KJGE;
+        case Op::EQ: return Fused::KJEQ;
+        case Op::NE: return Fused::KJNE;
+        case Op::STRICTEQ: return Fused::KJSEQ;
+        case Op::STRICTNE: return Fused::KJSNE;
+        default: return std::nullopt;
     }
 }
 
@@ -129,34 +129,33 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
                 }
                 const std::optional<Fused> fused = CompareJump(at(k + 2), true);
                 const std::optional<uint32_t> sense = JumpSense(at(k + 3));
-                if (fused && sense)
-                    return FusedWord::Pack(*fused, *sense | isArg, slotsFrom(k + 3), v->place);
+                if (fused && sense) return FusedWord::Pack(*fused, *sense | isArg, slotsFrom(k + 3), v->place);
             }
         }
         if (k + 2 < ins.size()) {
             if (const std::optional<IntegerPush> v = PushedInteger(code, ins[k + 1], constants)) {
                 const uint32_t length = slotsFrom(k + 2) + 1;
                 switch (at(k + 2)) {
-                case Op::ADD: return FusedWord::Pack(Fused::VKADD, isArg, length, v->place);
-                case Op::SUB: return FusedWord::Pack(Fused::VKSUB, isArg, length, v->place);
-                case Op::MUL: return FusedWord::Pack(Fused::VKMUL, isArg, length, v->place);
-                case Op::BITAND: return FusedWord::Pack(Fused::VKAND, isArg, length, v->place);
-                case Op::SHR:
-                    if (v->value >= 0 && v->value <= 63)
-                        return FusedWord::Pack(Fused::VKSHR, isArg, length, v->place);
-                    break;
-                default: break;
+                    case Op::ADD: return FusedWord::Pack(Fused::VKADD, isArg, length, v->place);
+                    case Op::SUB: return FusedWord::Pack(Fused::VKSUB, isArg, length, v->place);
+                    case Op::MUL: return FusedWord::Pack(Fused::VKMUL, isArg, length, v->place);
+                    case Op::BITAND: return FusedWord::Pack(Fused::VKAND, isArg, length, v->place);
+                    case Op::SHR:
+                        if (v->value >= 0 && v->value <= 63)
+                            return FusedWord::Pack(Fused::VKSHR, isArg, length, v->place);
+                        break;
+                    default: break;
                 }
             }
         }
         if (first.op == Op::GETLOCAL && at(k + 1) == Op::GETLOCAL) return static_cast<uint32_t>(Fused::GETLOCAL2);
         if (first.op == Op::GETLOCAL) {
             switch (at(k + 1)) {
-            case Op::ADD: return static_cast<uint32_t>(Fused::LADD);
-            case Op::SUB: return static_cast<uint32_t>(Fused::LSUB);
-            case Op::MUL: return static_cast<uint32_t>(Fused::LMUL);
-            case Op::DIV: return static_cast<uint32_t>(Fused::LDIV);
-            default: break;
+                case Op::ADD: return static_cast<uint32_t>(Fused::LADD);
+                case Op::SUB: return static_cast<uint32_t>(Fused::LSUB);
+                case Op::MUL: return static_cast<uint32_t>(Fused::LMUL);
+                case Op::DIV: return static_cast<uint32_t>(Fused::LDIV);
+                default: break;
             }
         }
         return std::nullopt;
@@ -165,15 +164,14 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
         return static_cast<uint32_t>(Fused::SETGETLOCAL);
     if (at(k + 1) == Op::SETLOCAL) {
         switch (first.op) {
-        case Op::ADD: return static_cast<uint32_t>(Fused::ADDSET);
-        case Op::SUB: return static_cast<uint32_t>(Fused::SUBSET);
-        case Op::MUL: return static_cast<uint32_t>(Fused::MULSET);
-        default: break;
+            case Op::ADD: return static_cast<uint32_t>(Fused::ADDSET);
+            case Op::SUB: return static_cast<uint32_t>(Fused::SUBSET);
+            case Op::MUL: return static_cast<uint32_t>(Fused::MULSET);
+            default: break;
         }
     }
     if (const std::optional<Fused> fused = CompareJump(first.op, false)) {
-        if (const std::optional<uint32_t> sense = JumpSense(at(k + 1)))
-            return FusedWord::Pack(*fused, *sense);
+        if (const std::optional<uint32_t> sense = JumpSense(at(k + 1))) return FusedWord::Pack(*fused, *sense);
         return std::nullopt;
     }
     if (const std::optional<IntegerPush> v = PushedNumeric(code, first, constants)) {
@@ -186,22 +184,22 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
             if (fused && sense) return FusedWord::Pack(*fused, *sense, slotsFrom(k + 2), v->place);
         }
         switch (at(k + 1)) {
-        case Op::ADD: return FusedWord::Pack(Fused::KADD, 0, length, v->place);
-        case Op::SUB: return FusedWord::Pack(Fused::KSUB, 0, length, v->place);
-        case Op::MUL: return FusedWord::Pack(Fused::KMUL, 0, length, v->place);
-        case Op::DIV: return FusedWord::Pack(Fused::KDIV, 0, length, v->place);
-        // A zero divisor gives NaN and -1 is a case of its own: those stay with MOD itself.
-        case Op::MOD:
-            if (!integer || v->value == 0 || v->value == -1) return std::nullopt;
-            return FusedWord::Pack(Fused::KMOD, 0, length, v->place);
-        case Op::BITAND:
-            if (!integer) return std::nullopt;
-            return FusedWord::Pack(Fused::KAND, 0, length, v->place);
-        // Counts from 0 to 63 shift; the rest have rules of their own.
-        case Op::SHR:
-            if (!integer || v->value < 0 || v->value > 63) return std::nullopt;
-            return FusedWord::Pack(Fused::KSHR, 0, length, v->place);
-        default: return std::nullopt;
+            case Op::ADD: return FusedWord::Pack(Fused::KADD, 0, length, v->place);
+            case Op::SUB: return FusedWord::Pack(Fused::KSUB, 0, length, v->place);
+            case Op::MUL: return FusedWord::Pack(Fused::KMUL, 0, length, v->place);
+            case Op::DIV: return FusedWord::Pack(Fused::KDIV, 0, length, v->place);
+            // A zero divisor gives NaN and -1 is a case of its own: those stay with MOD itself.
+            case Op::MOD:
+                if (!integer || v->value == 0 || v->value == -1) return std::nullopt;
+                return FusedWord::Pack(Fused::KMOD, 0, length, v->place);
+            case Op::BITAND:
+                if (!integer) return std::nullopt;
+                return FusedWord::Pack(Fused::KAND, 0, length, v->place);
+            // Counts from 0 to 63 shift; the rest have rules of their own.
+            case Op::SHR:
+                if (!integer || v->value < 0 || v->value > 63) return std::nullopt;
+                return FusedWord::Pack(Fused::KSHR, 0, length, v->place);
+            default: return std::nullopt;
         }
     }
     return std::nullopt;

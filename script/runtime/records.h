@@ -18,12 +18,12 @@ struct ClassRecord;
 inline void AssertStorable([[maybe_unused]] const Value& value) {
 #ifndef NDEBUG
     switch (value.tag) {
-    case Tag::String:
-    case Tag::Array:
-    case Tag::Object:
-    case Tag::HostObject:
-    case Tag::Function: VELMO_ASSERT(value.payload.p && Heap::LooksLive(value.payload.p)); break;
-    default: break;
+        case Tag::String:
+        case Tag::Array:
+        case Tag::Object:
+        case Tag::HostObject:
+        case Tag::Function: VELMO_ASSERT(value.payload.p && Heap::LooksLive(value.payload.p)); break;
+        default: break;
     }
 #endif
 }
@@ -48,7 +48,7 @@ struct Slot {
 inline constexpr uint32_t kNameIndexBuckets = 128;
 struct NameIndexEntry {
     NameIndexEntry* next;
-    char* name;            // 8-bit copy, zero-terminated, a heap block of its own
+    char* name;  // 8-bit copy, zero-terminated, a heap block of its own
     uint32_t nameLength;
     uint32_t slot;
 };
@@ -116,16 +116,16 @@ struct SparseElement {
 // `denseHead` cells into its heap block, so that moving every index down (shift) or up
 // (unshift) moves the pointer rather than the cells.
 struct ArrayRecord {
-    uint64_t length;         // one more than the highest index stored, unless set otherwise
-    ObjectRecord* props;     // own property object, null until needed
-    Element* cells;          // null, or cell i holds index i for i < denseSize
-    SparseElement* sparse;   // null, or a table of a power of two places, at most half full
-    uint64_t sparseBias;     // added to an index to make its key; shifting all indices changes it
-    uint64_t nextStamp;      // the stamp of the next element created
-    uint32_t denseSize;      // indices the dense cells cover
-    uint32_t denseHead;      // cells of the block in front of `cells`, unused
-    uint32_t sparseCount;    // elements in the sparse table
-    uint32_t count;          // elements in both stores
+    uint64_t length;        // one more than the highest index stored, unless set otherwise
+    ObjectRecord* props;    // own property object, null until needed
+    Element* cells;         // null, or cell i holds index i for i < denseSize
+    SparseElement* sparse;  // null, or a table of a power of two places, at most half full
+    uint64_t sparseBias;    // added to an index to make its key; shifting all indices changes it
+    uint64_t nextStamp;     // the stamp of the next element created
+    uint32_t denseSize;     // indices the dense cells cover
+    uint32_t denseHead;     // cells of the block in front of `cells`, unused
+    uint32_t sparseCount;   // elements in the sparse table
+    uint32_t count;         // elements in both stores
 };
 static_assert(sizeof(ArrayRecord) == 64 && sizeof(Element) == 24 && sizeof(SparseElement) == 32);
 
@@ -136,11 +136,11 @@ struct LinePosition {
 };
 struct CodeRecord {
     uint32_t nameId;
-    uint32_t codeWords;          // length of `code` in 4-byte slots
-    const uint32_t* code;        // a heap block of its own
-    StringRecord* sourceFile;    // may be null
+    uint32_t codeWords;        // length of `code` in 4-byte slots
+    const uint32_t* code;      // a heap block of its own
+    StringRecord* sourceFile;  // may be null
     uint32_t lineCount;
-    const LinePosition* lines;   // a heap block of its own, or null
+    const LinePosition* lines;  // a heap block of its own, or null
 };
 
 struct FunctionRecord {

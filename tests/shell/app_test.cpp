@@ -82,7 +82,8 @@ std::vector<uint8_t> BuildImage(const ImageSpec& spec) {
         {"MOVORA", "RG", 0, EncodeResourceBlob(std::vector<uint8_t>(4, 0))},
     };
     if (spec.withId) resources.push_back({"MOVORA", "ID", 0, WriteIdentifierRecord(spec.identifier, {1, 2, 3})});
-    for (const auto& [name, body] : spec.scripts) resources.push_back({"VELMO", name, 0, EncodeResourceBlob(Bytes(body))});
+    for (const auto& [name, body] : spec.scripts)
+        resources.push_back({"VELMO", name, 0, EncodeResourceBlob(Bytes(body))});
     std::vector<uint8_t> image = builder::WriteResourceImage(resources);
     const std::vector<uint8_t> package = builder::WritePackage({{"movie.swf", false, Bytes("FWS"), {}}});
     image.insert(image.end(), package.begin(), package.end());
@@ -265,8 +266,8 @@ TEST_F(AppTest, StoredOptionsWinUntilABuildChangesTheFingerprint) {
     // What the options sheet does: the user's settings go to "Settings"/"Options".
     SettingsRecord changed = spec.settings;
     changed.appearance.caption = "Changed by the user";
-    ASSERT_TRUE(platform::OpenProfile("Vendor", "Product\\V1.0")->WriteBinary("Settings", "Options",
-                                                                             WriteSettingsRecord(changed)));
+    ASSERT_TRUE(platform::OpenProfile("Vendor", "Product\\V1.0")
+                    ->WriteBinary("Settings", "Options", WriteSettingsRecord(changed)));
     App restarted(services_);
     ASSERT_TRUE(restarted.InitInstance({}));
     EXPECT_EQ(restarted.Settings().appearance.caption, "Changed by the user");

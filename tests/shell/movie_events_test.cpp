@@ -48,8 +48,7 @@ protected:
         ASSERT_TRUE(frame_->Create("icon"));
         channel_.Attach(frame_.get(), &settings_);
         frame_->LoadMovie("movie.swf", true);
-        while (frame_->DeliverEvent()) {
-        }
+        while (frame_->DeliverEvent()) {}
     }
     const std::vector<std::string>& Recorded() const { return frame_->MovieStandin()->Recorded(); }
     // The reply the movie got to its last external call.
@@ -67,14 +66,15 @@ protected:
 
 TEST_F(MovieEventsTest, TheMoviesCommandsAndCallsReachTheScriptsAndGetTheirReplies) {
     channel_.SetTraceSink([this](std::string_view line) { trace_.emplace_back(line); });
-    Play("fscommand Velmo_Eval function twice(s) { return s + s; } trace('from the movie');\n"
-         "flashcall <invoke name=\"velmo_eval\" returntype=\"xml\"><arguments><string>6 * 7</string></arguments>"
-         "</invoke>\n"
-         "flashcall <invoke name=\"twice\" returntype=\"xml\"><arguments><string>a&amp;b</string></arguments>"
-         "</invoke>\n"
-         "flashcall <not a request\n"
-         "fscommand unknown ignored\n"
-         "fscommand fullscreen true\n");
+    Play(
+        "fscommand Velmo_Eval function twice(s) { return s + s; } trace('from the movie');\n"
+        "flashcall <invoke name=\"velmo_eval\" returntype=\"xml\"><arguments><string>6 * 7</string></arguments>"
+        "</invoke>\n"
+        "flashcall <invoke name=\"twice\" returntype=\"xml\"><arguments><string>a&amp;b</string></arguments>"
+        "</invoke>\n"
+        "flashcall <not a request\n"
+        "fscommand unknown ignored\n"
+        "fscommand fullscreen true\n");
     EXPECT_EQ(trace_, (std::vector<std::string>{"from the movie"}));
     const std::vector<std::string>& r = Recorded();
     const auto replyAfter = [&r](const std::string& prefix) {

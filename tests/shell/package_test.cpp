@@ -48,7 +48,8 @@ std::vector<uint8_t> Concat(std::initializer_list<std::vector<uint8_t>> parts) {
     return out;
 }
 
-std::vector<uint8_t> RawPackage(const std::vector<uint8_t>& rootContent, const std::u16string& rootName = u"Application") {
+std::vector<uint8_t> RawPackage(const std::vector<uint8_t>& rootContent,
+                                const std::u16string& rootName = u"Application") {
     std::vector<uint8_t> out = Concat({{'Q', 'V', 'R', 0}, Entry(1, rootName, rootContent)});
     AppendU32(out, static_cast<uint32_t>(out.size()));
     AppendU32(out, 1);

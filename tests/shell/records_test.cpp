@@ -18,8 +18,12 @@ using testing::Bytes;
 SettingsRecord FullSettings() {
     SettingsRecord s;
     s.about = {"Product", "Description", "Company", "Legal", "Trademarks", std::nullopt, "1.2.3"};
-    s.appearance = {kShapeClip, kBorderSingle | kBorderResizable, kIconMinimize | kIconSystemMenu, kScaleNoBorder,
-                    "shapes\\clip.bmp", "My Caption \xC3\xA9"};
+    s.appearance = {kShapeClip,
+                    kBorderSingle | kBorderResizable,
+                    kIconMinimize | kIconSystemMenu,
+                    kScaleNoBorder,
+                    "shapes\\clip.bmp",
+                    "My Caption \xC3\xA9"};
     s.sizeAndPosition = {kSizeCustom, 640, 480, kPositionCustom, 12, 34, 1};
     s.interaction = {kLeftDrag, kRightContextMenu, kKeysSend | kKeysDisableWindowsKeys, kExitOnEsc, kHideCursor, 0x70,
                      0x6};

@@ -127,11 +127,11 @@ int main(int argc, char** argv) {
     const Halves peaks = PeakOfHalves(inUse);
     const Halves liveBytes = PeakOfHalves(live);
     const size_t peak = std::max(peaks.first, peaks.second);
-    std::printf("velmo_soak: %lld rounds in %.1f s; bytes in use peaked at %zu (first half %zu, second half %zu); "
-                "live after collection %zu then %zu; heap chunks %zu bytes\n",
-                static_cast<long long>(round),
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), peak, peaks.first,
-                peaks.second, liveBytes.first, liveBytes.second, heap.ChunkBytes());
+    std::printf(
+        "velmo_soak: %lld rounds in %.1f s; bytes in use peaked at %zu (first half %zu, second half %zu); "
+        "live after collection %zu then %zu; heap chunks %zu bytes\n",
+        static_cast<long long>(round), std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+        peak, peaks.first, peaks.second, liveBytes.first, liveBytes.second, heap.ChunkBytes());
 
     bool bounded = true;
     const auto fail = [&bounded](const char* what, size_t got, size_t limit) {
@@ -142,8 +142,7 @@ int main(int argc, char** argv) {
     if (peaks.second > peaks.first + kPeakMarginBytes)
         fail("bytes in use grew from the first half to the second", peaks.second, peaks.first + kPeakMarginBytes);
     if (liveBytes.second > liveBytes.first + kLiveMarginBytes)
-        fail("live bytes grew from the first half to the second", liveBytes.second,
-             liveBytes.first + kLiveMarginBytes);
+        fail("live bytes grew from the first half to the second", liveBytes.second, liveBytes.first + kLiveMarginBytes);
     if (!heap.CheckConsistency()) {
         std::fprintf(stderr, "velmo_soak: FAILED: the heap's chunks and free lists disagree\n");
         bounded = false;

@@ -26,16 +26,14 @@ constexpr shell::SystemTime kBuildTime{2025, 3, 1, 4, 5, 6, 7, 8};
 class Project {
 public:
     Project() : folder_(scratch_.Path() + "Game\\") {
-        if (!platform::CreateFolder(scratch_.Path() + "Game"))
-            throw std::runtime_error("cannot create project");
+        if (!platform::CreateFolder(scratch_.Path() + "Game")) throw std::runtime_error("cannot create project");
         Write("movie.swf", Bytes("FWS movie"));
     }
     const std::string& Folder() const { return folder_; }
     void Write(const std::string& path, const std::vector<uint8_t>& bytes) const {
         for (size_t slash = path.find('\\'); slash != std::string::npos; slash = path.find('\\', slash + 1))
             (void)platform::CreateFolder(folder_ + path.substr(0, slash));
-        if (!platform::WriteWholeFile(folder_ + path, bytes))
-            throw std::runtime_error("cannot write " + path);
+        if (!platform::WriteWholeFile(folder_ + path, bytes)) throw std::runtime_error("cannot write " + path);
     }
     BuildResult Build(const std::string& manifest) const {
         Write("velmo.toml", Bytes(manifest));
@@ -55,12 +53,10 @@ private:
     std::string folder_;
 };
 
-std::vector<uint8_t> Resource(const std::vector<uint8_t>& image, const std::string& type,
-                              const std::string& name) {
+std::vector<uint8_t> Resource(const std::vector<uint8_t>& image, const std::string& type, const std::string& name) {
     platform::MemoryByteSource source(image);
     const platform::PeResourceTable table = platform::ReadPeResources(source);
-    const platform::PeResource* r =
-        table.Find(platform::ResourceKey::Parse(type), platform::ResourceKey::Parse(name));
+    const platform::PeResource* r = table.Find(platform::ResourceKey::Parse(type), platform::ResourceKey::Parse(name));
     if (!r) return {};
     return platform::ReadPeResourceData(source, *r).value_or(std::vector<uint8_t>());
 }
@@ -108,8 +104,7 @@ TEST(ProjectBuilder, RecordsReadBackThroughTheRuntimeReaders) {
     ASSERT_TRUE(shell::ReadSettingsRecord(Record(app, "ST"), settings));
     EXPECT_EQ(settings, expected.settings);
 
-    const std::optional<shell::IdentifierRecord> id =
-        shell::ReadIdentifierRecord(Resource(app, "MOVORA", "ID"), "x");
+    const std::optional<shell::IdentifierRecord> id = shell::ReadIdentifierRecord(Resource(app, "MOVORA", "ID"), "x");
     ASSERT_TRUE(id.has_value());
     EXPECT_EQ(id->identifier, "Acme/Game\\V2.0");
     EXPECT_EQ(id->guidText, "{01234567-89AB-CDEF-0123-456789ABCDEF}");
@@ -121,8 +116,7 @@ TEST(ProjectBuilder, RecordsReadBackThroughTheRuntimeReaders) {
     EXPECT_EQ(Record(app, "ML"), ml);
 
     // "RG": one image named by its file stem, then its size and bytes.
-    std::vector<uint8_t> rg = {1,   0, 0,   0, 6,   0, 0, 0, 'r', 0, 'o', 0,
-                               'u', 0, 'n', 0, 'd', 0, 0, 0, 4,   0, 0,   0};
+    std::vector<uint8_t> rg = {1, 0, 0, 0, 6, 0, 0, 0, 'r', 0, 'o', 0, 'u', 0, 'n', 0, 'd', 0, 0, 0, 4, 0, 0, 0};
     rg.insert(rg.end(), {'M', 'A', 'S', 'K'});
     EXPECT_EQ(Record(app, "RG"), rg);
 
@@ -144,8 +138,8 @@ TEST(ProjectBuilder, RecordsReadBackThroughTheRuntimeReaders) {
     ASSERT_TRUE(listing.has_value());
     std::vector<std::string> paths;
     for (const shell::PackageListing& e : *listing) paths.push_back(e.path);
-    EXPECT_EQ(paths, (std::vector<std::string>{"art", "art\\about.bmp", "init.qvc", "masks",
-                                               "masks\\round.msk", "movie.swf", "player.exe"}));
+    EXPECT_EQ(paths, (std::vector<std::string>{"art", "art\\about.bmp", "init.qvc", "masks", "masks\\round.msk",
+                                               "movie.swf", "player.exe"}));
     EXPECT_EQ(built.packagedFiles, 5u);
 }
 
@@ -167,9 +161,7 @@ TEST(ProjectBuilder, FingerprintChangesWithTheSettingsAndNothingElse) {
     EXPECT_NE(Resource(p.Build(base + "[window]\nkeep_ratio = true\n").application, "MOVORA", "CS"), cs);
     EXPECT_NE(Resource(p.Build(base + "[about]\nversion = \"1.1\"\n").application, "MOVORA", "CS"), cs);
     // The build time is stored with the settings, so a new build time is a new fingerprint.
-    EXPECT_NE(
-        Resource(p.Build(base + "[build]\ntime = \"2025-03-01T05:06:07Z\"\n").application, "MOVORA", "CS"),
-        cs);
+    EXPECT_NE(Resource(p.Build(base + "[build]\ntime = \"2025-03-01T05:06:07Z\"\n").application, "MOVORA", "CS"), cs);
 }
 
 TEST(ProjectBuilder, MissingOrWrongFilesAreReportedWithTheLineNamingThem) {
@@ -189,8 +181,7 @@ TEST(ProjectBuilder, MissingOrWrongFilesAreReportedWithTheLineNamingThem) {
     p.Write("not.bmp", Bytes("GIF89a and more bytes"));
     EXPECT_EQ(p.Error("[movie]\nfile = \"movie.swf\"\n[about]\nbackground = \"not.bmp\"\n"),
               "velmo.toml:4: [about] background: \"not.bmp\" is not a BMP file");
-    EXPECT_EQ(p.Error("[movie]\nfile = \"movie.swf\"\ncolour = 1\n"),
-              "velmo.toml:3: unknown key 'colour' in [movie]");
+    EXPECT_EQ(p.Error("[movie]\nfile = \"movie.swf\"\ncolour = 1\n"), "velmo.toml:3: unknown key 'colour' in [movie]");
 
     testing::ScratchFolder empty;
     try {

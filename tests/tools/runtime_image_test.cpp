@@ -26,8 +26,7 @@ std::optional<std::vector<uint8_t>> Lookup(const std::vector<uint8_t>& image, co
     platform::MemoryByteSource source(image);
     const platform::PeResourceTable table = platform::ReadPeResources(source);
     if (table.status != platform::PeStatus::Ok) return std::nullopt;
-    const platform::PeResource* r =
-        table.Find(platform::ResourceKey::Parse(type), platform::ResourceKey::Parse(name));
+    const platform::PeResource* r = table.Find(platform::ResourceKey::Parse(type), platform::ResourceKey::Parse(name));
     if (!r) return std::nullopt;
     return platform::ReadPeResourceData(source, *r);
 }
@@ -98,8 +97,7 @@ TEST(RuntimeImage, OldAndNewResourcesAreFoundAndAnOldPackageIsDropped) {
     const uint32_t lastSection = pe + 24 + LoadU16(&merged[pe + 20]) + 40 * (LoadU16(&merged[pe + 6]) - 1);
     EXPECT_EQ(again.size(), merged.size() + LoadU32(&merged[lastSection + 16]));  // the package is gone
 
-    if (std::system("wrestool --version > /dev/null 2>&1") != 0)
-        GTEST_SKIP() << "wrestool (icoutils) is absent";
+    if (std::system("wrestool --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "wrestool (icoutils) is absent";
     testing::ScratchFolder scratch;
     std::string file = scratch.Write("merged.exe", merged);
     for (char& c : file)
@@ -109,11 +107,9 @@ TEST(RuntimeImage, OldAndNewResourcesAreFoundAndAnOldPackageIsDropped) {
     EXPECT_NE(listing.find("--type='MOVORA'"), std::string::npos) << listing;
     EXPECT_NE(listing.find("--type='VELMO'"), std::string::npos) << listing;
     EXPECT_EQ(listing.find("<failed>"), std::string::npos) << listing;
-    EXPECT_EQ(CommandOutput("wrestool -x --raw --type='MOVORA' --name='ST' '" + file + "'", scratch),
-              "settings");
+    EXPECT_EQ(CommandOutput("wrestool -x --raw --type='MOVORA' --name='ST' '" + file + "'", scratch), "settings");
     if (std::system("x86_64-w64-mingw32-objdump --version > /dev/null 2>&1") == 0) {
-        const std::string headers =
-            CommandOutput("x86_64-w64-mingw32-objdump -h '" + file + "' 2>&1", scratch);
+        const std::string headers = CommandOutput("x86_64-w64-mingw32-objdump -h '" + file + "' 2>&1", scratch);
         EXPECT_NE(headers.find(".oldrsrc"), std::string::npos) << headers;
         EXPECT_NE(headers.find(".rsrc"), std::string::npos) << headers;
         EXPECT_EQ(headers.find("<failed>"), std::string::npos) << headers;
@@ -124,8 +120,7 @@ TEST(RuntimeImage, ImagesThatCannotTakeAnotherSectionAreRefused) {
     const std::vector<uint8_t> image = WriteResourceImage({{"T", "N", 0, Bytes("old")}});
     const std::vector<uint8_t> merged = AddResourcesToImage(image, {{"T", "N", 0, Bytes("new")}});
     EXPECT_EQ(Lookup(merged, "T", "N"), Bytes("new"));
-    EXPECT_THROW((void)AddResourcesToImage(image, {{"A", "B", 0, {}}, {"a", "b", 0, {}}}),
-                 std::runtime_error);
+    EXPECT_THROW((void)AddResourcesToImage(image, {{"A", "B", 0, {}}, {"a", "b", 0, {}}}), std::runtime_error);
 
     const uint32_t opt = LoadU32(&image[0x3C]) + 24;
     std::vector<uint8_t> signedImage = image;

@@ -11,8 +11,8 @@ namespace velmo::builder {
 std::vector<uint8_t> EncodeResourceBlob(std::span<const uint8_t> data) {
     uLongf compressedSize = compressBound(static_cast<uLong>(data.size()));
     std::vector<uint8_t> blob(16 + compressedSize);
-    if (compress2(blob.data() + 16, &compressedSize, data.data(), static_cast<uLong>(data.size()), Z_BEST_COMPRESSION) !=
-        Z_OK)
+    if (compress2(blob.data() + 16, &compressedSize, data.data(), static_cast<uLong>(data.size()),
+                  Z_BEST_COMPRESSION) != Z_OK)
         throw std::runtime_error("zlib could not compress a resource");
     blob.resize(16 + compressedSize);
     blob[0] = 'Z';

@@ -46,10 +46,10 @@ enum class Kind { String, Integer, Boolean, Array };
 
 const char* KindName(Kind kind) {
     switch (kind) {
-    case Kind::String: return "a string";
-    case Kind::Integer: return "an integer";
-    case Kind::Boolean: return "a boolean";
-    case Kind::Array: return "an array";
+        case Kind::String: return "a string";
+        case Kind::Integer: return "an integer";
+        case Kind::Boolean: return "a boolean";
+        case Kind::Array: return "an array";
     }
     return "a value";
 }
@@ -91,9 +91,7 @@ public:
     std::vector<TomlTable> Read();
 
 private:
-    [[noreturn]] void Fail(const std::string& message) const {
-        throw ManifestError(fileName_, lineNumber_, message);
-    }
+    [[noreturn]] void Fail(const std::string& message) const { throw ManifestError(fileName_, lineNumber_, message); }
     void CheckCharacters() const;
     void ReadHeader(std::vector<TomlTable>& tables);
     void ReadKeyValue(TomlTable& table);
@@ -107,9 +105,7 @@ private:
     void SkipSpaces() {
         while (pos_ < lineText_.size() && (lineText_[pos_] == ' ' || lineText_[pos_] == '\t')) ++pos_;
     }
-    char Peek(size_t ahead = 0) const {
-        return pos_ + ahead < lineText_.size() ? lineText_[pos_ + ahead] : '\0';
-    }
+    char Peek(size_t ahead = 0) const { return pos_ + ahead < lineText_.size() ? lineText_[pos_ + ahead] : '\0'; }
     bool AtLineEnd() const { return pos_ >= lineText_.size() || lineText_[pos_] == '#'; }
     void ExpectLineEnd() {
         SkipSpaces();
@@ -136,10 +132,8 @@ std::vector<TomlTable> TomlReader::Read() {
         CheckCharacters();
         SkipSpaces();
         if (AtLineEnd()) continue;
-        if (Peek() == '[')
-            ReadHeader(tables);
-        else
-            ReadKeyValue(tables.back());
+        if (Peek() == '[') ReadHeader(tables);
+        else ReadKeyValue(tables.back());
     }
     return tables;
 }
@@ -243,10 +237,8 @@ TomlValue TomlReader::ReadArray() {
         if (AtLineEnd()) Fail("an array must be closed with ']' on the same line");
         if (Peek() == '[') Fail("arrays may hold only strings or integers");  // before any recursion
         TomlValue item = ReadValue();
-        if (item.kind != Kind::String && item.kind != Kind::Integer)
-            Fail("arrays may hold only strings or integers");
-        if (!array.items.empty() && array.items[0].kind != item.kind)
-            Fail("an array may not mix strings and integers");
+        if (item.kind != Kind::String && item.kind != Kind::Integer) Fail("arrays may hold only strings or integers");
+        if (!array.items.empty() && array.items[0].kind != item.kind) Fail("an array may not mix strings and integers");
         array.items.push_back(std::move(item));
         SkipSpaces();
         if (Peek() == ',') {
@@ -268,10 +260,8 @@ std::string TomlReader::ReadBasicString() {
         if (pos_ >= lineText_.size()) Fail("unterminated string");
         const char c = lineText_[pos_++];
         if (c == '"') return out;
-        if (c == '\\')
-            ReadEscape(out);
-        else
-            out.push_back(c);
+        if (c == '\\') ReadEscape(out);
+        else out.push_back(c);
     }
 }
 
@@ -279,14 +269,14 @@ void TomlReader::ReadEscape(std::string& out) {
     const char c = Peek();
     ++pos_;
     switch (c) {
-    case '\\': out.push_back('\\'); return;
-    case '"': out.push_back('"'); return;
-    case 'n': out.push_back('\n'); return;
-    case 't': out.push_back('\t'); return;
-    case 'r': out.push_back('\r'); return;
-    case 'u':
-    case 'U': break;
-    default: Fail(c == '\0' ? std::string("unterminated string") : std::string("unknown escape \\") + c);
+        case '\\': out.push_back('\\'); return;
+        case '"': out.push_back('"'); return;
+        case 'n': out.push_back('\n'); return;
+        case 't': out.push_back('\t'); return;
+        case 'r': out.push_back('\r'); return;
+        case 'u':
+        case 'U': break;
+        default: Fail(c == '\0' ? std::string("unterminated string") : std::string("unknown escape \\") + c);
     }
     const size_t digits = c == 'u' ? 4 : 8;
     char32_t cp = 0;
@@ -321,8 +311,7 @@ int64_t TomlReader::ReadInteger() {
     uint64_t magnitude = 0;
     const uint64_t limit = negative ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1;
     for (int d; (d = HexDigit(Peek())) >= 0 && d < base; ++pos_) {
-        if (magnitude > (limit - static_cast<uint64_t>(d)) / static_cast<uint64_t>(base))
-            Fail("integer out of range");
+        if (magnitude > (limit - static_cast<uint64_t>(d)) / static_cast<uint64_t>(base)) Fail("integer out of range");
         magnitude = magnitude * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
     }
     if (pos_ == start) Fail("expected digits");
@@ -353,9 +342,7 @@ class Mapper {
 public:
     Mapper(Manifest& manifest, const std::string& fileName) : m(manifest), fileName_(fileName) {}
 
-    [[noreturn]] void Fail(const std::string& message) const {
-        throw ManifestError(fileName_, line_, message);
-    }
+    [[noreturn]] void Fail(const std::string& message) const { throw ManifestError(fileName_, line_, message); }
     [[noreturn]] void FailAt(int line, const std::string& message) const {
         throw ManifestError(fileName_, line, message);
     }
@@ -420,8 +407,7 @@ std::string Mapper::Text(const TomlValue& v) const {
     Expect(v, Kind::String);
     const std::u16string text16 = Utf8ToUtf16(v.text);
     std::string ansi = platform::Utf16ToAnsi(text16);
-    if (platform::AnsiToUtf16(ansi) != text16)
-        Fail(Where() + " holds characters the 8-bit code page cannot store");
+    if (platform::AnsiToUtf16(ansi) != text16) Fail(Where() + " holds characters the 8-bit code page cannot store");
     return ansi;
 }
 
@@ -474,8 +460,7 @@ uint32_t Mapper::Enum(const TomlValue& v, std::span<const Symbol> symbols) const
 }
 
 uint32_t Mapper::Flags(const TomlValue& v, std::span<const Symbol> symbols) const {
-    if (v.kind != Kind::Array)
-        Fail(Where() + " must be an array of names, such as [\"" + symbols[0].name + "\"]");
+    if (v.kind != Kind::Array) Fail(Where() + " must be an array of names, such as [\"" + symbols[0].name + "\"]");
     uint32_t flags = 0;
     for (const TomlValue& item : v.items) {
         if (item.kind != Kind::String) Fail(Where() + " must be an array of names");
@@ -503,17 +488,14 @@ uint32_t Mapper::Colour(const TomlValue& v) const {
 
 using namespace velmo::shell;  // the record constants, in this file only
 
-constexpr Symbol kShapes[] = {
-    {"rectangle", kShapeRectangle}, {"transparent", kShapeTransparent}, {"clip", kShapeClip}};
+constexpr Symbol kShapes[] = {{"rectangle", kShapeRectangle}, {"transparent", kShapeTransparent}, {"clip", kShapeClip}};
 constexpr Symbol kBorders[] = {{"none", kBorderNone},
                                {"single", kBorderSingle},
                                {"resizable", kBorderResizable},
                                {"small_caption", kBorderSmallCaption},
                                {"hide_task_button", kBorderHideTaskButton}};
-constexpr Symbol kIcons[] = {{"maximize", kIconMaximize},
-                             {"minimize", kIconMinimize},
-                             {"system_menu", kIconSystemMenu},
-                             {"help", kIconHelp}};
+constexpr Symbol kIcons[] = {
+    {"maximize", kIconMaximize}, {"minimize", kIconMinimize}, {"system_menu", kIconSystemMenu}, {"help", kIconHelp}};
 constexpr Symbol kScales[] = {{"show_all", kScaleShowAll},
                               {"no_scale", kScaleNormal},
                               {"no_border", kScaleNoBorder},
@@ -535,8 +517,7 @@ constexpr Symbol kPositions[] = {{"top_left", 0},
                                  {"custom", kPositionCustom},
                                  {"percent", kPositionPercent}};
 constexpr Symbol kLeftClicks[] = {{"send", kLeftSend}, {"drag", kLeftDrag}, {"ignore", kLeftIgnore}};
-constexpr Symbol kRightClicks[] = {
-    {"send", kRightSend}, {"menu", kRightContextMenu}, {"ignore", kRightIgnore}};
+constexpr Symbol kRightClicks[] = {{"send", kRightSend}, {"menu", kRightContextMenu}, {"ignore", kRightIgnore}};
 constexpr Symbol kKeys[] = {
     {"send", kKeysSend}, {"ignore", kKeysIgnore}, {"disable_windows_keys", kKeysDisableWindowsKeys}};
 constexpr Symbol kExitKeys[] = {{"esc", kExitOnEsc}, {"hot_key", kExitOnHotKey}};
@@ -556,13 +537,11 @@ constexpr Symbol kCharsets[] = {{"ansi", 0},      {"default", 1},  {"symbol", 2}
                                 {"russian", 204}, {"thai", 222},   {"easteurope", 238},  {"oem", 255}};
 constexpr Symbol kQualities[] = {{"default", 0},         {"draft", 1},       {"proof", 2},
                                  {"non_antialiased", 3}, {"antialiased", 4}, {"cleartype", 5}};
-constexpr Symbol kHotKeyModifiers[] = {
-    {"shift", 0x1}, {"ctrl", 0x2}, {"control", 0x2}, {"alt", 0x4}, {"ext", 0x8}};
-constexpr Symbol kKeyNames[] = {{"esc", 0x1B},    {"escape", 0x1B},   {"space", 0x20},     {"enter", 0x0D},
-                                {"return", 0x0D}, {"tab", 0x09},      {"backspace", 0x08}, {"pause", 0x13},
-                                {"insert", 0x2D}, {"delete", 0x2E},   {"home", 0x24},      {"end", 0x23},
-                                {"pageup", 0x21}, {"pagedown", 0x22}, {"left", 0x25},      {"up", 0x26},
-                                {"right", 0x27},  {"down", 0x28}};
+constexpr Symbol kHotKeyModifiers[] = {{"shift", 0x1}, {"ctrl", 0x2}, {"control", 0x2}, {"alt", 0x4}, {"ext", 0x8}};
+constexpr Symbol kKeyNames[] = {
+    {"esc", 0x1B},       {"escape", 0x1B},   {"space", 0x20},  {"enter", 0x0D},  {"return", 0x0D}, {"tab", 0x09},
+    {"backspace", 0x08}, {"pause", 0x13},    {"insert", 0x2D}, {"delete", 0x2E}, {"home", 0x24},   {"end", 0x23},
+    {"pageup", 0x21},    {"pagedown", 0x22}, {"left", 0x25},   {"up", 0x26},     {"right", 0x27},  {"down", 0x28}};
 
 // A value that is a symbolic name or a number in range.
 uint32_t NameOrNumber(Mapper& p, const TomlValue& v, std::span<const Symbol> symbols, int64_t max) {
@@ -611,10 +590,8 @@ void ApplyHotKey(Mapper& p, const TomlValue& v) {
              key.find_first_not_of("0123456789", 1) == std::string::npos && key[1] != '0' &&
              std::stoi(key.substr(1)) <= 24)
         code = 0x70 + static_cast<uint32_t>(std::stoi(key.substr(1))) - 1;
-    else if (const Symbol* named = FindSymbol(kKeyNames, key))
-        code = named->value;
-    else
-        bad();
+    else if (const Symbol* named = FindSymbol(kKeyNames, key)) code = named->value;
+    else bad();
     p.S().interaction.hotKeyCode = static_cast<uint16_t>(code);
     p.S().interaction.hotKeyModifiers = modifiers;
 }
@@ -624,19 +601,16 @@ void ApplyBuildTime(Mapper& p, const TomlValue& v) {
     const std::string t = p.Text(v);
     const auto number = [&](size_t at, size_t digits) {
         int n = 0;
-        for (size_t i = at; i < at + digits; ++i)
-            n = (t[i] >= '0' && t[i] <= '9') ? n * 10 + (t[i] - '0') : -1000000;
+        for (size_t i = at; i < at + digits; ++i) n = (t[i] >= '0' && t[i] <= '9') ? n * 10 + (t[i] - '0') : -1000000;
         return n;
     };
-    const bool shaped = t.size() == 20 && t[4] == '-' && t[7] == '-' && t[10] == 'T' && t[13] == ':' &&
-                        t[16] == ':' && t[19] == 'Z';
+    const bool shaped =
+        t.size() == 20 && t[4] == '-' && t[7] == '-' && t[10] == 'T' && t[13] == ':' && t[16] == ':' && t[19] == 'Z';
     const int f[6] = {shaped ? number(0, 4) : -1,  shaped ? number(5, 2) : -1,  shaped ? number(8, 2) : -1,
                       shaped ? number(11, 2) : -1, shaped ? number(14, 2) : -1, shaped ? number(17, 2) : -1};
     using namespace std::chrono;
-    const year_month_day date{year{f[0]}, month{static_cast<unsigned>(f[1])},
-                              day{static_cast<unsigned>(f[2])}};
-    if (!shaped || f[0] < 1601 || !date.ok() || f[3] < 0 || f[3] > 23 || f[4] < 0 || f[4] > 59 || f[5] < 0 ||
-        f[5] > 59)
+    const year_month_day date{year{f[0]}, month{static_cast<unsigned>(f[1])}, day{static_cast<unsigned>(f[2])}};
+    if (!shaped || f[0] < 1601 || !date.ok() || f[3] < 0 || f[3] > 23 || f[4] < 0 || f[4] > 59 || f[5] < 0 || f[5] > 59)
         p.Fail(p.Where() + " must be a UTC time written \"YYYY-MM-DDTHH:MM:SSZ\"");
     SystemTime& time = p.S().build.buildTime;
     time = {static_cast<uint16_t>(f[0]),
@@ -698,9 +672,7 @@ void ApplyFaceName(Mapper& p, const TomlValue& v) {
     p.Font().faceName = face;
 }
 
-void ApplyScript(Mapper& p, const TomlValue& v) {
-    p.m.scripts.push_back({p.Key(), p.Named(v)});
-}
+void ApplyScript(Mapper& p, const TomlValue& v) { p.m.scripts.push_back({p.Key(), p.Named(v)}); }
 
 // ---- Key tables, one per manifest table ----
 
@@ -745,17 +717,14 @@ constexpr KeySpec kFontKeys[] = {
     {"width", [](Mapper& p, V v) { p.Font().width = p.I32(v); }},
     {"escapement", [](Mapper& p, V v) { p.Font().escapement = p.I32(v); }},
     {"orientation", [](Mapper& p, V v) { p.Font().orientation = p.I32(v); }},
-    {"weight",
-     [](Mapper& p, V v) { p.Font().weight = static_cast<int32_t>(NameOrNumber(p, v, kWeights, 1000)); }},
+    {"weight", [](Mapper& p, V v) { p.Font().weight = static_cast<int32_t>(NameOrNumber(p, v, kWeights, 1000)); }},
     {"italic", [](Mapper& p, V v) { p.Font().italic = p.Boolean(v); }},
     {"underline", [](Mapper& p, V v) { p.Font().underline = p.Boolean(v); }},
     {"strike_out", [](Mapper& p, V v) { p.Font().strikeOut = p.Boolean(v); }},
-    {"charset",
-     [](Mapper& p, V v) { p.Font().charSet = static_cast<uint8_t>(NameOrNumber(p, v, kCharsets, 255)); }},
+    {"charset", [](Mapper& p, V v) { p.Font().charSet = static_cast<uint8_t>(NameOrNumber(p, v, kCharsets, 255)); }},
     {"out_precision", [](Mapper& p, V v) { p.Font().outPrecision = p.U8(v); }},
     {"clip_precision", [](Mapper& p, V v) { p.Font().clipPrecision = p.U8(v); }},
-    {"quality",
-     [](Mapper& p, V v) { p.Font().quality = static_cast<uint8_t>(NameOrNumber(p, v, kQualities, 255)); }},
+    {"quality", [](Mapper& p, V v) { p.Font().quality = static_cast<uint8_t>(NameOrNumber(p, v, kQualities, 255)); }},
     {"pitch_and_family", [](Mapper& p, V v) { p.Font().pitchAndFamily = p.U8(v); }},
 };
 
@@ -883,8 +852,7 @@ void CheckWindow(const Mapper& p, const SizeAndPosition& w) {
 void Finish(Mapper& p, bool hasFlashPlayerTable) {
     Manifest& m = p.m;
     SettingsRecord& s = m.settings;
-    if (m.movieList.movieName.empty())
-        p.FailAt(0, "no movie is named; add [movie] with file = \"movie.swf\"");
+    if (m.movieList.movieName.empty()) p.FailAt(0, "no movie is named; add [movie] with file = \"movie.swf\"");
     if (m.identifier.empty()) p.FailAt(p.LineOf("application.identifier"), "the identifier may not be empty");
     if (!p.Given("application.guid")) m.guid = DerivedGuid(m.identifier);
     if (!p.Given("appearance.caption")) s.appearance.caption = s.about.productName.value_or("");
@@ -893,15 +861,13 @@ void Finish(Mapper& p, bool hasFlashPlayerTable) {
     if (s.appearance.windowShape == kShapeClip && s.appearance.clipShapeImage.empty())
         p.FailAt(p.LineOf("appearance.shape"), "shape = \"clip\" needs a clip_image");
     if ((s.appearance.borderStyle & kBorderNone) && (s.appearance.borderStyle & ~kBorderNone))
-        p.FailAt(p.LineOf("appearance.border"),
-                 "border \"none\" cannot be combined with other border styles");
+        p.FailAt(p.LineOf("appearance.border"), "border \"none\" cannot be combined with other border styles");
     CheckWindow(p, s.sizeAndPosition);
     if ((s.interaction.exitKeys & kExitOnHotKey) && s.interaction.hotKeyCode == 0)
         p.FailAt(p.LineOf("interaction.exit_keys"), "exit key \"hot_key\" needs a hot_key");
     if (s.behaviour.menuAdditions == 0) s.behaviour.menuAdditions = kMenuNone;  // menu = [] asks for none
     if (!s.misc.helpFile.empty() && !p.Given("behaviour.use_help_file")) s.misc.flags |= kUseHelpFile;
-    if (!s.aboutBox.pictureFile.empty() && !p.Given("about.show_picture"))
-        s.aboutBox.pictureFlags |= kShowPictureFile;
+    if (!s.aboutBox.pictureFile.empty() && !p.Given("about.show_picture")) s.aboutBox.pictureFlags |= kShowPictureFile;
     if (hasFlashPlayerTable && m.flashPlayer->installer.empty())
         p.FailAt(0, "[flash_player] needs an installer = \"...\" file");
     if (m.flashPlayer && m.flashPlayer->installer.size() >= 260)
@@ -909,27 +875,22 @@ void Finish(Mapper& p, bool hasFlashPlayerTable) {
     std::set<std::string> scriptNames;
     for (const ScriptResource& script : m.scripts)
         if (!scriptNames.insert(Lower(script.name)).second)
-            p.FailAt(script.file.line,
-                     "script '" + script.name + "' is given twice (resource names ignore case)");
+            p.FailAt(script.file.line, "script '" + script.name + "' is given twice (resource names ignore case)");
     std::set<std::string> stems;
     for (const NamedFile& image : m.regionImages) {
         const std::string stem = RegionImageName(image.path);
-        if (!stems.insert(Lower(stem)).second)
-            p.FailAt(image.line, "two region images are named \"" + stem + "\"");
+        if (!stems.insert(Lower(stem)).second) p.FailAt(image.line, "two region images are named \"" + stem + "\"");
     }
 }
 
 }  // namespace
 
-std::string RegionImageName(const std::string& path) {
-    return std::string(platform::StemPart(path));
-}
+std::string RegionImageName(const std::string& path) { return std::string(platform::StemPart(path)); }
 
 std::array<uint8_t, 16> DerivedGuid(const std::string& identifier) {
     std::array<uint8_t, 16> guid =
         shell::Md5(std::span(reinterpret_cast<const uint8_t*>(identifier.data()), identifier.size()));
-    guid[7] =
-        static_cast<uint8_t>((guid[7] & 0x0F) | 0x30);  // version 3, in the high nibble of the third group
+    guid[7] = static_cast<uint8_t>((guid[7] & 0x0F) | 0x30);  // version 3, in the high nibble of the third group
     guid[8] = static_cast<uint8_t>((guid[8] & 0x3F) | 0x80);  // the standard variant
     return guid;
 }
@@ -942,8 +903,7 @@ Manifest ParseManifest(std::string_view text, const std::string& projectName, co
     bool hasFlashPlayerTable = false;
     for (const TomlTable& table : tables) {
         if (!table.entries.empty() && table.line == 0)
-            mapper.FailAt(table.entries[0].line,
-                          "key '" + table.entries[0].key + "' must be inside a [table]");
+            mapper.FailAt(table.entries[0].line, "key '" + table.entries[0].key + "' must be inside a [table]");
         if (table.line == 0) continue;
         const TableSpec* spec = nullptr;
         for (const TableSpec& t : kTables)

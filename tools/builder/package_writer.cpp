@@ -72,10 +72,8 @@ std::vector<PackageItem> CollectFolder(const std::string& folder) {
     for (const platform::FolderEntry& entry : entries) {
         const std::string path = folder + "\\" + entry.name;
         PackageItem item{entry.name, entry.isFolder, {}, {}};
-        if (entry.isFolder)
-            item.children = CollectFolder(path);
-        else if (!platform::ReadWholeFile(path, item.data))
-            throw std::runtime_error("cannot read " + path);
+        if (entry.isFolder) item.children = CollectFolder(path);
+        else if (!platform::ReadWholeFile(path, item.data)) throw std::runtime_error("cannot read " + path);
         items.push_back(std::move(item));
     }
     return items;

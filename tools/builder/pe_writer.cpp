@@ -179,8 +179,7 @@ void Place(TypeMap& types, const ResourceKey& type, const ResourceKey& name, uin
            const std::vector<uint8_t>* data, bool replace) {
     const auto [at, added] = types[Normalised(type)][Normalised(name)].emplace(language, data);
     if (added) return;
-    if (!replace)
-        throw std::runtime_error("resource " + type.ToString() + "/" + name.ToString() + " is given twice");
+    if (!replace) throw std::runtime_error("resource " + type.ToString() + "/" + name.ToString() + " is given twice");
     at->second = data;
 }
 
@@ -262,8 +261,7 @@ PeLayout ReadLayout(std::span<const uint8_t> image) {
     const uint32_t directoriesOffset = magic == 0x10B ? 96 : 112;
     if (optionalBytes < directoriesOffset) Refuse("has a cut-short optional header");
     pe.directoriesAt = pe.optionalAt + directoriesOffset;
-    pe.directoryCount =
-        std::min<uint32_t>(U32At(image, pe.directoriesAt - 4), (optionalBytes - directoriesOffset) / 8);
+    pe.directoryCount = std::min<uint32_t>(U32At(image, pe.directoriesAt - 4), (optionalBytes - directoriesOffset) / 8);
     if (pe.directoryCount <= kResourceDirectory) Refuse("has no resource directory entry");
     if (pe.sectionCount == 0xFFFF) Refuse("has no room for another section");
     pe.sectionAlignment = U32At(image, pe.optionalAt + 32);
@@ -297,9 +295,9 @@ void ClaimSectionHeaderSlot(std::vector<uint8_t>& out, const PeLayout& pe) {
     const uint64_t slot = pe.sectionsAt + kSectionHeaderBytes * pe.sectionCount;
     if (slot + kSectionHeaderBytes > std::min<uint64_t>(pe.headersBytes, pe.firstRawData))
         Refuse("has no room in its headers for another section header");
-    const bool empty = std::all_of(out.begin() + static_cast<ptrdiff_t>(slot),
-                                   out.begin() + static_cast<ptrdiff_t>(slot + kSectionHeaderBytes),
-                                   [](uint8_t b) { return b == 0; });
+    const bool empty =
+        std::all_of(out.begin() + static_cast<ptrdiff_t>(slot),
+                    out.begin() + static_cast<ptrdiff_t>(slot + kSectionHeaderBytes), [](uint8_t b) { return b == 0; });
     if (empty) return;
     const uint64_t bound = pe.directoriesAt + 8ull * kBoundImportDirectory;
     const uint32_t boundAt = pe.directoryCount > kBoundImportDirectory ? platform::LoadU32(&out[bound]) : 0;
@@ -375,8 +373,7 @@ void WriteNewSectionHeaders(std::vector<uint8_t>& out, const PeLayout& pe, const
 
 }  // namespace
 
-std::vector<uint8_t> AddResourcesToImage(std::span<const uint8_t> image,
-                                         const std::vector<ImageResource>& resources) {
+std::vector<uint8_t> AddResourcesToImage(std::span<const uint8_t> image, const std::vector<ImageResource>& resources) {
     const PeLayout pe = ReadLayout(image);
     const uint64_t certificate = pe.directoriesAt + 8ull * kCertificateDirectory;
     if (pe.directoryCount > kCertificateDirectory && U32At(image, certificate + 4) != 0)

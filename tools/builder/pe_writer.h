@@ -29,7 +29,6 @@ std::vector<uint8_t> WriteResourceImage(const std::vector<ImageResource>& resour
 // Throws std::runtime_error when `image` is not a PE image, its resources are damaged, its headers
 // have no room for another section header, or it is signed (a certificate table would no longer
 // match, and it lies behind the image where the package goes).
-std::vector<uint8_t> AddResourcesToImage(std::span<const uint8_t> image,
-                                         const std::vector<ImageResource>& resources);
+std::vector<uint8_t> AddResourcesToImage(std::span<const uint8_t> image, const std::vector<ImageResource>& resources);
 
 }  // namespace velmo::builder

@@ -29,8 +29,7 @@ std::string Join(const std::string& folder, const std::string& path) {
 std::vector<uint8_t> ReadNamedFile(const std::string& projectFolder, const NamedFile& file) {
     std::vector<uint8_t> bytes;
     if (!platform::ReadWholeFile(Join(projectFolder, file.path), bytes))
-        throw ManifestError(kManifestFileName, file.line,
-                            file.namedBy + ": cannot read \"" + file.path + "\"");
+        throw ManifestError(kManifestFileName, file.line, file.namedBy + ": cannot read \"" + file.path + "\"");
     return bytes;
 }
 
@@ -38,8 +37,7 @@ void CheckNamedFiles(const Manifest& manifest, const std::string& projectFolder)
     for (const NamedFile& file : manifest.namedFiles) {
         const std::string path = Join(projectFolder, file.path);
         if (platform::FolderExists(path))
-            throw ManifestError(kManifestFileName, file.line,
-                                file.namedBy + ": \"" + file.path + "\" is a folder");
+            throw ManifestError(kManifestFileName, file.line, file.namedBy + ": \"" + file.path + "\" is a folder");
         if (!platform::FileExists(path))
             throw ManifestError(kManifestFileName, file.line,
                                 file.namedBy + ": \"" + file.path + "\" is not in the project folder");
@@ -60,9 +58,9 @@ std::vector<uint8_t> ScriptModule(const std::string& projectFolder, const Script
         const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
         const script::compiler::CompileResult compiled = script::compiler::CompileString(text, 0);
         if (!compiled.ok)
-            throw ManifestError(kManifestFileName, script.file.line,
-                                "[scripts] " + script.name + ": \"" + path + "\" does not compile:\n" +
-                                    compiled.diagnostics);
+            throw ManifestError(
+                kManifestFileName, script.file.line,
+                "[scripts] " + script.name + ": \"" + path + "\" does not compile:\n" + compiled.diagnostics);
         return compiled.module;
     }
     const std::optional<script::Module> module = script::ReadModuleMemory(bytes);
@@ -93,8 +91,7 @@ size_t CountFiles(const std::vector<PackageItem>& items) {
 
 std::vector<ImageResource> BuildResources(const Manifest& manifest, const std::string& projectFolder) {
     std::vector<ImageResource> resources;
-    resources.push_back(
-        {kRecordType, "ID", 0, shell::WriteIdentifierRecord(manifest.identifier, manifest.guid)});
+    resources.push_back({kRecordType, "ID", 0, shell::WriteIdentifierRecord(manifest.identifier, manifest.guid)});
     const std::vector<uint8_t> settings = shell::WriteSettingsRecord(manifest.settings);
     resources.push_back(Blob(kRecordType, "ST", settings));
     // The runtime keeps the user's changed settings until this fingerprint changes.
@@ -112,9 +109,8 @@ std::vector<ImageResource> BuildResources(const Manifest& manifest, const std::s
     if (manifest.aboutBackground) {
         const std::vector<uint8_t> bitmap = ReadNamedFile(projectFolder, *manifest.aboutBackground);
         if (bitmap.size() < 14 || bitmap[0] != 'B' || bitmap[1] != 'M')
-            throw ManifestError(
-                kManifestFileName, manifest.aboutBackground->line,
-                "[about] background: \"" + manifest.aboutBackground->path + "\" is not a BMP file");
+            throw ManifestError(kManifestFileName, manifest.aboutBackground->line,
+                                "[about] background: \"" + manifest.aboutBackground->path + "\" is not a BMP file");
         resources.push_back(Blob(kRecordType, "BK", bitmap));
     }
     for (const ScriptResource& script : manifest.scripts)
@@ -152,12 +148,11 @@ BuildResult BuildProject(const BuildOptions& options) {
     std::vector<uint8_t> manifestBytes;
     if (!platform::ReadWholeFile(Join(folder, kManifestFileName), manifestBytes))
         throw std::runtime_error("the project folder " + folder + " has no readable " + kManifestFileName);
-    Manifest manifest = ParseManifest(
-        std::string_view(reinterpret_cast<const char*>(manifestBytes.data()), manifestBytes.size()),
-        ProjectName(folder));
+    Manifest manifest =
+        ParseManifest(std::string_view(reinterpret_cast<const char*>(manifestBytes.data()), manifestBytes.size()),
+                      ProjectName(folder));
     CheckNamedFiles(manifest, folder);
-    if (!manifest.hasBuildTime)
-        manifest.settings.build.buildTime = options.buildTime.value_or(CurrentUtcTime());
+    if (!manifest.hasBuildTime) manifest.settings.build.buildTime = options.buildTime.value_or(CurrentUtcTime());
 
     BuildResult result;
     result.resources = BuildResources(manifest, folder);

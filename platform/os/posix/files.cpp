@@ -123,10 +123,8 @@ bool PathExists(const std::string& path) {
 bool CreateFolder(const std::string& path) {
     if (::mkdir(posix::HostPath(path).c_str(), 0755) == 0) return true;
     // A missing parent is a missing path to the system, not a missing file.
-    if (errno == ENOENT)
-        SetLastErrorCode(kErrorPathNotFound);
-    else
-        posix::SetLastErrorFromErrno(errno);
+    if (errno == ENOENT) SetLastErrorCode(kErrorPathNotFound);
+    else posix::SetLastErrorFromErrno(errno);
     return false;
 }
 

@@ -50,17 +50,17 @@ std::string SystemErrorText(uint32_t code) {
 namespace posix {
 void SetLastErrorFromErrno(int error) {
     switch (error) {
-    case ENOENT: SetLastErrorCode(kErrorFileNotFound); break;
-    case ENOTDIR: SetLastErrorCode(kErrorPathNotFound); break;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR: SetLastErrorCode(kErrorAccessDenied); break;
-    case ENOMEM: SetLastErrorCode(kErrorNotEnoughMemory); break;
-    case EEXIST: SetLastErrorCode(kErrorAlreadyExists); break;
-    case ENOSPC: SetLastErrorCode(112); break;
-    case ENOTEMPTY: SetLastErrorCode(kErrorDirNotEmpty); break;
-    default: SetLastErrorCode(kErrnoBit | static_cast<uint32_t>(error)); break;
+        case ENOENT: SetLastErrorCode(kErrorFileNotFound); break;
+        case ENOTDIR: SetLastErrorCode(kErrorPathNotFound); break;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR: SetLastErrorCode(kErrorAccessDenied); break;
+        case ENOMEM: SetLastErrorCode(kErrorNotEnoughMemory); break;
+        case EEXIST: SetLastErrorCode(kErrorAlreadyExists); break;
+        case ENOSPC: SetLastErrorCode(112); break;
+        case ENOTEMPTY: SetLastErrorCode(kErrorDirNotEmpty); break;
+        default: SetLastErrorCode(kErrnoBit | static_cast<uint32_t>(error)); break;
     }
 }
 }  // namespace posix

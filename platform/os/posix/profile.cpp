@@ -57,9 +57,7 @@ std::string ProfileFileName(const std::string& registryKey, const std::string& p
 
 // Relative or empty variables are ignored, as the base-directory convention asks.
 std::string ConfigFolder() {
-    const auto absolute = [](const std::optional<std::string>& v) {
-        return v && !v->empty() && v->front() == '/';
-    };
+    const auto absolute = [](const std::optional<std::string>& v) { return v && !v->empty() && v->front() == '/'; };
     const std::optional<std::string> config = GetEnvironment("XDG_CONFIG_HOME");
     if (absolute(config)) return *config + "/velmo";
     const std::optional<std::string> home = GetEnvironment("HOME");
@@ -139,12 +137,10 @@ class FileProfile final : public Profile {
 public:
     FileProfile(std::string folder, std::string path) : folder_(std::move(folder)), path_(std::move(path)) {}
 
-    std::optional<std::vector<uint8_t>> ReadBinary(const std::string& section,
-                                                   const std::string& value) override {
+    std::optional<std::vector<uint8_t>> ReadBinary(const std::string& section, const std::string& value) override {
         return Read<std::vector<uint8_t>>(section, value);
     }
-    bool WriteBinary(const std::string& section, const std::string& value,
-                     std::span<const uint8_t> bytes) override {
+    bool WriteBinary(const std::string& section, const std::string& value, std::span<const uint8_t> bytes) override {
         return Write(section, value, std::vector<uint8_t>(bytes.begin(), bytes.end()));
     }
     std::optional<std::string> ReadString(const std::string& section, const std::string& value) override {

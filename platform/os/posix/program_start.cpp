@@ -9,11 +9,9 @@ namespace velmo::platform {
 
 std::string SystemDirectory() { return "/usr/bin"; }
 
-bool StartProgram(const std::string &path, const std::string &parameters,
-                  const std::string &folder) {
-  std::fprintf(stderr, "start \"%s\" with \"%s\" in \"%s\"\n", path.c_str(),
-               parameters.c_str(), folder.c_str());
-  return true;
+bool StartProgram(const std::string& path, const std::string& parameters, const std::string& folder) {
+    std::fprintf(stderr, "start \"%s\" with \"%s\" in \"%s\"\n", path.c_str(), parameters.c_str(), folder.c_str());
+    return true;
 }
 
-} // namespace velmo::platform
+}  // namespace velmo::platform

@@ -35,7 +35,8 @@ public:
         while (done < sizeBytes) {
             DWORD put = 0;
             const auto chunk = static_cast<DWORD>(std::min(sizeBytes - done, kMaxChunk));
-            if (!::WriteFile(handle_.Get(), static_cast<const char*>(buffer) + done, chunk, &put, nullptr)) return false;
+            if (!::WriteFile(handle_.Get(), static_cast<const char*>(buffer) + done, chunk, &put, nullptr))
+                return false;
             if (put == 0) {
                 ::SetLastError(ERROR_DISK_FULL);
                 return false;
@@ -106,7 +107,8 @@ bool DeleteFile(const std::string& path) {
     // A link to a folder is listed as a file (see ListFolder); the system removes such links as folders.
     const DWORD a = Attributes(path);
     const DWORD linkToFolder = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
-    if (a != INVALID_FILE_ATTRIBUTES && (a & linkToFolder) == linkToFolder) return ::RemoveDirectoryA(path.c_str()) != 0;
+    if (a != INVALID_FILE_ATTRIBUTES && (a & linkToFolder) == linkToFolder)
+        return ::RemoveDirectoryA(path.c_str()) != 0;
     return ::DeleteFileA(path.c_str()) != 0;
 }
 
@@ -125,8 +127,8 @@ std::vector<FolderEntry> ListFolder(const std::string& folder) {
         if (name == "." || name == "..") continue;
         // A junction or symbolic link to a folder counts as a file, so that removing a tree deletes
         // the link and never follows it out of the tree.
-        const bool isFolder =
-            (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                              !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
         entries.push_back({name, isFolder});
     } while (::FindNextFileA(find.Get(), &data));
     return entries;

@@ -20,10 +20,10 @@ constexpr DWORD kCleanUpWaitMs = 4500;
 
 int SignalOf(DWORD event) {
     switch (event) {
-    case CTRL_C_EVENT:
-    case CTRL_BREAK_EVENT: return 2;
-    case CTRL_CLOSE_EVENT: return 1;
-    default: return 15;  // CTRL_LOGOFF_EVENT, CTRL_SHUTDOWN_EVENT
+        case CTRL_C_EVENT:
+        case CTRL_BREAK_EVENT: return 2;
+        case CTRL_CLOSE_EVENT: return 1;
+        default: return 15;  // CTRL_LOGOFF_EVENT, CTRL_SHUTDOWN_EVENT
     }
 }
 

@@ -17,9 +17,9 @@ void SetLastErrorCode(uint32_t code) { ::SetLastError(code); }
 std::string SystemErrorText(uint32_t code) {
     const DWORD saved = ::GetLastError();
     char* buffer = nullptr;
-    const DWORD length = ::FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-        ::GetSystemDefaultLangID(), reinterpret_cast<char*>(&buffer), 0, nullptr);
+    const DWORD length =
+        ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, ::GetSystemDefaultLangID(), reinterpret_cast<char*>(&buffer), 0, nullptr);
     win32::LocalMemory owner(buffer);
     std::string text = length && buffer ? std::string(buffer, length) : std::string();
     // Asking for the text is not itself a failure the caller should see.

@@ -93,7 +93,8 @@ private:
         if (Failed(::RegCreateKeyExA(HKEY_CURRENT_USER, (path_ + section).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                      KEY_SET_VALUE, nullptr, key.Receive(), nullptr)))
             return false;
-        return !Failed(::RegSetValueExA(key.Get(), value.c_str(), 0, type, bytes.data(), static_cast<DWORD>(bytes.size())));
+        return !Failed(
+            ::RegSetValueExA(key.Get(), value.c_str(), 0, type, bytes.data(), static_cast<DWORD>(bytes.size())));
     }
 
     std::string path_;  // "Software\<key>\<profile>\", the section name follows

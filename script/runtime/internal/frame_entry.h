@@ -26,7 +26,8 @@ inline Value CallMark(uint64_t count, uint64_t padding) {
 #if defined(__GNUC__)
 [[gnu::always_inline]]
 #endif
-inline void Interpreter::EnterFrame(FunctionRecord* function, size_t thisCell, const uint32_t* returnPc) {
+inline void
+Interpreter::EnterFrame(FunctionRecord* function, size_t thisCell, const uint32_t* returnPc) {
     // The four header cells go right below `thisCell`; ten cells must stay free below them. (The
     // check comes before any subtraction: a full stack has its top cell at index 0.)
     if (thisCell < 4 + kStackReserveCells) RaiseError(*this, Msg::StackOverflow);

@@ -24,12 +24,12 @@ static_assert(sizeof(WithScopes) % alignof(Value) == 0);
 inline Value* WithCells(WithScopes* scopes) { return reinterpret_cast<Value*>(scopes + 1); }
 
 struct Frame {
-    size_t fp;                  // stack index of the FrameMark cell; moves down with ARGFIX
-    size_t home;                // where fp stood at the call: the return value goes there
-    const uint32_t* returnPc;   // the caller's next slot; null for an activation's first frame
-    FunctionRecord* function;   // the running function
-    WithScopes* withScopes;     // null until the first WITHENTER
-    uint32_t fixedSlots;        // c of the last ARGFIX: the slots above fp that RET moves back
+    size_t fp;                 // stack index of the FrameMark cell; moves down with ARGFIX
+    size_t home;               // where fp stood at the call: the return value goes there
+    const uint32_t* returnPc;  // the caller's next slot; null for an activation's first frame
+    FunctionRecord* function;  // the running function
+    WithScopes* withScopes;    // null until the first WITHENTER
+    uint32_t fixedSlots;       // c of the last ARGFIX: the slots above fp that RET moves back
 };
 
 // The frame records, most recent last. The store is made once at its full size: every frame takes
@@ -64,10 +64,10 @@ private:
 // with it: RET drops those of the returning frame.
 struct Recovery {
     bool isScript;
-    size_t sp;                  // stack index of the top cell when the record was pushed
-    size_t frameDepth;          // frames in use at TRYENTER; the handler runs in the last of them
+    size_t sp;          // stack index of the top cell when the record was pushed
+    size_t frameDepth;  // frames in use at TRYENTER; the handler runs in the last of them
     const uint32_t* handler;
-    uint32_t withCount;         // the frame's with-scope count at TRYENTER
+    uint32_t withCount;  // the frame's with-scope count at TRYENTER
 };
 
 }  // namespace velmo::script

@@ -114,8 +114,7 @@ TEST(Codegen, CompoundAssignmentEvaluatesTheTargetOnce) {
 
 TEST(Codegen, LoopsTestConditionsAndDropConstantTests) {
     EXPECT_EQ(Main("while (true) { break; }"), "PUSHUNDEF\n");
-    EXPECT_EQ(Main("while (true) { break; }", 0),
-              "L0:\nPUSHTRUE\nJZI L1\nJMP L1\nJMP L0\nL1:\nPUSHUNDEF\n");
+    EXPECT_EQ(Main("while (true) { break; }", 0), "L0:\nPUSHTRUE\nJZI L1\nJMP L1\nJMP L0\nL1:\nPUSHUNDEF\n");
     EXPECT_EQ(Main("while (x) f(); 0;"),
               "L0:\nGETGLOBAL x\nJF L1\nPUSH0\nGETGLOBAL f\nCALL\nDROPN 3\nJMP L0\nL1:\nPUSH0\n");
     EXPECT_EQ(Main("do x--; while (x > 0); 0;"),
@@ -130,8 +129,7 @@ TEST(Codegen, ForInKeepsCollectionAndIndexOnTheStack) {
               "PUSH1\nADD\nDUP\nROT -3\nDUP\nROT 4\nSWAP\nJMP L0\nL1:\nPOP\nDROPN 2\nPUSHUNDEF\nRET\n");
     // (The store of k and its only read fold away: the item stays on the stack as g's argument.)
     // A break aimed at an enclosing loop drops the pair on its way out.
-    EXPECT_NE(Main("outer: while (a) { for (k in o) { break outer; } }").find("DROPN 2\nJMP L"),
-              std::string::npos);
+    EXPECT_NE(Main("outer: while (a) { for (k in o) { break outer; } }").find("DROPN 2\nJMP L"), std::string::npos);
 }
 
 // Tests run in source order, skipping the default; bodies fall through in source order.
@@ -164,7 +162,8 @@ TEST(Codegen, TryFinallyShapes) {
                           "JZI L2\nPOP\n"),
               std::string::npos)
         << caught;
-    EXPECT_NE(caught.find("L1:\nPOP\nL2:\nTRYLEAVE 1\nPUSHTRUE\nJMP L4\nL3:\nPUTDOWN 1\nPUSHTRUE\nL4:\nJZI L5\n"), std::string::npos)
+    EXPECT_NE(caught.find("L1:\nPOP\nL2:\nTRYLEAVE 1\nPUSHTRUE\nJMP L4\nL3:\nPUTDOWN 1\nPUSHTRUE\nL4:\nJZI L5\n"),
+              std::string::npos)
         << caught;
 }
 
@@ -173,7 +172,8 @@ TEST(Codegen, TryFinallyShapes) {
 TEST(Codegen, ReturnLeavesTryRecordsAfterItsValue) {
     EXPECT_EQ(FunctionListing("function f() { try { try { return g(); } finally {} } finally {} }", "f")
                   .rfind("GETARG 1\nADDI2\nARGFIX 2\nTRYENTER L2\nTRYENTER L0\nPUSH0\nGETGLOBAL g\nCALL\n"
-                         "PUTDOWN 2\nTRYLEAVE 2\nRET\n", 0),
+                         "PUTDOWN 2\nTRYLEAVE 2\nRET\n",
+                         0),
               0u);
     EXPECT_EQ(FunctionListing("function h(o) { with (o) return x; }", "h"),
               "GETARG 1\nADDI2\nARGFIX 3\nGETARG 2\nWITHENTER\nGETVARW x\nRET\n");
@@ -190,8 +190,9 @@ TEST(Codegen, WithUsesTheWithInstructionsOnlyInside) {
 
 TEST(Codegen, LabelsFollowECMAScript) {
     // continue outer continues the outer loop at its update, leaving the inner try record.
-    const std::string f = Main("outer: for (i = 0; i < 3; i++) { for (;;) { try { continue outer; } "
-                               "catch (e) {} } } 0;");
+    const std::string f = Main(
+        "outer: for (i = 0; i < 3; i++) { for (;;) { try { continue outer; } "
+        "catch (e) {} } } 0;");
     EXPECT_NE(f.find("TRYENTER L2\nTRYLEAVE 1\nJMP L6\n"), std::string::npos) << f;
     EXPECT_NE(f.find("L6:\nGETGLOBAL i\nPUSH1\nADD\nSETGLOBAL i\nJMP L0\n"), std::string::npos) << f;
     // An unlabelled break inside a labelled block leaves the loop, not the block; break L leaves L.
@@ -280,8 +281,7 @@ TEST(Compiler, DriverWritesTheListingLineAndReportsWarnings) {
     const CompileResult bad = CompileString("x = ;", 0);
     EXPECT_FALSE(bad.ok);
     EXPECT_TRUE(bad.instructions.empty());
-    EXPECT_NE(CompileFile("/no/such/file.qvs", 0).diagnostics.find("can't open the script file"),
-              std::string::npos);
+    EXPECT_NE(CompileFile("/no/such/file.qvs", 0).diagnostics.find("can't open the script file"), std::string::npos);
 }
 
 }  // namespace

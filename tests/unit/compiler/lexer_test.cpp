@@ -71,15 +71,29 @@ TEST(Lexer, EmptyInputAndAnyNulEndTheInputAtLineZero) {
 }
 
 TEST(Lexer, IntegersStayIntegersUpTo2To63AndOctalHexWrap) {
-    const struct { std::string_view text; int32_t code; int64_t integer; double number; } rows[] = {
-        {"0", kInt, 0, 0}, {"017", kInt, 15, 0}, {"0x1F", kInt, 31, 0}, {"0XaBc", kInt, 0xabc, 0},
-        {"0x", kInt, 0, 0}, {"0xFFFFFFFFFFFFFFFF", kInt, -1, 0},
+    const struct {
+        std::string_view text;
+        int32_t code;
+        int64_t integer;
+        double number;
+    } rows[] = {
+        {"0", kInt, 0, 0},
+        {"017", kInt, 15, 0},
+        {"0x1F", kInt, 31, 0},
+        {"0XaBc", kInt, 0xabc, 0},
+        {"0x", kInt, 0, 0},
+        {"0xFFFFFFFFFFFFFFFF", kInt, -1, 0},
         {"9223372036854775807", kInt, INT64_MAX, 0},
         {"9223372036854775808", kFloat, 0, 9223372036854775808.0},
         // Past 2^64 a wrapping accumulator would read 0; the literal is a float instead.
         {"18446744073709551616", kFloat, 0, 18446744073709551616.0},
-        {"0.5", kFloat, 0, 0.5}, {"0e1", kFloat, 0, 0}, {"0E1", kFloat, 0, 0}, {"1.", kFloat, 0, 1},
-        {".5", kFloat, 0, 0.5}, {"1e+5", kFloat, 0, 1e5}, {"2.5E-3", kFloat, 0, 2.5e-3},
+        {"0.5", kFloat, 0, 0.5},
+        {"0e1", kFloat, 0, 0},
+        {"0E1", kFloat, 0, 0},
+        {"1.", kFloat, 0, 1},
+        {".5", kFloat, 0, 0.5},
+        {"1e+5", kFloat, 0, 1e5},
+        {"2.5E-3", kFloat, 0, 2.5e-3},
     };
     for (const auto& row : rows) {
         const LexResult r = Lex(row.text);
@@ -96,11 +110,23 @@ TEST(Lexer, IntegersStayIntegersUpTo2To63AndOctalHexWrap) {
 }
 
 TEST(Lexer, StringEscapesDecodeToBytesAndKeepEmbeddedNuls) {
-    const struct { std::string_view source; std::string bytes; } rows[] = {
-        {R"("a\x41")", "aA"}, {R"("\u0141")", "A"}, {R"("\101")", "A"}, {R"("\0101")", "A"},
-        {R"("\08")", "\0"s "8"}, {R"("\777")", "\xff"}, {R"('a\0b\x00c')", "a\0b\0c"s},
-        {R"("\n\t\v\b\r\f\a\\\?\'\"")", "\n\t\v\b\r\f\a\\?'\""}, {"'\xe9\xff'", "\xe9\xff"},
-        {"\"a\\\nb\"", "ab"}, {"\"a\nb\"", "a\nb"},
+    const struct {
+        std::string_view source;
+        std::string bytes;
+    } rows[] = {
+        {R"("a\x41")", "aA"},
+        {R"("\u0141")", "A"},
+        {R"("\101")", "A"},
+        {R"("\0101")", "A"},
+        {R"("\08")",
+         "\0"s
+         "8"},
+        {R"("\777")", "\xff"},
+        {R"('a\0b\x00c')", "a\0b\0c"s},
+        {R"("\n\t\v\b\r\f\a\\\?\'\"")", "\n\t\v\b\r\f\a\\?'\""},
+        {"'\xe9\xff'", "\xe9\xff"},
+        {"\"a\\\nb\"", "ab"},
+        {"\"a\nb\"", "a\nb"},
     };
     for (const auto& row : rows) {
         const LexResult r = Lex(row.source);
@@ -114,7 +140,10 @@ TEST(Lexer, StringEscapesDecodeToBytesAndKeepEmbeddedNuls) {
 }
 
 TEST(Lexer, CharacterLiteralsAreSignExtendedIntegers) {
-    const struct { std::string_view source; int64_t value; } rows[] = {
+    const struct {
+        std::string_view source;
+        int64_t value;
+    } rows[] = {
         {"#'a'", 97}, {R"(#'\n')", 10}, {"#'''", 39}, {R"(#'\xff')", -1}, {"#'\xe9'", -23}, {R"(#'\0')", 0},
     };
     for (const auto& row : rows) {
@@ -130,13 +159,12 @@ TEST(Lexer, OperatorsTakeTheLongestMatch) {
     std::vector<int32_t> want;
     for (int32_t code = Code(Tok::Equal); code <= Code(Tok::StrictNotEqual); ++code) want.push_back(code);
     EXPECT_EQ(Codes(all), want);
-    EXPECT_EQ(Codes(Lex("a>>>=b a===b a!==b")),
-              (std::vector<int32_t>{kId, 189, kId, kId, 190, kId, kId, 191, kId}));
+    EXPECT_EQ(Codes(Lex("a>>>=b a===b a!==b")), (std::vector<int32_t>{kId, 189, kId, kId, 190, kId, kId, 191, kId}));
     EXPECT_EQ(Codes(Lex("<<<>>>>&&&|||+++---!!=")),
               (std::vector<int32_t>{185, '<', 187, '>', 172, '&', 173, '|', 174, '+', 175, '-', '!', 169}));
     EXPECT_EQ(Codes(Lex("= ! < > & | + - * / % ^ ~ ? : ; , ( ) [ ] { } @")),
-              (std::vector<int32_t>{'=', '!', '<', '>', '&', '|', '+', '-', '*', '/', '%', '^', '~', '?', ':',
-                                    ';', ',', '(', ')', '[', ']', '{', '}', '@'}));
+              (std::vector<int32_t>{'=', '!', '<', '>', '&', '|', '+', '-', '*', '/', '%', '^',
+                                    '~', '?', ':', ';', ',', '(', ')', '[', ']', '{', '}', '@'}));
     // A byte above 127 is its own token, and never one of the codes from 128 up.
     EXPECT_EQ(Codes(Lex("\x80 \xff")), (std::vector<int32_t>{-128, -1}));
 }
@@ -154,10 +182,14 @@ TEST(Lexer, EveryKeywordIsFoundAndCaseMatters) {
 }
 
 TEST(Lexer, LinesCountEveryLfInCommentsStringsAndCrLfText) {
-    const struct { std::string_view source; std::vector<int32_t> lines; } rows[] = {
-        {"a // c\nb", {0, 1}}, {"/* x\ny */ b", {1}}, {"#!/usr/bin/x\nb", {1}}, {"a\n#!x y\nb", {0, 2}},
-        {"a\r\nb\r\n\r\nc", {0, 1, 3}}, {"a /*\r\n\r\n*/ #! x\r\n // y\r\n b", {0, 4}},
-        {"'x\ny' z", {0, 1}}, {"'x\\\ny' z", {0, 1}}, {"#'\n' z", {0, 1}}, {"a /* open\n", {0}},
+    const struct {
+        std::string_view source;
+        std::vector<int32_t> lines;
+    } rows[] = {
+        {"a // c\nb", {0, 1}},   {"/* x\ny */ b", {1}},          {"#!/usr/bin/x\nb", {1}},
+        {"a\n#!x y\nb", {0, 2}}, {"a\r\nb\r\n\r\nc", {0, 1, 3}}, {"a /*\r\n\r\n*/ #! x\r\n // y\r\n b", {0, 4}},
+        {"'x\ny' z", {0, 1}},    {"'x\\\ny' z", {0, 1}},         {"#'\n' z", {0, 1}},
+        {"a /* open\n", {0}},
     };
     for (const auto& row : rows) {
         const LexResult r = Lex(row.source);
@@ -202,9 +234,18 @@ RegExpResult ScanRegExp(std::string_view source) {
 }
 
 TEST(Lexer, RegExpBodiesDecodeOnlyControlHexUnicodeAndNulEscapes) {
-    const struct { std::string_view source; std::string pattern; } rows[] = {
-        {R"(/ab\/c/g)", R"(ab\/c)"}, {R"(/a\nb\t/)", "a\nb\t"}, {R"(/\cA\d\1\b\\/)", R"(\cA\d\1\b\\)"},
-        {R"(/\x41\u0142\0101\0/)", "ABA\0"s}, {"/a\\\nb/", "ab"}, {"/a\nb/", "a\nb"}, {"/=/", "="}, {"/=a=/", "=a="},
+    const struct {
+        std::string_view source;
+        std::string pattern;
+    } rows[] = {
+        {R"(/ab\/c/g)", R"(ab\/c)"},
+        {R"(/a\nb\t/)", "a\nb\t"},
+        {R"(/\cA\d\1\b\\/)", R"(\cA\d\1\b\\)"},
+        {R"(/\x41\u0142\0101\0/)", "ABA\0"s},
+        {"/a\\\nb/", "ab"},
+        {"/a\nb/", "a\nb"},
+        {"/=/", "="},
+        {"/=a=/", "=a="},
     };
     for (const auto& row : rows) {
         const RegExpResult r = ScanRegExp(row.source);
@@ -219,7 +260,11 @@ TEST(Lexer, RegExpBodiesDecodeOnlyControlHexUnicodeAndNulEscapes) {
 }
 
 TEST(Lexer, EveryLexicalMessageHasItsExactLine) {
-    const struct { std::string_view source; std::string diagnostics; bool failed; } rows[] = {
+    const struct {
+        std::string_view source;
+        std::string diagnostics;
+        bool failed;
+    } rows[] = {
         {"x = #'ab'", "error: line 0: illegal character\r\n", true},
         {"#'", "error: line 0: illegal character\r\n", true},
         {"\n\"\\x4g\"", "error: line 1: illegal character '\\x4g'\r\n", true},
@@ -233,18 +278,25 @@ TEST(Lexer, EveryLexicalMessageHasItsExactLine) {
         {"\"a\n\\u", "error: line 0: unterminated string constant\r\n", true},
         {"x\n#'\\", "error: line 1: unterminated character constant\r\n", true},
         {"#'\\x\n", "error: line 0: unterminated character constant\r\n", true},
-        {"\"\\q\" \n'\\%'", "warning: line 0: unknown escape sequence '\\q'\r\n"
-                            "warning: line 1: unknown escape sequence '\\%'\r\n", false},
+        {"\"\\q\" \n'\\%'",
+         "warning: line 0: unknown escape sequence '\\q'\r\n"
+         "warning: line 1: unknown escape sequence '\\%'\r\n",
+         false},
         // Nothing after the aborting error is reported.
-        {"'\\q' 1e '\\q'", "warning: line 0: unknown escape sequence '\\q'\r\n"
-                           "error: line 0: invalid exponent part in a decimal literal\r\n", true},
+        {"'\\q' 1e '\\q'",
+         "warning: line 0: unknown escape sequence '\\q'\r\n"
+         "error: line 0: invalid exponent part in a decimal literal\r\n",
+         true},
     };
     for (const auto& row : rows) {
         const LexResult r = Lex(row.source);
         EXPECT_EQ(r.diagnostics, row.diagnostics) << row.source;
         EXPECT_EQ(r.failed, row.failed) << row.source;
     }
-    const struct { std::string_view source; std::string diagnostics; } regExpRows[] = {
+    const struct {
+        std::string_view source;
+        std::string diagnostics;
+    } regExpRows[] = {
         {"/abc\n", "error: line 0: unterminated regular expression constant\r\n"},
         {"\n/a\n\\", "error: line 2: unterminated regular expression constant\r\n"},
         {"/a\n\\c", "error: line 0: unterminated regular expression constant\r\n"},
@@ -287,7 +339,8 @@ TEST(SourceReader, FilesReadAcrossBlockBoundariesAndStopAtNul) {
     EXPECT_EQ(r.tokens[1].text, "xyz");
     EXPECT_EQ(r.tokens[1].line, std::count(text.begin(), text.end(), '\n'));
 
-    opened = SourceReader::OpenFile(folder.Write("ends-at-zero.qvs", testing::Bytes(std::string(kSourceBlockBytes, 'a') + "b\0c"s)));
+    opened = SourceReader::OpenFile(
+        folder.Write("ends-at-zero.qvs", testing::Bytes(std::string(kSourceBlockBytes, 'a') + "b\0c"s)));
     ASSERT_TRUE(opened.reader);
     const LexResult nul = LexAll(*opened.reader);
     ASSERT_EQ(nul.tokens.size(), 1u);

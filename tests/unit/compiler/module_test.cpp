@@ -76,7 +76,9 @@ Bytes WriteFixed(const InstructionList& list, bool lines = false, std::string_vi
     return m.bytes;
 }
 
-uint32_t LE32(const Bytes& b, size_t at) { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24; }
+uint32_t LE32(const Bytes& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
+}
 
 // Where section `kind` starts, and its length, from the directory.
 std::pair<size_t, size_t> SectionAt(const Bytes& b, int kind) {
@@ -86,14 +88,10 @@ std::pair<size_t, size_t> SectionAt(const Bytes& b, int kind) {
 TEST(ModuleWriter, ReturnTrueIsTheSeventyTwoByteModule) {
     const InstructionList list = {Entry(".main"), Bare(Op::PUSHTRUE), Bare(Op::RET)};
     const Bytes expected = {
-        'Q', 'X', '1', 'b',
-        0x00, 0xEF, 0xCD, 0xAB, 56, 0, 0, 0, 2, 0, 0, 0,
-        0x01, 0xEF, 0xCD, 0xAB, 58, 0, 0, 0, 0, 0, 0, 0,
-        0x02, 0xEF, 0xCD, 0xAB, 58, 0, 0, 0, 14, 0, 0, 0,
-        0x03, 0xEF, 0xCD, 0xAB, 72, 0, 0, 0, 0, 0, 0, 0,
-        0xFF, 0xFF, 0xFF, 0xFF,
-        0x60, 0x33,
-        0, 0, 0, 1, '.', 'm', 'a', 'i', 'n', 0, 0, 0, 0, 0,
+        'Q',  'X',  '1',  'b',  0x00, 0xEF, 0xCD, 0xAB, 56,  0,   0,    0,    2,    0,    0,  0, 0x01, 0xEF,
+        0xCD, 0xAB, 58,   0,    0,    0,    0,    0,    0,   0,   0x02, 0xEF, 0xCD, 0xAB, 58, 0, 0,    0,
+        14,   0,    0,    0,    0x03, 0xEF, 0xCD, 0xAB, 72,  0,   0,    0,    0,    0,    0,  0, 0xFF, 0xFF,
+        0xFF, 0xFF, 0x60, 0x33, 0,    0,    0,    1,    '.', 'm', 'a',  'i',  'n',  0,    0,  0, 0,    0,
     };
     EXPECT_EQ(WriteFixed(list), expected);
 
@@ -125,18 +123,18 @@ TEST(ModuleWriter, PoolInternsByKeyAndKind) {
     zero.number = 0.0;
     const InstructionList list = {
         Entry(".main"),
-        PushConst(String("x")),         // 0: string "x"
-        Named(Op::GETGLOBAL, "x"),      // 1: name x, not the string
-        PushConst(String("x")),         // reuses 0
-        PushConst(Integer(1)),          // 2
-        PushConst(Integer(1)),          // reuses 2
-        Named(Op::SETGLOBAL, "x"),      // reuses 1
-        PushConst(String("1")),         // 3: not the integer 1
-        PushConst(pattern),             // 4: /ag/
-        PushConst(patternG),            // 5: /a/g, a different pattern
-        PushConst(negZero),             // 6
-        PushConst(zero),                // 7: -0 and 0 are different doubles
-        PushConst(Integer(-2)),         // 8
+        PushConst(String("x")),     // 0: string "x"
+        Named(Op::GETGLOBAL, "x"),  // 1: name x, not the string
+        PushConst(String("x")),     // reuses 0
+        PushConst(Integer(1)),      // 2
+        PushConst(Integer(1)),      // reuses 2
+        Named(Op::SETGLOBAL, "x"),  // reuses 1
+        PushConst(String("1")),     // 3: not the integer 1
+        PushConst(pattern),         // 4: /ag/
+        PushConst(patternG),        // 5: /a/g, a different pattern
+        PushConst(negZero),         // 6
+        PushConst(zero),            // 7: -0 and 0 are different doubles
+        PushConst(Integer(-2)),     // 8
     };
     const Bytes b = WriteFixed(list);
     const auto [codeAt, codeLength] = SectionAt(b, 0);
@@ -148,15 +146,15 @@ TEST(ModuleWriter, PoolInternsByKeyAndKind) {
     const auto [poolAt, poolLength] = SectionAt(b, 1);
     const Bytes pool(b.begin() + poolAt, b.begin() + poolAt + poolLength);
     const Bytes expectedPool = {
-        4, 0, 0, 0, 2, 'x', 0,                       // UTF-16LE "x"
-        10, 'x', 0,                                  // name x
-        3, 0, 0, 0, 0, 0, 0, 0, 1,                   // integer 1, big-endian
-        4, 0, 0, 0, 2, '1', 0,                       // string "1"
-        11, 0, 0, 0, 0, 4, 'a', 0, 'g', 0,           // /ag/
-        11, 1, 0, 0, 0, 2, 'a', 0,                   // /a/g
-        5, 0, 0, 0, 0, 0, 0, 0, 0x80,                // -0.0, little-endian
-        5, 0, 0, 0, 0, 0, 0, 0, 0,                   // 0.0
-        3, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE,
+        4,  0,    0,    0,    2,    'x',  0,                    // UTF-16LE "x"
+        10, 'x',  0,                                            // name x
+        3,  0,    0,    0,    0,    0,    0,    0,    1,        // integer 1, big-endian
+        4,  0,    0,    0,    2,    '1',  0,                    // string "1"
+        11, 0,    0,    0,    0,    4,    'a',  0,    'g',  0,  // /ag/
+        11, 1,    0,    0,    0,    2,    'a',  0,              // /a/g
+        5,  0,    0,    0,    0,    0,    0,    0,    0x80,     // -0.0, little-endian
+        5,  0,    0,    0,    0,    0,    0,    0,    0,        // 0.0
+        3,  0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE,
     };
     EXPECT_EQ(pool, expectedPool);
 }
@@ -164,22 +162,22 @@ TEST(ModuleWriter, PoolInternsByKeyAndKind) {
 TEST(ModuleWriter, OperandsJumpsAndLineInformation) {
     const InstructionList list = {
         Entry(".main"),
-        Label(7),                                      // offset 0
-        WithOperand(Op::PUSHINT, -2, 1),               // 0..5
-        Jump(Op::JF, 9, 1),                            // 5..10 -> 13: +3
-        WithOperand(Op::ROT, -3, 2),                   // 10..12
-        Bare(Op::POP, 2),                              // 12..13
+        Label(7),                         // offset 0
+        WithOperand(Op::PUSHINT, -2, 1),  // 0..5
+        Jump(Op::JF, 9, 1),               // 5..10 -> 13: +3
+        WithOperand(Op::ROT, -3, 2),      // 10..12
+        Bare(Op::POP, 2),                 // 12..13
         Label(9),
-        Jump(Op::JMP, 7, 4),                           // 13..18 -> 0: -18
+        Jump(Op::JMP, 7, 4),  // 13..18 -> 0: -18
         Entry("f"),
-        WithOperand(Op::GETLOCAL, 0x1234, 4),          // 18..21
-        Bare(Op::RET, 5),                              // 21..22
+        WithOperand(Op::GETLOCAL, 0x1234, 4),  // 18..21
+        Bare(Op::RET, 5),                      // 21..22
     };
     const Bytes b = WriteFixed(list, true, "a.qvs");
     const auto [codeAt, codeLength] = SectionAt(b, 0);
     const Bytes code(b.begin() + codeAt, b.begin() + codeAt + codeLength);
-    const Bytes expectedCode = {0x59, 0xFF, 0xFF, 0xFF, 0xFE, 0x38, 0, 0, 0, 3, 0x63, 0xFD, 0x67,
-                                0x35, 0xFF, 0xFF, 0xFF, 0xEE, 0x54, 0x12, 0x34, 0x33};
+    const Bytes expectedCode = {0x59, 0xFF, 0xFF, 0xFF, 0xFE, 0x38, 0,    0,    0,    3,    0x63,
+                                0xFD, 0x67, 0x35, 0xFF, 0xFF, 0xFF, 0xEE, 0x54, 0x12, 0x34, 0x33};
     EXPECT_EQ(code, expectedCode);
 
     const auto [tableAt, tableLength] = SectionAt(b, 2);
@@ -191,11 +189,8 @@ TEST(ModuleWriter, OperandsJumpsAndLineInformation) {
     const auto [linesAt, linesLength] = SectionAt(b, 3);
     EXPECT_EQ(linesAt + linesLength, b.size());
     const Bytes lines(b.begin() + linesAt, b.end());
-    const Bytes expectedLines = {1, 0, 0, 0, 5, 'a', '.', 'q', 'v', 's',
-                                 2, 0, 0, 0, 5, 0, 0, 0, 1,
-                                 2, 0, 0, 0, 12, 0, 0, 0, 2,
-                                 2, 0, 0, 0, 18, 0, 0, 0, 4,
-                                 2, 0, 0, 0, 22, 0, 0, 0, 5};
+    const Bytes expectedLines = {1,  0, 0, 0, 5, 'a', '.', 'q', 'v', 's', 2, 0, 0, 0, 5, 0, 0, 0, 1,  2, 0, 0, 0,
+                                 12, 0, 0, 0, 2, 2,   0,   0,   0,   18,  0, 0, 0, 4, 2, 0, 0, 0, 22, 0, 0, 0, 5};
     EXPECT_EQ(lines, expectedLines);
 }
 
@@ -219,7 +214,6 @@ TEST(ModuleWriter, RefusesWhatItCannotWriteFaithfully) {
     refused({Entry(".main"), bogus});
 }
 
-
 // ---- Readers ----
 
 const InstructionList kReturnTrue = {Entry(".main"), Bare(Op::PUSHTRUE), Bare(Op::RET)};
@@ -241,19 +235,18 @@ TEST(ModuleReader, SkipsOneHashLineAndRefusesForeignOrTruncatedInput) {
     EXPECT_FALSE(ReadModuleMemory(Bytes{'#', '!', 'Q', 'X', '1', 'b', 0xFF, 0xFF, 0xFF, 0xFF}));  // no LF
 
     // Every proper prefix loses part of a section or of the directory.
-    for (size_t n = 0; n < plain.size(); ++n)
-        EXPECT_FALSE(ReadModuleMemory(plain.data(), n)) << "prefix of " << n;
+    for (size_t n = 0; n < plain.size(); ++n) EXPECT_FALSE(ReadModuleMemory(plain.data(), n)) << "prefix of " << n;
     const auto refusedWith = [&plain](size_t at, std::vector<uint8_t> patch) {
         Bytes b = plain;
         std::copy(patch.begin(), patch.end(), b.begin() + at);
         return !ReadModuleMemory(b).has_value();
     };
-    EXPECT_TRUE(refusedWith(3, {'a'}));               // foreign magic
-    EXPECT_TRUE(refusedWith(4 + 12 + 8, {11}));        // pool length reaches past the end
-    EXPECT_TRUE(refusedWith(4 + 12, {0}));             // a second code section
-    EXPECT_TRUE(refusedWith(4 + 24, {4}));             // an unknown kind
-    EXPECT_TRUE(refusedWith(4 + 24 + 4, {56}));        // function table overlapping the code
-    EXPECT_TRUE(refusedWith(4 + 4, {40}));             // code inside the directory
+    EXPECT_TRUE(refusedWith(3, {'a'}));           // foreign magic
+    EXPECT_TRUE(refusedWith(4 + 12 + 8, {11}));   // pool length reaches past the end
+    EXPECT_TRUE(refusedWith(4 + 12, {0}));        // a second code section
+    EXPECT_TRUE(refusedWith(4 + 24, {4}));        // an unknown kind
+    EXPECT_TRUE(refusedWith(4 + 24 + 4, {56}));   // function table overlapping the code
+    EXPECT_TRUE(refusedWith(4 + 4, {40}));        // code inside the directory
     EXPECT_FALSE(refusedWith(4 + 12 + 4, {60}));  // an empty section may point anywhere in bounds
 
     // An empty directory is well framed; the verifier is what refuses it.
@@ -271,11 +264,24 @@ TEST(ModuleReader, SkipsOneHashLineAndRefusesForeignOrTruncatedInput) {
 // Code offsets: f 0..34 (prologue 0..8, JF at 16 to 32), .main 34..41; pool: x, 5, "s".
 const InstructionList kTwoFunctions = {
     Entry("f"),
-    WithOperand(Op::GETARG, 1), Bare(Op::ADDI2), WithOperand(Op::ARGFIX, 3), WithOperand(Op::RESERVE, 1),
-    WithOperand(Op::GETARG, 2), WithOperand(Op::SETLOCAL, 0), WithOperand(Op::GETLOCAL, 0), Jump(Op::JF, 1),
-    Named(Op::GETGLOBAL, "x"), PushConst(Integer(5)), Bare(Op::RET),
-    Label(1), Bare(Op::PUSHUNDEF), Bare(Op::RET),
-    Entry(".main"), PushConst(String("s")), Bare(Op::POP), Bare(Op::PUSHTRUE),
+    WithOperand(Op::GETARG, 1),
+    Bare(Op::ADDI2),
+    WithOperand(Op::ARGFIX, 3),
+    WithOperand(Op::RESERVE, 1),
+    WithOperand(Op::GETARG, 2),
+    WithOperand(Op::SETLOCAL, 0),
+    WithOperand(Op::GETLOCAL, 0),
+    Jump(Op::JF, 1),
+    Named(Op::GETGLOBAL, "x"),
+    PushConst(Integer(5)),
+    Bare(Op::RET),
+    Label(1),
+    Bare(Op::PUSHUNDEF),
+    Bare(Op::RET),
+    Entry(".main"),
+    PushConst(String("s")),
+    Bare(Op::POP),
+    Bare(Op::PUSHTRUE),
 };
 
 Module ValidModule() {
@@ -320,18 +326,18 @@ TEST(ModuleVerifier, RefusesBadInstructions) {
     Mentions(ReasonAfter(K::Code, 40, {static_cast<uint8_t>(Op::END)}), "opcode 106");
     Mentions(ReasonAfter(K::Code, 33, {static_cast<uint8_t>(Op::JMP)}), "past the function's end");
     Mentions(ReasonAfter(K::Code, 22, {0, 0, 0, 9}), "not a name");
-    Mentions(ReasonAfter(K::Code, 22, {0, 0, 0, 1}), "not a name");       // the integer 5
-    Mentions(ReasonAfter(K::Code, 27, {0, 0, 0, 0}), "not a constant");   // the name x
+    Mentions(ReasonAfter(K::Code, 22, {0, 0, 0, 1}), "not a name");      // the integer 5
+    Mentions(ReasonAfter(K::Code, 27, {0, 0, 0, 0}), "not a constant");  // the name x
     Mentions(ReasonAfter(K::Code, 27, {0xFF, 0xFF, 0xFF, 0xFF}), "not a constant");
 }
 
 TEST(ModuleVerifier, JumpsStayInsideTheirFunctionOnInstructionStarts) {
     using K = SectionKind;
-    EXPECT_EQ(ReasonAfter(K::Code, 17, {0, 0, 0, 13}), "accepted");              // 34: the loader's END
-    EXPECT_EQ(ReasonAfter(K::Code, 17, {0xFF, 0xFF, 0xFF, 0xEB}), "accepted");   // -21: offset 0
-    Mentions(ReasonAfter(K::Code, 17, {0, 0, 0, 14}), "jump target");            // into .main
-    Mentions(ReasonAfter(K::Code, 17, {0xFF, 0xFF, 0xFF, 0xEA}), "jump target"); // before the code
-    Mentions(ReasonAfter(K::Code, 17, {0, 0, 0, 1}), "jump target");             // inside GETGLOBAL
+    EXPECT_EQ(ReasonAfter(K::Code, 17, {0, 0, 0, 13}), "accepted");               // 34: the loader's END
+    EXPECT_EQ(ReasonAfter(K::Code, 17, {0xFF, 0xFF, 0xFF, 0xEB}), "accepted");    // -21: offset 0
+    Mentions(ReasonAfter(K::Code, 17, {0, 0, 0, 14}), "jump target");             // into .main
+    Mentions(ReasonAfter(K::Code, 17, {0xFF, 0xFF, 0xFF, 0xEA}), "jump target");  // before the code
+    Mentions(ReasonAfter(K::Code, 17, {0, 0, 0, 1}), "jump target");              // inside GETGLOBAL
     Mentions(ReasonAfter(K::Code, 17, {0x80, 0, 0, 0}), "jump target");
 }
 
@@ -342,7 +348,7 @@ TEST(ModuleVerifier, LocalsAndArgumentsStayInsideTheFrame) {
     Mentions(ReasonAfter(K::Code, 6, {0, 0}), "local beyond");         // RESERVE 0
     Mentions(ReasonAfter(K::Code, 9, {3}), "argument slot");           // ARGFIX 3: slots 0..2
     Mentions(ReasonAfter(K::Code, 9, {0xFF}), "argument slot");
-    EXPECT_EQ(ReasonAfter(K::Code, 4, {4}), "accepted");               // ARGFIX 4 admits GETARG 3 ...
+    EXPECT_EQ(ReasonAfter(K::Code, 4, {4}), "accepted");  // ARGFIX 4 admits GETARG 3 ...
     Mentions(ReasonAfter(K::Code, 4, {1}), "ARGFIX below");
     Mentions(ReasonAfter(K::Code, 2, {static_cast<uint8_t>(Op::ADDI1)}), "outside the prologue");
     // .main has only the fixed slots and no locals.
@@ -360,9 +366,9 @@ TEST(ModuleVerifier, RefusesMalformedTables) {
     Mentions(ReasonAfter(K::Functions, 0, {0x7F, 0xFF, 0xFF, 0xFF}), "function count");
     Mentions(ReasonAfter(K::Functions, 10, {'x'}), "one .main");
     // Pool: name x at 0, integer 5 at 3, string "s" at 12.
-    Mentions(ReasonAfter(K::Pool, 19, {10, 'y'}), "record 3");   // unterminated name
-    Mentions(ReasonAfter(K::Pool, 19, {99}), "record 3");        // unknown kind
-    Mentions(ReasonAfter(K::Pool, 16, {3}), "record 2");         // odd string length
+    Mentions(ReasonAfter(K::Pool, 19, {10, 'y'}), "record 3");            // unterminated name
+    Mentions(ReasonAfter(K::Pool, 19, {99}), "record 3");                 // unknown kind
+    Mentions(ReasonAfter(K::Pool, 16, {3}), "record 2");                  // odd string length
     Mentions(ReasonAfter(K::Pool, 19, {11, 8, 0, 0, 0, 0}), "record 3");  // unknown pattern flag
     EXPECT_EQ(ReasonAfter(K::Pool, 19, {1, 2, 1, 13, 5, 0, 0, 0, 0, 0, 0, 0xF8, 0x7F}), "accepted");
     // Lines: source name "t.qvs" (10 bytes), then records of 9.

@@ -208,8 +208,8 @@ TEST(Parser, StructureDefinitionsBecomeAnAssignmentOfTheirTypeText) {
               "<inner type=\\x22struct*\\x22 count=\\x222\\x22><a type=\\x22int\\x22></a></inner>"
               "<name type=\\x22char\\x22 count=\\x2216\\x22></name></Outer>\" @1\n"
               "functions:\n");
-    const std::string_view invalidMembers[] = {"Undefined *p;", "unsigned float f;", "char s[0];", "int;",
-                                               "char s[2;", "RGB x;"};
+    const std::string_view invalidMembers[] = {"Undefined *p;", "unsigned float f;", "char s[0];",
+                                               "int;",          "char s[2;",         "RGB x;"};
     for (const std::string_view member : invalidMembers)
         EXPECT_EQ(Parse("struct { " + std::string(member) + " } S;"), SyntaxError(0, "invalid structure member"))
             << member;

@@ -43,8 +43,9 @@ TEST(Pipeline, CallsPushArgumentsLastFirstThenTheCountAndTheCallee) {
               "function .main\n"
               "GETGLOBAL b\nGETGLOBAL a\nPUSH2\nGETGLOBAL f\nCALL\nPUTDOWN 4\n");
     // In the middle of a program the result is dropped: PUTDOWN 4 and POP become DROPN 5.
-    EXPECT_EQ(Disassembly("f(1, 2); x = 1;").rfind("function .main\nPUSH2\nPUSH1\nPUSH2\nGETGLOBAL f\nCALL\nDROPN 5\n", 0),
-              0u);
+    EXPECT_EQ(
+        Disassembly("f(1, 2); x = 1;").rfind("function .main\nPUSH2\nPUSH1\nPUSH2\nGETGLOBAL f\nCALL\nDROPN 5\n", 0),
+        0u);
 }
 
 TEST(Pipeline, WithScopesAssignThroughSetvarw) {
@@ -58,7 +59,8 @@ TEST(Pipeline, EveryStatementKindCompilesToAModuleTheVerifierAccepts) {
     // The parser's seed scripts cover every statement and expression kind.
     for (const char* name : {"expressions", "functions", "loops", "native", "semicolons", "statements"}) {
         std::vector<uint8_t> bytes;
-        ASSERT_TRUE(platform::ReadWholeFile(std::string(VELMO_SOURCE_DIR "/fuzz/corpus/parser/") + name + ".qvs", bytes));
+        ASSERT_TRUE(
+            platform::ReadWholeFile(std::string(VELMO_SOURCE_DIR "/fuzz/corpus/parser/") + name + ".qvs", bytes));
         const std::string text = Disassembly(std::string(bytes.begin(), bytes.end()));
         EXPECT_EQ(text.find("refused"), std::string::npos) << name << ": " << text;
         EXPECT_EQ(text.find("unreadable"), std::string::npos) << name;

@@ -67,11 +67,17 @@ TEST(ArraySort, ComparatorResultsCountBySignNeverByPayload) {
         Value result;
         int want;
     } rows[] = {
-        {Value::Integer(-40), -1}, {Value::Number(0.25), 1}, {Value::Number(-0.0), 0},
-        {Value::Number(std::nan("")), 0}, {Value::Boolean(true), 1}, {Value::Undefined(), 0},
-        {StaticStringValue(interp, u"-3"), -1}, {StaticStringValue(interp, u"x"), 0},
+        {Value::Integer(-40), -1},
+        {Value::Number(0.25), 1},
+        {Value::Number(-0.0), 0},
+        {Value::Number(std::nan("")), 0},
+        {Value::Boolean(true), 1},
+        {Value::Undefined(), 0},
+        {StaticStringValue(interp, u"-3"), -1},
+        {StaticStringValue(interp, u"x"), 0},
         // A pointer's payload reads as a large positive number; the object itself says nothing.
-        {Value::Object(NewObject(interp)), 0}, {Value::Array(NewArray(interp, 0)), 0},
+        {Value::Object(NewObject(interp)), 0},
+        {Value::Array(NewArray(interp, 0)), 0},
     };
     for (size_t i = 0; i < std::size(rows); ++i) EXPECT_EQ(ComparatorSign(rows[i].result), rows[i].want) << "row " << i;
 }

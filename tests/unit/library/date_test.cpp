@@ -60,12 +60,12 @@ TEST_F(DateZone, LocalTextWritesTheZoneAsSignedHoursAndMinutes) {
     const std::string source =
         "d = new Date(0); trace(d.toString()); trace(d.toLocaleString()); trace(d.getTimezoneOffset());"
         "trace(d.getHours(), ' ', d.getDay(), ' ', d.getUTCHours(), ' ', d.getUTCDay());";
-    EXPECT_EQ(RunInZone("EST5", source), (Lines{"Wed Dec 31 19:00:00 GMT-500 1969",
-                                                "Wed Dec 31 19:00:00 GMT-500 1969", "300", "19 3 0 4"}));
-    EXPECT_EQ(RunInZone("IST-5:30", source), (Lines{"Thu Jan 01 05:30:00 GMT+530 1970",
-                                                    "Thu Jan 01 05:30:00 GMT+530 1970", "-330", "5 4 0 4"}));
-    EXPECT_EQ(RunInZone("UTC0", source), (Lines{"Thu Jan 01 00:00:00 GMT+000 1970",
-                                                "Thu Jan 01 00:00:00 GMT+000 1970", "0", "0 4 0 4"}));
+    EXPECT_EQ(RunInZone("EST5", source),
+              (Lines{"Wed Dec 31 19:00:00 GMT-500 1969", "Wed Dec 31 19:00:00 GMT-500 1969", "300", "19 3 0 4"}));
+    EXPECT_EQ(RunInZone("IST-5:30", source),
+              (Lines{"Thu Jan 01 05:30:00 GMT+530 1970", "Thu Jan 01 05:30:00 GMT+530 1970", "-330", "5 4 0 4"}));
+    EXPECT_EQ(RunInZone("UTC0", source),
+              (Lines{"Thu Jan 01 00:00:00 GMT+000 1970", "Thu Jan 01 00:00:00 GMT+000 1970", "0", "0 4 0 4"}));
     EXPECT_EQ(RunInZone("UTC0", "trace(new Date(Date.UTC(0, 0, 1)).toString());"),
               (Lines{"Sat Jan 01 00:00:00 GMT+000 0001 B.C."}));
 }
@@ -141,8 +141,7 @@ TEST(DateParse, ReadsFieldsInAnyOrderAndAppliesZones) {
 
 TEST(DateTime, FieldsRoundTripAcrossTheWholeValidRange) {
     // Year starts on both sides of leap and century years, and the two ends of the range.
-    const double times[] = {-kMaxTimeMs,    -62135596800001.0, -1,        0,
-                            951782400000.0, 4107542399999.0,   kMaxTimeMs};
+    const double times[] = {-kMaxTimeMs, -62135596800001.0, -1, 0, 951782400000.0, 4107542399999.0, kMaxTimeMs};
     for (double t : times) {
         const auto f = BreakDown(t);
         ASSERT_TRUE(f.has_value()) << t;

@@ -118,7 +118,7 @@ TEST(RegExpWarning, NamesThePatternWithItsFlagsAndStaysWithinTheLimit) {
     EXPECT_TRUE(NewRegExp(interp, faces, 0).Is(Tag::Null));
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[2].size(), 511u);  // one unit short of the limit: the pair moved out whole
-#ifndef _WIN32  // the trace is 8-bit text, and the Windows code page has no such character
+#ifndef _WIN32                         // the trace is 8-bit text, and the Windows code page has no such character
     EXPECT_EQ(lines[2].substr(lines[2].size() - 6), std::u16string(kFace) + u"...)");
 #endif
 }
@@ -137,7 +137,7 @@ void ProbeCall(Interpreter& interp, ClassRecord&, void*, Value* result, Value* a
     interp.Collect();
     for (int64_t k = 1; k <= args[0].AsInteger(); ++k) {
         const Value& v = args[k];
-        gProbe->seen.push_back(v.Is(Tag::String) ? std::u16string(Text(v.AsString()))
+        gProbe->seen.push_back(v.Is(Tag::String)    ? std::u16string(Text(v.AsString()))
                                : v.Is(Tag::Integer) ? platform::AnsiToUtf16(std::to_string(v.AsInteger()))
                                                     : u"-");
     }

@@ -47,8 +47,7 @@ public:
     }
     void Remove(uint64_t i) {
         auto& chain = Chain(i);
-        const auto it =
-            std::find_if(chain.begin(), chain.end(), [i](const Entry& e) { return e.index == i; });
+        const auto it = std::find_if(chain.begin(), chain.end(), [i](const Entry& e) { return e.index == i; });
         if (it != chain.end()) chain.erase(it);
     }
     void MoveFrom(uint64_t from, int64_t delta) {
@@ -96,8 +95,7 @@ private:
     void Refile() {
         const std::vector<Entry> all = List();
         for (auto& chain : buckets_) chain.clear();
-        for (auto it = all.rbegin(); it != all.rend(); ++it)
-            Chain(it->index).insert(Chain(it->index).begin(), *it);
+        for (auto it = all.rbegin(); it != all.rend(); ++it) Chain(it->index).insert(Chain(it->index).begin(), *it);
     }
     std::array<std::vector<Entry>, 127> buckets_;
 };
@@ -148,8 +146,7 @@ public:
         m.Shift(static_cast<int64_t>(k));
         for (uint64_t n = 1; n <= k; ++n) m.Put(k - n, items[n - 1]);
     }
-    static ChainModel Splice(ChainModel& m, uint64_t from, uint64_t removed,
-                             const std::vector<int64_t>& items) {
+    static ChainModel Splice(ChainModel& m, uint64_t from, uint64_t removed, const std::vector<int64_t>& items) {
         ChainModel result;
         result.length = removed;
         for (const ChainModel::Entry& e : m.List()) {
@@ -203,8 +200,7 @@ uint64_t PickIndex(std::mt19937_64& random, uint64_t length) {
 
 // One random operation on both; `value` is unique to the step, so that every element is known by
 // its value.
-void Step(ArrayMethods& methods, std::mt19937_64& random, ArrayRecord* array, ChainModel& model,
-          int64_t value) {
+void Step(ArrayMethods& methods, std::mt19937_64& random, ArrayRecord* array, ChainModel& model, int64_t value) {
     Interpreter& interp = methods.Interp();
     const uint64_t length = model.length;
     const auto smallLength = [&] { return length < 400 ? length : uint64_t{0}; };
@@ -273,13 +269,11 @@ void Step(ArrayMethods& methods, std::mt19937_64& random, ArrayRecord* array, Ch
             }
             break;
         case 11: {
-            const uint64_t begin = random() % (smallLength() + 1),
-                           end = begin + random() % (smallLength() - begin + 1);
-            const Value slice = methods.Call(
-                array, "slice",
-                {Value::Integer(static_cast<int64_t>(begin)), Value::Integer(static_cast<int64_t>(end))});
-            if (smallLength() == length)
-                ExpectSame(slice.AsArray(), ArrayMethods::Slice(model, begin, end), "slice");
+            const uint64_t begin = random() % (smallLength() + 1), end = begin + random() % (smallLength() - begin + 1);
+            const Value slice =
+                methods.Call(array, "slice",
+                             {Value::Integer(static_cast<int64_t>(begin)), Value::Integer(static_cast<int64_t>(end))});
+            if (smallLength() == length) ExpectSame(slice.AsArray(), ArrayMethods::Slice(model, begin, end), "slice");
             break;
         }
         case 12:
@@ -291,8 +285,7 @@ void Step(ArrayMethods& methods, std::mt19937_64& random, ArrayRecord* array, Ch
                     PutElement(interp, other, Value::Integer(value + static_cast<int64_t>(i)), i);
                     otherModel.Put(i, value + static_cast<int64_t>(i));
                 }
-                const Value joined =
-                    methods.Call(array, "concat", {Value::Array(other), Value::Integer(-value)});
+                const Value joined = methods.Call(array, "concat", {Value::Array(other), Value::Integer(-value)});
                 ExpectSame(joined.AsArray(), ArrayMethods::Concat(model, otherModel, -value), "concat");
             }
             break;
@@ -360,8 +353,7 @@ TEST(Arrays, FarIndicesTakeTablePlacesAndIndicesWrapLikeTheChains) {
         model.Put(i, static_cast<int64_t>(i % 1000));
     }
     array->length = model.length = uint64_t{INT64_MAX} + 1;
-    EXPECT_LT(interp.GetHeap().ChunkBytes() - chunksBefore,
-              size_t{1} << 20);  // no cells up to the far indices
+    EXPECT_LT(interp.GetHeap().ChunkBytes() - chunksBefore, size_t{1} << 20);  // no cells up to the far indices
     EXPECT_EQ(GetElement(array, 4), nullptr);
     EXPECT_EQ(GetElement(array, 999'999'999), nullptr);
     ExpectSame(array, model, "far");
@@ -433,8 +425,7 @@ TEST(Arrays, InlineIndexedAccessAgreesWithTheFullOperation) {
     ArrayMethods methods;
     Interpreter& interp = methods.Interp();
     ArrayRecord* array = NewArray(interp, 0);
-    for (uint64_t i = 0; i < 40; i += 3)
-        PutElement(interp, array, Value::Integer(static_cast<int64_t>(i)), i);
+    for (uint64_t i = 0; i < 40; i += 3) PutElement(interp, array, Value::Integer(static_cast<int64_t>(i)), i);
     PutElement(interp, array, Value::Integer(-1), 5000);
     array->length = 30;  // elements beyond the length are out of reach
     const Value arrayValue = Value::Array(array);

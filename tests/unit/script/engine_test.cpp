@@ -158,8 +158,7 @@ TEST_F(EngineTest, RunSourceTextReportsSuccessRuntimeErrorsAndCompileFailures) {
     // A successful compile keeps its warnings, and the next one replaces them.
     EXPECT_EQ(Run("t = \"a\\qb\"; return t;"), 1);
     EXPECT_TRUE(engine_->ErrorText().empty());
-    EXPECT_NE(engine_->LastDiagnostics().find("warning: line 0: unknown escape sequence '\\q'"),
-              std::string::npos);
+    EXPECT_NE(engine_->LastDiagnostics().find("warning: line 0: unknown escape sequence '\\q'"), std::string::npos);
     EXPECT_EQ(Run("return 1;"), 1);
     EXPECT_TRUE(engine_->LastDiagnostics().empty());
 
@@ -214,11 +213,9 @@ TEST_F(EngineTest, RunFileDecidesByExtensionThenByContent) {
 TEST_F(EngineTest, UnreadableCompiledBuffersFailWithAnErrorText) {
     const std::vector<uint8_t> junk = testing::Bytes("QX1b and then nothing a module holds");
     std::vector<uint8_t> refused = CompiledModule("q = function () { return 1; }; return 2;");
-    const std::vector<uint8_t> truncated(refused.begin(),
-                                         refused.begin() + static_cast<ptrdiff_t>(refused.size() / 2));
+    const std::vector<uint8_t> truncated(refused.begin(), refused.begin() + static_cast<ptrdiff_t>(refused.size() / 2));
     // No opcode 0 passes the verifier; directory entry 0 (the code section) says where the code starts.
-    const size_t codeAt =
-        refused.at(8) | refused.at(9) << 8 | refused.at(10) << 16 | size_t{refused.at(11)} << 24;
+    const size_t codeAt = refused.at(8) | refused.at(9) << 8 | refused.at(10) << 16 | size_t{refused.at(11)} << 24;
     refused.at(codeAt) = 0;
     const std::vector<uint8_t>* inputs[] = {&junk, &truncated, &refused};
     for (const std::vector<uint8_t>* bytes : inputs) {
@@ -327,9 +324,8 @@ TEST_F(EngineTest, NestedProtectedCallsFailOnlyInsideTheHostOperation) {
                   "return \"done\";"),
               1)
         << engine_->ErrorText();
-    EXPECT_EQ(trace_,
-              (std::vector<std::string>{"42", "failed: inner 5", "failed: " + kOverflow,
-                                        "failed: inner undefined", "still none, then outer", "true"}));
+    EXPECT_EQ(trace_, (std::vector<std::string>{"42", "failed: inner 5", "failed: " + kOverflow,
+                                                "failed: inner undefined", "still none, then outer", "true"}));
     EXPECT_EQ(Text(engine_->Result()), "done");
     ExpectHealthy();
 }
@@ -397,9 +393,9 @@ TEST_F(EngineTest, AnInterruptFlagBreaksEvenLoopsThatCallNothing) {
     EXPECT_EQ(engine_->Result().AsInteger(), 499500);
 
     interrupt = 15;
-    for (const char* endless : {"while (true) {}", "i = 0; while (i < 10) { i = i - 1; }",
-                                "function f() { for (;;) {} } f();",
-                                "while (true) { try { while (true) {} } catch (e) {} }"}) {
+    for (const char* endless :
+         {"while (true) {}", "i = 0; while (i < 10) { i = i - 1; }", "function f() { for (;;) {} } f();",
+          "while (true) { try { while (true) {} } catch (e) {} }"}) {
         EXPECT_EQ(Run(endless), 0) << endless;
         EXPECT_EQ(engine_->ErrorText(), "Runtime error: hook break 15") << endless;
     }
@@ -472,8 +468,7 @@ TEST_F(EngineTest, MalformedButVerifiedCodeEndsWithAnError) {
     const InstructionList f = {Entry("f"),        In(Op::GETARG, 1), In(Op::ADDI2),
                                In(Op::ARGFIX, 4), In(Op::GETARG, 2), In(Op::RET)};
     const auto call = [](int64_t count, const char* callee, Instruction how) {
-        return InstructionList{In(Op::PUSHINT, count), In(Op::GETGLOBAL, 0, callee), std::move(how),
-                               In(Op::RET)};
+        return InstructionList{In(Op::PUSHINT, count), In(Op::GETGLOBAL, 0, callee), std::move(how), In(Op::RET)};
     };
     // The entry frame takes six of the 4,096 cells; the call's count and callee fill the last two.
     InstructionList fill = InstructionList(4096 - 6 - 2, In(Op::PUSH0));
@@ -492,8 +487,7 @@ TEST_F(EngineTest, MalformedButVerifiedCodeEndsWithAnError) {
         {"ADDI1 on a string", {text, In(Op::ADDI1), In(Op::RET)}, kMalformed},
         {"host call counting past the stack", call(100000, "trace", In(Op::CALL)), kMalformed},
         {"host call with a negative count", call(-1, "trace", In(Op::CALL)), kMalformed},
-        {"method call counting past the stack", call(100000, "Math", In(Op::CALLMETHOD, 0, "max")),
-         kMalformed},
+        {"method call counting past the stack", call(100000, "Math", In(Op::CALLMETHOD, 0, "max")), kMalformed},
         {"construction counting past the stack", call(100000, "Object", In(Op::NEW)), kMalformed},
         {"function call counting past the stack", call(100000, "f", In(Op::CALL)), kMalformed},
         {"a call with the stack full to its last cell", fill, kOverflow},
@@ -510,8 +504,8 @@ TEST_F(EngineTest, MalformedCodeThatReachesFrameCellsStaysInsideTheStack) {
     // may refuse them.
     std::vector<InstructionList> bodies;
     for (const char* name : {"frameMark", "callMark"}) {
-        bodies.push_back({In(Op::POP), In(Op::DUP), In(Op::SETGLOBAL, 0, "frameMark"), In(Op::POP),
-                          In(Op::DUP), In(Op::SETGLOBAL, 0, "callMark")});
+        bodies.push_back({In(Op::POP), In(Op::DUP), In(Op::SETGLOBAL, 0, "frameMark"), In(Op::POP), In(Op::DUP),
+                          In(Op::SETGLOBAL, 0, "callMark")});
         for (const Op op : {Op::TYPEOF, Op::GETPROP, Op::CALLMETHOD, Op::STRICTEQ, Op::ADD}) {
             if (op == Op::CALLMETHOD) bodies.back().push_back(In(Op::PUSH0));
             bodies.back().push_back(In(Op::GETGLOBAL, 0, name));
@@ -528,8 +522,7 @@ TEST_F(EngineTest, MalformedCodeThatReachesFrameCellsStaysInsideTheStack) {
     bodies.push_back({In(Op::PUSH0), In(Op::GETGLOBAL, 0, "g"), In(Op::CALL), In(Op::RET)});
     for (const InstructionList& body : bodies) {
         const int outcome = RunCode(body, g);
-        EXPECT_TRUE(outcome == 1 || engine_->ErrorText().rfind("Runtime error: ", 0) == 0)
-            << engine_->ErrorText();
+        EXPECT_TRUE(outcome == 1 || engine_->ErrorText().rfind("Runtime error: ", 0) == 0) << engine_->ErrorText();
         Interp().Collect();
         ExpectHealthy();
     }
@@ -537,8 +530,8 @@ TEST_F(EngineTest, MalformedCodeThatReachesFrameCellsStaysInsideTheStack) {
     // A try record catches the error, whatever the code did to the stack above it.
     InstructionList caught = {In(static_cast<int>(Op::TRYENTER), 0, {}, 1)};
     caught.insert(caught.end(), 6, In(Op::POP));
-    caught.insert(caught.end(), {In(Op::THROW), In(compiler::kLabel, 0, {}, 1),
-                                 In(Op::SETGLOBAL, 0, "caught"), In(Op::PUSHTRUE), In(Op::RET)});
+    caught.insert(caught.end(), {In(Op::THROW), In(compiler::kLabel, 0, {}, 1), In(Op::SETGLOBAL, 0, "caught"),
+                                 In(Op::PUSHTRUE), In(Op::RET)});
     ASSERT_EQ(RunCode(caught), 1) << engine_->ErrorText();
     EXPECT_EQ(Text(Interp().GlobalByName("caught")), kMalformed);
     ExpectHealthy();
@@ -593,8 +586,7 @@ TEST_F(EngineTest, StraightLineCodeCollectsOnTheWayAndRunsInBoundedMemory) {
     const std::string appendText = lines([](int n) { return "s = s + \"line " + std::to_string(n) + "\";"; });
     // `t = s` keeps the local stores (and so the fused ADD-and-store) that the compiler would
     // otherwise fold into a chain of ADDs on the stack.
-    const std::string appendToLocal =
-        lines([](int n) { return "s = s + \"line " + std::to_string(n) + "\"; t = s;"; });
+    const std::string appendToLocal = lines([](int n) { return "s = s + \"line " + std::to_string(n) + "\"; t = s;"; });
     const std::string appendNumber = lines([](int n) { return "s = s + " + std::to_string(n) + ";"; });
     const std::string dropPieces = lines([](int n) { return "piece(" + std::to_string(n) + ");"; });
     std::string expectedText, expectedNumbers;

@@ -41,8 +41,10 @@ Probe* NewProbe(Heap& heap, int id, const Probe* other = nullptr) {
 }
 
 TEST(Heap, RoundsRequestsToPowersOfTwoAndClassifiesBySignificantBits) {
-    const struct { size_t sizeBytes; int sizeClass; } classes[] = {
-        {7, 0}, {8, 1}, {15, 1}, {16, 2}, {size_t{1} << 28, 19}};  // the last list takes all larger
+    const struct {
+        size_t sizeBytes;
+        int sizeClass;
+    } classes[] = {{7, 0}, {8, 1}, {15, 1}, {16, 2}, {size_t{1} << 28, 19}};  // the last list takes all larger
     for (const auto& row : classes) EXPECT_EQ(SizeClass(row.sizeBytes), row.sizeClass) << row.sizeBytes;
     Heap heap;
     for (size_t request : {0, 4, 9, 64, 65, 1000}) {
@@ -154,7 +156,7 @@ TEST(Heap, MarkedBlocksSurviveUnmarkedAndReallocationMovesOnlyWhenTheBlockIsFull
     EXPECT_STREQ(moved, "0123456789");
     EXPECT_FALSE(Heap::LooksLive(text));
     EXPECT_EQ(heap.BytesInUse(), 64u);  // the old block went back to its list
-    heap.Sweep();  // nothing marked this time
+    heap.Sweep();                       // nothing marked this time
     EXPECT_EQ(heap.BytesInUse(), 0u);
     EXPECT_TRUE(heap.CheckConsistency());
 }

@@ -171,7 +171,8 @@ TEST(Loader, LoadedModulesSurviveCollections) {
     Interpreter interp;
     interp.SetFusedInstructions(false);
     auto first = LoadModule(interp, Compile("s = \"kept text\"; h = function(){ return \"inner\"; };"));
-    auto second = LoadModule(interp, Compile("r = /ab+c/g; return \"main text\";", compiler::kCompileFlagLineInformation));
+    auto second =
+        LoadModule(interp, Compile("r = /ab+c/g; return \"main text\";", compiler::kCompileFlagLineInformation));
     ASSERT_TRUE(first && second) << interp.ErrorText();
     const std::vector<uint32_t> mainSlots(second->Main()->code->code,
                                           second->Main()->code->code + second->Main()->code->codeWords);

@@ -153,9 +153,7 @@ public:
                 case ObjectModel::Kind::Named:
                     ASSERT_EQ(interp_.Names().Text(name), slot.name) << what << " slot " << k;
                     break;
-                case ObjectModel::Kind::Deleted:
-                    ASSERT_EQ(name, kDeletedSlot) << what << " slot " << k;
-                    break;
+                case ObjectModel::Kind::Deleted: ASSERT_EQ(name, kDeletedSlot) << what << " slot " << k; break;
                 case ObjectModel::Kind::Positional:
                     ASSERT_EQ(name, kPositionalSlotName) << what << " slot " << k;
                     break;
@@ -217,8 +215,7 @@ TEST(ObjectIndex, LargeObjectsKeepTheSlotsLookupsAndOrderOfSmallOnes) {
                 pair.Interp().Collect();
                 const std::vector<std::string> want = pair.Model().Enumeration();
                 for (uint32_t n = 0; n <= want.size(); ++n)
-                    ASSERT_EQ(pair.Enumerated(n), n < want.size() ? std::optional(want[n]) : std::nullopt)
-                        << n;
+                    ASSERT_EQ(pair.Enumerated(n), n < want.size() ? std::optional(want[n]) : std::nullopt) << n;
             }
         }
         if (size >= 40) {
@@ -236,8 +233,7 @@ TEST(ObjectIndex, EnumerationStepsFollowChangesMadeBetweenThem) {
         const std::vector<std::string> universe = Universe(size);
         std::mt19937 random(99u + static_cast<uint32_t>(size));
         for (int i = 0; i < size; ++i)
-            SetOwn(pair.Interp(), pair.Object(), pair.Interp().Intern(universe[i + 1]),
-                   Value::Integer(i + 1));
+            SetOwn(pair.Interp(), pair.Object(), pair.Interp().Intern(universe[i + 1]), Value::Integer(i + 1));
         for (int i = 0; i < size; ++i) pair.Model().Set(universe[i + 1], i + 1);
         for (int loop = 0; loop < 30; ++loop) {
             for (uint32_t n = 0;; ++n) {

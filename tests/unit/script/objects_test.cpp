@@ -40,7 +40,8 @@ int64_t Inherited(Interpreter& interp, ObjectRecord* o, const std::string& name)
 std::vector<std::string> Enumerate(Interpreter& interp, ObjectRecord* o) {
     std::vector<std::string> names;
     Value out;
-    for (uint32_t n = 0; EnumerateKey(interp, o, n, out); ++n) names.push_back(platform::Utf16ToAnsi(Text(out.AsString())));
+    for (uint32_t n = 0; EnumerateKey(interp, o, n, out); ++n)
+        names.push_back(platform::Utf16ToAnsi(Text(out.AsString())));
     return names;
 }
 
@@ -225,17 +226,29 @@ TEST(Objects, IndexStaysInStepAndEverythingSurvivesCollections) {
         const std::string& name = universe[random() % universe.size()];
         const int64_t value = step;
         switch (random() % 5) {
-        case 0: SetOwn(interp, o, interp.Intern(name), Value::Integer(value)); model[name] = value; break;
-        case 1: SetByKey(interp, o, Key(interp, name), Value::Integer(value)); model[name] = value; break;
-        case 2: DeleteOwn(interp, o, interp.Intern(name)); model.erase(name); break;
-        case 3: DeleteByKey(interp, o, Key(interp, name)); model.erase(name); break;
-        case 4: {
-            const uint32_t k = random() % (o->slotCount + 1);
-            if (k < o->slotCount && o->slots[k].name < kPositionalSlotName)
-                model.erase(std::string(interp.Names().Text(o->slots[k].name)));
-            DeleteByKey(interp, o, Value::Integer(k));
-            break;
-        }
+            case 0:
+                SetOwn(interp, o, interp.Intern(name), Value::Integer(value));
+                model[name] = value;
+                break;
+            case 1:
+                SetByKey(interp, o, Key(interp, name), Value::Integer(value));
+                model[name] = value;
+                break;
+            case 2:
+                DeleteOwn(interp, o, interp.Intern(name));
+                model.erase(name);
+                break;
+            case 3:
+                DeleteByKey(interp, o, Key(interp, name));
+                model.erase(name);
+                break;
+            case 4: {
+                const uint32_t k = random() % (o->slotCount + 1);
+                if (k < o->slotCount && o->slots[k].name < kPositionalSlotName)
+                    model.erase(std::string(interp.Names().Text(o->slots[k].name)));
+                DeleteByKey(interp, o, Value::Integer(k));
+                break;
+            }
         }
         interp.MaybeCollect();
         if (step % 100 == 0) ExpectInStep(interp, o, model, universe);

@@ -82,7 +82,8 @@ TEST_F(Script, MethodsResolveToFunctionsAndWarnOtherwise) {
     CallMethod(interp, o, Id("n"), noArgs, out);
     EXPECT_TRUE(out.Is(Tag::Undefined));
     CallMethod(interp, Value::Integer(3), Id("missing"), noArgs, out);
-    EXPECT_EQ(trace, (std::vector<std::string>{"Warning: unknown method \"n\"", "Warning: unknown method \"missing\""}));
+    EXPECT_EQ(trace,
+              (std::vector<std::string>{"Warning: unknown method \"n\"", "Warning: unknown method \"missing\""}));
 }
 
 TEST_F(Script, NewSeesPropertiesAssignedToTheConstructorNotItsPrototypeObject) {
@@ -170,9 +171,8 @@ TEST(Classes, DestroyingTheInterpreterFinalizesInstancesBeforeTheirClass) {
 }
 
 TEST_F(Script, ProtectedCallsReportFailureAndRestoreTheStack) {
-    const Value thrower = Function("thrower", [](Interpreter& in, Value, Value*) -> Value {
-        RaiseError(in, Msg::CantConvertToObject);
-    });
+    const Value thrower =
+        Function("thrower", [](Interpreter& in, Value, Value*) -> Value { RaiseError(in, Msg::CantConvertToObject); });
     const size_t sp = interp.StackPointer();
     interp.GlobalByName("thrower") = thrower;
     EXPECT_FALSE(CallGlobal(interp, "thrower", noArgs));
@@ -184,9 +184,8 @@ TEST_F(Script, ProtectedCallsReportFailureAndRestoreTheStack) {
     SetProperty(interp, o, Id("n"), Value::Integer(1));
     EXPECT_FALSE(InvokeMethod(interp, o, Id("n"), noArgs));
     EXPECT_EQ(interp.ErrorText(), "Warning: unknown method \"n\"");
-    interp.GlobalByName("twice") = Function("twice", [](Interpreter&, Value, Value* args) {
-        return Value::Integer(2 * args[1].AsInteger());
-    });
+    interp.GlobalByName("twice") =
+        Function("twice", [](Interpreter&, Value, Value* args) { return Value::Integer(2 * args[1].AsInteger()); });
     Value args[2] = {Value::Integer(1), Value::Integer(21)};
     ASSERT_TRUE(CallGlobal(interp, "twice", args));
     EXPECT_EQ(interp.Result().AsInteger(), 42);
@@ -246,16 +245,14 @@ TEST_F(Script, HostOperationsKeepTheValueTheyWereCalledOnAlive) {
 
 TEST_F(Script, ObjectConversionsUseToStringAndValueOfWhenTheyGivePrimitives) {
     const Value o = NewObj();
-    SetProperty(interp, o, interp.idToString(), Function("ts", [](Interpreter&, Value, Value*) {
-        return Value::Integer(7);
-    }));
-    EXPECT_EQ(ToText(interp, o), u"object");  // toString must give a String
+    SetProperty(interp, o, interp.idToString(),
+                Function("ts", [](Interpreter&, Value, Value*) { return Value::Integer(7); }));
+    EXPECT_EQ(ToText(interp, o), u"object");                         // toString must give a String
     EXPECT_EQ(ToPrimitive(interp, o, Hint::String).AsInteger(), 7);  // a string hint takes any primitive
     // Without a hint valueOf comes first (the Object class gives the object back), then ToString.
     EXPECT_FALSE(Equals(interp, o, Value::Integer(7)));
-    SetProperty(interp, o, interp.idValueOf(), Function("vo", [](Interpreter&, Value, Value*) {
-        return Value::Number(2.5);
-    }));
+    SetProperty(interp, o, interp.idValueOf(),
+                Function("vo", [](Interpreter&, Value, Value*) { return Value::Number(2.5); }));
     EXPECT_EQ(ToNumber(interp, o).AsNumber(), 2.5);
     EXPECT_TRUE(Equals(interp, o, Value::Number(2.5)));
     const Value plain = NewObj();
@@ -281,7 +278,7 @@ TEST_F(Script, OwnPropertiesOfFunctionsAreMadeOnDemandAndClasslessValuesTakeNone
     Value proto;
     ASSERT_TRUE(GetProperty(interp, f, interp.idProto(), proto));
     EXPECT_EQ(proto.AsObject(), f.AsFunction()->props);  // "__proto__" of a function is its own object
-    Value toString;  // and that object inherits from the Function class prototype
+    Value toString;                                      // and that object inherits from the Function class prototype
     Value args[1] = {Value::Integer(0)};
     CallMethod(interp, f, interp.idToString(), args, toString);
     EXPECT_EQ(Text(toString.AsString()), u"[object Function]");

@@ -18,7 +18,8 @@ namespace {
 // Same tag and same payload meaning; NaN doubles equal each other here.
 bool Same(const Value& a, const Value& b) {
     if (a.tag != b.tag) return false;
-    if (a.Is(Tag::Number)) return a.AsNumber() == b.AsNumber() || (std::isnan(a.AsNumber()) && std::isnan(b.AsNumber()));
+    if (a.Is(Tag::Number))
+        return a.AsNumber() == b.AsNumber() || (std::isnan(a.AsNumber()) && std::isnan(b.AsNumber()));
     if (a.Is(Tag::Integer)) return a.AsInteger() == b.AsInteger();
     return true;
 }
@@ -115,11 +116,21 @@ TEST(ToNumber, StringsTryIntegerFirstThenReReadAsFloat) {
         std::u16string_view text;
         Value want;
     } rows[] = {
-        {u"", Value::Integer(0)},        {u"12", Value::Integer(12)},       {u"-7", Value::Integer(-7)},
-        {u"  - 12", Value::Integer(-12)}, {u"12abc", Value::Integer(12)},   {u"0x1F", Value::Integer(31)},
-        {u"017", Value::Integer(15)},    {u"1e1", Value::Number(10.0)},     {u"2.5", Value::Number(2.5)},
-        {u"0.5", Value::Number(0.5)},    {u".5", Value::Number(0.5)},       {u"12e", Value::Number(12.0)},
-        {u"abc", Value::NaN()},          {u"e5", Value::NaN()},             {u"-", Value::NaN()},
+        {u"", Value::Integer(0)},
+        {u"12", Value::Integer(12)},
+        {u"-7", Value::Integer(-7)},
+        {u"  - 12", Value::Integer(-12)},
+        {u"12abc", Value::Integer(12)},
+        {u"0x1F", Value::Integer(31)},
+        {u"017", Value::Integer(15)},
+        {u"1e1", Value::Number(10.0)},
+        {u"2.5", Value::Number(2.5)},
+        {u"0.5", Value::Number(0.5)},
+        {u".5", Value::Number(0.5)},
+        {u"12e", Value::Number(12.0)},
+        {u"abc", Value::NaN()},
+        {u"e5", Value::NaN()},
+        {u"-", Value::NaN()},
         {u"1e999", Value::Number(HUGE_VAL)},
         {u"99999999999999999999", Value::Number(1e20)},
         {u"9223372036854775807", Value::Integer(9223372036854775807)},
@@ -157,14 +168,20 @@ TEST(ToString, PrimitiveTexts) {
         Value v;
         std::u16string_view want;
     } rows[] = {
-        {Value::Null(), u"undefined"},      {Value::Undefined(), u"undefined"}, {Value::Boolean(false), u"false"},
-        {Value::Integer(-42), u"-42"},      {Value::Number(3.5), u"3.5"},       {Value::Number(1.0 / 3), u"0.333333"},
-        {Value::Number(1e21), u"1e+21"},    {Value::Number(-HUGE_VAL), u"-Infinity"},
-        {Value::NaN(), u"NaN"},             {Value::Name(interp.idToString()), u"toString"},
+        {Value::Null(), u"undefined"},
+        {Value::Undefined(), u"undefined"},
+        {Value::Boolean(false), u"false"},
+        {Value::Integer(-42), u"-42"},
+        {Value::Number(3.5), u"3.5"},
+        {Value::Number(1.0 / 3), u"0.333333"},
+        {Value::Number(1e21), u"1e+21"},
+        {Value::Number(-HUGE_VAL), u"-Infinity"},
+        {Value::NaN(), u"NaN"},
+        {Value::Name(interp.idToString()), u"toString"},
         {Value::Name(12345), u"???"},
     };
     for (const auto& row : rows) EXPECT_EQ(PrimitiveText(interp, row.v), std::u16string(row.want)) << Narrow(row.want);
-    EXPECT_EQ(PrimitiveText(interp, Value::Integer(INT64_MAX) ), u"9223372036854775807");
+    EXPECT_EQ(PrimitiveText(interp, Value::Integer(INT64_MAX)), u"9223372036854775807");
     EXPECT_EQ(PrimitiveText(interp, Value::Object(nullptr)), std::nullopt);
 }
 

@@ -79,14 +79,10 @@ void Version(HostProperty& access) {
 }
 
 constexpr HostMember kProbeMembers[] = {
-    Method("add", Failure::Undefined, &Add),
-    Method("name", Failure::Null, &Name),
-    Method("isReady", Failure::False, &IsReady),
-    PropertyMember("size", &Size),
-    PropertyMember("version", &Version),
-    Event("onPing", 0),
-    Method("ping", Failure::Undefined, &Ping),
-    Method("toString", Failure::Null, &Shadow),
+    Method("add", Failure::Undefined, &Add),     Method("name", Failure::Null, &Name),
+    Method("isReady", Failure::False, &IsReady), PropertyMember("size", &Size),
+    PropertyMember("version", &Version),         Event("onPing", 0),
+    Method("ping", Failure::Undefined, &Ping),   Method("toString", Failure::Null, &Shadow),
     Method("setSize", Failure::False, &SetSize),
 };
 constexpr HostConstant kProbeConstants[] = {{"$PROBE_BLEND", 524288}, {"$PROBE_NONE", 0}};
@@ -128,7 +124,8 @@ std::unique_ptr<SharedRecord> MakeTwinRecord(uint64_t handle) { return std::make
 void TwinConstruct(Interpreter& interp, ClassRecord& cls, Value* args, Value* result) {
     const std::optional<int64_t> handle = script::Args(args).Integer(1);
     if (!handle) return DefaultConstruct(interp, cls, args, result);
-    SharedHolder* holder = ClassStateAs<TwinState>(cls)->table.NewHolder(static_cast<uint64_t>(*handle), &MakeTwinRecord);
+    SharedHolder* holder =
+        ClassStateAs<TwinState>(cls)->table.NewHolder(static_cast<uint64_t>(*handle), &MakeTwinRecord);
     *result = script::NewHostValue(interp, &cls, holder);
 }
 void TwinFinalize(ClassRecord& cls, void* native) { ClassStateAs<TwinState>(cls)->table.FreeHolder(native); }
@@ -182,12 +179,12 @@ protected:
 using Lines = std::vector<std::string>;
 
 TEST_F(HostFramework, MembersDispatchByPositionAndToStringAnswersFirst) {
-    EXPECT_EQ(Run("p = new Probe(4);\n"
-                  "trace(p.add(2, 3)); trace(p.name(\"\xC3\xA9t\xC3\xA9\")); trace(p.isReady(true));\n"
-                  "trace(p.size, \" \", p.version);\n"
-                  "trace(p.toString()); trace(Probe.toString()); trace(\"\" + p);\n"),
-              (Lines{"5", "<\xC3\xA9t\xC3\xA9>", "true", "4 3", "[object Probing]", "[object Probing]",
-                     "[object Probing]"}));
+    EXPECT_EQ(
+        Run("p = new Probe(4);\n"
+            "trace(p.add(2, 3)); trace(p.name(\"\xC3\xA9t\xC3\xA9\")); trace(p.isReady(true));\n"
+            "trace(p.size, \" \", p.version);\n"
+            "trace(p.toString()); trace(Probe.toString()); trace(\"\" + p);\n"),
+        (Lines{"5", "<\xC3\xA9t\xC3\xA9>", "true", "4 3", "[object Probing]", "[object Probing]", "[object Probing]"}));
     // Properties are handled both ways; a read-only one keeps its value but the store is handled.
     EXPECT_EQ(Run("p.size = 9; p.version = 8; trace(p.size, \" \", p.version);\n"
                   "p.size = \"x\"; trace(p.size);"),
@@ -231,23 +228,23 @@ TEST_F(HostFramework, EventsTakeOnlyFunctionsAndUnsetOnesReadAsTheClassSays) {
 }
 
 TEST_F(HostFramework, FailingHandlersEndOnlyThemselves) {
-    const Lines lines = Run(
-        "function down() { return down(); }\n"
-        "p = new Probe();\n"
-        "p.onPing = function (n) { throw \"boom\"; };\n"
-        "try { trace(\"went on \", typeof p.ping(1)); } catch (e) { trace(\"caught \", e); }\n"
-        "p.onPing = function (n) { return down(); };\n"
-        "try { trace(\"went on \", typeof p.ping(2)); } catch (e) { trace(\"caught \", e); }\n"
-        "p.onPing = function (n) { return n + 1; };\n"
-        "trace(p.ping(2));");
+    const Lines lines =
+        Run("function down() { return down(); }\n"
+            "p = new Probe();\n"
+            "p.onPing = function (n) { throw \"boom\"; };\n"
+            "try { trace(\"went on \", typeof p.ping(1)); } catch (e) { trace(\"caught \", e); }\n"
+            "p.onPing = function (n) { return down(); };\n"
+            "try { trace(\"went on \", typeof p.ping(2)); } catch (e) { trace(\"caught \", e); }\n"
+            "p.onPing = function (n) { return n + 1; };\n"
+            "trace(p.ping(2));");
     EXPECT_EQ(lines, (Lines{"went on undefined", "went on undefined", "3"}));
 
     // From host code: the failure is reported, nothing unwinds, and the stack is as it was.
     ASSERT_EQ(engine_->RunSourceText("p.onPing = function (n) { throw n; }; q = p;"), 1);
     const size_t sp = Interp().StackPointer();
     const Value probe = Interp().GlobalByName("q");
-    const EventOutcome outcome =
-        FireEvent(Interp(), static_cast<ProbeData*>(probe.AsHost()->nativeData)->handlers, 0, probe, {Value::Integer(1)});
+    const EventOutcome outcome = FireEvent(Interp(), static_cast<ProbeData*>(probe.AsHost()->nativeData)->handlers, 0,
+                                           probe, {Value::Integer(1)});
     EXPECT_TRUE(outcome.fired);
     EXPECT_FALSE(outcome.succeeded);
     EXPECT_TRUE(outcome.resultTemp.Is(Tag::Undefined));
@@ -258,7 +255,8 @@ TEST_F(HostFramework, HandlersSurviveCollectionsThroughTheirHolders) {
     Run("p = new Probe(); p.onPing = function (n) { trace(\"instance \", n); return 1; };\n"
         "Probe.onPing = function (n) { trace(\"class \", n); return 2; };");
     DropFunctionGlobals();
-    const Value instanceHandler = static_cast<ProbeData*>(Interp().GlobalByName("p").AsHost()->nativeData)->handlers.Get(0);
+    const Value instanceHandler =
+        static_cast<ProbeData*>(Interp().GlobalByName("p").AsHost()->nativeData)->handlers.Get(0);
     ASSERT_TRUE(instanceHandler.Is(Tag::Function));
     Interp().Collect();
     Interp().Collect();

@@ -40,7 +40,8 @@ bool ProbeMethod(script::Interpreter& interp, script::ClassRecord& cls, void*, u
                  Value* args) {
     if (nameId == interp.Intern("ping")) *result = Value::Integer(args[0].AsInteger());
     else if (nameId == interp.Intern("isProbe"))
-        *result = Value::Boolean(args[0].AsInteger() >= 1 && args[1].Is(Tag::HostObject) && args[1].AsHost()->cls == &cls);
+        *result =
+            Value::Boolean(args[0].AsInteger() >= 1 && args[1].Is(Tag::HostObject) && args[1].AsHost()->cls == &cls);
     else return false;
     return true;
 }
@@ -82,9 +83,8 @@ protected:
     script::Interpreter& interp() { return engine_->Interp(); }
 
     std::string Call(std::string_view name, std::string_view arguments) {
-        const std::string request =
-            "<invoke name=\"" + std::string(name) + "\" returntype=\"xml\"><arguments>" + std::string(arguments) +
-            "</arguments></invoke>";
+        const std::string request = "<invoke name=\"" + std::string(name) + "\" returntype=\"xml\"><arguments>" +
+                                    std::string(arguments) + "</arguments></invoke>";
         const std::optional<std::u16string> reply = HandleMovieCall(context_, Wide(request));
         return reply ? Narrow(*reply) : "<none>";
     }
@@ -146,8 +146,7 @@ TEST_F(MovieCalls, ObjectCommandsReplyWithTheirResults) {
     EXPECT_EQ(Call("VELMO_GETPROP", target + "<string>size</string>"), "<number>7</number>");
     EXPECT_EQ(Call("velmo_setprop", target + "<string>size</string><number>9</number>"), "<undefined/>");
     EXPECT_EQ(Call("velmo_getprop", target + "<string>size</string>"), "<number>9</number>");
-    EXPECT_EQ(Call("velmo_call2",
-                   target + "<string>ping</string><array><property id=\"3\"><true/></property></array>"),
+    EXPECT_EQ(Call("velmo_call2", target + "<string>ping</string><array><property id=\"3\"><true/></property></array>"),
               "<number>4</number>");  // elements 0 to length - 1, gaps included
     EXPECT_EQ(Call("velmo_call2", target + "<string>ping</string><number>1</number>"), "<undefined/>");
     EXPECT_EQ(Call("velmo_call", target), "<undefined/>");  // too few arguments
@@ -162,8 +161,7 @@ TEST_F(MovieCalls, ObjectCommandsReplyWithTheirResults) {
 }
 
 TEST_F(MovieCalls, AGlobalNameServesAsTargetWithoutAHandle) {
-    EXPECT_EQ(Call("velmo_call", "<string>Object</string><string>toSource</string>"),
-              "<string>new Object()</string>");
+    EXPECT_EQ(Call("velmo_call", "<string>Object</string><string>toSource</string>"), "<string>new Object()</string>");
     EXPECT_EQ(Call("velmo_call", "<string>Probe</string><string>ping</string><number>1</number>"),
               "<number>1</number>");
     EXPECT_EQ(Call("velmo_call", "<string>NotThere</string><string>ping</string>"), "<undefined/>");
@@ -186,8 +184,7 @@ TEST_F(MovieCalls, OtherNamesCallGlobalScriptFunctions) {
     EXPECT_EQ(Call("missing", "<number>1</number>"), "<undefined/>");
     EXPECT_EQ(engine_->ErrorText(), "Warning: call a undefined function");
     // Requests without a name, without arguments, or that do not parse.
-    EXPECT_EQ(Narrow(*HandleMovieCall(context_, u"<invoke returntype=\"xml\"><arguments/></invoke>")),
-              "<undefined/>");
+    EXPECT_EQ(Narrow(*HandleMovieCall(context_, u"<invoke returntype=\"xml\"><arguments/></invoke>")), "<undefined/>");
     EXPECT_EQ(Narrow(*HandleMovieCall(context_, u"<invoke name=\"add\"/>")), "<undefined/>");
     EXPECT_EQ(Narrow(*HandleMovieCall(context_, u"<invoke name=\"add\"><arguments></x>")), "<undefined/>");
     context_.engine = [] { return static_cast<script::Engine*>(nullptr); };
@@ -229,10 +226,11 @@ TEST(MovieCallTargets, ATargetWhoseGlobalIsReplacedMidCommandStaysAlive) {
     MovieCallContext context;
     context.engine = [&engine] { return engine.get(); };
     context.flashGateOpen = true;
-    const std::string request = "<invoke name=\"velmo_seh\" returntype=\"xml\"><arguments><string>P</string>"
-                                "<string>onPing</string><string>P</string></arguments></invoke>";
+    const std::string request =
+        "<invoke name=\"velmo_seh\" returntype=\"xml\"><arguments><string>P</string>"
+        "<string>onPing</string><string>P</string></arguments></invoke>";
     EXPECT_EQ(Narrow(*HandleMovieCall(context, Wide(request))), "<undefined/>");
-    EXPECT_TRUE(interp.GlobalByName("P").Is(Tag::HostObject));  // now the movie function's proxy
+    EXPECT_TRUE(interp.GlobalByName("P").Is(Tag::HostObject));          // now the movie function's proxy
     EXPECT_TRUE(interp.GlobalByName("seenHandler").Is(Tag::Function));  // set on the old Probe
     EXPECT_EQ(finalized, 0);
     interp.Collect();
@@ -245,8 +243,9 @@ TEST_F(MovieCalls, ProxiesCallTheMovieOnlyBehindAnOpenGate) {
     movieReply_ = u"<number>7</number>";
     ASSERT_EQ(engine_->RunSourceText("r = movieFn(1, 'a&b');"), 1) << engine_->ErrorText();
     ASSERT_EQ(requests_.size(), 1u);
-    EXPECT_EQ(requests_[0], "<invoke name=\"movieFn\" returntype=\"xml\"><arguments><number>1</number>"
-                            "<string>a&amp;b</string></arguments></invoke>");
+    EXPECT_EQ(requests_[0],
+              "<invoke name=\"movieFn\" returntype=\"xml\"><arguments><number>1</number>"
+              "<string>a&amp;b</string></arguments></invoke>");
     ASSERT_TRUE(interp().GlobalByName("r").Is(Tag::Integer));
     EXPECT_EQ(interp().GlobalByName("r").AsInteger(), 7);
 

@@ -54,7 +54,7 @@ protected:
 TEST_F(Codec, EscapingRunsAmpersandFirstWritingAndReading) {
     EXPECT_EQ(EscapeText(u"<&'"), u"&lt;&amp;&apos;");
     EXPECT_EQ(EscapeText(u"a\"b>"), u"a&quot;b&gt;");
-    EXPECT_EQ(UnescapeText(u"&amp;lt;"), u"<");  // "&amp;" first, then "&lt;" finds the result
+    EXPECT_EQ(UnescapeText(u"&amp;lt;"), u"<");               // "&amp;" first, then "&lt;" finds the result
     EXPECT_EQ(UnescapeText(u"&#60;&nbsp;"), u"&#60;&nbsp;");  // nothing else is an entity here
 
     EXPECT_EQ(Encode(script::StringValue(interp(), u"<&'")), "<string>&lt;&amp;&apos;</string>");
@@ -125,8 +125,9 @@ TEST_F(Codec, ElementNamesAreReadInAnyCase) {
 TEST_F(Codec, ArraysKeepTheirGaps) {
     const Value array = Global("a = new Array(); a[0] = 'x'; a[5] = true;", "a");
     const std::string text = Encode(array);
-    EXPECT_EQ(text, "<array><property id=\"0\"><string>x</string></property>"
-                    "<property id=\"5\"><true/></property></array>");
+    EXPECT_EQ(text,
+              "<array><property id=\"0\"><string>x</string></property>"
+              "<property id=\"5\"><true/></property></array>");
     const Value back = Decode(std::u16string(text.begin(), text.end()));
     ASSERT_TRUE(back.Is(Tag::Array));
     EXPECT_EQ(back.AsArray()->length, 6u);
@@ -136,8 +137,9 @@ TEST_F(Codec, ArraysKeepTheirGaps) {
     const Value far = Global("f = new Array(); f[123456789012345678] = 1;", "f");
     EXPECT_EQ(Encode(far), "<array><property id=\"123456789012345678\"><number>1</number></property></array>");
     // Properties without an id, or whose value is no value element, are skipped.
-    const Value skipping = Decode(u"<array><property><true/></property><property id=\"2\"><bad/></property>"
-                                  u"<property id=\"1\"><false/></property></array>");
+    const Value skipping = Decode(
+        u"<array><property><true/></property><property id=\"2\"><bad/></property>"
+        u"<property id=\"1\"><false/></property></array>");
     ASSERT_TRUE(skipping.Is(Tag::Array));
     EXPECT_EQ(skipping.AsArray()->length, 2u);
 }
@@ -156,8 +158,9 @@ TEST_F(Codec, ObjectsWriteNamesInSlotOrderAndEscapeThem) {
 
 TEST_F(Codec, AContainerMetAgainOnItsOwnPathIsWrittenAsNull) {
     const Value object = Global("s = new Object(); s.me = s; s.n = 1;", "s");
-    EXPECT_EQ(Encode(object), "<object><property id=\"me\"><null/></property>"
-                              "<property id=\"n\"><number>1</number></property></object>");
+    EXPECT_EQ(Encode(object),
+              "<object><property id=\"me\"><null/></property>"
+              "<property id=\"n\"><number>1</number></property></object>");
     const Value array = Global("r = new Array(); r[0] = r;", "r");
     EXPECT_EQ(Encode(array), "<array><property id=\"0\"><null/></property></array>");
     // The same object twice side by side is no loop: both are written out.
@@ -171,16 +174,17 @@ TEST_F(Codec, NestingPastTheLimitNeitherOverflowsNorFails) {
     for (int i = 0; i < 5000; ++i) deep += u"<array><property id=\"0\">";
     const Value v = Decode(deep);  // the innermost levels are dropped
     ASSERT_TRUE(v.Is(Tag::Array));
-    Value chain = Global("c = new Array(); x = c; for (i = 0; i < 3000; i++) { y = new Array(); x[0] = y; x = y; }",
-                         "c");
+    Value chain =
+        Global("c = new Array(); x = c; for (i = 0; i < 3000; i++) { y = new Array(); x[0] = y; x = y; }", "c");
     const std::string text = Encode(chain);
     EXPECT_NE(text.find("<null/>"), std::string::npos);
 }
 
 TEST_F(Codec, RequestsYieldNameAndArgumentsOrASingleValue) {
-    const DecodedRequest r = DecodeRequest(
-        interp(), u"<invoke name=\"f\" returntype=\"xml\"><arguments><number>1</number><bogus/><true/>"
-                  u"</arguments></invoke>");
+    const DecodedRequest r =
+        DecodeRequest(interp(),
+                      u"<invoke name=\"f\" returntype=\"xml\"><arguments><number>1</number><bogus/><true/>"
+                      u"</arguments></invoke>");
     ASSERT_TRUE(r.ansiName);
     EXPECT_EQ(*r.ansiName, "f");
     ASSERT_EQ(r.args.size(), 3u);  // the count cell and the two arguments that decode

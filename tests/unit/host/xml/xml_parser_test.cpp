@@ -60,7 +60,10 @@ TEST(XmlParser, AnEndTagNamingNoOpenElementFailsTheDocument) {
 }
 
 TEST(XmlParser, MarkupThatCannotStandWhereItIsFailsWithItsCode) {
-    const struct { std::u16string_view text; XmlError want; } rows[] = {
+    const struct {
+        std::u16string_view text;
+        XmlError want;
+    } rows[] = {
         {u"<a>x > y</a>", XmlError::UnexpectedToken},  // a bare ">" in content
         {u"<a>x /></a>", XmlError::UnexpectedToken},
         {u"<a b=>", XmlError::UnexpectedToken},
@@ -85,8 +88,8 @@ TEST(XmlParser, TextRunsDecodeTheFivePredefinedEntitiesAndNothingElse) {
     EXPECT_EQ(FirstText(u"<s>&LT;&amp;</s>"), u"<&");
     EXPECT_EQ(FirstText(u"<s>&Quot;&apos;&gT;</s>"), u"\"'>");
     EXPECT_EQ(FirstText(u"<s>&amp;lt;</s>"), u"&lt;");  // decoded once only
-    for (std::u16string_view bad : {u"<s>&nbsp;</s>", u"<s>&#60;</s>", u"<s>a &amp</s>", u"<s>a & b</s>",
-                                    u"<s>x &am", u"<a b='&x;'/>"}) {
+    for (std::u16string_view bad :
+         {u"<s>&nbsp;</s>", u"<s>&#60;</s>", u"<s>a &amp</s>", u"<s>a & b</s>", u"<s>x &am", u"<a b='&x;'/>"}) {
         EXPECT_EQ(ErrorOf(bad), XmlError::UnknownEntity) << Narrow(bad);
         EXPECT_TRUE(Refused(bad)) << Narrow(bad);
     }
@@ -99,8 +102,8 @@ TEST(XmlParser, TextRunsKeepInnerSpacingAndInterleaveWithChildren) {
     const XmlNode& a = d.Root().Child(0);
     ASSERT_EQ(a.Texts().size(), 2u);  // white space alone makes no text
     EXPECT_EQ(a.Text(1), u"two=three 'q'");
-    const std::vector<XmlItem> want = {{XmlItemKind::Text, 0}, {XmlItemKind::Element, 0},
-                                       {XmlItemKind::Text, 1}, {XmlItemKind::Element, 1}};
+    const std::vector<XmlItem> want = {
+        {XmlItemKind::Text, 0}, {XmlItemKind::Element, 0}, {XmlItemKind::Text, 1}, {XmlItemKind::Element, 1}};
     EXPECT_EQ(a.Order(), want);
 }
 

@@ -63,8 +63,8 @@ TEST(PeResources, WriterRefusesDuplicatesAndStoresNamesUpperCaseSorted) {
     std::vector<std::string> order;
     for (const PeResource& r : table.resources) order.push_back(r.type.ToString() + "/" + r.name.ToString());
     // Named types first in code-unit order, then numbered ones: the order the system's search expects.
-    EXPECT_EQ(order, (std::vector<std::string>{"MOVORA/ID", "MOVORA/ST", "VELMO/INITIALIZE", "VELMO/INITIALIZE",
-                                               "#10/#7"}));
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"MOVORA/ID", "MOVORA/ST", "VELMO/INITIALIZE", "VELMO/INITIALIZE", "#10/#7"}));
 }
 
 TEST(PeResources, RejectsWhatIsNotAnImageAndDamagedDirectories) {

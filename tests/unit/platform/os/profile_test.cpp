@@ -44,8 +44,15 @@ struct ConfigHome {
 };
 
 TEST(ProfileText, AnyNameAndAnyDataSurviveWritingAndParsing) {
-    const std::string awkward[] = {"", " lead and trail ", "a=b=c", "[x]", "]", "back\\slash\\", "\\x41",
-                                   "line\nbreak\r\n", std::string("nul\0tab\t\x7f\xff", 10)};
+    const std::string awkward[] = {"",
+                                   " lead and trail ",
+                                   "a=b=c",
+                                   "[x]",
+                                   "]",
+                                   "back\\slash\\",
+                                   "\\x41",
+                                   "line\nbreak\r\n",
+                                   std::string("nul\0tab\t\x7f\xff", 10)};
     ProfileDocument document;
     document.Set("bytes", "every", EveryByte());
     document.Set("numbers", "max", uint32_t{0xFFFFFFFF});
@@ -61,22 +68,23 @@ TEST(ProfileText, AnyNameAndAnyDataSurviveWritingAndParsing) {
 }
 
 TEST(ProfileText, DamagedLinesAreSkippedAndTheRestIsRead) {
-    const ProfileDocument d = ParseProfileText("orphan=dword:1\n"  // before any section
-                                               "[Main]\r\n"        // CRLF file
-                                               "Good=dword:4294967295\r\n"
-                                               "Over=dword:4294967296\n"
-                                               "Neg=dword:-1\n"
-                                               "Odd=hex:abc\n"
-                                               "NotHex=hex:zz\n"
-                                               "Escape=sz:\\q\n"
-                                               "Cut=sz:ab\\x4\n"
-                                               "NoType=text\n"
-                                               "Upper=HEX:0A0b\n"
-                                               "good=sz:later wins\n"  // same name in another case
-                                               "[Broken\n"
-                                               "lost=dword:2\n"  // would otherwise land in the wrong section
-                                               "[main]\n"
-                                               "Eq=sz:a=b\n");
+    const ProfileDocument d = ParseProfileText(
+        "orphan=dword:1\n"  // before any section
+        "[Main]\r\n"        // CRLF file
+        "Good=dword:4294967295\r\n"
+        "Over=dword:4294967296\n"
+        "Neg=dword:-1\n"
+        "Odd=hex:abc\n"
+        "NotHex=hex:zz\n"
+        "Escape=sz:\\q\n"
+        "Cut=sz:ab\\x4\n"
+        "NoType=text\n"
+        "Upper=HEX:0A0b\n"
+        "good=sz:later wins\n"  // same name in another case
+        "[Broken\n"
+        "lost=dword:2\n"  // would otherwise land in the wrong section
+        "[main]\n"
+        "Eq=sz:a=b\n");
     ASSERT_EQ(d.sections.size(), 1u);
     EXPECT_EQ(d.sections[0].name, "Main");
     ASSERT_EQ(d.sections[0].values.size(), 3u);

@@ -22,14 +22,16 @@ TEST(AnsiText, ValidUtf8RoundTripsThroughUtf16) {
 TEST(AnsiText, InvalidSequencesDecodeAsLatin1BytesOneByOne) {
     SKIP_ON_WINDOWS();
     EXPECT_EQ(AnsiToUtf16("\xE9t\xE9"), u"\u00E9t\u00E9");
-    EXPECT_EQ(AnsiToUtf16("\xC3"), u"\u00C3");                 // cut short at the end
-    EXPECT_EQ(AnsiToUtf16("\xC0\xAF"), u"\u00C0\u00AF");       // overlong '/' must not become a separator
+    EXPECT_EQ(AnsiToUtf16("\xC3"), u"\u00C3");                      // cut short at the end
+    EXPECT_EQ(AnsiToUtf16("\xC0\xAF"), u"\u00C0\u00AF");            // overlong '/' must not become a separator
     EXPECT_EQ(AnsiToUtf16("\xED\xA0\x80"), u"\u00ED\u00A0\u0080");  // encoded surrogate
     EXPECT_EQ(AnsiToUtf16("\xF4\x90\x80\x80"), u"\u00F4\u0090\u0080\u0080");  // past U+10FFFF
 }
 
 TEST(AnsiText, UnpairedSurrogatesBecomeTheDefaultCharacter) {
-    EXPECT_EQ(Utf16ToAnsi(u"a\xD800" "b"), "a?b");
+    EXPECT_EQ(Utf16ToAnsi(u"a\xD800"
+                          "b"),
+              "a?b");
     EXPECT_EQ(Utf16ToAnsi(u"\xDC00"), "?");
 }
 

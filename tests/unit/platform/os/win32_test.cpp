@@ -69,7 +69,9 @@ TEST(Win32Text, AnsiRoundTripsAndCaseFoldingKeepsEmbeddedNuls) {
     EXPECT_EQ(AnsiToUtf16(ascii), std::u16string(ascii.begin(), ascii.end()));
     EXPECT_EQ(Utf16ToAnsi(AnsiToUtf16(ascii)), ascii);
     EXPECT_EQ(AnsiToUtf16(""), u"");
-    EXPECT_EQ(Utf16ToAnsi(u"a\xD800" "b"), "a?b");  // the code page's default character
+    EXPECT_EQ(Utf16ToAnsi(u"a\xD800"
+                          "b"),
+              "a?b");  // the code page's default character
     const std::string withNul("a\0b", 3);
     EXPECT_EQ(AnsiToUtf16(withNul), std::u16string(u"a\0b", 3));
 
@@ -86,7 +88,7 @@ TEST(Win32Files, ShareModesFoldersAndErrorsMatchTheInterface) {
 
     auto reader = OpenFile(path, FileMode::ReadShared);
     ASSERT_TRUE(reader);
-    EXPECT_TRUE(OpenFile(path, FileMode::ReadShared));      // readers share
+    EXPECT_TRUE(OpenFile(path, FileMode::ReadShared));        // readers share
     EXPECT_FALSE(OpenFile(path, FileMode::CreateReadWrite));  // writers are shut out
     EXPECT_EQ(reader->Seek(-1, SeekFrom::Begin), -1);
     EXPECT_EQ(reader->Seek(-3, SeekFrom::End), 7);

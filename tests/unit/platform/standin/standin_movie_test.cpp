@@ -57,8 +57,8 @@ TEST(StandinMovieScript, RefusesWithTheLineThatIsWrong) {
     EXPECT_EQ(RefusalOf("flashcall \xC3("), "line 1: malformed UTF-8 or an unknown escape");
     EXPECT_EQ(RefusalOf("variable  value"), "line 1: variable needs a name");
     EXPECT_EQ(RefusalOf("fscommand"), "line 1: fscommand needs a name");
-    for (const char* version : {"version", "version 10.", "version .1", "version 1.2.3", "version 65536",
-                                "version -1", "version 99999999999"})
+    for (const char* version : {"version", "version 10.", "version .1", "version 1.2.3", "version 65536", "version -1",
+                                "version 99999999999"})
         EXPECT_NE(RefusalOf(version).find("version"), std::string::npos) << version;
     EXPECT_EQ(Parsed("version 65535.65535").flashVersion, 0xFFFFFFFFu);
     EXPECT_EQ(Parsed("").flashVersion, 10u << 16);  // a current player by default
@@ -84,16 +84,16 @@ private:
 };
 
 TEST(StandinMovieControl, RaisesTheFileEventsOnceInOrderAfterTheFirstMovie) {
-    StandinMovieControl control(Parsed("fscommand first 1\nflashcall silent\nfscommand load\nflashcall ask the movie\n"
-                                       "function inner <string>x</string>\n"));
+    StandinMovieControl control(
+        Parsed("fscommand first 1\nflashcall silent\nfscommand load\nflashcall ask the movie\n"
+               "function inner <string>x</string>\n"));
     Listener listener(control);
     control.SetEventSink(&listener);
     EXPECT_FALSE(control.RaiseNextEvent());  // nothing plays before a movie is loaded
     ASSERT_TRUE(control.SetMovie(u""));
     EXPECT_FALSE(control.RaiseNextEvent());  // nor with an empty one
     ASSERT_TRUE(control.SetMovie(u"movie.swf"));
-    while (control.RaiseNextEvent()) {
-    }
+    while (control.RaiseNextEvent()) {}
     EXPECT_EQ(listener.seen, (std::vector<std::u16string>{u"first|1", u"silent", u"load|", u"ask the movie"}));
     EXPECT_EQ(control.Movie(), u"other.swf");
     EXPECT_FALSE(control.RaiseNextEvent());  // loading another movie did not replay them
