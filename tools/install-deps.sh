@@ -3,6 +3,7 @@
 #   install-deps.sh build    compilers, CMake, Ninja and the libraries
 #   install-deps.sh test     build, plus GoogleTest and the tools the tests compare against
 #   install-deps.sh fuzz     build, plus clang with libFuzzer and the sanitizer runtimes
+#   install-deps.sh format   clang-format, for tools/check-format.sh
 #   install-deps.sh windows  the mingw-w64 cross compiler and libraries, GoogleTest sources, Boost's
 #                            headers (Boost.Regex is compiled for mingw from them), wine and Xvfb
 #
@@ -24,6 +25,7 @@ for task in "$@"; do
     test) needs+=(file:/usr/include/gtest/gtest.h:libgtest-dev file:/usr/src/googletest:googletest
                   cmd:wrestool:icoutils cmd:python3:python3 cmd:openssl:openssl) ;;
     fuzz) needs+=(cmd:clang:clang pkg:libclang-rt-14-dev:libclang-rt-14-dev) ;;
+    format) needs+=(cmd:clang-format:clang-format) ;;
     windows) needs+=(cmd:x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64-posix
                      file:/usr/x86_64-w64-mingw32/include/zlib.h:libz-mingw-w64-dev
                      file:/usr/x86_64-w64-mingw32/include/gcrypt.h:libgcrypt-mingw-w64-dev
