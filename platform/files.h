@@ -40,6 +40,11 @@ std::unique_ptr<File> OpenFile(const std::string& path, FileMode mode);
 // `path` made absolute against the current folder (no symbolic link is resolved and nothing need
 // exist there); an absolute path comes back as it is, an empty one stays empty.
 std::string FullPath(const std::string& path);
+// Whether two paths name the same place once made absolute, whichever separators they use and
+// however many in a row; letters compare without regard to case (as the system's file names do
+// on Windows; on POSIX this errs on the side of "the same", which is the safe side for refusing to
+// overwrite something).
+bool SamePath(const std::string& a, const std::string& b);
 
 bool FileExists(const std::string& path);  // an existing file that is not a folder
 bool FolderExists(const std::string& path);

@@ -2,6 +2,7 @@
 // a successful compile, or the warnings and the error line of a failed one (exit status 2).
 #include <cstdio>
 
+#include "platform/files.h"
 #include "script/compiler/compiler.h"
 #include "script/compiler/peephole.h"
 #include "tools/commands.h"
@@ -25,6 +26,9 @@ int CompileCommand(const Args& args) {
         else return Fail(kExitUsage, kUsage);
     }
     if (source.empty() || output.empty()) return Fail(kExitUsage, kUsage);
+    // A failed compile writes nothing, but a successful one would replace the source by its module.
+    if (platform::SamePath(source, output) || (!listing.empty() && platform::SamePath(source, listing)))
+        return Fail(kExitUsage, "refusing to write over the source " + source);
     SourceOpenResult opened = SourceReader::OpenFile(source);
     if (!opened.reader) {
         std::fputs(opened.errorText.c_str(), stderr);

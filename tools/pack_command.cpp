@@ -35,6 +35,7 @@ int PackCommand(const Args& args) {
         else return Fail(kExitUsage, kUsage);
     }
     if (options.projectFolder.empty() || output.empty()) return Fail(kExitUsage, kUsage);
+    options.outputPath = output;
     builder::BuildResult result;
     try {
         result = builder::BuildProject(options);

@@ -35,13 +35,13 @@ public:
             (void)platform::CreateFolder(folder_ + path.substr(0, slash));
         if (!platform::WriteWholeFile(folder_ + path, bytes)) throw std::runtime_error("cannot write " + path);
     }
-    BuildResult Build(const std::string& manifest) const {
+    BuildResult Build(const std::string& manifest, const std::string& output = "") const {
         Write("velmo.toml", Bytes(manifest));
-        return BuildProject({folder_, "", kBuildTime});
+        return BuildProject({folder_, "", kBuildTime, output});
     }
-    std::string Error(const std::string& manifest) const {
+    std::string Error(const std::string& manifest, const std::string& output = "") const {
         try {
-            (void)Build(manifest);
+            (void)Build(manifest, output);
         } catch (const std::runtime_error& error) {
             return error.what();
         }
@@ -185,12 +185,12 @@ TEST(ProjectBuilder, MissingOrWrongFilesAreReportedWithTheLineNamingThem) {
 
     testing::ScratchFolder empty;
     try {
-        (void)BuildProject({empty.Path(), "", kBuildTime});
+        (void)BuildProject({empty.Path(), "", kBuildTime, ""});
         ADD_FAILURE() << "a folder without velmo.toml was packed";
     } catch (const std::runtime_error& error) {
         EXPECT_NE(std::string(error.what()).find("has no readable velmo.toml"), std::string::npos);
     }
-    EXPECT_THROW((void)BuildProject({empty.Path() + "missing", "", kBuildTime}), std::runtime_error);
+    EXPECT_THROW((void)BuildProject({empty.Path() + "missing", "", kBuildTime, ""}), std::runtime_error);
 }
 
 TEST(ProjectBuilder, SourceScriptsAreCompiledIntoTheirModules) {
@@ -200,6 +200,30 @@ TEST(ProjectBuilder, SourceScriptsAreCompiledIntoTheirModules) {
     const std::vector<uint8_t> module = shell::DecodeResourceBlob(Resource(built.application, "VELMO", "Initialize"));
     ASSERT_EQ(module.size(), 72u);  // the module of `return true;`
     EXPECT_EQ(std::string(module.begin(), module.begin() + 4), "QX1b");
+}
+
+// Packing again into the project folder must not pack the last build, version-control state or
+// editor back-ups, and must never overwrite what the project is made of.
+TEST(ProjectBuilder, TheOutputHiddenFilesAndBackupsStayOutAndProjectFilesAreNeverOverwritten) {
+    Project p;
+    const std::string manifest = "[movie]\nfile = \"movie.swf\"\n";
+    p.Write("data\\level.txt", Bytes("level"));
+    p.Write(".git\\config", Bytes("[core]"));
+    p.Write(".hidden", Bytes("x"));
+    p.Write("notes.txt~", Bytes("x"));
+    p.Write("old.BAK", Bytes("x"));
+    p.Write("data\\.level.txt.swp", Bytes("x"));
+    p.Write("app.exe", Bytes("MZ the previous build"));
+    EXPECT_EQ(p.Build(manifest, p.Folder() + "app.exe").packagedFiles, 2u);  // movie.swf, data\level.txt
+    EXPECT_EQ(p.Build(manifest).packagedFiles, 3u);  // written elsewhere: app.exe is just a file
+
+    const std::string refused = "refusing to write ";
+    EXPECT_EQ(p.Error(manifest, p.Folder() + "velmo.toml").rfind(refused, 0), 0u);
+    EXPECT_NE(p.Error(manifest, p.Folder() + "movie.swf").find("which [movie] file names"), std::string::npos);
+    EXPECT_NE(p.Error(manifest, p.Folder() + "data\\level.txt").find("not an application"), std::string::npos);
+    EXPECT_EQ(p.Error(manifest, p.Folder() + "new.exe"), "<no error>");
+    for (const char* name : {".git", "a~", "x.bak", "x.Swp"}) EXPECT_TRUE(IsLeftOutOfPackage(name)) << name;
+    for (const char* name : {"movie.swf", "a.b", "bak", "a.swp.txt"}) EXPECT_FALSE(IsLeftOutOfPackage(name)) << name;
 }
 
 TEST(ProjectBuilder, ProjectNameIsTheFolderNameWhicheverSeparatorEndsIt) {

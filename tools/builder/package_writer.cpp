@@ -65,14 +65,15 @@ std::vector<uint8_t> WritePackage(const std::vector<PackageItem>& rootItems) {
     return out;
 }
 
-std::vector<PackageItem> CollectFolder(const std::string& folder) {
+std::vector<PackageItem> CollectFolder(const std::string& folder, const KeepEntry& keep) {
     std::vector<platform::FolderEntry> entries = platform::ListFolder(folder);
     std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
     std::vector<PackageItem> items;
     for (const platform::FolderEntry& entry : entries) {
         const std::string path = folder + "\\" + entry.name;
+        if (keep && !keep(path, entry)) continue;
         PackageItem item{entry.name, entry.isFolder, {}, {}};
-        if (entry.isFolder) item.children = CollectFolder(path);
+        if (entry.isFolder) item.children = CollectFolder(path, keep);
         else if (!platform::ReadWholeFile(path, item.data)) throw std::runtime_error("cannot read " + path);
         items.push_back(std::move(item));
     }

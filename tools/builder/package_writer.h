@@ -3,8 +3,11 @@
 // zlib stream followed by the CRC-32 of its data, and the trailer the runtime finds it by.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "platform/files.h"
 
 namespace velmo::builder {
 
@@ -21,6 +24,9 @@ std::vector<uint8_t> WritePackage(const std::vector<PackageItem>& rootItems);
 
 // Every file and folder below the host folder `folder`, in name order; throws std::runtime_error
 // when something cannot be read.
-std::vector<PackageItem> CollectFolder(const std::string& folder);
+// `keep(path, entry)` says whether an entry of the folder (its full path given) goes into the
+// package; an entry left out is never read, nor, for a folder, entered.
+using KeepEntry = std::function<bool(const std::string& path, const platform::FolderEntry& entry)>;
+std::vector<PackageItem> CollectFolder(const std::string& folder, const KeepEntry& keep = nullptr);
 
 }  // namespace velmo::builder

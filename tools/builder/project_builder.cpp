@@ -2,7 +2,9 @@
 // an application never depends on how the runtime treats a missing record.
 #include "tools/builder/project_builder.h"
 
+#include <algorithm>
 #include <chrono>
+#include <memory>
 #include <stdexcept>
 
 #include "platform/files.h"
@@ -72,13 +74,34 @@ std::vector<uint8_t> ScriptModule(const std::string& projectFolder, const Script
     return bytes;
 }
 
-// Every file of the project except the manifest, which holds nothing the runtime reads.
-std::vector<PackageItem> PackageItems(const std::string& projectFolder) {
-    std::vector<PackageItem> items = CollectFolder(projectFolder);
-    std::erase_if(items, [](const PackageItem& item) {
-        return !item.isFolder && platform::AnsiEqualNoCase(item.name, kManifestFileName);
+// Every file of the project except the manifest (it holds nothing the runtime reads), the
+// application being written (packing it would put the previous build into the next one), hidden
+// names and editor back-ups.
+std::vector<PackageItem> PackageItems(const std::string& projectFolder, const std::string& outputPath) {
+    const std::string manifestPath = Join(projectFolder, kManifestFileName);
+    return CollectFolder(projectFolder, [&](const std::string& path, const platform::FolderEntry& entry) {
+        if (IsLeftOutOfPackage(entry.name)) return false;
+        if (entry.isFolder) return true;
+        return !platform::SamePath(path, manifestPath) && (outputPath.empty() || !platform::SamePath(path, outputPath));
     });
-    return items;
+}
+
+// An output path that names the manifest, a file the manifest names, or any other existing file
+// that is not an application (one that does not start with "MZ") would destroy part of the project.
+void CheckOutputPath(const Manifest& manifest, const std::string& projectFolder, const std::string& outputPath) {
+    if (outputPath.empty()) return;
+    const auto refuse = [&](const std::string& what) {
+        throw std::runtime_error("refusing to write " + outputPath + ": it would overwrite " + what);
+    };
+    if (platform::SamePath(outputPath, Join(projectFolder, kManifestFileName)))
+        refuse(std::string("the project's ") + kManifestFileName);
+    for (const NamedFile& file : manifest.namedFiles)
+        if (platform::SamePath(outputPath, Join(projectFolder, file.path)))
+            refuse("\"" + file.path + "\", which " + file.namedBy + " names");
+    std::unique_ptr<platform::File> existing = platform::OpenFile(outputPath, platform::FileMode::ReadShared);
+    char magic[2] = {};
+    if (existing && (existing->Read(magic, 2) != 2 || magic[0] != 'M' || magic[1] != 'Z'))
+        refuse("a file that is not an application");
 }
 
 size_t CountFiles(const std::vector<PackageItem>& items) {
@@ -142,6 +165,14 @@ std::string ProjectName(const std::string& folder) {
     return name;
 }
 
+bool IsLeftOutOfPackage(const std::string& name) {
+    const auto endsWith = [&](std::string_view tail) {
+        return name.size() >= tail.size() &&
+               platform::AnsiEqualNoCase(name.substr(name.size() - tail.size()), std::string(tail));
+    };
+    return name.starts_with('.') || name.ends_with('~') || endsWith(".bak") || endsWith(".swp");
+}
+
 BuildResult BuildProject(const BuildOptions& options) {
     const std::string& folder = options.projectFolder;
     if (!platform::FolderExists(folder)) throw std::runtime_error("no project folder " + folder);
@@ -152,6 +183,7 @@ BuildResult BuildProject(const BuildOptions& options) {
         ParseManifest(std::string_view(reinterpret_cast<const char*>(manifestBytes.data()), manifestBytes.size()),
                       ProjectName(folder));
     CheckNamedFiles(manifest, folder);
+    CheckOutputPath(manifest, folder, options.outputPath);
     if (!manifest.hasBuildTime) manifest.settings.build.buildTime = options.buildTime.value_or(CurrentUtcTime());
 
     BuildResult result;
@@ -164,7 +196,7 @@ BuildResult BuildProject(const BuildOptions& options) {
             throw std::runtime_error("cannot read the runtime image " + options.runtimeImage);
         result.application = AddResourcesToImage(runtime, result.resources);
     }
-    const std::vector<PackageItem> items = PackageItems(folder);
+    const std::vector<PackageItem> items = PackageItems(folder, options.outputPath);
     const std::vector<uint8_t> package = WritePackage(items);
     result.packagedFiles = CountFiles(items);
     result.packageBytes = package.size();

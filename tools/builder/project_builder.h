@@ -25,7 +25,15 @@ struct BuildOptions {
     std::string projectFolder;
     std::string runtimeImage;                    // a PE executable to add the resources to; empty for none
     std::optional<shell::SystemTime> buildTime;  // when velmo.toml gives none; the current UTC time otherwise
+    // Where the application will be written: never packed, and refused when it would overwrite a
+    // file of the project. Empty when the caller writes it elsewhere (tests).
+    std::string outputPath;
 };
+
+// Whether a project entry is left out of the package whatever it holds: hidden names (a leading
+// dot, as version control and editors keep their state in) and editor back-ups ("~", ".bak",
+// ".swp" at the end).
+bool IsLeftOutOfPackage(const std::string& name);
 
 struct BuildResult {
     std::vector<uint8_t> application;  // the image with the package behind it

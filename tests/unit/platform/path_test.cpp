@@ -1,5 +1,8 @@
-// Path splitting and joining: either separator, names with leading dots, empty parts.
+// Path splitting and joining: either separator, names with leading dots, empty parts; and telling
+// whether two spellings name one file.
 #include "platform/path.h"
+
+#include "platform/files.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +29,14 @@ TEST(Path, JoinsWithExactlyOneSeparator) {
     EXPECT_EQ(JoinPath("/tmp/", "x"), "/tmp/x");
     EXPECT_EQ(JoinPath("", "demo.exe"), "demo.exe");
     EXPECT_EQ(JoinPath("C:\\apps", ""), "C:\\apps");
+}
+
+// The same file however a user spells it: relative or not, either separator, "." and "..".
+TEST(Path, SamePathSeesThroughSpellings) {
+    EXPECT_TRUE(SamePath("scripts/init.qvs", "./scripts//init.qvs"));
+    EXPECT_TRUE(SamePath("a\\b\\..\\c.txt", FullPath("a/c.txt")));
+    EXPECT_FALSE(SamePath("a/c.txt", "a/d.txt"));
+    EXPECT_FALSE(SamePath("a/c.txt", "b/c.txt"));
 }
 
 }  // namespace
