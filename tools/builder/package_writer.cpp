@@ -7,6 +7,7 @@
 
 #include "platform/byte_order.h"
 #include "platform/files.h"
+#include "platform/path.h"
 #include "platform/text.h"
 
 namespace velmo::builder {
@@ -70,7 +71,7 @@ std::vector<PackageItem> CollectFolder(const std::string& folder, const KeepEntr
     std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
     std::vector<PackageItem> items;
     for (const platform::FolderEntry& entry : entries) {
-        const std::string path = folder + "\\" + entry.name;
+        const std::string path = platform::JoinPath(folder, entry.name);
         if (keep && !keep(path, entry)) continue;
         PackageItem item{entry.name, entry.isFolder, {}, {}};
         if (entry.isFolder) item.children = CollectFolder(path, keep);

@@ -23,21 +23,16 @@ namespace velmo::builder {
 
 namespace {
 
-std::string Join(const std::string& folder, const std::string& path) {
-    if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) return folder + path;
-    return folder + "\\" + path;
-}
-
 std::vector<uint8_t> ReadNamedFile(const std::string& projectFolder, const NamedFile& file) {
     std::vector<uint8_t> bytes;
-    if (!platform::ReadWholeFile(Join(projectFolder, file.path), bytes))
+    if (!platform::ReadWholeFile(platform::JoinPath(projectFolder, file.path), bytes))
         throw ManifestError(kManifestFileName, file.line, file.namedBy + ": cannot read \"" + file.path + "\"");
     return bytes;
 }
 
 void CheckNamedFiles(const Manifest& manifest, const std::string& projectFolder) {
     for (const NamedFile& file : manifest.namedFiles) {
-        const std::string path = Join(projectFolder, file.path);
+        const std::string path = platform::JoinPath(projectFolder, file.path);
         if (platform::FolderExists(path))
             throw ManifestError(kManifestFileName, file.line, file.namedBy + ": \"" + file.path + "\" is a folder");
         if (!platform::FileExists(path))
@@ -78,7 +73,7 @@ std::vector<uint8_t> ScriptModule(const std::string& projectFolder, const Script
 // application being written (packing it would put the previous build into the next one), hidden
 // names and editor back-ups.
 std::vector<PackageItem> PackageItems(const std::string& projectFolder, const std::string& outputPath) {
-    const std::string manifestPath = Join(projectFolder, kManifestFileName);
+    const std::string manifestPath = platform::JoinPath(projectFolder, kManifestFileName);
     return CollectFolder(projectFolder, [&](const std::string& path, const platform::FolderEntry& entry) {
         if (IsLeftOutOfPackage(entry.name)) return false;
         if (entry.isFolder) return true;
@@ -93,10 +88,10 @@ void CheckOutputPath(const Manifest& manifest, const std::string& projectFolder,
     const auto refuse = [&](const std::string& what) {
         throw std::runtime_error("refusing to write " + outputPath + ": it would overwrite " + what);
     };
-    if (platform::SamePath(outputPath, Join(projectFolder, kManifestFileName)))
+    if (platform::SamePath(outputPath, platform::JoinPath(projectFolder, kManifestFileName)))
         refuse(std::string("the project's ") + kManifestFileName);
     for (const NamedFile& file : manifest.namedFiles)
-        if (platform::SamePath(outputPath, Join(projectFolder, file.path)))
+        if (platform::SamePath(outputPath, platform::JoinPath(projectFolder, file.path)))
             refuse("\"" + file.path + "\", which " + file.namedBy + " names");
     std::unique_ptr<platform::File> existing = platform::OpenFile(outputPath, platform::FileMode::ReadShared);
     char magic[2] = {};
@@ -177,7 +172,7 @@ BuildResult BuildProject(const BuildOptions& options) {
     const std::string& folder = options.projectFolder;
     if (!platform::FolderExists(folder)) throw std::runtime_error("no project folder " + folder);
     std::vector<uint8_t> manifestBytes;
-    if (!platform::ReadWholeFile(Join(folder, kManifestFileName), manifestBytes))
+    if (!platform::ReadWholeFile(platform::JoinPath(folder, kManifestFileName), manifestBytes))
         throw std::runtime_error("the project folder " + folder + " has no readable " + kManifestFileName);
     Manifest manifest =
         ParseManifest(std::string_view(reinterpret_cast<const char*>(manifestBytes.data()), manifestBytes.size()),
