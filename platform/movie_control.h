@@ -56,6 +56,10 @@ public:
     virtual std::optional<std::u16string> CallFunction(std::u16string_view request) = 0;
     // The answer to the FlashCall being delivered.
     virtual void SetReturnValue(std::u16string_view reply) = 0;
+
+    // Raises one event the control holds for the event loop (a scripted stand-in's next event);
+    // false when it holds none. A real control raises its events from its window's messages.
+    virtual bool RaiseNextEvent() { return false; }
 };
 
 }  // namespace velmo::platform

@@ -137,7 +137,8 @@ std::vector<MenuItem> TrayMenuItems(uint32_t menuAdditions) {
 std::string TrayShowItemText(WindowState state, const std::string& caption) {
     switch (state) {
         case WindowState::Hidden: return "Show " + caption;
-        case WindowState::Visible: return "Hide " + caption;
+        case WindowState::Visible:
+        case WindowState::Maximized: return "Hide " + caption;
         case WindowState::Minimized: return "Restore " + caption;
     }
     return caption;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/window.h"
 #include "shell/settings_record.h"
 
 namespace velmo::shell {
@@ -35,14 +36,8 @@ struct WindowStyles {
 };
 WindowStyles ComputeWindowStyles(const Appearance& appearance);
 
-struct Size {
-    int width = 0, height = 0;
-    bool operator==(const Size&) const = default;
-};
-struct Rect {
-    int left = 0, top = 0, width = 0, height = 0;
-    bool operator==(const Rect&) const = default;
-};
+using platform::Rect;
+using platform::Size;
 
 enum class ShowMode { Show, ShowMaximized };
 // Where the window goes and how it is shown. Without `rect` it stays where it is and is only shown;
@@ -77,21 +72,17 @@ enum class MenuItem { Separator, FlashPlayerMenu, Configure, Help, About, ShowHi
 std::vector<MenuItem> SystemMenuAdditions(uint32_t menuAdditions);
 // The tray icon's menu, from its show-or-hide item to "&Close".
 std::vector<MenuItem> TrayMenuItems(uint32_t menuAdditions);
-enum class WindowState { Hidden, Visible, Minimized };
+using platform::WindowState;
 // The text of the tray menu's first item: "Show ", "Hide " or "Restore " and the caption.
 std::string TrayShowItemText(WindowState state, const std::string& caption);
 
-// A keyboard message as the input filter sees it.
-enum class KeyEvent { Down, Up, Char, SystemDown, SystemUp, SystemChar };
+using platform::KeyDecision;
+using platform::KeyEvent;
+using platform::kModifierAlt;
+using platform::kModifierControl;
+using platform::kModifierShift;
 inline constexpr uint32_t kKeyEscape = 0x1B;
 inline constexpr uint32_t kKeyApps = 0x5D;
-enum : uint32_t { kModifierShift = 0x1, kModifierControl = 0x2, kModifierAlt = 0x4 };
-struct KeyDecision {
-    bool pass = true;          // the movie sees the message
-    bool close = false;        // the main window is asked to close
-    bool contextMenu = false;  // the control is sent a context-menu request instead
-    bool operator==(const KeyDecision&) const = default;
-};
 // `modifiersDown` holds the kModifier bits of the keys down when the message arrived.
 KeyDecision FilterKey(const Interaction& interaction, KeyEvent event, uint32_t key, uint32_t modifiersDown);
 

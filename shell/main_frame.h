@@ -1,62 +1,129 @@
 #pragma once
-// The main frame as the start-up sequence drives it: created once, then given the movie and every
-// settings record in turn. The window itself and its control host live behind this interface.
+// The main frame: the projector's only top-level window and the movie control inside it. The
+// start-up sequence creates it and hands it the movie and every settings record in turn; the movie's
+// commands and the user re-apply them later. Every decision comes from the pure rules of
+// frame_rules.h; the window itself is the desktop's (platform/window.h), so the same frame runs
+// over the real Win32 window and over the headless model. Each operation is also told as one line
+// of text, for `velmo play --verbose` and for tests, with what the window answered afterwards.
 
 #include <deque>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/movie_control.h"
+#include "platform/window.h"
+#include "shell/frame_rules.h"
 #include "shell/settings_record.h"
 
 namespace velmo::shell {
 
 using InputBlockHandle = int;  // 0: nothing blocked
 
-class MainFrame {
-public:
-    virtual ~MainFrame() = default;
+// Menu command identifiers of the frame's menus.
+enum : uint32_t {
+    kCommandClose = 8,
+    kCommandConfigure = 0x8009,
+    kCommandHelp = 0x800A,
+    kCommandAbout = 0x800C,
+    kCommandShowHide = 0x8010,
+};
 
-    // Creates the frame (and the movie control inside it) owned by the hidden owner window.
-    [[nodiscard]] virtual bool Create(const std::string& iconSource) = 0;
-    virtual void SetNoMovie() = 0;
-    virtual void LoadMovie(const std::string& path, bool autoPlay) = 0;
-    virtual void ApplyAppearance(const Appearance& appearance) = 0;
-    virtual void ApplySizeAndPosition(const SizeAndPosition& size) = 0;
-    virtual void ApplyWindowRegion(const std::vector<std::string>& regions) = 0;
-    virtual void Show() = 0;
-    virtual void KeepAspectRatio() = 0;                             // stores the client width / height for resizing
-    virtual void ApplyWindowFlags(const Behaviour& behaviour) = 0;  // always on top, start minimized
-    virtual void ApplyMiscellaneous(const Miscellaneous& misc) = 0;
-    virtual void AddMenuCommands(const Behaviour& behaviour) = 0;
-    virtual InputBlockHandle DisableInput(const Interaction& interaction) = 0;
-    virtual void EnableInput(InputBlockHandle handle) = 0;
-    virtual void AddTrayIcon(int iconResource) = 0;
-    virtual void Update() = 0;
-    virtual void Destroy() = 0;
+class MainFrame final : private platform::FrameWindowEvents {
+public:
+    using Sink = std::function<void(const std::string&)>;
+    // Makes the movie control inside a newly created window.
+    using ControlFactory = std::function<std::unique_ptr<platform::MovieControl>(platform::FrameWindow&)>;
+
+    MainFrame(platform::Desktop& desktop, ControlFactory makeControl, Sink sink = nullptr);
+    ~MainFrame() override;
+    MainFrame(const MainFrame&) = delete;
+    MainFrame& operator=(const MainFrame&) = delete;
+
+    // Creates the hidden window (owned by the hidden owner window) and the movie control inside it.
+    [[nodiscard]] bool Create(const std::string& iconSource);
+    void SetNoMovie();
+    void LoadMovie(const std::string& path, bool autoPlay);
+    // Hides the window and gives it the styles and caption of `appearance`; the movie gets its
+    // scale mode. The window stays hidden until ApplySizeAndPosition or Show.
+    void ApplyAppearance(const Appearance& appearance);
+    // Places and shows the window; the movie's own size comes from the loaded movie's header.
+    void ApplySizeAndPosition(const SizeAndPosition& size);
+    // The clip shape's region from its mask file in the run folder (none when the file is missing).
+    void ApplyWindowRegion(const std::vector<std::string>& regions);
+    // The window shape as the settings give it: only the clip shape has a window region.
+    void ApplyWindowShape(const Appearance& appearance, const std::vector<std::string>& regions);
+    void Show();
+    // Takes the client area's width / height, which resizing keeps when the settings ask for it.
+    void KeepAspectRatio();
+    void ApplyWindowFlags(const Behaviour& behaviour);  // always on top, start minimized
+    void ApplyMiscellaneous(const Miscellaneous& misc);
+    void AddMenuCommands(const Behaviour& behaviour);
+    InputBlockHandle DisableInput(const Interaction& interaction);
+    void EnableInput(InputBlockHandle handle);
+    void AddTrayIcon(int iconResource);
+    void Update();
+    void Destroy();
 
     // The movie control inside the frame; null until Create made it and after Destroy.
-    virtual platform::MovieControl* Control() { return nullptr; }
-    // Delivers one waiting event of the window or its movie control; false when none was waiting.
-    // Idle work runs between events, as a message loop runs it.
-    virtual bool DeliverEvent() { return false; }
+    platform::MovieControl* Control() const { return control_.get(); }
+    // Delivers one event of the window or its movie, waiting for one when none is waiting; false
+    // once the frame is closing or no event can come any more. Idle work runs between calls, as a
+    // message loop runs it.
+    bool DeliverEvent();
 
-    virtual std::string Caption() const = 0;
+    std::string Caption() const;
     // Script names queued by asynchronous run requests, run one per idle pass.
-    virtual std::deque<std::string>& AsyncQueue() = 0;
-
-    // The window shape as the settings give it: only the clip shape has a window region.
-    virtual void ApplyWindowShape(const Appearance& appearance, const std::vector<std::string>& regions) {
-        if (appearance.windowShape == kShapeClip) ApplyWindowRegion(regions);
-    }
-    // Asks for the close WM_CLOSE gives. It is only posted: the movie command asking for it is
+    std::deque<std::string>& AsyncQueue() { return asyncQueue_; }
+    // Asks for the close the close box gives. It is only posted: a movie command asking for it is
     // still running, and closing takes the script engine away.
-    virtual void PostClose() { closePosted_ = true; }
+    void PostClose() { closePosted_ = true; }
     bool ClosePosted() const { return closePosted_; }
+    // The user's session ended while the frame was up.
+    bool SessionEnded() const { return sessionEnded_; }
+
+    platform::FrameWindow* Window() const { return window_.get(); }
+    bool Visible() const;
+    const std::vector<std::string>& Applied() const { return applied_; }
 
 private:
+    void Record(const std::string& line);
+    void ShowTrayMenu();
+    void RunCommand(uint32_t id);
+    std::vector<platform::MenuEntry> MenuEntries(const std::vector<MenuItem>& items) const;
+
+    void OnCloseRequest() override;
+    void OnEndSession() override;
+    void OnSizeMoveStart() override;
+    void OnSizeMoveEnd() override;
+    void OnCommand(uint32_t id) override;
+    void OnTrayNotify(uint32_t mouseMessage) override;
+    platform::KeyDecision OnKey(platform::KeyEvent event, uint32_t key, uint32_t modifiersDown) override;
+    void OnScaleModeMessage(int mode) override;
+    void OnBackgroundMessage(uint32_t rgb) override;
+    void OnShapeMessage() override;
+
+    platform::Desktop& desktop_;
+    ControlFactory makeControl_;
+    Sink sink_;
+    std::unique_ptr<platform::FrameWindow> window_;
+    std::unique_ptr<platform::MovieControl> control_;
+    std::vector<std::string> applied_;
+    std::deque<std::string> asyncQueue_;
+    std::string caption_;
+    std::string moviePath_;
+    std::vector<std::string> regions_;  // the region images of the last shape applied
+    Appearance appearance_;
+    Interaction interaction_;
+    SizeAndPosition size_;
+    uint32_t menuAdditions_ = 0;
+    double aspectRatio_ = 0;
+    platform::Size sizeMoveStart_;
     bool closePosted_ = false;
+    bool sessionEnded_ = false;
+    bool destroyed_ = false;
 };
 
 }  // namespace velmo::shell

@@ -12,7 +12,8 @@
 #include "shell/app.h"
 #include "shell/command_channel.h"
 #include "shell/engine_script_host.h"
-#include "shell/recording_frame.h"
+#include "platform/window.h"
+#include "shell/main_frame.h"
 #include "tools/app_runner.h"
 #include "tools/commands.h"
 
@@ -22,11 +23,12 @@ namespace {
 
 class PlayerServices final : public shell::AppServices {
 public:
-    PlayerServices(shell::RecordingFrame::Sink sink, platform::StandinMovieScript movie,
+    PlayerServices(shell::MainFrame::Sink sink, platform::StandinMovieScript movie,
                    platform::StandinMovieControl::Sink movieSink)
         : sink_(std::move(sink)), movie_(std::move(movie)), movieSink_(std::move(movieSink)) {}
     std::unique_ptr<shell::MainFrame> MakeFrame() override {
-        return std::make_unique<shell::RecordingFrame>(sink_, movie_, movieSink_);
+        return std::make_unique<shell::MainFrame>(*desktop_, platform::StandinControlFactory(movie_, movieSink_),
+                                                  sink_);
     }
     shell::ScriptHost& Scripts() override { return scripts_; }
     void AttachFrame(shell::MainFrame* frame, shell::SettingsRecord* settings) override {
@@ -35,9 +37,10 @@ public:
     shell::CommandChannel& Channel() { return channel_; }
 
 private:
-    shell::RecordingFrame::Sink sink_;
+    shell::MainFrame::Sink sink_;
     platform::StandinMovieScript movie_;
     platform::StandinMovieControl::Sink movieSink_;
+    std::unique_ptr<platform::Desktop> desktop_ = platform::OpenDesktop();
     shell::CommandChannel channel_{&MakeInterruptibleEngine};
     shell::EngineScriptHost scripts_{channel_};
 };
@@ -86,10 +89,9 @@ int PlayCommand(const Args& args) {
 
     platform::UseApplicationImage(app);
     const auto print = [](const std::string& line) { std::printf("[app] %s\n", line.c_str()); };
-    shell::RecordingFrame::Sink sink =
-        verbose
-            ? shell::RecordingFrame::Sink([](const std::string& line) { std::printf("[frame] %s\n", line.c_str()); })
-            : nullptr;
+    shell::MainFrame::Sink sink =
+        verbose ? shell::MainFrame::Sink([](const std::string& line) { std::printf("[frame] %s\n", line.c_str()); })
+                : nullptr;
     platform::StandinMovieControl::Sink movieSink =
         verbose ? platform::StandinMovieControl::Sink(
                       [](const std::string& line) { std::printf("[movie] %s\n", line.c_str()); })

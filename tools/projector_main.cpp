@@ -7,7 +7,9 @@
 #include "shell/app.h"
 #include "shell/command_channel.h"
 #include "shell/engine_script_host.h"
-#include "shell/recording_frame.h"
+#include "platform/standin/standin_movie_control.h"
+#include "platform/window.h"
+#include "shell/main_frame.h"
 #include "tools/app_runner.h"
 
 namespace {
@@ -15,7 +17,7 @@ namespace {
 class ProjectorServices final : public velmo::shell::AppServices {
 public:
     std::unique_ptr<velmo::shell::MainFrame> MakeFrame() override {
-        return std::make_unique<velmo::shell::RecordingFrame>();
+        return std::make_unique<velmo::shell::MainFrame>(*desktop_, velmo::platform::StandinControlFactory({}));
     }
     velmo::shell::ScriptHost& Scripts() override { return scripts_; }
     void AttachFrame(velmo::shell::MainFrame* frame, velmo::shell::SettingsRecord* settings) override {
@@ -23,6 +25,7 @@ public:
     }
 
 private:
+    std::unique_ptr<velmo::platform::Desktop> desktop_ = velmo::platform::OpenDesktop();
     velmo::shell::CommandChannel channel_{&velmo::tools::MakeInterruptibleEngine};
     velmo::shell::EngineScriptHost scripts_{channel_};
 };

@@ -140,4 +140,11 @@ bool StandinMovieControl::RaiseNextEvent() {
     return true;
 }
 
+std::function<std::unique_ptr<MovieControl>(FrameWindow&)> StandinControlFactory(StandinMovieScript script,
+                                                                                 StandinMovieControl::Sink sink) {
+    return [script = std::move(script), sink = std::move(sink)](FrameWindow&) -> std::unique_ptr<MovieControl> {
+        return std::make_unique<StandinMovieControl>(script, sink);
+    };
+}
+
 }  // namespace velmo::platform

@@ -5,11 +5,13 @@
 // tests to check and for the player's verbose output. docs/movie-standin.md describes it.
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/movie_control.h"
 #include "platform/standin/standin_movie_script.h"
+#include "platform/window.h"
 
 namespace velmo::platform {
 
@@ -39,7 +41,7 @@ public:
     // Raises the next event of the driving file; false when none is waiting. The events wait for
     // the first movie to load and are raised once: a movie loaded later (scripts may load another)
     // does not replay them.
-    bool RaiseNextEvent();
+    bool RaiseNextEvent() override;
 
     const std::vector<std::string>& Recorded() const { return recorded_; }
     int32_t BackgroundColor() const { return background_; }
@@ -64,5 +66,10 @@ private:
 
 // `text` as a double-quoted UTF-8 literal with \" \\ \n \r \t and \uXXXX for other controls.
 std::string QuotedText(std::u16string_view text);
+
+// What the main frame makes its control with when there is no player: a stand-in that follows a
+// copy of `script` inside every window made.
+std::function<std::unique_ptr<MovieControl>(FrameWindow&)> StandinControlFactory(
+    StandinMovieScript script, StandinMovieControl::Sink sink = nullptr);
 
 }  // namespace velmo::platform

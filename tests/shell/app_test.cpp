@@ -10,7 +10,9 @@
 #include "platform/system.h"
 #include "shell/app.h"
 #include "shell/digest.h"
-#include "shell/recording_frame.h"
+#include "platform/common/model_desktop.h"
+#include "platform/standin/standin_movie_control.h"
+#include "shell/main_frame.h"
 #include "shell/record_codec.h"
 #include "shell/run_folder.h"
 #include "tests/support/scratch.h"
@@ -43,14 +45,15 @@ public:
     bool StartSockets() override { return socketsWork; }
     std::unique_ptr<MainFrame> MakeFrame() override {
         if (!framesWork) return nullptr;
-        auto frame = std::make_unique<RecordingFrame>();
+        auto frame = std::make_unique<MainFrame>(desktop, platform::StandinControlFactory({}));
         lastFrame = frame.get();
         ++framesMade;
         return frame;
     }
     ScriptHost& Scripts() override { return scripts; }
     FakeScripts scripts;
-    RecordingFrame* lastFrame = nullptr;  // not owned
+    platform::ModelDesktop desktop;
+    MainFrame* lastFrame = nullptr;  // not owned
     int framesMade = 0;
     bool socketsWork = true;
     bool framesWork = true;

@@ -15,7 +15,9 @@
 #include "script/runtime/convert.h"
 #include "script/runtime/properties.h"
 #include "shell/command_channel.h"
-#include "shell/recording_frame.h"
+#include "platform/common/model_desktop.h"
+#include "platform/standin/standin_movie_control.h"
+#include "shell/main_frame.h"
 #include "shell/shell_error.h"
 #include "tests/support/scratch.h"
 #include "tools/builder/blob_writer.h"
@@ -193,7 +195,8 @@ TEST_F(ChannelTest, QuitFromARunningScriptWaitsForItToEnd) {
 
 TEST_F(ChannelTest, WindowCommandsActOnTheAttachedFrame) {
     Send("Velmo_AsynRun", "Later");  // no frame yet: nowhere to queue
-    RecordingFrame frame;
+    platform::ModelDesktop desktop;
+    MainFrame frame(desktop, nullptr);
     SettingsRecord settings;
     settings.sizeAndPosition.sizeMode = kSizeCustom;
     settings.appearance.borderStyle = kBorderSingle;

@@ -7,7 +7,9 @@
 #include "host/movie/movie_functions.h"
 #include "shell/command_channel.h"
 #include "shell/movie_host.h"
-#include "shell/recording_frame.h"
+#include "platform/common/model_desktop.h"
+#include "platform/standin/standin_movie_control.h"
+#include "shell/main_frame.h"
 
 namespace velmo::shell {
 namespace {
@@ -44,13 +46,21 @@ protected:
     void Play(const std::string& driver) {
         const platform::StandinScriptResult parsed = platform::ParseStandinMovieScript(driver);
         ASSERT_TRUE(parsed.script) << parsed.error;
-        frame_ = std::make_unique<RecordingFrame>(nullptr, *parsed.script);
+        frame_ = std::make_unique<MainFrame>(desktop_, Standin(*parsed.script));
         ASSERT_TRUE(frame_->Create("icon"));
         channel_.Attach(frame_.get(), &settings_);
         frame_->LoadMovie("movie.swf", true);
         while (frame_->DeliverEvent()) {}
     }
-    const std::vector<std::string>& Recorded() const { return frame_->MovieStandin()->Recorded(); }
+    const std::vector<std::string>& Recorded() const { return standin_->Recorded(); }
+    // A stand-in following `script`, remembered for Recorded().
+    MainFrame::ControlFactory Standin(platform::StandinMovieScript script) {
+        return [this, script](platform::FrameWindow&) -> std::unique_ptr<platform::MovieControl> {
+            auto control = std::make_unique<platform::StandinMovieControl>(script);
+            standin_ = control.get();
+            return control;
+        };
+    }
     // The reply the movie got to its last external call.
     std::string LastReply() const {
         for (auto line = Recorded().rbegin(); line != Recorded().rend(); ++line)
@@ -60,7 +70,9 @@ protected:
 
     CommandChannel channel_;
     SettingsRecord settings_;
-    std::unique_ptr<RecordingFrame> frame_;
+    platform::ModelDesktop desktop_;
+    platform::StandinMovieControl* standin_ = nullptr;  // owned by the frame
+    std::unique_ptr<MainFrame> frame_;
     std::vector<std::string> trace_;
 };
 
@@ -127,14 +139,13 @@ TEST_F(MovieEventsTest, ScriptsCallTheMovieBehindTheVersionGate) {
 
 TEST_F(MovieEventsTest, ADetachedControlReachesNothing) {
     channel_.SetTraceSink([this](std::string_view line) { trace_.emplace_back(line); });
-    RecordingFrame late(nullptr, *platform::ParseStandinMovieScript("fscommand Velmo_Eval trace('late');").script);
+    MainFrame late(desktop_, Standin(*platform::ParseStandinMovieScript("fscommand Velmo_Eval trace('late');").script));
     ASSERT_TRUE(late.Create("icon"));
     channel_.Attach(&late, &settings_);
     channel_.Attach(nullptr, nullptr);  // the frame goes before its movie plays
     late.LoadMovie("movie.swf", true);
     EXPECT_TRUE(late.DeliverEvent());
-    EXPECT_EQ(late.MovieStandin()->Recorded().back(),
-              "raise FSCommand(\"Velmo_Eval\", \"trace('late');\"): no sink, dropped");
+    EXPECT_EQ(standin_->Recorded().back(), "raise FSCommand(\"Velmo_Eval\", \"trace('late');\"): no sink, dropped");
     EXPECT_TRUE(trace_.empty());
 }
 

@@ -1,0 +1,48 @@
+#pragma once
+// A desktop kept in memory: windows with rectangles, styles, regions, menus and a tray icon, on a
+// screen of fixed size, with no user. The headless user interface is this desktop; tests on every
+// target drive the main frame over it and play the user through Post and the choices of menus.
+//
+// Its frame metrics are fixed so that geometry is predictable: a resizable frame has a 4-pixel
+// border, a caption-only frame a 3-pixel one, a caption is 19 pixels high (15 for a small
+// caption), a popup has neither. A new window sits at 0, 0 and is 640 x 480.
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/window.h"
+
+namespace velmo::platform {
+
+class ModelDesktop final : public Desktop {
+public:
+    // The screen is `screen`, or, when it has no area, what VELMO_SCREEN says ("1280x1024"), or
+    // 1024 x 768.
+    explicit ModelDesktop(Size screen = {});
+
+    Size ScreenSize() const override { return screen_; }
+    std::unique_ptr<FrameWindow> CreateFrameWindow(const std::string& iconSource, FrameWindowEvents& events) override;
+    bool ProcessEvents(bool wait) override;
+    void Post(std::function<void()> event) override { posted_.push_back(std::move(event)); }
+
+    // The command the next menus tracked answer with, in order; a menu with none left answers 0.
+    void ChooseFromMenus(std::vector<uint32_t> commands) { choices_.assign(commands.begin(), commands.end()); }
+    // Each menu tracked, its entries as they were shown.
+    const std::vector<std::vector<MenuEntry>>& TrackedMenus() const { return tracked_; }
+
+    // What a frame window of this desktop reports, for a test to play the user.
+    FrameWindowEvents* Events() const { return events_; }
+
+private:
+    friend class ModelFrameWindow;
+    Size screen_;
+    std::deque<std::function<void()>> posted_;
+    std::deque<uint32_t> choices_;
+    std::vector<std::vector<MenuEntry>> tracked_;
+    FrameWindowEvents* events_ = nullptr;
+};
+
+}  // namespace velmo::platform

@@ -1,0 +1,337 @@
+#include "shell/main_frame.h"
+
+#include <cstdio>
+
+#include "platform/files.h"
+#include "platform/path.h"
+#include "shell/movie_header.h"
+#include "shell/movie_host.h"
+#include "shell/run_folder.h"
+#include "shell/window_region.h"
+
+namespace velmo::shell {
+
+namespace {
+
+std::string Hex(uint32_t v) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", v);
+    return text;
+}
+
+std::string RectText(const platform::Rect& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.width) + "x" +
+           std::to_string(r.height);
+}
+
+// The tray's and the system menu's mouse messages, by the system's numbers.
+constexpr uint32_t kLeftDoubleClick = 0x203;
+constexpr uint32_t kRightButtonUp = 0x205;
+
+// The player's own commands, forwarded to the movie control.
+bool IsPlayerCommand(uint32_t id) {
+    return id == 0x4E39 || id == 0x4E3E || (id >= 0x4E42 && id <= 0x4E45) || (id >= 0x4E47 && id <= 0x4E4C) ||
+           id == 0x4E4E;
+}
+
+platform::MenuEntry Command(uint32_t id, const char* text) { return {id, text, {}, false}; }
+
+platform::MenuEntry PlayerMenu() {
+    platform::MenuEntry quality{0, "Quality", {Command(0x4E43, "Low"), Command(0x4E44, "Medium"), Command(0x4E45, "High")}};
+    return {0,
+            "Macromedia Flash Player",
+            {Command(0x4E4A, "Zoom In"), Command(0x4E3E, "Zoom Out"), Command(0x4E4E, "100%"),
+             Command(0x4E42, "Show All"), {}, quality, {}, Command(0x4E47, "Play"), Command(0x4E4B, "Loop"), {},
+             Command(0x4E39, "Rewind"), Command(0x4E48, "Forward"), Command(0x4E49, "Back"), {},
+             Command(0x4E4C, "About Macromedia Flash Player...")}};
+}
+
+// The mask file of the clip shape: the clip image's name with ".msk" in the run folder. The
+// builder stores region images under their stem, so a clip image given with its folder and
+// extension finds its mask too.
+std::optional<platform::Region> ReadMask(const std::string& clipImage) {
+    if (clipImage.empty() || RunFolder().empty()) return std::nullopt;
+    for (const std::string& name : {clipImage, std::string(platform::StemPart(clipImage))}) {
+        std::vector<uint8_t> bytes;
+        if (platform::ReadWholeFile(RunFolder() + name + ".msk", bytes)) return ParseMaskFile(bytes);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+MainFrame::MainFrame(platform::Desktop& desktop, ControlFactory makeControl, Sink sink)
+    : desktop_(desktop), makeControl_(std::move(makeControl)), sink_(std::move(sink)) {}
+
+MainFrame::~MainFrame() {
+    if (control_) control_->SetEventSink(nullptr);
+    control_.reset();
+    window_.reset();
+}
+
+void MainFrame::Record(const std::string& line) {
+    applied_.push_back(line);
+    if (sink_) sink_(line);
+}
+
+bool MainFrame::Create(const std::string& iconSource) {
+    window_ = desktop_.CreateFrameWindow(iconSource, *this);
+    if (!window_) return false;
+    Record("frame created, icon " + iconSource + ", accelerators 128");
+    if (makeControl_) control_ = makeControl_(*window_);
+    return true;
+}
+
+void MainFrame::SetNoMovie() { Record("no movie"); }
+
+void MainFrame::LoadMovie(const std::string& path, bool autoPlay) {
+    moviePath_ = path;
+    Record("movie \"" + path + "\"" + (autoPlay ? ", playing" : ", stopped"));
+    if (control_) (void)LoadMovieInto(*control_, path, autoPlay);
+}
+
+void MainFrame::ApplyAppearance(const Appearance& a) {
+    appearance_ = a;
+    caption_ = a.caption;
+    std::string line = "appearance: shape " + std::to_string(a.windowShape) + ", border " + Hex(a.borderStyle) +
+                       ", icons " + Hex(a.borderIcons) + ", scale " + Hex(a.scaleMode) + ", caption \"" + a.caption +
+                       "\"";
+    if (window_) {
+        const WindowStyles styles = ComputeWindowStyles(a);
+        window_->Show(platform::ShowCommand::Hide);
+        window_->ChangeStyles(styles.remove, styles.add, styles.removeExtended, styles.addExtended);
+        window_->SetCaption(a.caption);
+        line += ", style " + Hex(window_->Style()) + ", extended " + Hex(window_->ExtendedStyle());
+    }
+    Record(line);
+    if (control_) ApplyScaleMode(*control_, a.scaleMode);
+}
+
+void MainFrame::ApplySizeAndPosition(const SizeAndPosition& s) {
+    size_ = s;
+    std::string line = "size: mode " + std::to_string(s.sizeMode) + " " + std::to_string(s.width) + "x" +
+                       std::to_string(s.height) + ", position " + std::to_string(s.position) + " at " +
+                       std::to_string(s.x) + "," + std::to_string(s.y) + (s.keepRatio ? ", keep ratio" : "");
+    if (window_) {
+        std::optional<Size> movie;
+        if ((s.sizeMode == kSizeMovie || s.sizeMode == kSizeMaximized) && !moviePath_.empty())
+            if (const std::optional<MovieHeader> header = ReadMovieHeader(moviePath_)) movie = header->FrameSize();
+        const Placement p =
+            ComputePlacement(s, desktop_.ScreenSize(), window_->WindowRect(), window_->ClientSize(), movie);
+        if (p.rect) window_->Move(*p.rect, p.repaint);
+        window_->Show(p.show == ShowMode::ShowMaximized ? platform::ShowCommand::ShowMaximized
+                                                        : platform::ShowCommand::Show);
+        const Size client = window_->ClientSize();
+        line += " -> window " + RectText(window_->WindowRect()) + ", client " + std::to_string(client.width) + "x" +
+                std::to_string(client.height);
+        if (movie) line += ", movie " + std::to_string(movie->width) + "x" + std::to_string(movie->height);
+    }
+    Record(line);
+}
+
+void MainFrame::ApplyWindowRegion(const std::vector<std::string>& regions) {
+    regions_ = regions;
+    std::string line = "window region from " + std::to_string(regions.size()) + " image(s)";
+    if (window_) {
+        if (const std::optional<platform::Region> mask = ReadMask(appearance_.clipShapeImage)) {
+            std::optional<Size> movie;
+            if (const std::optional<MovieHeader> header = ReadMovieHeader(moviePath_)) movie = header->FrameSize();
+            const int scale = control_ ? control_->ScaleMode() : 0;
+            const platform::Region placed = PlaceMaskRegion(*mask, movie.value_or(window_->ClientSize()),
+                                                            window_->ClientSize(), scale, window_->ClientOffset());
+            window_->SetRegion(placed);
+            window_->Update();
+            line += ", " + std::to_string(placed.size()) + " rectangle(s)";
+        }
+    }
+    Record(line);
+}
+
+void MainFrame::ApplyWindowShape(const Appearance& appearance, const std::vector<std::string>& regions) {
+    appearance_ = appearance;
+    const ShapeRequest shape = ComputeShape(appearance);
+    if (shape.clipRegion) ApplyWindowRegion(regions);
+    else if (window_) window_->SetRegion(std::nullopt);
+    // The transparent control mode arrives with the renderer; until then the movie paints its own
+    // background.
+}
+
+void MainFrame::Show() {
+    if (window_) window_->Show(platform::ShowCommand::Show);
+    Record("shown");
+}
+
+void MainFrame::KeepAspectRatio() {
+    if (window_) {
+        const Size client = window_->ClientSize();
+        aspectRatio_ = client.height > 0 ? static_cast<double>(client.width) / client.height : 0;
+    }
+    Record("aspect ratio kept");
+}
+
+void MainFrame::ApplyWindowFlags(const Behaviour& b) {
+    if (window_) {
+        if (b.flags & kStartMinimized) window_->Show(platform::ShowCommand::Minimize);
+        window_->SetTopmost((b.flags & kAlwaysOnTop) != 0, true);
+    }
+    Record(std::string("window flags:") + ((b.flags & kAlwaysOnTop) ? " always on top" : "") +
+           ((b.flags & kStartMinimized) ? " minimized" : "") +
+           ((b.flags & (kAlwaysOnTop | kStartMinimized)) ? "" : " none"));
+}
+
+void MainFrame::ApplyMiscellaneous(const Miscellaneous& m) {
+    Record("miscellaneous: flags " + Hex(m.flags) + ", background " + Hex(m.backgroundColour));
+    if (control_) ApplyBackgroundColor(*control_, m.backgroundColour);
+}
+
+std::vector<platform::MenuEntry> MainFrame::MenuEntries(const std::vector<MenuItem>& items) const {
+    std::vector<platform::MenuEntry> entries;
+    for (const MenuItem item : items) {
+        switch (item) {
+            case MenuItem::Separator: entries.emplace_back(); break;
+            case MenuItem::FlashPlayerMenu: entries.push_back(PlayerMenu()); break;
+            case MenuItem::Configure: entries.push_back(Command(kCommandConfigure, "Config...")); break;
+            case MenuItem::Help: entries.push_back(Command(kCommandHelp, "Help")); break;
+            case MenuItem::About: entries.push_back(Command(kCommandAbout, "About...")); break;
+            case MenuItem::Close: entries.push_back(Command(kCommandClose, "&Close")); break;
+            case MenuItem::ShowHide: {
+                const platform::WindowState state = window_ ? window_->State() : platform::WindowState::Hidden;
+                entries.push_back({kCommandShowHide, TrayShowItemText(state, Caption()), {}, true});
+                break;
+            }
+        }
+    }
+    return entries;
+}
+
+void MainFrame::AddMenuCommands(const Behaviour& b) {
+    menuAdditions_ = b.menuAdditions;
+    if (window_) window_->SetSystemMenuAdditions(MenuEntries(SystemMenuAdditions(b.menuAdditions)));
+    Record("menu commands " + Hex(b.menuAdditions));
+}
+
+InputBlockHandle MainFrame::DisableInput(const Interaction& i) {
+    interaction_ = i;
+    Record("input disabling " + Hex(i.inputDisabling));
+    return i.inputDisabling ? 1 : 0;
+}
+
+void MainFrame::EnableInput(InputBlockHandle handle) {
+    if (handle) Record("input enabled again");
+}
+
+void MainFrame::AddTrayIcon(int iconResource) {
+    if (window_) (void)window_->ShowTrayIcon(iconResource, Caption());
+    Record("tray icon " + std::to_string(iconResource) + ", tip \"" + caption_ + "\"");
+}
+
+void MainFrame::Update() {
+    if (window_) window_->Update();
+    Record("updated");
+}
+
+// The control stays for tests to read what was done to it, but raises nothing more.
+void MainFrame::Destroy() {
+    destroyed_ = true;
+    if (window_) {
+        window_->RemoveTrayIcon();
+        window_->Show(platform::ShowCommand::Hide);
+    }
+    Record("frame destroyed");
+}
+
+bool MainFrame::DeliverEvent() {
+    if (destroyed_ || closePosted_) return false;
+    if (control_ && control_->RaiseNextEvent()) return true;
+    return desktop_.ProcessEvents(true) && !closePosted_;
+}
+
+std::string MainFrame::Caption() const { return window_ ? window_->Caption() : caption_; }
+
+bool MainFrame::Visible() const {
+    if (!window_ || destroyed_) return false;
+    return window_->State() != platform::WindowState::Hidden;
+}
+
+void MainFrame::ShowTrayMenu() {
+    if (!window_) return;
+    const uint32_t chosen = window_->TrackMenu(MenuEntries(TrayMenuItems(menuAdditions_)));
+    if (chosen) RunCommand(chosen);
+}
+
+void MainFrame::RunCommand(uint32_t id) {
+    if (!window_) return;
+    switch (id) {
+        case kCommandClose: OnCloseRequest(); return;
+        case kCommandShowHide:
+            switch (window_->State()) {
+                case platform::WindowState::Hidden: window_->Show(platform::ShowCommand::Show); break;
+                case platform::WindowState::Minimized: window_->Show(platform::ShowCommand::Restore); break;
+                default: window_->Show(platform::ShowCommand::Hide); break;
+            }
+            return;
+        default: break;
+    }
+    // The options sheet, the help file, the About box and the player's own commands are not
+    // built yet: the command is told, so that a test or a user sees it arrived.
+    Record(std::string(IsPlayerCommand(id) ? "player command " : "command ") + Hex(id));
+}
+
+void MainFrame::OnCloseRequest() {
+    if (window_) window_->RemoveTrayIcon();
+    PostClose();
+}
+
+void MainFrame::OnEndSession() {
+    sessionEnded_ = true;
+    if (window_) window_->RemoveTrayIcon();
+    PostClose();
+}
+
+void MainFrame::OnSizeMoveStart() {
+    if (window_) {
+        const platform::Rect r = window_->WindowRect();
+        sizeMoveStart_ = {r.width, r.height};
+    }
+}
+
+void MainFrame::OnSizeMoveEnd() {
+    if (!window_ || !size_.keepRatio) return;
+    const platform::Rect r = window_->WindowRect();
+    if (Size{r.width, r.height} == sizeMoveStart_) return;  // a plain move
+    const Size kept = KeepRatio(aspectRatio_, sizeMoveStart_, {r.width, r.height}, window_->ClientSize());
+    if (kept != Size{r.width, r.height}) window_->Move({r.left, r.top, kept.width, kept.height}, true);
+}
+
+void MainFrame::OnCommand(uint32_t id) { RunCommand(id); }
+
+void MainFrame::OnTrayNotify(uint32_t mouseMessage) {
+    if (!window_) return;
+    if (mouseMessage == kLeftDoubleClick) {
+        window_->Show(platform::ShowCommand::Show);
+        window_->Show(platform::ShowCommand::Restore);
+    } else if (mouseMessage == kRightButtonUp) {
+        ShowTrayMenu();
+    }
+}
+
+platform::KeyDecision MainFrame::OnKey(platform::KeyEvent event, uint32_t key, uint32_t modifiersDown) {
+    const platform::KeyDecision decision = FilterKey(interaction_, event, key, modifiersDown);
+    if (decision.close && window_) window_->PostCloseRequest();
+    return decision;
+}
+
+void MainFrame::OnScaleModeMessage(int mode) {
+    if (control_) ApplyScaleMode(*control_, static_cast<uint32_t>(mode));
+}
+
+void MainFrame::OnBackgroundMessage(uint32_t rgb) {
+    if (control_) ApplyBackgroundColor(*control_, rgb);
+}
+
+void MainFrame::OnShapeMessage() {
+    const std::vector<std::string> regions = regions_;
+    ApplyWindowShape(appearance_, regions);
+}
+
+}  // namespace velmo::shell

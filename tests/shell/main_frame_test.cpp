@@ -1,0 +1,191 @@
+// The main frame over the in-memory desktop: what the window ends up like after the settings are
+// applied, and what the user's actions on it do. The same frame drives the Win32 window.
+#include "shell/main_frame.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include "platform/byte_order.h"
+#include "platform/common/model_desktop.h"
+#include "shell/movie_header.h"
+#include "shell/window_region.h"
+
+namespace velmo::shell {
+namespace {
+
+using platform::Rect;
+using platform::Region;
+using platform::WindowState;
+
+TEST(MovieHeader, ReadsTheFrameSizeOfPlainAndCompressedMovies) {
+    // 550 x 400 pixels: 11000 x 8000 twips in 15-bit fields; 24 frames per second, 3 frames.
+    const std::vector<uint8_t> body = {0x78, 0x00, 0x05, 0x5F, 0x00, 0x00, 0x0F, 0xA0, 0x00, 0x00, 0x18, 0x01, 0x00};
+    std::vector<uint8_t> plain = {'F', 'W', 'S', 9, 0, 0, 0, 0};
+    plain.insert(plain.end(), body.begin(), body.end());
+    const std::optional<MovieHeader> header = ParseMovieHeader(plain);
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->FrameSize(), (platform::Size{550, 400}));
+    EXPECT_EQ(header->frameRate, 24.0);
+    EXPECT_EQ(header->frameCount, 1);
+
+    std::vector<uint8_t> packed(compressBound(body.size()));
+    uLongf packedSize = packed.size();
+    ASSERT_EQ(compress(packed.data(), &packedSize, body.data(), body.size()), Z_OK);
+    std::vector<uint8_t> compressed = {'C', 'W', 'S', 9, 0, 0, 0, 0};
+    compressed.insert(compressed.end(), packed.begin(), packed.begin() + packedSize);
+    const std::optional<MovieHeader> inflated = ParseMovieHeader(compressed);
+    ASSERT_TRUE(inflated);
+    EXPECT_TRUE(inflated->compressed);
+    EXPECT_EQ(inflated->FrameSize(), (platform::Size{550, 400}));
+
+    // Cut short, another signature, or a compressed body that is not a zlib stream: no header.
+    EXPECT_FALSE(ParseMovieHeader(std::span(plain).first(12)));
+    plain[0] = 'Z';
+    EXPECT_FALSE(ParseMovieHeader(plain));
+    compressed.resize(8);
+    compressed.insert(compressed.end(), body.begin(), body.end());
+    EXPECT_FALSE(ParseMovieHeader(compressed));
+}
+
+std::vector<uint8_t> MaskFile(const std::vector<std::array<int32_t, 4>>& rects) {
+    std::vector<uint8_t> data;
+    platform::AppendU32(data, 32);
+    platform::AppendU32(data, 1);
+    platform::AppendU32(data, static_cast<uint32_t>(rects.size()));
+    data.resize(32);
+    for (const auto& r : rects)
+        for (const int32_t v : r) platform::AppendU32(data, static_cast<uint32_t>(v));
+    std::vector<uint8_t> file;
+    platform::AppendU32(file, static_cast<uint32_t>(data.size()));
+    file.insert(file.end(), data.begin(), data.end());
+    return file;
+}
+
+TEST(WindowRegion, MasksAreScaledAsTheMovieIsAndMovedIntoTheWindow) {
+    const std::optional<Region> mask = ParseMaskFile(MaskFile({{0, 0, 100, 50}, {10, 10, 10, 20}, {50, 50, 100, 100}}));
+    ASSERT_TRUE(mask);
+    ASSERT_EQ(mask->size(), 2u);  // the empty rectangle is dropped
+    const platform::Size movie{100, 100}, offset{3, 22};
+    // Show all in a 200 x 100 client area: half the width is left over, the movie is centred.
+    EXPECT_EQ(PlaceMaskRegion(*mask, movie, {200, 100}, 0, offset),
+              (Region{{53, 22, 100, 50}, {103, 72, 50, 50}}));
+    // Exact fit stretches each axis; no scale only centres.
+    EXPECT_EQ(PlaceMaskRegion(*mask, movie, {200, 100}, 2, {}), (Region{{0, 0, 200, 50}, {100, 50, 100, 50}}));
+    EXPECT_EQ(PlaceMaskRegion(*mask, movie, {200, 100}, 3, {}), (Region{{50, 0, 100, 50}, {100, 50, 50, 50}}));
+
+    EXPECT_FALSE(ParseMaskFile(std::vector<uint8_t>{1, 0, 0}));
+    std::vector<uint8_t> overstated = MaskFile({{0, 0, 1, 1}});
+    overstated[12] = 200;  // more rectangles than the data holds
+    EXPECT_FALSE(ParseMaskFile(overstated));
+}
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(frame_.Create("resource 128")); }
+    platform::FrameWindow& Window() { return *frame_.Window(); }
+
+    platform::ModelDesktop desktop_{{1024, 768}};
+    MainFrame frame_{desktop_, nullptr};
+};
+
+TEST_F(MainFrameTest, SettingsGiveTheWindowItsLookPlaceAndFlags) {
+    Appearance a;
+    a.borderStyle = kBorderResizable;
+    a.borderIcons = kIconSystemMenu | kIconMinimize;
+    a.caption = "Demo";
+    frame_.ApplyAppearance(a);
+    EXPECT_EQ(Window().State(), WindowState::Hidden);
+    EXPECT_EQ(Window().Caption(), "Demo");
+    EXPECT_EQ(Window().Style() & 0x00CF0000u, style::kCaption | style::kThickFrame | style::kSystemMenu |
+                                                  style::kMinimizeBox);
+    SizeAndPosition s;
+    s.sizeMode = kSizeCustom;
+    s.width = 400;
+    s.height = 300;
+    s.position = kPositionBottomRight;
+    frame_.ApplySizeAndPosition(s);
+    EXPECT_EQ(Window().WindowRect(), (Rect{624, 468, 400, 300}));
+    EXPECT_EQ(Window().State(), WindowState::Visible);
+    EXPECT_EQ(frame_.Applied().back(),
+              "size: mode 3 400x300, position 8 at 0,0 -> window 624,468 400x300, client 392x273");
+
+    Behaviour b;
+    b.flags = kAlwaysOnTop | kStartMinimized;
+    frame_.ApplyWindowFlags(b);
+    EXPECT_TRUE(Window().Topmost());
+    EXPECT_EQ(Window().State(), WindowState::Minimized);
+}
+
+TEST_F(MainFrameTest, DraggingAResizeKeepsTheRatioAndAPlainMoveDoesNot) {
+    SizeAndPosition s;
+    s.sizeMode = kSizeCustom;
+    s.width = 408;  // a 400 x 300 client area inside the resizable frame
+    s.height = 327;
+    s.keepRatio = 1;
+    Appearance a;
+    a.borderStyle = kBorderResizable;
+    frame_.ApplyAppearance(a);
+    frame_.ApplySizeAndPosition(s);
+    frame_.KeepAspectRatio();
+    desktop_.Events()->OnSizeMoveStart();
+    Window().Move({0, 0, 808, 327}, true);  // the user drags the right edge
+    desktop_.Events()->OnSizeMoveEnd();
+    EXPECT_EQ(Window().WindowRect(), (Rect{0, 0, 808, 627}));
+    desktop_.Events()->OnSizeMoveStart();
+    Window().Move({50, 60, 808, 627}, true);
+    desktop_.Events()->OnSizeMoveEnd();
+    EXPECT_EQ(Window().WindowRect(), (Rect{50, 60, 808, 627}));
+}
+
+TEST_F(MainFrameTest, TheTrayMenuShowsHidesAndClosesAndTheSystemMenuGetsTheAdditions) {
+    Appearance a;
+    a.caption = "Demo";
+    frame_.ApplyAppearance(a);
+    Behaviour b;
+    b.menuAdditions = kMenuConfigure | kMenuAbout;
+    frame_.AddMenuCommands(b);
+    const std::vector<platform::MenuEntry> added = Window().SystemMenuAdditions();
+    ASSERT_EQ(added.size(), 4u);  // separator, "Config...", separator, "About..."
+    EXPECT_TRUE(added[0].IsSeparator());
+    EXPECT_EQ(added[1].text, "Config...");
+    EXPECT_EQ(added[3].id, kCommandAbout);
+    frame_.AddTrayIcon(198);
+    EXPECT_TRUE(Window().TrayIconShown());
+    EXPECT_EQ(Window().TrayTip(), "Demo");
+
+    desktop_.ChooseFromMenus({kCommandShowHide, kCommandShowHide, kCommandClose});
+    desktop_.Events()->OnTrayNotify(0x205);  // hidden: "Show Demo" shows it
+    EXPECT_EQ(desktop_.TrackedMenus().back().front().text, "Show Demo");
+    EXPECT_EQ(Window().State(), WindowState::Visible);
+    desktop_.Events()->OnTrayNotify(0x205);
+    EXPECT_EQ(desktop_.TrackedMenus().back().front().text, "Hide Demo");
+    EXPECT_EQ(Window().State(), WindowState::Hidden);
+    EXPECT_EQ(desktop_.TrackedMenus().back().back().text, "&Close");
+    EXPECT_FALSE(frame_.ClosePosted());
+    desktop_.Events()->OnTrayNotify(0x205);
+    EXPECT_TRUE(frame_.ClosePosted());
+    EXPECT_FALSE(Window().TrayIconShown());  // the icon goes with the close
+    EXPECT_FALSE(frame_.DeliverEvent());
+}
+
+TEST_F(MainFrameTest, TheExitKeysCloseThroughTheEventLoopAndTheSessionEndClosesAtOnce) {
+    Interaction i;
+    i.exitKeys = kExitOnEsc;
+    (void)frame_.DisableInput(i);
+    EXPECT_TRUE(desktop_.Events()->OnKey(platform::KeyEvent::Down, kKeyEscape, 0).pass);
+    EXPECT_FALSE(frame_.ClosePosted());
+    EXPECT_TRUE(desktop_.Events()->OnKey(platform::KeyEvent::Up, kKeyEscape, 0).close);
+    EXPECT_FALSE(frame_.ClosePosted());  // posted: it arrives as the next event
+    EXPECT_FALSE(frame_.DeliverEvent());
+    EXPECT_TRUE(frame_.ClosePosted());
+    EXPECT_FALSE(frame_.SessionEnded());
+
+    MainFrame other(desktop_, nullptr);
+    ASSERT_TRUE(other.Create("resource 128"));
+    desktop_.Events()->OnEndSession();
+    EXPECT_TRUE(other.SessionEnded());
+    EXPECT_TRUE(other.ClosePosted());
+}
+
+}  // namespace
+}  // namespace velmo::shell
