@@ -60,6 +60,8 @@ public:
     // Raises one event the control holds for the event loop (a scripted stand-in's next event);
     // false when it holds none. A real control raises its events from its window's messages.
     virtual bool RaiseNextEvent() { return false; }
+    // True while the control still holds events for later (the stand-in during a wait).
+    virtual bool HoldsEvents() const { return false; }
 };
 
 }  // namespace velmo::platform

@@ -137,7 +137,8 @@ public:
     virtual Size ScreenSize() const = 0;
     // A hidden frame window with the icon of `iconSource` (an ".ico" file, or "resource N"), or
     // null when the system refuses one.
-    virtual std::unique_ptr<FrameWindow> CreateFrameWindow(const std::string& iconSource, FrameWindowEvents& events) = 0;
+    virtual std::unique_ptr<FrameWindow> CreateFrameWindow(const std::string& iconSource,
+                                                           FrameWindowEvents& events) = 0;
     // Handles the window events waiting now. With `wait` it first sleeps until one arrives or a
     // short while has passed, so that a caller can look at its own flags between calls. False
     // once no event can come any more (the headless desktop has no user: once its posted events
@@ -149,6 +150,6 @@ public:
 };
 
 // The desktop of the user interface this build was made for.
-std::unique_ptr<Desktop> OpenDesktop();
+std::unique_ptr<Desktop> MakeDesktop();
 
 }  // namespace velmo::platform

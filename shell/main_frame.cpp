@@ -37,12 +37,24 @@ bool IsPlayerCommand(uint32_t id) {
 platform::MenuEntry Command(uint32_t id, const char* text) { return {id, text, {}, false}; }
 
 platform::MenuEntry PlayerMenu() {
-    platform::MenuEntry quality{0, "Quality", {Command(0x4E43, "Low"), Command(0x4E44, "Medium"), Command(0x4E45, "High")}};
+    platform::MenuEntry quality{
+        0, "Quality", {Command(0x4E43, "Low"), Command(0x4E44, "Medium"), Command(0x4E45, "High")}};
     return {0,
             "Macromedia Flash Player",
-            {Command(0x4E4A, "Zoom In"), Command(0x4E3E, "Zoom Out"), Command(0x4E4E, "100%"),
-             Command(0x4E42, "Show All"), {}, quality, {}, Command(0x4E47, "Play"), Command(0x4E4B, "Loop"), {},
-             Command(0x4E39, "Rewind"), Command(0x4E48, "Forward"), Command(0x4E49, "Back"), {},
+            {Command(0x4E4A, "Zoom In"),
+             Command(0x4E3E, "Zoom Out"),
+             Command(0x4E4E, "100%"),
+             Command(0x4E42, "Show All"),
+             {},
+             quality,
+             {},
+             Command(0x4E47, "Play"),
+             Command(0x4E4B, "Loop"),
+             {},
+             Command(0x4E39, "Rewind"),
+             Command(0x4E48, "Forward"),
+             Command(0x4E49, "Back"),
+             {},
              Command(0x4E4C, "About Macromedia Flash Player...")}};
 }
 
@@ -243,6 +255,11 @@ void MainFrame::Destroy() {
 bool MainFrame::DeliverEvent() {
     if (destroyed_ || closePosted_) return false;
     if (control_ && control_->RaiseNextEvent()) return true;
+    // While the movie still has something to say, the loop goes on even with no window event.
+    if (control_ && control_->HoldsEvents()) {
+        (void)desktop_.ProcessEvents(true);
+        return !closePosted_;
+    }
     return desktop_.ProcessEvents(true) && !closePosted_;
 }
 

@@ -48,9 +48,9 @@ platform::Region PlaceMaskRegion(const platform::Region& movieRegion, platform::
         const double fx = static_cast<double>(client.width) / movie.width;
         const double fy = static_cast<double>(client.height) / movie.height;
         switch (scaleMode) {
-            case 2: sx = fx, sy = fy; break;  // exact fit stretches each axis on its own
-            case 3: break;                    // no scale
-            case 1: sx = sy = std::max(fx, fy); break;  // no border fills and crops
+            case 2: sx = fx, sy = fy; break;             // exact fit stretches each axis on its own
+            case 3: break;                               // no scale
+            case 1: sx = sy = std::max(fx, fy); break;   // no border fills and crops
             default: sx = sy = std::min(fx, fy); break;  // show all fits and letterboxes
         }
         if (scaleMode != 2) {

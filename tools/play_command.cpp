@@ -40,7 +40,7 @@ private:
     shell::MainFrame::Sink sink_;
     platform::StandinMovieScript movie_;
     platform::StandinMovieControl::Sink movieSink_;
-    std::unique_ptr<platform::Desktop> desktop_ = platform::OpenDesktop();
+    std::unique_ptr<platform::Desktop> desktop_ = platform::MakeDesktop();
     shell::CommandChannel channel_{&MakeInterruptibleEngine};
     shell::EngineScriptHost scripts_{channel_};
 };

@@ -1,39 +1,87 @@
 // velmo-projector: the runtime every packed application runs. The entry hands control to the
 // application object (tools/app_runner.h); the exit status is 1 when start-up stopped.
+//
+// Until the player's control is hosted, the frame holds the stand-in control. Two environment
+// variables serve tests and demonstrations, since the command line belongs to the application:
+// VELMO_MOVIE_DRIVER names the stand-in's driving file (docs/movie-standin.md), and VELMO_VERBOSE
+// set to 1 prints every start-up step, frame operation, movie record and trace line to standard
+// output, as `velmo play --verbose` does.
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/environment.h"
+#include "platform/error_report.h"
+#include "platform/files.h"
+#include "platform/standin/standin_movie_control.h"
+#include "platform/window.h"
 #include "shell/app.h"
 #include "shell/command_channel.h"
 #include "shell/engine_script_host.h"
-#include "platform/standin/standin_movie_control.h"
-#include "platform/window.h"
 #include "shell/main_frame.h"
 #include "tools/app_runner.h"
 
 namespace {
 
-class ProjectorServices final : public velmo::shell::AppServices {
+using namespace velmo;
+
+void PrintLine(const char* prefix, std::string_view line) {
+    std::printf("[%s] %.*s\n", prefix, static_cast<int>(line.size()), line.data());
+    std::fflush(stdout);
+}
+
+class ProjectorServices final : public shell::AppServices {
 public:
-    std::unique_ptr<velmo::shell::MainFrame> MakeFrame() override {
-        return std::make_unique<velmo::shell::MainFrame>(*desktop_, velmo::platform::StandinControlFactory({}));
+    ProjectorServices(platform::StandinMovieScript movie, bool verbose) : movie_(std::move(movie)), verbose_(verbose) {
+        if (verbose_) channel_.SetTraceSink([](std::string_view line) { PrintLine("trace", line); });
     }
-    velmo::shell::ScriptHost& Scripts() override { return scripts_; }
-    void AttachFrame(velmo::shell::MainFrame* frame, velmo::shell::SettingsRecord* settings) override {
+    std::unique_ptr<shell::MainFrame> MakeFrame() override {
+        shell::MainFrame::Sink sink;
+        platform::StandinMovieControl::Sink movieSink;
+        if (verbose_) {
+            sink = [](const std::string& line) { PrintLine("frame", line); };
+            movieSink = [](const std::string& line) { PrintLine("movie", line); };
+        }
+        return std::make_unique<shell::MainFrame>(*desktop_, platform::StandinControlFactory(movie_, movieSink), sink);
+    }
+    shell::ScriptHost& Scripts() override { return scripts_; }
+    void AttachFrame(shell::MainFrame* frame, shell::SettingsRecord* settings) override {
         channel_.Attach(frame, settings);
     }
 
 private:
-    std::unique_ptr<velmo::platform::Desktop> desktop_ = velmo::platform::OpenDesktop();
-    velmo::shell::CommandChannel channel_{&velmo::tools::MakeInterruptibleEngine};
-    velmo::shell::EngineScriptHost scripts_{channel_};
+    platform::StandinMovieScript movie_;
+    bool verbose_;
+    std::unique_ptr<platform::Desktop> desktop_ = platform::MakeDesktop();
+    shell::CommandChannel channel_{&tools::MakeInterruptibleEngine};
+    shell::EngineScriptHost scripts_{channel_};
 };
+
+// The driving file VELMO_MOVIE_DRIVER names; a file that cannot be used is reported and ignored.
+platform::StandinMovieScript MovieDriver() {
+    const std::optional<std::string> path = platform::GetEnvironment("VELMO_MOVIE_DRIVER");
+    if (!path || path->empty()) return {};
+    std::vector<uint8_t> bytes;
+    if (!platform::ReadWholeFile(*path, bytes)) {
+        platform::ShowError("Cannot read the movie driver " + *path, "velmo-projector");
+        return {};
+    }
+    platform::StandinScriptResult parsed =
+        platform::ParseStandinMovieScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    if (!parsed.script) {
+        platform::ShowError(*path + ": " + parsed.error, "velmo-projector");
+        return {};
+    }
+    return std::move(*parsed.script);
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-    ProjectorServices services;
-    return velmo::tools::RunApplication(services, args);
+    const bool verbose = platform::GetEnvironment("VELMO_VERBOSE").value_or("") == "1";
+    ProjectorServices services(MovieDriver(), verbose);
+    return tools::RunApplication(
+        services, args, verbose ? shell::App::Log([](const std::string& line) { PrintLine("app", line); }) : nullptr);
 }

@@ -9,8 +9,8 @@ namespace velmo::platform {
 namespace {
 
 // The system's style bits this model looks at.
-constexpr uint32_t kPopup = 0x80000000, kClipSiblings = 0x04000000, kCaption = 0x00C00000,
-                   kThickFrame = 0x00040000, kOverlappedWindow = 0x00CF0000;
+constexpr uint32_t kPopup = 0x80000000, kClipSiblings = 0x04000000, kCaption = 0x00C00000, kThickFrame = 0x00040000,
+                   kOverlappedWindow = 0x00CF0000;
 constexpr uint32_t kExToolWindow = 0x80;
 constexpr size_t kTipLimit = 127;
 
@@ -40,7 +40,9 @@ public:
     void SetCaption(const std::string& caption) override { caption_ = caption; }
     std::string Caption() const override { return caption_; }
 
-    Rect WindowRect() const override { return maximized_ ? Rect{0, 0, desktop_.screen_.width, desktop_.screen_.height} : rect_; }
+    Rect WindowRect() const override {
+        return maximized_ ? Rect{0, 0, desktop_.screen_.width, desktop_.screen_.height} : rect_;
+    }
     Size ClientSize() const override {
         const Rect r = WindowRect();
         const Size o = ClientOffset();

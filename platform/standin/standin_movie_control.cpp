@@ -1,5 +1,9 @@
 #include "platform/standin/standin_movie_control.h"
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 #include <cstdio>
 
 #include "platform/common/utf8.h"
@@ -118,8 +122,27 @@ void StandinMovieControl::SetReturnValue(std::u16string_view reply) {
     Record("SetReturnValue(" + QuotedText(reply) + ")");
 }
 
+bool StandinMovieControl::HoldsEvents() const { return loaded_ && nextEvent_ < script_.events.size(); }
+
 bool StandinMovieControl::RaiseNextEvent() {
     if (!loaded_ || nextEvent_ >= script_.events.size()) return false;
+    if (script_.events[nextEvent_].kind == StandinEvent::Kind::Wait) {
+        const auto now = std::chrono::steady_clock::now();
+        if (!waitEnds_) {
+            Record("wait " + std::to_string(script_.events[nextEvent_].milliseconds) + " ms");
+            waitEnds_ = now + std::chrono::milliseconds(script_.events[nextEvent_].milliseconds);
+        }
+        if (now < *waitEnds_) {
+            // A short nap, so that a loop with nothing else to do does not spin; the caller
+            // handles the window's messages between naps.
+            std::this_thread::sleep_for(
+                std::min<std::chrono::steady_clock::duration>(*waitEnds_ - now, std::chrono::milliseconds(10)));
+            return false;
+        }
+        waitEnds_.reset();
+        ++nextEvent_;
+        return RaiseNextEvent();
+    }
     // A copy: the sink may load another movie or call back into this control meanwhile.
     const StandinEvent event = script_.events[nextEvent_++];
     if (event.kind == StandinEvent::Kind::FSCommand) {

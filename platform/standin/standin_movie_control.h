@@ -4,8 +4,10 @@
 // one at a time when asked, and records everything done to it as a line of text (UTF-8), for
 // tests to check and for the player's verbose output. docs/movie-standin.md describes it.
 
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,8 @@ public:
     // the first movie to load and are raised once: a movie loaded later (scripts may load another)
     // does not replay them.
     bool RaiseNextEvent() override;
+    // True while events are left, also during a wait, when RaiseNextEvent raises nothing yet.
+    bool HoldsEvents() const override;
 
     const std::vector<std::string>& Recorded() const { return recorded_; }
     int32_t BackgroundColor() const { return background_; }
@@ -60,6 +64,7 @@ private:
     int32_t background_ = -1;  // none written
     bool loaded_ = false;
     size_t nextEvent_ = 0;
+    std::optional<std::chrono::steady_clock::time_point> waitEnds_;  // the end of the wait under way
     int flashCallDepth_ = 0;
     bool answered_ = false;
 };

@@ -93,6 +93,20 @@ StandinScriptResult ParseStandinMovieScript(std::string_view text) {
             const std::optional<std::u16string> request = DecodeText(rest);
             if (!request) return refuse("malformed UTF-8 or an unknown escape");
             script.events.push_back({StandinEvent::Kind::FlashCall, *request, {}});
+        } else if (keyword == "wait") {
+            // Ten minutes at most: a driving file is for tests and demonstrations.
+            uint32_t ms = 0;
+            const std::string_view digits = rest;
+            bool ok = !digits.empty() && digits.size() <= 6;
+            for (const char c : digits) {
+                ok = ok && c >= '0' && c <= '9';
+                if (ok) ms = ms * 10 + static_cast<uint32_t>(c - '0');
+            }
+            if (!ok || ms > 600000) return refuse("a wait is a count of milliseconds, at most 600000");
+            StandinEvent wait;
+            wait.kind = StandinEvent::Kind::Wait;
+            wait.milliseconds = ms;
+            script.events.push_back(wait);
         } else {
             return refuse("unknown instruction \"" + std::string(keyword.substr(0, 40)) + "\"");
         }

@@ -7,6 +7,7 @@
 //     function NAME REPLY    what CallFunction answers for a request naming NAME
 //     fscommand COMMAND ARG  raise FSCommand
 //     flashcall REQUEST      raise FlashCall
+//     wait MILLISECONDS      raise the next event that much later, the window staying responsive
 //
 // Texts are UTF-8 with the escapes \\ \n \r \t and \s (a blank, for a command or name that holds
 // one); blank lines and lines starting with '#' are skipped.
@@ -21,10 +22,11 @@
 namespace velmo::platform {
 
 struct StandinEvent {
-    enum class Kind { FSCommand, FlashCall };
+    enum class Kind { FSCommand, FlashCall, Wait };
     Kind kind = Kind::FSCommand;
-    std::u16string first;   // the command, or the request document
-    std::u16string second;  // the argument text of a command
+    std::u16string first;       // the command, or the request document
+    std::u16string second;      // the argument text of a command
+    uint32_t milliseconds = 0;  // of a wait
 };
 
 struct StandinMovieScript {

@@ -67,8 +67,7 @@ TEST(WindowRegion, MasksAreScaledAsTheMovieIsAndMovedIntoTheWindow) {
     ASSERT_EQ(mask->size(), 2u);  // the empty rectangle is dropped
     const platform::Size movie{100, 100}, offset{3, 22};
     // Show all in a 200 x 100 client area: half the width is left over, the movie is centred.
-    EXPECT_EQ(PlaceMaskRegion(*mask, movie, {200, 100}, 0, offset),
-              (Region{{53, 22, 100, 50}, {103, 72, 50, 50}}));
+    EXPECT_EQ(PlaceMaskRegion(*mask, movie, {200, 100}, 0, offset), (Region{{53, 22, 100, 50}, {103, 72, 50, 50}}));
     // Exact fit stretches each axis; no scale only centres.
     EXPECT_EQ(PlaceMaskRegion(*mask, movie, {200, 100}, 2, {}), (Region{{0, 0, 200, 50}, {100, 50, 100, 50}}));
     EXPECT_EQ(PlaceMaskRegion(*mask, movie, {200, 100}, 3, {}), (Region{{50, 0, 100, 50}, {100, 50, 50, 50}}));
@@ -96,8 +95,8 @@ TEST_F(MainFrameTest, SettingsGiveTheWindowItsLookPlaceAndFlags) {
     frame_.ApplyAppearance(a);
     EXPECT_EQ(Window().State(), WindowState::Hidden);
     EXPECT_EQ(Window().Caption(), "Demo");
-    EXPECT_EQ(Window().Style() & 0x00CF0000u, style::kCaption | style::kThickFrame | style::kSystemMenu |
-                                                  style::kMinimizeBox);
+    EXPECT_EQ(Window().Style() & 0x00CF0000u,
+              style::kCaption | style::kThickFrame | style::kSystemMenu | style::kMinimizeBox);
     SizeAndPosition s;
     s.sizeMode = kSizeCustom;
     s.width = 400;

@@ -15,6 +15,11 @@ mkdir -p "$work/tmp"
 # starts TMP and TEMP from the prefix's registry, whatever the caller's environment says; a program
 # started by a Windows process inherits that process's variables, so cmd sets them and starts it.
 wine_tmp=$(winepath -w "$work/tmp")
+# The runtime's window stays up until the movie says "quit"; the stand-in movie of every run here
+# says it at once (runs driven otherwise name their own file).
+printf 'fscommand quit\n' > "$work/quit.txt"
+export VELMO_MOVIE_DRIVER
+VELMO_MOVIE_DRIVER=$(winepath -w "$work/quit.txt")
 passes=0 failures=0
 check() {  # check DESCRIPTION COMMAND...
     if "${@:2}"; then echo "ok: $1"; passes=$((passes + 1)); else echo "FAILED: $1"; failures=$((failures + 1)); fi
@@ -95,7 +100,7 @@ check "a start-up script completing with true exits 0" test $? -eq 0
 # The stand-in movie through velmo.exe: an fscommand and an external call reach the scripts.
 printf '%s\n' "fscommand Velmo_Eval trace('from the movie ' + 6 * 7);" \
     'flashcall <invoke name="velmo_eval" returntype="xml"><arguments><string>1 + 2</string></arguments></invoke>' \
-    > "$work/movie.txt"
+    'fscommand quit' > "$work/movie.txt"
 wine "$velmo" play "$(winepath -w "$work/allowed.exe")" --verbose --movie-driver "$(winepath -w "$work/movie.txt")" \
     > "$work/driven.out" 2>&1
 check "a driven play exits 0" test $? -eq 0

@@ -32,6 +32,8 @@ public:
         Reset();
         return &handle_;
     }
+    // Gives up ownership without closing.
+    Handle Release() { return std::exchange(handle_, Traits::Invalid()); }
     void Reset(Handle h = Traits::Invalid()) {
         // Closing may change the last error, which callers often still want to read.
         if (Valid()) {
@@ -80,6 +82,52 @@ struct LocalMemoryTraits {
     static void Close(Handle h) { ::LocalFree(h); }
 };
 using LocalMemory = UniqueHandle<LocalMemoryTraits>;
+
+struct WindowTraits {
+    using Handle = HWND;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { ::DestroyWindow(h); }
+};
+using WindowHandle = UniqueHandle<WindowTraits>;
+
+struct MenuTraits {
+    using Handle = HMENU;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { ::DestroyMenu(h); }
+};
+using MenuHandle = UniqueHandle<MenuTraits>;
+
+struct IconTraits {
+    using Handle = HICON;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { ::DestroyIcon(h); }
+};
+// Only for icons this process made (files, sized copies); shared resource icons are never destroyed.
+using IconHandle = UniqueHandle<IconTraits>;
+
+struct GdiObjectTraits {
+    using Handle = HGDIOBJ;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { ::DeleteObject(h); }
+};
+// Regions, bitmaps, brushes. A region handed to SetWindowRgn belongs to the system: Release it.
+using GdiObject = UniqueHandle<GdiObjectTraits>;
+
+// A device context of a window, released at the end of the scope.
+class WindowDc {
+public:
+    explicit WindowDc(HWND window) : window_(window), dc_(::GetDC(window)) {}
+    ~WindowDc() {
+        if (dc_) ::ReleaseDC(window_, dc_);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC Get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
 
 // Holds one reference to a COM object.
 template <typename T>

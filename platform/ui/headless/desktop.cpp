@@ -3,6 +3,6 @@
 
 namespace velmo::platform {
 
-std::unique_ptr<Desktop> OpenDesktop() { return std::make_unique<ModelDesktop>(); }
+std::unique_ptr<Desktop> MakeDesktop() { return std::make_unique<ModelDesktop>(); }
 
 }  // namespace velmo::platform

@@ -1,0 +1,63 @@
+// The Win32 desktop: real frame windows, and the message loop that waits for the user.
+#include <windows.h>
+
+#include <deque>
+
+#include "platform/ui/win32/frame_window.h"
+
+namespace velmo::platform {
+
+namespace {
+
+// How long one wait for a message lasts at most, so that the caller sees its own flags (a stop
+// request from the console arrives on another thread) without a message to wake it.
+constexpr DWORD kWaitMilliseconds = 100;
+
+class Win32Desktop final : public Desktop {
+public:
+    Size ScreenSize() const override {
+        win32::WindowDc screen(nullptr);
+        return {::GetDeviceCaps(screen.Get(), HORZRES), ::GetDeviceCaps(screen.Get(), VERTRES)};
+    }
+
+    std::unique_ptr<FrameWindow> CreateFrameWindow(const std::string& iconSource, FrameWindowEvents& events) override {
+        return win32::FrameWindowImpl::Create(iconSource, events);
+    }
+
+    bool ProcessEvents(bool wait) override {
+        MSG message;
+        if (wait && posted_.empty() && !::PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE))
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, kWaitMilliseconds, QS_ALLINPUT);
+        RunPosted();
+        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                quit_ = true;
+                break;
+            }
+            ::TranslateMessage(&message);
+            ::DispatchMessageA(&message);
+        }
+        return !quit_;
+    }
+
+    void Post(std::function<void()> event) override {
+        posted_.push_back(std::move(event));
+        ::PostThreadMessageA(::GetCurrentThreadId(), WM_NULL, 0, 0);
+    }
+
+private:
+    void RunPosted() {
+        std::deque<std::function<void()>> now;
+        now.swap(posted_);
+        for (std::function<void()>& event : now) event();
+    }
+
+    std::deque<std::function<void()>> posted_;
+    bool quit_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Desktop> MakeDesktop() { return std::make_unique<Win32Desktop>(); }
+
+}  // namespace velmo::platform

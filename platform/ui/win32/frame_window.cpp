@@ -1,0 +1,378 @@
+#include "platform/ui/win32/frame_window.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace velmo::platform::win32 {
+
+namespace {
+
+constexpr const char* kOwnerClass = "VelmoOwner";
+constexpr const char* kFrameClass = "VelmoFrame";
+constexpr const char* kAreaClass = "VelmoMovieArea";
+constexpr size_t kTipLimit = 127;
+
+HINSTANCE Instance() { return ::GetModuleHandleA(nullptr); }
+
+// "resource N" names an icon of the application's image; anything else is an icon file. The
+// system's application icon stands in when neither gives one.
+HICON LoadFrameIcon(const std::string& source, int size, IconHandle& owned) {
+    int id = 0;
+    if (std::sscanf(source.c_str(), "resource %d", &id) == 1) {
+        if (HICON icon = static_cast<HICON>(
+                ::LoadImageA(Instance(), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_SHARED)))
+            return icon;
+    } else if (!source.empty()) {
+        owned.Reset(static_cast<HICON>(::LoadImageA(nullptr, source.c_str(), IMAGE_ICON, size, size, LR_LOADFROMFILE)));
+        if (owned) return owned.Get();
+    }
+    return ::LoadIconA(nullptr, IDI_APPLICATION);
+}
+
+uint32_t ModifiersDown() {
+    uint32_t down = 0;
+    if (::GetKeyState(VK_SHIFT) & 0x8000) down |= kModifierShift;
+    if (::GetKeyState(VK_CONTROL) & 0x8000) down |= kModifierControl;
+    if (::GetKeyState(VK_MENU) & 0x8000) down |= kModifierAlt;
+    return down;
+}
+
+bool KeyEventOf(UINT message, KeyEvent& event) {
+    switch (message) {
+        case WM_KEYDOWN: event = KeyEvent::Down; return true;
+        case WM_KEYUP: event = KeyEvent::Up; return true;
+        case WM_CHAR: event = KeyEvent::Char; return true;
+        case WM_SYSKEYDOWN: event = KeyEvent::SystemDown; return true;
+        case WM_SYSKEYUP: event = KeyEvent::SystemUp; return true;
+        case WM_SYSCHAR: event = KeyEvent::SystemChar; return true;
+        default: return false;
+    }
+}
+
+// Appends `entries` to `menu`, sub-menus built recursively (the menu owns them once appended).
+void AppendEntries(HMENU menu, const std::vector<MenuEntry>& entries) {
+    for (const MenuEntry& e : entries) {
+        if (e.IsSeparator()) {
+            ::AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+        } else if (!e.items.empty()) {
+            MenuHandle sub(::CreatePopupMenu());
+            if (!sub) continue;
+            AppendEntries(sub.Get(), e.items);
+            if (::AppendMenuA(menu, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub.Get()), e.text.c_str()))
+                (void)sub.Release();
+        } else {
+            ::AppendMenuA(menu, MF_STRING, e.id, e.text.c_str());
+            if (e.isDefault) ::SetMenuDefaultItem(menu, e.id, FALSE);
+        }
+    }
+}
+
+NOTIFYICONDATAA TrayData(HWND window) {
+    NOTIFYICONDATAA data;
+    std::memset(&data, 0, sizeof data);
+    // The version-2 size: every system since the tray's balloons accepts it, and so does wine.
+    data.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    data.hWnd = window;
+    data.uID = kTrayIconId;
+    return data;
+}
+
+}  // namespace
+
+bool FrameWindowImpl::RegisterClasses() {
+    static const bool registered = [] {
+        WNDCLASSEXA owner{};
+        owner.cbSize = sizeof owner;
+        owner.lpfnWndProc = ::DefWindowProcA;
+        owner.hInstance = Instance();
+        owner.lpszClassName = kOwnerClass;
+        WNDCLASSEXA frame{};
+        frame.cbSize = sizeof frame;
+        frame.style = CS_DBLCLKS;
+        frame.lpfnWndProc = &FrameWindowImpl::FrameProc;
+        frame.hInstance = Instance();
+        frame.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+        frame.lpszClassName = kFrameClass;
+        WNDCLASSEXA area{};
+        area.cbSize = sizeof area;
+        area.style = CS_DBLCLKS;
+        area.lpfnWndProc = &FrameWindowImpl::AreaProc;
+        area.hInstance = Instance();
+        area.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+        area.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
+        area.lpszClassName = kAreaClass;
+        return ::RegisterClassExA(&owner) && ::RegisterClassExA(&frame) && ::RegisterClassExA(&area);
+    }();
+    return registered;
+}
+
+std::unique_ptr<FrameWindowImpl> FrameWindowImpl::Create(const std::string& iconSource, FrameWindowEvents& events) {
+    if (!RegisterClasses()) return nullptr;
+    std::unique_ptr<FrameWindowImpl> w(new FrameWindowImpl(events));
+    // The owner never shows: an owned window has no taskbar button unless it asks for one.
+    w->owner_.Reset(::CreateWindowExA(0, kOwnerClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, Instance(), nullptr));
+    if (!w->owner_) return nullptr;
+    w->frame_.Reset(::CreateWindowExA(0, kFrameClass, "", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
+                                      CW_USEDEFAULT, 640, 480, w->owner_.Get(), nullptr, Instance(), w.get()));
+    if (!w->frame_) return nullptr;
+    RECT client;
+    ::GetClientRect(w->frame_.Get(), &client);
+    w->area_.Reset(::CreateWindowExA(0, kAreaClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, client.right,
+                                     client.bottom, w->frame_.Get(), reinterpret_cast<HMENU>(kControlWindowId),
+                                     Instance(), w.get()));
+    if (!w->area_) return nullptr;
+    const HICON big = LoadFrameIcon(iconSource, ::GetSystemMetrics(SM_CXICON), w->bigIcon_);
+    const HICON small = LoadFrameIcon(iconSource, ::GetSystemMetrics(SM_CXSMICON), w->smallIcon_);
+    ::SendMessageA(w->frame_.Get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    ::SendMessageA(w->frame_.Get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+    w->initialSystemMenuItems_ = ::GetMenuItemCount(::GetSystemMenu(w->frame_.Get(), FALSE));
+    return w;
+}
+
+FrameWindowImpl::~FrameWindowImpl() {
+    RemoveTrayIcon();
+    // The procedures must not reach this object while the windows go.
+    if (frame_) ::SetWindowLongPtrA(frame_.Get(), GWLP_USERDATA, 0);
+    if (area_) ::SetWindowLongPtrA(area_.Get(), GWLP_USERDATA, 0);
+    (void)area_.Release();  // destroyed with its parent
+    frame_.Reset();
+    owner_.Reset();
+}
+
+LRESULT CALLBACK FrameWindowImpl::FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<FrameWindowImpl*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!self || !self->frame_) return ::DefWindowProcA(window, message, wParam, lParam);
+    return self->OnFrameMessage(message, wParam, lParam);
+}
+
+LRESULT CALLBACK FrameWindowImpl::AreaProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<FrameWindowImpl*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!self || !self->area_) return ::DefWindowProcA(window, message, wParam, lParam);
+    return self->OnAreaMessage(message, wParam, lParam);
+}
+
+LRESULT FrameWindowImpl::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    const HWND window = frame_.Get();
+    switch (message) {
+        case WM_CLOSE:
+        case kCloseMessage: events_.OnCloseRequest(); return 0;
+        case WM_QUERYENDSESSION: return TRUE;
+        case WM_ENDSESSION:
+            if (wParam) events_.OnEndSession();
+            return 0;
+        case WM_ENTERSIZEMOVE: events_.OnSizeMoveStart(); return 0;
+        case WM_EXITSIZEMOVE: events_.OnSizeMoveEnd(); return 0;
+        case WM_SIZE:
+            if (area_) ::MoveWindow(area_.Get(), 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+            return 0;
+        case WM_SETFOCUS:
+            if (area_) ::SetFocus(area_.Get());
+            return 0;
+        case WM_SYSCOMMAND:
+            // The additions' ids lie below the system's own commands (0xF000 and up).
+            if ((wParam & 0xFFFF) < 0xF000) {
+                events_.OnCommand(static_cast<uint32_t>(wParam & 0xFFFF));
+                return 0;
+            }
+            break;
+        case WM_COMMAND: events_.OnCommand(LOWORD(wParam)); return 0;
+        case kScaleModeMessage: events_.OnScaleModeMessage(static_cast<int>(lParam)); return 0;
+        case kBackgroundMessage: events_.OnBackgroundMessage(static_cast<uint32_t>(lParam)); return 0;
+        case kShapeMessage: events_.OnShapeMessage(); return 0;
+        case kTrayMessage:
+            if (wParam == kTrayIconId) events_.OnTrayNotify(static_cast<uint32_t>(lParam));
+            return 0;
+        default: break;
+    }
+    return ::DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT FrameWindowImpl::OnAreaMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    const HWND window = area_.Get();
+    KeyEvent event;
+    if (KeyEventOf(message, event)) {
+        const KeyDecision d = events_.OnKey(event, static_cast<uint32_t>(wParam), ModifiersDown());
+        if (d.contextMenu) ::SendMessageA(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window), -1);
+        if (!d.pass) return 0;
+    }
+    if (message == WM_LBUTTONDOWN) ::SetFocus(window);
+    return ::DefWindowProcA(window, message, wParam, lParam);
+}
+
+void FrameWindowImpl::ChangeStyles(uint32_t remove, uint32_t add, uint32_t removeExtended, uint32_t addExtended) {
+    const HWND w = frame_.Get();
+    const LONG_PTR style = (::GetWindowLongPtrA(w, GWL_STYLE) & ~static_cast<LONG_PTR>(remove)) | add;
+    const LONG_PTR extended = (::GetWindowLongPtrA(w, GWL_EXSTYLE) & ~static_cast<LONG_PTR>(removeExtended)) |
+                              addExtended;
+    ::SetWindowLongPtrA(w, GWL_STYLE, style);
+    ::SetWindowLongPtrA(w, GWL_EXSTYLE, extended);
+    ::SetWindowPos(w, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+uint32_t FrameWindowImpl::Style() const { return static_cast<uint32_t>(::GetWindowLongPtrA(frame_.Get(), GWL_STYLE)); }
+
+uint32_t FrameWindowImpl::ExtendedStyle() const {
+    return static_cast<uint32_t>(::GetWindowLongPtrA(frame_.Get(), GWL_EXSTYLE));
+}
+
+void FrameWindowImpl::SetCaption(const std::string& caption) { ::SetWindowTextA(frame_.Get(), caption.c_str()); }
+
+std::string FrameWindowImpl::Caption() const {
+    const int length = ::GetWindowTextLengthA(frame_.Get());
+    std::string text(static_cast<size_t>(std::max(length, 0)) + 1, '\0');
+    const int got = ::GetWindowTextA(frame_.Get(), text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<size_t>(std::max(got, 0)));
+    return text;
+}
+
+Rect FrameWindowImpl::WindowRect() const {
+    RECT r;
+    if (!::GetWindowRect(frame_.Get(), &r)) return {};
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+Size FrameWindowImpl::ClientSize() const {
+    RECT r;
+    if (!::GetClientRect(frame_.Get(), &r)) return {};
+    return {r.right, r.bottom};
+}
+
+Size FrameWindowImpl::ClientOffset() const {
+    POINT origin{0, 0};
+    ::ClientToScreen(frame_.Get(), &origin);
+    const Rect w = WindowRect();
+    return {origin.x - w.left, origin.y - w.top};
+}
+
+void FrameWindowImpl::Move(const Rect& r, bool repaint) {
+    ::MoveWindow(frame_.Get(), r.left, r.top, r.width, r.height, repaint ? TRUE : FALSE);
+}
+
+void FrameWindowImpl::Show(ShowCommand command) {
+    int how = SW_SHOW;
+    switch (command) {
+        case ShowCommand::Hide: how = SW_HIDE; break;
+        case ShowCommand::Show: how = SW_SHOW; break;
+        case ShowCommand::ShowMaximized: how = SW_SHOWMAXIMIZED; break;
+        case ShowCommand::Minimize: how = SW_MINIMIZE; break;
+        case ShowCommand::Restore: how = SW_RESTORE; break;
+    }
+    ::ShowWindow(frame_.Get(), how);
+}
+
+WindowState FrameWindowImpl::State() const {
+    const HWND w = frame_.Get();
+    if (!::IsWindowVisible(w)) return WindowState::Hidden;
+    if (::IsIconic(w)) return WindowState::Minimized;
+    return ::IsZoomed(w) ? WindowState::Maximized : WindowState::Visible;
+}
+
+void FrameWindowImpl::SetTopmost(bool topmost, bool show) {
+    ::SetWindowPos(frame_.Get(), topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | (show ? SWP_SHOWWINDOW : SWP_NOREDRAW));
+}
+
+bool FrameWindowImpl::Topmost() const { return (ExtendedStyle() & WS_EX_TOPMOST) != 0; }
+
+void FrameWindowImpl::SetRegion(const std::optional<Region>& region) {
+    if (!region) {
+        ::SetWindowRgn(frame_.Get(), nullptr, TRUE);
+        return;
+    }
+    // The region data the system's own region reader takes: a header, then the rectangles.
+    std::vector<uint8_t> bytes(sizeof(RGNDATAHEADER) + region->size() * sizeof(RECT));
+    auto* data = reinterpret_cast<RGNDATA*>(bytes.data());
+    data->rdh.dwSize = sizeof(RGNDATAHEADER);
+    data->rdh.iType = RDH_RECTANGLES;
+    data->rdh.nCount = static_cast<DWORD>(region->size());
+    data->rdh.nRgnSize = static_cast<DWORD>(region->size() * sizeof(RECT));
+    RECT bound{0, 0, 0, 0};
+    auto* rects = reinterpret_cast<RECT*>(data->Buffer);
+    for (size_t i = 0; i < region->size(); ++i) {
+        const Rect& r = (*region)[i];
+        rects[i] = {r.left, r.top, r.left + r.width, r.top + r.height};
+        if (i == 0) bound = rects[i];
+        ::UnionRect(&bound, &bound, &rects[i]);
+    }
+    data->rdh.rcBound = bound;
+    GdiObject made(::ExtCreateRegion(nullptr, static_cast<DWORD>(bytes.size()), data));
+    if (!made) return;
+    if (::SetWindowRgn(frame_.Get(), static_cast<HRGN>(made.Get()), TRUE)) (void)made.Release();
+}
+
+std::optional<Region> FrameWindowImpl::GetRegion() const {
+    GdiObject region(::CreateRectRgn(0, 0, 0, 0));
+    if (!region || ::GetWindowRgn(frame_.Get(), static_cast<HRGN>(region.Get())) == ERROR) return std::nullopt;
+    const DWORD size = ::GetRegionData(static_cast<HRGN>(region.Get()), 0, nullptr);
+    if (size == 0) return std::nullopt;
+    std::vector<uint8_t> bytes(size);
+    auto* data = reinterpret_cast<RGNDATA*>(bytes.data());
+    if (::GetRegionData(static_cast<HRGN>(region.Get()), size, data) == 0) return std::nullopt;
+    Region rects;
+    const auto* r = reinterpret_cast<const RECT*>(data->Buffer);
+    for (DWORD i = 0; i < data->rdh.nCount; ++i)
+        rects.push_back({r[i].left, r[i].top, r[i].right - r[i].left, r[i].bottom - r[i].top});
+    return rects;
+}
+
+void FrameWindowImpl::Update() { ::UpdateWindow(frame_.Get()); }
+
+void FrameWindowImpl::SetSystemMenuAdditions(const std::vector<MenuEntry>& entries) {
+    const HMENU menu = ::GetSystemMenu(frame_.Get(), FALSE);
+    if (!menu) return;
+    // Back to the items the system gave, then the new additions after them.
+    for (int count = ::GetMenuItemCount(menu); count > initialSystemMenuItems_; --count)
+        ::DeleteMenu(menu, static_cast<UINT>(count - 1), MF_BYPOSITION);
+    AppendEntries(menu, entries);
+    additions_ = entries;
+}
+
+uint32_t FrameWindowImpl::TrackMenu(const std::vector<MenuEntry>& entries) {
+    MenuHandle menu(::CreatePopupMenu());
+    if (!menu) return 0;
+    AppendEntries(menu.Get(), entries);
+    POINT at;
+    ::GetCursorPos(&at);
+    // Without the foreground the menu would not close when the user clicks elsewhere; the null
+    // message afterwards lets the menu's own loop end cleanly.
+    ::SetForegroundWindow(frame_.Get());
+    const BOOL chosen = ::TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0,
+                                         frame_.Get(), nullptr);
+    ::PostMessageA(frame_.Get(), WM_NULL, 0, 0);
+    return static_cast<uint32_t>(chosen);
+}
+
+bool FrameWindowImpl::ShowTrayIcon(int iconResource, const std::string& tip) {
+    NOTIFYICONDATAA data = TrayData(frame_.Get());
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = kTrayMessage;
+    HICON icon = static_cast<HICON>(
+        ::LoadImageA(Instance(), MAKEINTRESOURCEA(iconResource), IMAGE_ICON, 16, 16, LR_SHARED));
+    data.hIcon = icon ? icon : ::LoadIconA(nullptr, IDI_APPLICATION);
+    tip_ = tip.substr(0, kTipLimit);
+    std::memcpy(data.szTip, tip_.c_str(), tip_.size() + 1);
+    const BOOL ok = ::Shell_NotifyIconA(trayShown_ ? NIM_MODIFY : NIM_ADD, &data);
+    if (ok) trayShown_ = true;
+    return ok != FALSE;
+}
+
+void FrameWindowImpl::RemoveTrayIcon() {
+    if (!trayShown_) return;
+    NOTIFYICONDATAA data = TrayData(frame_.Get());
+    ::Shell_NotifyIconA(NIM_DELETE, &data);
+    trayShown_ = false;
+}
+
+void FrameWindowImpl::PostCloseRequest() { ::PostMessageA(frame_.Get(), WM_CLOSE, 0, 0); }
+
+}  // namespace velmo::platform::win32

@@ -1,0 +1,87 @@
+#pragma once
+// The main frame's real window: a top-level window owned by a hidden owner window, with a child
+// window filling its client area where the movie control lives (id 0x459). One static window
+// procedure per class finds its object through the window's user data and reports to the frame's
+// events; the frame decides, this class only carries the decisions out.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/os/win32/handles.h"
+#include "platform/window.h"
+
+namespace velmo::platform::win32 {
+
+// The private messages of the frame, and the control window's id.
+enum : UINT {
+    kScaleModeMessage = 0x87D1,
+    kBackgroundMessage = 0x87D2,
+    kTrayMessage = 0x87D3,
+    kShapeMessage = 0x800A,
+    kCloseMessage = 0x8064,
+};
+inline constexpr int kControlWindowId = 0x459;
+inline constexpr UINT kTrayIconId = 128;
+
+class FrameWindowImpl final : public FrameWindow {
+public:
+    // Registers the window classes once per process; false when the system refuses.
+    static bool RegisterClasses();
+    // Null when a window cannot be made.
+    static std::unique_ptr<FrameWindowImpl> Create(const std::string& iconSource, FrameWindowEvents& events);
+    ~FrameWindowImpl() override;
+
+    void ChangeStyles(uint32_t remove, uint32_t add, uint32_t removeExtended, uint32_t addExtended) override;
+    uint32_t Style() const override;
+    uint32_t ExtendedStyle() const override;
+    void SetCaption(const std::string& caption) override;
+    std::string Caption() const override;
+
+    Rect WindowRect() const override;
+    Size ClientSize() const override;
+    Size ClientOffset() const override;
+    void Move(const Rect& rect, bool repaint) override;
+    void Show(ShowCommand command) override;
+    WindowState State() const override;
+    void SetTopmost(bool topmost, bool show) override;
+    bool Topmost() const override;
+    void SetRegion(const std::optional<Region>& region) override;
+    std::optional<Region> GetRegion() const override;
+    void Update() override;
+
+    void SetSystemMenuAdditions(const std::vector<MenuEntry>& entries) override;
+    std::vector<MenuEntry> SystemMenuAdditions() const override { return additions_; }
+    uint32_t TrackMenu(const std::vector<MenuEntry>& entries) override;
+
+    bool ShowTrayIcon(int iconResource, const std::string& tip) override;
+    void RemoveTrayIcon() override;
+    bool TrayIconShown() const override { return trayShown_; }
+    std::string TrayTip() const override { return trayShown_ ? tip_ : std::string(); }
+
+    void PostCloseRequest() override;
+    uintptr_t NativeHandle() const override { return reinterpret_cast<uintptr_t>(frame_.Get()); }
+    HWND ControlWindow() const { return area_.Get(); }
+
+private:
+    explicit FrameWindowImpl(FrameWindowEvents& events) : events_(events) {}
+    static LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK AreaProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnAreaMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    FrameWindowEvents& events_;
+    // Destroyed in reverse order: the frame (and its child) before its owner.
+    WindowHandle owner_;
+    WindowHandle frame_;
+    WindowHandle area_;
+    IconHandle bigIcon_, smallIcon_;  // icons loaded from files; resource icons are shared
+    IconHandle trayIcon_;
+    int initialSystemMenuItems_ = 0;
+    std::vector<MenuEntry> additions_;
+    bool trayShown_ = false;
+    std::string tip_;
+};
+
+}  // namespace velmo::platform::win32
