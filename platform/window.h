@@ -56,6 +56,28 @@ struct KeyDecision {
     bool operator==(const KeyDecision&) const = default;
 };
 
+// A mouse message on its way to the movie, with what the filter needs to know about it.
+enum class MouseEvent { LeftDown, LeftUp, LeftDoubleClick, Move, RightDown, RightUp, RightDoubleClick };
+struct MouseInput {
+    MouseEvent event = MouseEvent::Move;
+    int screenX = 0, screenY = 0;  // the pointer on the screen
+    bool leftButtonDown = false;   // the left button's state as the message arrived
+    bool captureHeld = false;      // some window of the process holds the mouse capture
+    bool inDragRegion = true;      // the point lies in the control's drag region, or it has none
+};
+// What the filter decides for one mouse message; the window carries out what concerns the
+// capture, the context menu and the substitute click.
+struct MouseDecision {
+    bool pass = true;             // the movie sees the message
+    bool releaseCapture = false;  // before passing it
+    bool takeCapture = false;     // the control window captures the mouse
+    bool giveBackCapture = false;
+    bool contextMenu = false;       // the system menu is tracked at the pointer instead
+    bool leftClickInstead = false;  // the movie gets a left click at the point; it sees the message
+                                    // itself only if the control then holds the capture
+    bool operator==(const MouseDecision&) const = default;
+};
+
 // What the frame window reports. Every call arrives on the user-interface thread, from inside
 // Desktop::ProcessEvents.
 class FrameWindowEvents {
@@ -76,6 +98,8 @@ public:
     virtual void OnTrayNotify(uint32_t mouseMessage) = 0;
     // A key message on its way to the movie.
     virtual KeyDecision OnKey(KeyEvent event, uint32_t key, uint32_t modifiersDown) = 0;
+    // A mouse message on its way to the movie; a drag may move the window meanwhile.
+    virtual MouseDecision OnMouse(const MouseInput& input) = 0;
     // The private messages that set the movie's scale mode and background colour, and the one that
     // asks for the window shape again.
     virtual void OnScaleModeMessage(int mode) = 0;

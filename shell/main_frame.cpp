@@ -338,6 +338,13 @@ platform::KeyDecision MainFrame::OnKey(platform::KeyEvent event, uint32_t key, u
     return decision;
 }
 
+platform::MouseDecision MainFrame::OnMouse(const platform::MouseInput& input) {
+    if (!window_) return {};
+    const MouseFilter::Outcome out = mouse_.Filter(interaction_, input, window_->WindowRect());
+    if (out.moveWindow) window_->Move(*out.moveWindow, true);
+    return out.decision;
+}
+
 void MainFrame::OnScaleModeMessage(int mode) {
     if (control_) ApplyScaleMode(*control_, static_cast<uint32_t>(mode));
 }

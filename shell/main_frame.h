@@ -16,6 +16,7 @@
 #include "platform/movie_control.h"
 #include "platform/window.h"
 #include "shell/frame_rules.h"
+#include "shell/mouse_filter.h"
 #include "shell/settings_record.h"
 
 namespace velmo::shell {
@@ -101,6 +102,7 @@ private:
     void OnCommand(uint32_t id) override;
     void OnTrayNotify(uint32_t mouseMessage) override;
     platform::KeyDecision OnKey(platform::KeyEvent event, uint32_t key, uint32_t modifiersDown) override;
+    platform::MouseDecision OnMouse(const platform::MouseInput& input) override;
     void OnScaleModeMessage(int mode) override;
     void OnBackgroundMessage(uint32_t rgb) override;
     void OnShapeMessage() override;
@@ -118,6 +120,7 @@ private:
     Appearance appearance_;
     Interaction interaction_;
     SizeAndPosition size_;
+    MouseFilter mouse_;
     uint32_t menuAdditions_ = 0;
     double aspectRatio_ = 0;
     platform::Size sizeMoveStart_;

@@ -17,7 +17,7 @@ if [ "${1:-}" != "--inside-display" ]; then
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
         -DCMAKE_BUILD_TYPE=Debug -DVELMO_TESTS=ON > /dev/null
     cmake --build "$build"
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --inside-display
+    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside-display
 fi
 
 # The prefix path must match the one cmake/dependencies.cmake gives CTest.

@@ -188,3 +188,68 @@ TEST_F(MainFrameTest, TheExitKeysCloseThroughTheEventLoopAndTheSessionEndClosesA
 
 }  // namespace
 }  // namespace velmo::shell
+
+namespace velmo::shell {
+namespace {
+
+platform::MouseInput Mouse(platform::MouseEvent event, int x, int y, bool leftDown = false, bool capture = false) {
+    platform::MouseInput in;
+    in.event = event;
+    in.screenX = x;
+    in.screenY = y;
+    in.leftButtonDown = leftDown;
+    in.captureHeld = capture;
+    return in;
+}
+
+TEST_F(MainFrameTest, ADragMovesTheWindowWhileTheMovieSeesTheClickButNotTheMoves) {
+    using platform::MouseEvent;
+    Interaction i;
+    i.leftButton = kLeftDrag;
+    (void)frame_.DisableInput(i);
+    Window().Move({100, 100, 300, 200}, true);
+    platform::FrameWindowEvents& events = *desktop_.Events();
+    const platform::MouseDecision down = events.OnMouse(Mouse(MouseEvent::LeftDown, 150, 120, true));
+    EXPECT_TRUE(down.pass);
+    EXPECT_TRUE(down.releaseCapture);
+    const platform::MouseDecision first = events.OnMouse(Mouse(MouseEvent::Move, 160, 125, true));
+    EXPECT_TRUE(first.takeCapture);
+    EXPECT_FALSE(first.pass);
+    EXPECT_FALSE(events.OnMouse(Mouse(MouseEvent::Move, 200, 170, true, true)).pass);
+    EXPECT_EQ(Window().WindowRect(), (Rect{150, 150, 300, 200}));
+    EXPECT_TRUE(events.OnMouse(Mouse(MouseEvent::LeftUp, 200, 170, false, true)).pass);
+    EXPECT_TRUE(events.OnMouse(Mouse(MouseEvent::Move, 220, 180)).pass);  // no drag any more
+    EXPECT_EQ(Window().WindowRect(), (Rect{150, 150, 300, 200}));
+    EXPECT_FALSE(events.OnMouse(Mouse(MouseEvent::LeftDoubleClick, 220, 180)).pass);
+
+    // A click outside the control's drag region starts no drag.
+    platform::MouseInput outside = Mouse(MouseEvent::LeftDown, 150, 160, true);
+    outside.inDragRegion = false;
+    EXPECT_FALSE(events.OnMouse(outside).releaseCapture);
+    EXPECT_FALSE(events.OnMouse(Mouse(MouseEvent::Move, 170, 180, true)).takeCapture);
+}
+
+TEST_F(MainFrameTest, RightClicksOpenTheMenuOrBecomeLeftClicksAsTheSettingsSay) {
+    using platform::MouseEvent;
+    platform::FrameWindowEvents& events = *desktop_.Events();
+    Interaction i;
+    i.rightButton = kRightContextMenu;
+    i.leftButton = kLeftIgnore;
+    (void)frame_.DisableInput(i);
+    const platform::MouseDecision menu = events.OnMouse(Mouse(MouseEvent::RightDown, 5, 5));
+    EXPECT_TRUE(menu.contextMenu);
+    EXPECT_FALSE(menu.pass);
+    EXPECT_FALSE(events.OnMouse(Mouse(MouseEvent::RightUp, 5, 5)).pass);
+    EXPECT_TRUE(events.OnMouse(Mouse(MouseEvent::RightDoubleClick, 5, 5)).pass);
+    EXPECT_FALSE(events.OnMouse(Mouse(MouseEvent::LeftDown, 5, 5)).pass);
+    EXPECT_TRUE(events.OnMouse(Mouse(MouseEvent::Move, 6, 6)).pass);
+
+    i.rightButton = kRightIgnore;
+    (void)frame_.DisableInput(i);
+    const platform::MouseDecision substitute = events.OnMouse(Mouse(MouseEvent::RightDown, 5, 5));
+    EXPECT_TRUE(substitute.leftClickInstead);
+    EXPECT_FALSE(events.OnMouse(Mouse(MouseEvent::RightDoubleClick, 5, 5)).pass);
+}
+
+}  // namespace
+}  // namespace velmo::shell

@@ -21,8 +21,8 @@ HINSTANCE Instance() { return ::GetModuleHandleA(nullptr); }
 HICON LoadFrameIcon(const std::string& source, int size, IconHandle& owned) {
     int id = 0;
     if (std::sscanf(source.c_str(), "resource %d", &id) == 1) {
-        if (HICON icon = static_cast<HICON>(
-                ::LoadImageA(Instance(), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_SHARED)))
+        if (HICON icon =
+                static_cast<HICON>(::LoadImageA(Instance(), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_SHARED)))
             return icon;
     } else if (!source.empty()) {
         owned.Reset(static_cast<HICON>(::LoadImageA(nullptr, source.c_str(), IMAGE_ICON, size, size, LR_LOADFROMFILE)));
@@ -49,6 +49,25 @@ bool KeyEventOf(UINT message, KeyEvent& event) {
         case WM_SYSCHAR: event = KeyEvent::SystemChar; return true;
         default: return false;
     }
+}
+
+bool MouseEventOf(UINT message, MouseEvent& event) {
+    switch (message) {
+        case WM_LBUTTONDOWN: event = MouseEvent::LeftDown; return true;
+        case WM_LBUTTONUP: event = MouseEvent::LeftUp; return true;
+        case WM_LBUTTONDBLCLK: event = MouseEvent::LeftDoubleClick; return true;
+        case WM_MOUSEMOVE: event = MouseEvent::Move; return true;
+        case WM_RBUTTONDOWN: event = MouseEvent::RightDown; return true;
+        case WM_RBUTTONUP: event = MouseEvent::RightUp; return true;
+        case WM_RBUTTONDBLCLK: event = MouseEvent::RightDoubleClick; return true;
+        default: return false;
+    }
+}
+
+// The player's own commands: the context menu hands them to the control, not to the frame.
+bool IsPlayerCommand(UINT id) {
+    return id == 0x4E39 || id == 0x4E3E || (id >= 0x4E42 && id <= 0x4E45) || (id >= 0x4E47 && id <= 0x4E4C) ||
+           id == 0x4E4E;
 }
 
 // Appends `entries` to `menu`, sub-menus built recursively (the menu owns them once appended).
@@ -199,21 +218,79 @@ LRESULT FrameWindowImpl::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lPar
 
 LRESULT FrameWindowImpl::OnAreaMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     const HWND window = area_.Get();
-    KeyEvent event;
-    if (KeyEventOf(message, event)) {
-        const KeyDecision d = events_.OnKey(event, static_cast<uint32_t>(wParam), ModifiersDown());
+    KeyEvent key;
+    MouseEvent mouse;
+    if (KeyEventOf(message, key)) {
+        const KeyDecision d = events_.OnKey(key, static_cast<uint32_t>(wParam), ModifiersDown());
         if (d.contextMenu) ::SendMessageA(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window), -1);
         if (!d.pass) return 0;
+    } else if (MouseEventOf(message, mouse)) {
+        if (!FilterMouse(mouse, wParam, lParam)) return 0;
+        if (message == WM_LBUTTONDOWN) ::SetFocus(window);
+    } else if (message == WM_PAINT) {
+        PaintPlaceholder();
+        return 0;
+    } else {
+        return ::DefWindowProcA(window, message, wParam, lParam);
     }
-    if (message == WM_LBUTTONDOWN) ::SetFocus(window);
+    if (passedInput_) passedInput_(message, wParam);
     return ::DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Until the player's control is hosted, the area says why it shows no movie.
+void FrameWindowImpl::PaintPlaceholder() {
+    PAINTSTRUCT paint;
+    const HDC dc = ::BeginPaint(area_.Get(), &paint);
+    RECT client;
+    ::GetClientRect(area_.Get(), &client);
+    ::FillRect(dc, &client, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, RGB(160, 160, 160));
+    char text[] = "The movie plays here: this runtime hosts the stand-in control, which shows nothing.";
+    ::DrawTextA(dc, text, -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+    ::EndPaint(area_.Get(), &paint);
+}
+
+bool FrameWindowImpl::FilterMouse(MouseEvent event, WPARAM wParam, LPARAM lParam) {
+    const HWND window = area_.Get();
+    POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    ::ClientToScreen(window, &at);
+    MouseInput input;
+    input.event = event;
+    input.screenX = at.x;
+    input.screenY = at.y;
+    input.leftButtonDown = (wParam & MK_LBUTTON) != 0;
+    input.captureHeld = ::GetCapture() != nullptr;
+    const MouseDecision d = events_.OnMouse(input);
+    if (d.releaseCapture || d.giveBackCapture) ::ReleaseCapture();
+    if (d.takeCapture) ::SetCapture(window);
+    if (d.contextMenu) TrackContextMenu(at.x, at.y);
+    if (d.leftClickInstead) {
+        ::SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, lParam);
+        ::SendMessageA(window, WM_LBUTTONUP, 0, lParam);
+        return ::GetCapture() == window;
+    }
+    return d.pass;
+}
+
+void FrameWindowImpl::TrackContextMenu(int screenX, int screenY) {
+    const HMENU menu = ::GetSystemMenu(frame_.Get(), FALSE);
+    if (!menu) return;
+    // The system menu doubles as the context menu: its items are brought up to date first, as
+    // when it opens from the caption.
+    ::SendMessageA(area_.Get(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0xFFFF);
+    const UINT chosen = static_cast<UINT>(
+        ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, screenX, screenY, 0, frame_.Get(), nullptr));
+    if (chosen == 0) return;
+    if (IsPlayerCommand(chosen)) ::SendMessageA(area_.Get(), WM_COMMAND, chosen, 0);
+    else ::SendMessageA(frame_.Get(), WM_SYSCOMMAND, chosen, 0);
 }
 
 void FrameWindowImpl::ChangeStyles(uint32_t remove, uint32_t add, uint32_t removeExtended, uint32_t addExtended) {
     const HWND w = frame_.Get();
     const LONG_PTR style = (::GetWindowLongPtrA(w, GWL_STYLE) & ~static_cast<LONG_PTR>(remove)) | add;
-    const LONG_PTR extended = (::GetWindowLongPtrA(w, GWL_EXSTYLE) & ~static_cast<LONG_PTR>(removeExtended)) |
-                              addExtended;
+    const LONG_PTR extended =
+        (::GetWindowLongPtrA(w, GWL_EXSTYLE) & ~static_cast<LONG_PTR>(removeExtended)) | addExtended;
     ::SetWindowLongPtrA(w, GWL_STYLE, style);
     ::SetWindowLongPtrA(w, GWL_EXSTYLE, extended);
     ::SetWindowPos(w, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -356,8 +433,8 @@ bool FrameWindowImpl::ShowTrayIcon(int iconResource, const std::string& tip) {
     NOTIFYICONDATAA data = TrayData(frame_.Get());
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = kTrayMessage;
-    HICON icon = static_cast<HICON>(
-        ::LoadImageA(Instance(), MAKEINTRESOURCEA(iconResource), IMAGE_ICON, 16, 16, LR_SHARED));
+    HICON icon =
+        static_cast<HICON>(::LoadImageA(Instance(), MAKEINTRESOURCEA(iconResource), IMAGE_ICON, 16, 16, LR_SHARED));
     data.hIcon = icon ? icon : ::LoadIconA(nullptr, IDI_APPLICATION);
     tip_ = tip.substr(0, kTipLimit);
     std::memcpy(data.szTip, tip_.c_str(), tip_.size() + 1);

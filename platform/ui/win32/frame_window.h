@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,11 @@ public:
     void PostCloseRequest() override;
     uintptr_t NativeHandle() const override { return reinterpret_cast<uintptr_t>(frame_.Get()); }
     HWND ControlWindow() const { return area_.Get(); }
+    // Sees every input message the filter lets through to the control window: the seam tests
+    // watch the filter at work through, since the stand-in control has no window of its own.
+    void SetPassedInputObserver(std::function<void(UINT message, WPARAM wParam)> observer) {
+        passedInput_ = std::move(observer);
+    }
 
 private:
     explicit FrameWindowImpl(FrameWindowEvents& events) : events_(events) {}
@@ -70,6 +76,10 @@ private:
     static LRESULT CALLBACK AreaProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnAreaMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // Filters one mouse message; true when the control may see it.
+    bool FilterMouse(MouseEvent event, WPARAM wParam, LPARAM lParam);
+    void TrackContextMenu(int screenX, int screenY);
+    void PaintPlaceholder();
 
     FrameWindowEvents& events_;
     // Destroyed in reverse order: the frame (and its child) before its owner.
@@ -82,6 +92,7 @@ private:
     std::vector<MenuEntry> additions_;
     bool trayShown_ = false;
     std::string tip_;
+    std::function<void(UINT, WPARAM)> passedInput_;
 };
 
 }  // namespace velmo::platform::win32

@@ -1,0 +1,51 @@
+// Reads back what the system says about another process's top-level window, for the wine tests of
+// the runtime's real window: `window_probe CAPTION [X,Y ...]` prints its styles, rectangles, state,
+// region (and whether each window-relative point lies inside it) and whether its tray icon (id 128)
+// exists. Exit status 1 when no window has that caption.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstring>
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: window_probe CAPTION [X,Y ...]\n");
+        return 64;
+    }
+    const HWND w = ::FindWindowA(nullptr, argv[1]);
+    if (!w) {
+        std::printf("no window\n");
+        return 1;
+    }
+    RECT r, c;
+    ::GetWindowRect(w, &r);
+    ::GetClientRect(w, &c);
+    std::printf("style 0x%lX\n", static_cast<unsigned long>(::GetWindowLongA(w, GWL_STYLE)));
+    std::printf("extended 0x%lX\n", static_cast<unsigned long>(::GetWindowLongA(w, GWL_EXSTYLE)));
+    std::printf("window %ld,%ld %ldx%ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+    std::printf("client %ldx%ld\n", c.right, c.bottom);
+    std::printf("topmost %d\n", (::GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST) ? 1 : 0);
+    std::printf("state %s\n", !::IsWindowVisible(w) ? "hidden"
+                              : ::IsIconic(w)       ? "minimized"
+                              : ::IsZoomed(w)       ? "maximized"
+                                                    : "visible");
+    HRGN region = ::CreateRectRgn(0, 0, 0, 0);
+    const bool hasRegion = ::GetWindowRgn(w, region) != ERROR;
+    std::printf("region %s\n", hasRegion ? "set" : "none");
+    for (int i = 2; i < argc; ++i) {
+        int x = 0, y = 0;
+        if (std::sscanf(argv[i], "%d,%d", &x, &y) != 2) continue;
+        const bool inside = hasRegion ? ::PtInRegion(region, x, y) != FALSE : true;
+        std::printf("point %d,%d %s\n", x, y, inside ? "inside" : "outside");
+    }
+    ::DeleteObject(region);
+    // Modifying nothing succeeds exactly when the icon exists.
+    NOTIFYICONDATAA tray;
+    std::memset(&tray, 0, sizeof tray);
+    tray.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    tray.hWnd = w;
+    tray.uID = 128;
+    std::printf("tray %d\n", ::Shell_NotifyIconA(NIM_MODIFY, &tray) ? 1 : 0);
+    return 0;
+}
