@@ -7,5 +7,7 @@
 namespace velmo::platform {
 
 void SetBinaryMode(std::FILE* stream);
+// Whether `stream` is a terminal (a console window on Windows) rather than a file or a pipe.
+bool IsTerminal(std::FILE* stream);
 
 }  // namespace velmo::platform

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,11 +55,17 @@ bool PathExists(const std::string& path);  // a file or a folder
 [[nodiscard]] bool CreateFolder(const std::string& path);
 [[nodiscard]] bool DeleteFile(const std::string& path);
 [[nodiscard]] bool RemoveFolder(const std::string& path);  // an empty folder only
+// Gives the file `from` the name `to`, replacing a file there in one step, so that `to` is always
+// either the old file or the whole new one.
+[[nodiscard]] bool RenameReplacing(const std::string& from, const std::string& to);
 
 struct FolderEntry {
     std::string name;
-    bool isFolder = false;
+    bool isFolder = false;  // false for a link to a folder, which is listed as a link
+    bool isLink = false;    // a symbolic link, junction or other reparse point
 };
+// The absolute path `path` names once every link in it is followed; none when it does not exist.
+std::optional<std::string> FinalPath(const std::string& path);
 // Every entry of `folder` except "." and "..", in no particular order; empty when it cannot be read.
 std::vector<FolderEntry> ListFolder(const std::string& folder);
 

@@ -226,6 +226,74 @@ TEST(ProjectBuilder, TheOutputHiddenFilesAndBackupsStayOutAndProjectFilesAreNeve
     for (const char* name : {"movie.swf", "a.b", "bak", "a.swp.txt"}) EXPECT_FALSE(IsLeftOutOfPackage(name)) << name;
 }
 
+// The application written to a file, package streamed file by file, holds exactly the bytes of the
+// one built in memory; a file larger than one piece of the stream is cut up and must join again.
+TEST(ProjectBuilder, PackingToAFileWritesTheSameBytesAsBuildingInMemory) {
+    Project p;
+    std::vector<uint8_t> large(700 * 1024);
+    uint32_t seed = 12345;
+    for (uint8_t& b : large) b = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 24);
+    p.Write("data\\large.bin", large);
+    p.Write("data\\empty.txt", {});
+    const std::vector<uint8_t> inMemory = p.Build("[movie]\nfile = \"movie.swf\"\n").application;
+    const std::string output = p.Folder() + "app.exe";
+    size_t calls = 0, lastFiles = 0;
+    const BuildResult written = PackProject({p.Folder(), "", kBuildTime, output}, [&](size_t files, uint64_t) {
+        ++calls;
+        lastFiles = files;
+    });
+    std::vector<uint8_t> onDisk;
+    ASSERT_TRUE(platform::ReadWholeFile(output, onDisk));
+    EXPECT_EQ(onDisk, inMemory);
+    EXPECT_EQ(written.applicationBytes, onDisk.size());
+    EXPECT_EQ(lastFiles, 3u);
+    EXPECT_GT(calls, 3u);  // the large file reports its pieces too
+    EXPECT_FALSE(platform::PathExists(output + ".velmo-part"));
+}
+
+// include brings back what the default rule leaves out, exclude leaves out more and wins over
+// include; patterns without '/' match names at any depth, '**' spans folders, case is ignored.
+TEST(PackageFilter, ExcludeWinsOverIncludeWhichWinsOverTheDefaultRule) {
+    const struct {
+        const char* pattern;
+        const char* path;
+        bool matches;
+    } rows[] = {
+        {"*.txt", "a.txt", true},
+        {"*.txt", "docs/A.TXT", true},
+        {"*.txt", "a.txt/b", false},
+        {"docs/*.txt", "docs/a.txt", true},
+        {"docs/*.txt", "x/docs/a.txt", false},
+        {"**/a", "x/y/a", true},
+        {"**/a", "a", true},
+        {"d/**", "d/x/y", true},
+        {"?.bin", "ab.bin", false},
+        {"data/old.bak", "data/old.bak", true},
+        {"a*b*c", "aXbYc", true},
+        {"a*b*c", "aXcYb", false},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(MatchesPackagePattern(row.pattern, row.path), row.matches) << row.pattern << " " << row.path;
+
+    const PackageFilter filter({".htaccess", "*.bak"}, {"scripts", "keep.bak"});
+    EXPECT_TRUE(filter.Keeps(".htaccess"));
+    EXPECT_FALSE(filter.Keeps(".git"));
+    EXPECT_TRUE(filter.Keeps("data/x.bak"));
+    EXPECT_FALSE(filter.Keeps("keep.bak"));
+    EXPECT_FALSE(filter.Keeps("scripts"));
+    EXPECT_FALSE(filter.Keeps("notes~"));
+    EXPECT_TRUE(filter.Keeps("movie.swf"));
+}
+
+TEST(ProjectBuilder, PackagePatternsThatCannotNameAProjectPathAreManifestErrors) {
+    Project p;
+    const std::string base = "[movie]\nfile = \"movie.swf\"\n[package]\n";
+    for (const char* bad : {"include = [\"\"]", "exclude = [\"../x\"]", "include = [\"/abs\"]", "exclude = [\"C:x\"]",
+                            "include = \"*.txt\"", "exclude = [\"a/../b\"]"})
+        EXPECT_NE(p.Error(base + bad + "\n").find("velmo.toml:4:"), std::string::npos) << bad;
+    EXPECT_EQ(p.Error(base + "include = [\"a\\\\b\", \"**/*.dat\"]\nexclude = []\n"), "<no error>");
+}
+
 TEST(ProjectBuilder, ProjectNameIsTheFolderNameWhicheverSeparatorEndsIt) {
     EXPECT_EQ(ProjectName("examples/demo"), "demo");
     EXPECT_EQ(ProjectName("C:\\work\\Game\\"), "Game");

@@ -674,6 +674,25 @@ void ApplyFaceName(Mapper& p, const TomlValue& v) {
 
 void ApplyScript(Mapper& p, const TomlValue& v) { p.m.scripts.push_back({p.Key(), p.Named(v)}); }
 
+// Glob patterns over project paths, stored with '/' between components. A pattern that could never
+// name a project entry (empty, absolute, with a drive or "..") is refused, so a typing mistake does
+// not silently pack everything or nothing.
+std::vector<std::string> Patterns(Mapper& p, const TomlValue& v) {
+    if (v.kind != Kind::Array) p.Fail(p.Where() + " must be an array of patterns, such as [\"*.txt\"]");
+    std::vector<std::string> patterns;
+    for (const TomlValue& item : v.items) {
+        std::string pattern = p.Text(item);
+        for (char& c : pattern)
+            if (c == '\\') c = '/';
+        const bool dotDot = pattern == ".." || pattern.starts_with("../") || pattern.ends_with("/..") ||
+                            pattern.find("/../") != std::string::npos;
+        if (pattern.empty() || pattern[0] == '/' || pattern.find(':') != std::string::npos || dotDot)
+            p.Fail(p.Where() + ": \"" + item.text + "\" is not a pattern of project paths");
+        patterns.push_back(std::move(pattern));
+    }
+    return patterns;
+}
+
 // ---- Key tables, one per manifest table ----
 
 using V = const TomlValue&;
@@ -786,6 +805,11 @@ constexpr KeySpec kBuildKeys[] = {
     {"word4", [](Mapper& p, V v) { p.S().build.word4 = p.U16(v); }},
 };
 
+constexpr KeySpec kPackageKeys[] = {
+    {"include", [](Mapper& p, V v) { p.m.packageInclude = Patterns(p, v); }},
+    {"exclude", [](Mapper& p, V v) { p.m.packageExclude = Patterns(p, v); }},
+};
+
 struct TableSpec {
     const char* name;
     std::span<const KeySpec> keys;
@@ -805,6 +829,7 @@ const TableSpec kTables[] = {
     {"flash_player", kFlashPlayerKeys},
     {"scripts", {}, &ApplyScript},
     {"build", kBuildKeys},
+    {"package", kPackageKeys},
 };
 
 // ---- Defaults and the checks that span keys ----

@@ -55,6 +55,10 @@ struct Manifest {
     std::vector<ScriptResource> scripts;
     bool hasBuildTime = false;          // [build] time was given; otherwise the builder uses the current time
     std::vector<NamedFile> namedFiles;  // every file above, the movie and every other path setting
+    // [package]: glob patterns over project paths ('/' between components) that bring entries the
+    // default rule leaves out back in, and that leave more out.
+    std::vector<std::string> packageInclude;
+    std::vector<std::string> packageExclude;
 };
 
 inline constexpr const char* kManifestFileName = "velmo.toml";

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
+#include "platform/byte_order.h"
 #include "platform/files.h"
 #include "platform/path.h"
 #include "platform/text.h"
@@ -69,15 +71,41 @@ std::vector<uint8_t> ScriptModule(const std::string& projectFolder, const Script
     return bytes;
 }
 
-// Every file of the project except the manifest (it holds nothing the runtime reads), the
-// application being written (packing it would put the previous build into the next one), hidden
-// names and editor back-ups.
-std::vector<PackageItem> PackageItems(const std::string& projectFolder, const std::string& outputPath) {
+// Whether `path` lies below `folder` (both final paths, as the system spells them).
+bool IsBelow(const std::string& path, const std::string& folder) {
+    return path.size() > folder.size() + 1 && platform::SamePath(path.substr(0, folder.size()), folder) &&
+           (path[folder.size()] == '/' || path[folder.size()] == '\\');
+}
+
+// A link is packed as what it points at, so it must point inside the project: a link out of it
+// would pack files the author never put there (a home folder, the whole disk). A link to a folder
+// that holds the link would be entered for ever.
+void CheckLink(const std::string& path, const std::string& relativePath, const std::string& projectFinal) {
+    const std::optional<std::string> target = platform::FinalPath(path);
+    if (!target || !IsBelow(*target, projectFinal))
+        throw std::runtime_error("refusing to pack the link " + relativePath + ": it points outside the project");
+    const std::optional<std::string> holder = platform::FinalPath(std::string(platform::FolderPart(path)));
+    if (platform::FolderExists(*target) && holder &&
+        (platform::SamePath(*holder, *target) || IsBelow(*holder, *target)))
+        throw std::runtime_error("refusing to pack the link " + relativePath + ": it points at a folder that holds it");
+}
+
+// Every file of the project that the [package] patterns and the default rule keep, except the
+// manifest (it holds nothing the runtime reads) and the application being written (packing it
+// would put the previous build into the next one), whatever the patterns say.
+std::vector<PackageItem> PackageItems(const Manifest& manifest, const std::string& projectFolder,
+                                      const std::string& outputPath) {
     const std::string manifestPath = platform::JoinPath(projectFolder, kManifestFileName);
-    return CollectFolder(projectFolder, [&](const std::string& path, const platform::FolderEntry& entry) {
-        if (IsLeftOutOfPackage(entry.name)) return false;
-        if (entry.isFolder) return true;
-        return !platform::SamePath(path, manifestPath) && (outputPath.empty() || !platform::SamePath(path, outputPath));
+    const PackageFilter filter(manifest.packageInclude, manifest.packageExclude);
+    const std::string projectFinal = platform::FinalPath(projectFolder).value_or(projectFolder);
+    return CollectFolder(projectFolder, [&](const std::string& path, const std::string& relativePath,
+                                            const platform::FolderEntry& entry) {
+        if (!filter.Keeps(relativePath)) return false;
+        if (!entry.isFolder &&
+            (platform::SamePath(path, manifestPath) || (!outputPath.empty() && platform::SamePath(path, outputPath))))
+            return false;
+        if (entry.isLink) CheckLink(path, relativePath, projectFinal);
+        return true;
     });
 }
 
@@ -160,15 +188,17 @@ std::string ProjectName(const std::string& folder) {
     return name;
 }
 
-bool IsLeftOutOfPackage(const std::string& name) {
-    const auto endsWith = [&](std::string_view tail) {
-        return name.size() >= tail.size() &&
-               platform::AnsiEqualNoCase(name.substr(name.size() - tail.size()), std::string(tail));
-    };
-    return name.starts_with('.') || name.ends_with('~') || endsWith(".bak") || endsWith(".swp");
-}
+namespace {
 
-BuildResult BuildProject(const BuildOptions& options) {
+// Everything of a build but the package's file contents: the resources, the image they go into,
+// and the tree of files to pack.
+struct BuildPlan {
+    BuildResult result;
+    std::vector<uint8_t> image;
+    std::vector<PackageItem> items;
+};
+
+BuildPlan PlanBuild(const BuildOptions& options) {
     const std::string& folder = options.projectFolder;
     if (!platform::FolderExists(folder)) throw std::runtime_error("no project folder " + folder);
     std::vector<uint8_t> manifestBytes;
@@ -181,22 +211,82 @@ BuildResult BuildProject(const BuildOptions& options) {
     CheckOutputPath(manifest, folder, options.outputPath);
     if (!manifest.hasBuildTime) manifest.settings.build.buildTime = options.buildTime.value_or(CurrentUtcTime());
 
-    BuildResult result;
-    result.resources = BuildResources(manifest, folder);
+    BuildPlan plan;
+    plan.result.resources = BuildResources(manifest, folder);
     if (options.runtimeImage.empty()) {
-        result.application = WriteResourceImage(result.resources);
+        plan.image = WriteResourceImage(plan.result.resources);
     } else {
         std::vector<uint8_t> runtime;
         if (!platform::ReadWholeFile(options.runtimeImage, runtime))
             throw std::runtime_error("cannot read the runtime image " + options.runtimeImage);
-        result.application = AddResourcesToImage(runtime, result.resources);
+        plan.image = AddResourcesToImage(runtime, plan.result.resources);
     }
-    const std::vector<PackageItem> items = PackageItems(folder, options.outputPath);
-    const std::vector<uint8_t> package = WritePackage(items);
-    result.packagedFiles = CountFiles(items);
-    result.packageBytes = package.size();
-    result.application.insert(result.application.end(), package.begin(), package.end());
-    return result;
+    plan.items = PackageItems(manifest, folder, options.outputPath);
+    plan.result.packagedFiles = CountFiles(plan.items);
+    return plan;
+}
+
+// The package behind the image in the output file: patches seek back into what was written.
+class FileSink final : public PackageSink {
+public:
+    FileSink(platform::File& file, uint64_t base, const std::string& path) : file_(file), base_(base), path_(path) {}
+    void Append(const uint8_t* bytes, size_t sizeBytes) override {
+        if (!file_.Write(bytes, sizeBytes)) Fail();
+    }
+    void PatchU32(uint64_t offset, uint32_t value) override {
+        std::vector<uint8_t> word;
+        platform::AppendU32(word, value);
+        if (file_.Seek(static_cast<int64_t>(base_ + offset), platform::SeekFrom::Begin) < 0 ||
+            !file_.Write(word.data(), word.size()) || file_.Seek(0, platform::SeekFrom::End) < 0)
+            Fail();
+    }
+
+private:
+    [[noreturn]] void Fail() const { throw std::runtime_error("cannot write " + path_); }
+    platform::File& file_;
+    uint64_t base_;
+    const std::string& path_;
+};
+
+// Deletes the temporary file unless the build got as far as renaming it.
+struct TemporaryFile {
+    explicit TemporaryFile(std::string p) : path(std::move(p)) {}
+    ~TemporaryFile() {
+        if (!path.empty()) (void)platform::DeleteFile(path);
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    std::string path;
+};
+
+}  // namespace
+
+BuildResult BuildProject(const BuildOptions& options) {
+    BuildPlan plan = PlanBuild(options);
+    const std::vector<uint8_t> package = WritePackage(plan.items);
+    plan.result.packageBytes = package.size();
+    plan.result.application = std::move(plan.image);
+    plan.result.application.insert(plan.result.application.end(), package.begin(), package.end());
+    plan.result.applicationBytes = plan.result.application.size();
+    return std::move(plan.result);
+}
+
+BuildResult PackProject(const BuildOptions& options, const PackageProgress& progress) {
+    BuildPlan plan = PlanBuild(options);
+    TemporaryFile temporary(options.outputPath + ".velmo-part");
+    {
+        std::unique_ptr<platform::File> file = platform::OpenFile(temporary.path, platform::FileMode::CreateReadWrite);
+        if (!file) throw std::runtime_error("cannot write " + temporary.path);
+        if (!file->Write(plan.image.data(), plan.image.size()))
+            throw std::runtime_error("cannot write " + temporary.path);
+        FileSink sink(*file, plan.image.size(), temporary.path);
+        plan.result.packageBytes = WritePackage(sink, plan.items, progress);
+        plan.result.applicationBytes = plan.image.size() + plan.result.packageBytes;
+    }
+    if (!platform::RenameReplacing(temporary.path, options.outputPath))
+        throw std::runtime_error("cannot write " + options.outputPath);
+    temporary.path.clear();
+    return std::move(plan.result);
 }
 
 }  // namespace velmo::builder

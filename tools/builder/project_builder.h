@@ -10,6 +10,8 @@
 
 #include "shell/settings_record.h"
 #include "tools/builder/manifest.h"
+#include "tools/builder/package_filter.h"
+#include "tools/builder/package_writer.h"
 #include "tools/builder/pe_writer.h"
 
 namespace velmo::builder {
@@ -30,21 +32,23 @@ struct BuildOptions {
     std::string outputPath;
 };
 
-// Whether a project entry is left out of the package whatever it holds: hidden names (a leading
-// dot, as version control and editors keep their state in) and editor back-ups ("~", ".bak",
-// ".swp" at the end).
-bool IsLeftOutOfPackage(const std::string& name);
-
 struct BuildResult {
-    std::vector<uint8_t> application;  // the image with the package behind it
+    std::vector<uint8_t> application;  // BuildProject only: the image with the package behind it
+    uint64_t applicationBytes = 0;
     std::vector<ImageResource> resources;
     size_t packagedFiles = 0;
-    size_t packageBytes = 0;
+    uint64_t packageBytes = 0;
 };
 
-// Throws ManifestError for a faulty manifest or a missing named file (with the line that names
-// it), std::runtime_error for anything else.
+// The application in memory. Throws ManifestError for a faulty manifest or a missing named file
+// (with the line that names it), std::runtime_error for anything else.
 BuildResult BuildProject(const BuildOptions& options);
+
+// Writes the application to `options.outputPath`, the package streamed file by file, so memory
+// stays small whatever the project holds. The bytes go to a temporary file beside the output, which
+// replaces the output only once it is complete: a failed or interrupted build leaves the previous
+// application (or nothing) in place. Throws as BuildProject does.
+BuildResult PackProject(const BuildOptions& options, const PackageProgress& progress = nullptr);
 
 // The current time in UTC, as the build record stores it.
 shell::SystemTime CurrentUtcTime();

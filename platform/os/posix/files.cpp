@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 
 #include "platform/last_error.h"
 #include "platform/os/posix/host_path.h"
@@ -144,6 +146,20 @@ bool RemoveFolder(const std::string& path) {
     return false;
 }
 
+bool RenameReplacing(const std::string& from, const std::string& to) {
+    if (::rename(posix::HostPath(from).c_str(), posix::HostPath(to).c_str()) == 0) return true;
+    posix::SetLastErrorFromErrno(errno);
+    return false;
+}
+
+std::optional<std::string> FinalPath(const std::string& path) {
+    char* resolved = ::realpath(posix::HostPath(path).c_str(), nullptr);
+    if (!resolved) return std::nullopt;
+    std::string result = resolved;
+    std::free(resolved);
+    return result;
+}
+
 std::vector<FolderEntry> ListFolder(const std::string& folder) {
     std::vector<FolderEntry> entries;
     const std::string host = posix::HostPath(folder);
@@ -157,8 +173,8 @@ std::vector<FolderEntry> ListFolder(const std::string& folder) {
         if (name == "." || name == "..") continue;
         struct stat st {};
         // lstat: a link to a folder is removed as a link, never followed out of the tree.
-        const bool isFolder = ::lstat((host + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-        entries.push_back({name, isFolder});
+        const bool known = ::lstat((host + "/" + name).c_str(), &st) == 0;
+        entries.push_back({name, known && S_ISDIR(st.st_mode), known && S_ISLNK(st.st_mode)});
     }
     ::closedir(dir);
     return entries;

@@ -10,4 +10,6 @@ void SetBinaryMode(std::FILE* stream) {
     _setmode(_fileno(stream), _O_BINARY);
 }
 
+bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+
 }  // namespace velmo::platform

@@ -114,6 +114,24 @@ bool DeleteFile(const std::string& path) {
 
 bool RemoveFolder(const std::string& path) { return ::RemoveDirectoryA(path.c_str()) != 0; }
 
+bool RenameReplacing(const std::string& from, const std::string& to) {
+    return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+std::optional<std::string> FinalPath(const std::string& path) {
+    // Opening with backup semantics opens folders too; the handle's final path has every link
+    // resolved.
+    win32::FileHandle file(::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) return std::nullopt;
+    char buffer[MAX_PATH * 4];
+    const DWORD length = ::GetFinalPathNameByHandleA(file.Get(), buffer, sizeof buffer, FILE_NAME_NORMALIZED);
+    if (length == 0 || length >= sizeof buffer) return std::nullopt;
+    std::string result(buffer, length);
+    if (result.rfind("\\\\?\\", 0) == 0) result.erase(0, 4);  // the "\\?\" prefix
+    return result;
+}
+
 std::vector<FolderEntry> ListFolder(const std::string& folder) {
     std::vector<FolderEntry> entries;
     std::string pattern = folder;
@@ -127,9 +145,9 @@ std::vector<FolderEntry> ListFolder(const std::string& folder) {
         if (name == "." || name == "..") continue;
         // A junction or symbolic link to a folder counts as a file, so that removing a tree deletes
         // the link and never follows it out of the tree.
-        const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                              !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-        entries.push_back({name, isFolder});
+        const bool isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !isLink;
+        entries.push_back({name, isFolder, isLink});
     } while (::FindNextFileA(find.Get(), &data));
     return entries;
 }
