@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/window.h"
+
 namespace velmo::platform {
 
 // Where a control delivers its events. Both arrive on the user-interface thread, possibly while
@@ -56,6 +58,14 @@ public:
     virtual std::optional<std::u16string> CallFunction(std::u16string_view request) = 0;
     // The answer to the FlashCall being delivered.
     virtual void SetReturnValue(std::u16string_view reply) = 0;
+
+    // Draws the movie's current picture into `image` (a picture of the whole window) inside `dest`,
+    // on the background colour `backgroundRgb` (0xRRGGBB), touching only pixels inside `clip`.
+    // False when the control cannot draw itself off screen; the image is then left as it was.
+    virtual bool DrawOnto(PixelImage& /*image*/, const Rect& /*dest*/, const Rect& /*clip*/,
+                          uint32_t /*backgroundRgb*/) {
+        return false;
+    }
 
     // Raises one event the control holds for the event loop (a scripted stand-in's next event);
     // false when it holds none. A real control raises its events from its window's messages.

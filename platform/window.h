@@ -6,6 +6,7 @@
 // user interface does it with real windows; the headless one keeps the same state in memory on a
 // screen of fixed size, so both answer the same questions and scripts see the same desktop.
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -24,6 +25,19 @@ struct Rect {
     int left = 0, top = 0, width = 0, height = 0;
     bool operator==(const Rect&) const = default;
     bool Contains(int x, int y) const { return x >= left && y >= top && x < left + width && y < top + height; }
+};
+
+// A picture of 32-bit pixels, rows from the top, each 0xAARRGGBB: blue in the lowest byte, as the
+// system's device-independent bitmaps hold them.
+struct PixelImage {
+    Size size;
+    std::vector<uint32_t> pixels;
+    void Resize(Size s) {
+        size = s;
+        pixels.assign(static_cast<size_t>(std::max(s.width, 0)) * static_cast<size_t>(std::max(s.height, 0)), 0);
+    }
+    uint32_t& At(int x, int y) { return pixels[static_cast<size_t>(y) * static_cast<size_t>(size.width) + x]; }
+    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * static_cast<size_t>(size.width) + x]; }
 };
 
 // A window region: the union of its rectangles, in window coordinates (the window rectangle's top
@@ -105,6 +119,10 @@ public:
     virtual void OnScaleModeMessage(int mode) = 0;
     virtual void OnBackgroundMessage(uint32_t rgb) = 0;
     virtual void OnShapeMessage() = 0;
+    // The movie's part of the window needs painting (`dirty` in client coordinates, none for all
+    // of it). True when the frame painted it itself (a transparent window's renderer); the window
+    // paints it normally otherwise.
+    virtual bool OnPaintControl(std::optional<Rect> dirty) = 0;
 };
 
 // The main frame's top-level window, owned by a hidden owner window that keeps it off the taskbar
@@ -134,6 +152,13 @@ public:
     virtual void SetRegion(const std::optional<Region>& region) = 0;
     virtual std::optional<Region> GetRegion() const = 0;
     virtual void Update() = 0;
+
+    // Layered windows: whether the system has them, and showing a window-sized picture with
+    // per-pixel alpha (colours premultiplied) as the whole window. False when it could not.
+    virtual bool LayeredAvailable() const = 0;
+    virtual bool UpdateLayered(const PixelImage& image) = 0;
+    // Back to a window that paints itself; what UpdateLayered showed goes.
+    virtual void EndLayered() = 0;
 
     // The system menu after its own items: the additions replace the previous ones.
     virtual void SetSystemMenuAdditions(const std::vector<MenuEntry>& entries) = 0;

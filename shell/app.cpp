@@ -140,7 +140,7 @@ void App::LoadMovieOrShowEmpty() {
     frame_->LoadMovie(path, (settings_.behaviour.flags & kAutoPlay) != 0);
     frame_->ApplyAppearance(settings_.appearance);
     frame_->ApplySizeAndPosition(settings_.sizeAndPosition);
-    if (settings_.appearance.windowShape == kShapeClip) frame_->ApplyWindowRegion(settings_.regionList);
+    frame_->ApplyWindowShape(settings_.appearance, settings_.regionList);
 }
 
 bool App::InitInstance(const std::vector<std::string>& args) {

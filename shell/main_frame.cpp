@@ -76,6 +76,7 @@ MainFrame::MainFrame(platform::Desktop& desktop, ControlFactory makeControl, Sin
     : desktop_(desktop), makeControl_(std::move(makeControl)), sink_(std::move(sink)) {}
 
 MainFrame::~MainFrame() {
+    renderer_.reset();
     if (control_) control_->SetEventSink(nullptr);
     control_.reset();
     window_.reset();
@@ -162,10 +163,27 @@ void MainFrame::ApplyWindowRegion(const std::vector<std::string>& regions) {
 void MainFrame::ApplyWindowShape(const Appearance& appearance, const std::vector<std::string>& regions) {
     appearance_ = appearance;
     const ShapeRequest shape = ComputeShape(appearance);
+    if (!shape.transparentControl) renderer_.reset();
     if (shape.clipRegion) ApplyWindowRegion(regions);
-    else if (window_) window_->SetRegion(std::nullopt);
-    // The transparent control mode arrives with the renderer; until then the movie paints its own
-    // background.
+    else if (window_ && !shape.transparentControl) window_->SetRegion(std::nullopt);
+    if (!shape.transparentControl || !window_ || !control_) return;
+    if (!renderer_) renderer_ = std::make_unique<Renderer>(*window_, *control_, regionOnly_);
+    renderer_->Render(std::nullopt);
+    switch (renderer_->GetMode()) {
+        case Renderer::Mode::None: Record("transparent: no surfaces, the movie paints itself"); break;
+        case Renderer::Mode::Layered: Record("transparent: layered"); break;
+        case Renderer::Mode::Region: {
+            const std::optional<platform::Region> region = window_->GetRegion();
+            Record("transparent: region of " + std::to_string(region ? region->size() : 0) + " rectangle(s)");
+            break;
+        }
+    }
+}
+
+bool MainFrame::OnPaintControl(std::optional<platform::Rect> dirty) {
+    if (!renderer_) return false;
+    renderer_->Render(dirty);
+    return true;
 }
 
 void MainFrame::Show() {
@@ -245,6 +263,7 @@ void MainFrame::Update() {
 // The control stays for tests to read what was done to it, but raises nothing more.
 void MainFrame::Destroy() {
     destroyed_ = true;
+    renderer_.reset();
     if (window_) {
         window_->RemoveTrayIcon();
         window_->Show(platform::ShowCommand::Hide);

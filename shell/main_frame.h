@@ -17,6 +17,7 @@
 #include "platform/window.h"
 #include "shell/frame_rules.h"
 #include "shell/mouse_filter.h"
+#include "shell/renderer.h"
 #include "shell/settings_record.h"
 
 namespace velmo::shell {
@@ -86,6 +87,10 @@ public:
     bool SessionEnded() const { return sessionEnded_; }
 
     platform::FrameWindow* Window() const { return window_.get(); }
+    // The transparent window's renderer while the shape asks for one.
+    const Renderer* GetRenderer() const { return renderer_.get(); }
+    // Keeps a transparent window to a region even where layered windows exist.
+    void SetRegionOnlyTransparency(bool regionOnly) { regionOnly_ = regionOnly; }
     bool Visible() const;
     const std::vector<std::string>& Applied() const { return applied_; }
 
@@ -106,12 +111,14 @@ private:
     void OnScaleModeMessage(int mode) override;
     void OnBackgroundMessage(uint32_t rgb) override;
     void OnShapeMessage() override;
+    bool OnPaintControl(std::optional<platform::Rect> dirty) override;
 
     platform::Desktop& desktop_;
     ControlFactory makeControl_;
     Sink sink_;
     std::unique_ptr<platform::FrameWindow> window_;
     std::unique_ptr<platform::MovieControl> control_;
+    std::unique_ptr<Renderer> renderer_;  // before the window and control it draws, after them in destruction order
     std::vector<std::string> applied_;
     std::deque<std::string> asyncQueue_;
     std::string caption_;
@@ -124,6 +131,7 @@ private:
     uint32_t menuAdditions_ = 0;
     double aspectRatio_ = 0;
     platform::Size sizeMoveStart_;
+    bool regionOnly_ = false;
     bool closePosted_ = false;
     bool sessionEnded_ = false;
     bool destroyed_ = false;

@@ -17,9 +17,7 @@ MouseFilter::Outcome MouseFilter::Left(const platform::MouseInput& in, const pla
             startWindow_ = window;
             d.releaseCapture = true;
             return out;
-        case MouseEvent::LeftUp:
-            dragPending_ = dragging_ = false;
-            return out;
+        case MouseEvent::LeftUp: dragPending_ = dragging_ = false; return out;
         case MouseEvent::LeftDoubleClick: d.pass = false; return out;
         case MouseEvent::Move:
             if (dragPending_ && !in.captureHeld) {
@@ -31,9 +29,9 @@ MouseFilter::Outcome MouseFilter::Left(const platform::MouseInput& in, const pla
             if (in.leftButtonDown) {
                 // The movie sees no moves while the window follows the pointer.
                 d.pass = false;
-                out.moveWindow = platform::Rect{startWindow_.left + in.screenX - startX_,
-                                                startWindow_.top + in.screenY - startY_, startWindow_.width,
-                                                startWindow_.height};
+                out.moveWindow =
+                    platform::Rect{startWindow_.left + in.screenX - startX_, startWindow_.top + in.screenY - startY_,
+                                   startWindow_.width, startWindow_.height};
                 return out;
             }
             dragging_ = false;
@@ -63,12 +61,8 @@ MouseFilter::Outcome MouseFilter::Filter(const Interaction& interaction, const p
                 d.leftClickInstead = true;
             }
             return out;
-        case MouseEvent::RightUp:
-            d.pass = interaction.rightButton == kRightSend;
-            return out;
-        case MouseEvent::RightDoubleClick:
-            d.pass = interaction.rightButton != kRightIgnore;
-            return out;
+        case MouseEvent::RightUp: d.pass = interaction.rightButton == kRightSend; return out;
+        case MouseEvent::RightDoubleClick: d.pass = interaction.rightButton != kRightIgnore; return out;
     }
     return out;
 }

@@ -11,7 +11,7 @@ namespace {
 // The system's style bits this model looks at.
 constexpr uint32_t kPopup = 0x80000000, kClipSiblings = 0x04000000, kCaption = 0x00C00000, kThickFrame = 0x00040000,
                    kOverlappedWindow = 0x00CF0000;
-constexpr uint32_t kExToolWindow = 0x80;
+constexpr uint32_t kExToolWindow = 0x80, kExLayered = 0x80000;
 constexpr size_t kTipLimit = 127;
 
 Size ScreenFromEnvironment() {
@@ -76,6 +76,14 @@ public:
     void SetRegion(const std::optional<Region>& region) override { region_ = region; }
     std::optional<Region> GetRegion() const override { return region_; }
     void Update() override {}
+
+    bool LayeredAvailable() const override { return true; }
+    bool UpdateLayered(const PixelImage& image) override {
+        if (image.size != Size{WindowRect().width, WindowRect().height}) return false;
+        extended_ |= kExLayered;
+        return true;
+    }
+    void EndLayered() override { extended_ &= ~kExLayered; }
 
     void SetSystemMenuAdditions(const std::vector<MenuEntry>& entries) override { additions_ = entries; }
     std::vector<MenuEntry> SystemMenuAdditions() const override { return additions_; }

@@ -122,6 +122,30 @@ void StandinMovieControl::SetReturnValue(std::u16string_view reply) {
     Record("SetReturnValue(" + QuotedText(reply) + ")");
 }
 
+namespace {
+void Fill(PixelImage& image, const Rect& r, const Rect& clip, uint32_t pixel) {
+    const int left = std::max({r.left, clip.left, 0}), top = std::max({r.top, clip.top, 0});
+    const int right = std::min({r.left + r.width, clip.left + clip.width, image.size.width});
+    const int bottom = std::min({r.top + r.height, clip.top + clip.height, image.size.height});
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x) image.At(x, y) = pixel;
+}
+}  // namespace
+
+bool StandinMovieControl::DrawOnto(PixelImage& image, const Rect& dest, const Rect& clip, uint32_t backgroundRgb) {
+    (void)SetBackgroundColor(static_cast<int32_t>(backgroundRgb & 0xFFFFFF));
+    Fill(image, dest, clip, backgroundRgb & 0xFFFFFF);
+    for (const StandinPaint& p : script_.paints) {
+        const Rect r{dest.left + p.x, dest.top + p.y, p.width, p.height};
+        const Rect inside{dest.left, dest.top, dest.width, dest.height};
+        const int left = std::max(r.left, inside.left), top = std::max(r.top, inside.top);
+        const int right = std::min(r.left + r.width, inside.left + inside.width);
+        const int bottom = std::min(r.top + r.height, inside.top + inside.height);
+        if (right > left && bottom > top) Fill(image, {left, top, right - left, bottom - top}, clip, p.rgb & 0xFFFFFF);
+    }
+    return true;
+}
+
 bool StandinMovieControl::HoldsEvents() const { return loaded_ && nextEvent_ < script_.events.size(); }
 
 bool StandinMovieControl::RaiseNextEvent() {

@@ -43,6 +43,9 @@ public:
     // Raises the next event of the driving file; false when none is waiting. The events wait for
     // the first movie to load and are raised once: a movie loaded later (scripts may load another)
     // does not replay them.
+    // Draws the background and the driving file's painted rectangles; the background colour
+    // property becomes the one drawn on, as a real control's does.
+    bool DrawOnto(PixelImage& image, const Rect& dest, const Rect& clip, uint32_t backgroundRgb) override;
     bool RaiseNextEvent() override;
     // True while events are left, also during a wait, when RaiseNextEvent raises nothing yet.
     bool HoldsEvents() const override;

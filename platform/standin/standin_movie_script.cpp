@@ -1,5 +1,7 @@
 #include "platform/standin/standin_movie_script.h"
 
+#include <cstdio>
+
 #include "platform/common/utf8.h"
 
 namespace velmo::platform {
@@ -93,6 +95,20 @@ StandinScriptResult ParseStandinMovieScript(std::string_view text) {
             const std::optional<std::u16string> request = DecodeText(rest);
             if (!request) return refuse("malformed UTF-8 or an unknown escape");
             script.events.push_back({StandinEvent::Kind::FlashCall, *request, {}});
+        } else if (keyword == "paint") {
+            StandinPaint paint;
+            int w = 0, h = 0;
+            unsigned rgb = 0;
+            char extra = 0;
+            const std::string fields(rest);
+            if (std::sscanf(fields.c_str(), "%d %d %d %d %6x %c", &paint.x, &paint.y, &w, &h, &rgb, &extra) != 5 ||
+                w <= 0 || h <= 0 || w > 16384 || h > 16384 || paint.x < -16384 || paint.x > 16384 || paint.y < -16384 ||
+                paint.y > 16384)
+                return refuse("a paint is X Y WIDTH HEIGHT RRGGBB, sides from 1 to 16384");
+            paint.width = w;
+            paint.height = h;
+            paint.rgb = rgb;
+            script.paints.push_back(paint);
         } else if (keyword == "wait") {
             // Ten minutes at most: a driving file is for tests and demonstrations.
             uint32_t ms = 0;

@@ -8,6 +8,7 @@
 //     fscommand COMMAND ARG  raise FSCommand
 //     flashcall REQUEST      raise FlashCall
 //     wait MILLISECONDS      raise the next event that much later, the window staying responsive
+//     paint X Y W H RRGGBB   the movie's picture holds an opaque rectangle of that colour
 //
 // Texts are UTF-8 with the escapes \\ \n \r \t and \s (a blank, for a command or name that holds
 // one); blank lines and lines starting with '#' are skipped.
@@ -29,11 +30,18 @@ struct StandinEvent {
     uint32_t milliseconds = 0;  // of a wait
 };
 
+// An opaque rectangle of the stand-in movie's picture, in pixels from the movie area's top left.
+struct StandinPaint {
+    int x = 0, y = 0, width = 0, height = 0;
+    uint32_t rgb = 0;
+};
+
 struct StandinMovieScript {
     uint32_t flashVersion = 10u << 16;  // a current player unless the file says otherwise
     std::map<std::u16string, std::u16string> variables;
     std::map<std::u16string, std::u16string> functions;  // invoke name as written in the request
     std::vector<StandinEvent> events;
+    std::vector<StandinPaint> paints;  // drawn in order, over the background
 };
 
 struct StandinScriptResult {

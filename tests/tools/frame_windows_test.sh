@@ -111,6 +111,36 @@ check "the shaped application ends with 0 (got $status)" test "$status" = 0
 check "the verbose line tells the region's rectangles" \
     grep -q '^\[frame\] window region from 1 image(s), 2 rectangle(s)' "$work/shaped.out"
 
+# A transparent window: the stand-in movie paints one red square; around it the desktop shows
+# through the layered window, as the screen's pixels show.
+mkdir -p "$work/clear"
+cp -r "$root/examples/demo/." "$work/clear/"
+python3 - "$work/clear/velmo.toml" <<'PY'
+import sys
+path = sys.argv[1]
+text = open(path).read()
+text = text.replace('identifier = "Velmo/Demo\\\\V1.0"', 'identifier = "Velmo/Clear\\\\V1.0"')
+text = text.replace('[appearance]\n', '[appearance]\nshape = "transparent"\ncaption = "Velmo Clear"\n')
+text = text.replace('border = ["single", "resizable"]', 'border = ["none"]')
+text = text.replace('width = 640\nheight = 480\nposition = "center"', 'width = 200\nheight = 200\nposition = "top_left"')
+open(path, 'w').write(text)
+PY
+wine "$velmo" pack "$work/clear" -o "$work/clear.exe" --runtime "$projector" > "$work/pack-clear.out" 2>&1 ||
+    { echo "FAILED: pack the transparent application"; cat "$work/pack-clear.out"; exit 1; }
+wine "$probe" - @150,150 2>&1 | tr -d '\r' > "$work/desktop.out"
+desktop=$(sed -n 's/^pixel 150,150 //p' "$work/desktop.out")
+printf 'paint 0 0 100 100 FF0000\nwait 3000\nfscommand quit\n' > "$work/square.txt"
+start_app "$work/clear.exe" "$work/square.txt" "$work/clear.out"
+check "the transparent window shows" probe_until_shown "Velmo Clear" "$work/clear-probe.out"
+sleep 0.5
+wine "$probe" "Velmo Clear" @50,50 @150,150 2>&1 | tr -d '\r' > "$work/clear-probe.out"
+check "the transparent window is layered" bash -c "(( 0x$(sed -n 's/^extended 0x//p' "$work/clear-probe.out") & 0x80000 ))"
+check "the movie's square is on the screen" grep -qx 'pixel 50,50 FF0000' "$work/clear-probe.out"
+check "the desktop ($desktop) shows through beside it" grep -qx "pixel 150,150 $desktop" "$work/clear-probe.out"
+status=$(wait_status "$work/clear.out")
+check "the transparent application ends with 0 (got $status)" test "$status" = 0
+check "the verbose lines tell the layered mode" grep -q '^\[frame\] transparent: layered' "$work/clear.out"
+
 # velmo.exe play opens the real frame too: its window is there while a movie command keeps a
 # script busy for a few seconds.
 printf '%s\n' "fscommand Velmo_Eval var end = new Date().getTime() + 3000; while (new Date().getTime() < end) {}" \

@@ -1,7 +1,8 @@
 // Reads back what the system says about another process's top-level window, for the wine tests of
-// the runtime's real window: `window_probe CAPTION [X,Y ...]` prints its styles, rectangles, state,
-// region (and whether each window-relative point lies inside it) and whether its tray icon (id 128)
-// exists. Exit status 1 when no window has that caption.
+// the runtime's real window: `window_probe CAPTION [X,Y ...] [@X,Y ...]` prints its styles,
+// rectangles, state, region (and whether each window-relative point X,Y lies inside it), whether
+// its tray icon (id 128) exists, and the colour on the screen at each screen point @X,Y. With the
+// caption "-" it only reads the screen. Exit status 1 when no window has that caption.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -13,6 +14,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: window_probe CAPTION [X,Y ...]\n");
         return 64;
     }
+    for (int i = 2; i < argc; ++i) {
+        int x = 0, y = 0;
+        if (argv[i][0] != '@' || std::sscanf(argv[i] + 1, "%d,%d", &x, &y) != 2) continue;
+        const HDC screen = ::GetDC(nullptr);
+        const COLORREF c = ::GetPixel(screen, x, y);
+        ::ReleaseDC(nullptr, screen);
+        std::printf("pixel %d,%d %02X%02X%02X\n", x, y, GetRValue(c), GetGValue(c), GetBValue(c));
+    }
+    if (std::strcmp(argv[1], "-") == 0) return 0;
     const HWND w = ::FindWindowA(nullptr, argv[1]);
     if (!w) {
         std::printf("no window\n");
@@ -35,7 +45,7 @@ int main(int argc, char** argv) {
     std::printf("region %s\n", hasRegion ? "set" : "none");
     for (int i = 2; i < argc; ++i) {
         int x = 0, y = 0;
-        if (std::sscanf(argv[i], "%d,%d", &x, &y) != 2) continue;
+        if (argv[i][0] == '@' || std::sscanf(argv[i], "%d,%d", &x, &y) != 2) continue;
         const bool inside = hasRegion ? ::PtInRegion(region, x, y) != FALSE : true;
         std::printf("point %d,%d %s\n", x, y, inside ? "inside" : "outside");
     }

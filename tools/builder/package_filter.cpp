@@ -61,8 +61,7 @@ bool IsLeftOutOfPackage(const std::string& name) {
 
 bool MatchesPackagePattern(std::string_view pattern, std::string_view path) {
     const std::vector<std::string_view> parts = Components(path);
-    if (pattern.find('/') == std::string_view::npos)
-        return !parts.empty() && MatchComponent(pattern, parts.back());
+    if (pattern.find('/') == std::string_view::npos) return !parts.empty() && MatchComponent(pattern, parts.back());
     return MatchComponents(Components(pattern), 0, parts, 0);
 }
 

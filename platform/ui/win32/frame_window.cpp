@@ -228,7 +228,13 @@ LRESULT FrameWindowImpl::OnAreaMessage(UINT message, WPARAM wParam, LPARAM lPara
         if (!FilterMouse(mouse, wParam, lParam)) return 0;
         if (message == WM_LBUTTONDOWN) ::SetFocus(window);
     } else if (message == WM_PAINT) {
-        PaintPlaceholder();
+        RECT dirty;
+        const bool some = ::GetUpdateRect(window, &dirty, FALSE) != FALSE;
+        const std::optional<Rect> area =
+            some ? std::optional<Rect>(Rect{dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top})
+                 : std::nullopt;
+        if (events_.OnPaintControl(area)) ::ValidateRect(window, nullptr);
+        else PaintPlaceholder();
         return 0;
     } else {
         return ::DefWindowProcA(window, message, wParam, lParam);
@@ -403,6 +409,60 @@ std::optional<Region> FrameWindowImpl::GetRegion() const {
 }
 
 void FrameWindowImpl::Update() { ::UpdateWindow(frame_.Get()); }
+
+namespace {
+using UpdateLayeredWindowCall = BOOL(WINAPI*)(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*, DWORD);
+
+// Looked up by name: a system without layered windows lacks the call, and the renderer then cuts
+// a region instead.
+UpdateLayeredWindowCall LayeredCall() {
+    static const auto call = reinterpret_cast<UpdateLayeredWindowCall>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "UpdateLayeredWindow")));
+    return call;
+}
+}  // namespace
+
+bool FrameWindowImpl::LayeredAvailable() const { return LayeredCall() != nullptr; }
+
+bool FrameWindowImpl::UpdateLayered(const PixelImage& image) {
+    const UpdateLayeredWindowCall update = LayeredCall();
+    const Rect at = WindowRect();
+    if (!update || image.size != Size{at.width, at.height} || image.pixels.empty()) return false;
+    const HWND w = frame_.Get();
+    const LONG_PTR extended = ::GetWindowLongPtrA(w, GWL_EXSTYLE);
+    if (!(extended & WS_EX_LAYERED)) ::SetWindowLongPtrA(w, GWL_EXSTYLE, extended | WS_EX_LAYERED);
+
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = image.size.width;
+    info.bmiHeader.biHeight = -image.size.height;  // rows from the top, as the picture holds them
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    WindowDc screen(nullptr);
+    void* bits = nullptr;
+    GdiObject bitmap(::CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap || !bits) return false;
+    std::memcpy(bits, image.pixels.data(), image.pixels.size() * sizeof(uint32_t));
+    const HDC memory = ::CreateCompatibleDC(screen.Get());
+    if (!memory) return false;
+    const HGDIOBJ previous = ::SelectObject(memory, bitmap.Get());
+    POINT destination{at.left, at.top}, source{0, 0};
+    SIZE size{image.size.width, image.size.height};
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    const BOOL ok = update(w, screen.Get(), &destination, &size, memory, &source, 0, &blend, ULW_ALPHA);
+    ::SelectObject(memory, previous);
+    ::DeleteDC(memory);
+    return ok != FALSE;
+}
+
+void FrameWindowImpl::EndLayered() {
+    const HWND w = frame_.Get();
+    const LONG_PTR extended = ::GetWindowLongPtrA(w, GWL_EXSTYLE);
+    if (!(extended & WS_EX_LAYERED)) return;
+    ::SetWindowLongPtrA(w, GWL_EXSTYLE, extended & ~static_cast<LONG_PTR>(WS_EX_LAYERED));
+    ::RedrawWindow(w, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+}
 
 void FrameWindowImpl::SetSystemMenuAdditions(const std::vector<MenuEntry>& entries) {
     const HMENU menu = ::GetSystemMenu(frame_.Get(), FALSE);

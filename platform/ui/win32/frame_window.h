@@ -52,6 +52,10 @@ public:
     std::optional<Region> GetRegion() const override;
     void Update() override;
 
+    bool LayeredAvailable() const override;
+    bool UpdateLayered(const PixelImage& image) override;
+    void EndLayered() override;
+
     void SetSystemMenuAdditions(const std::vector<MenuEntry>& entries) override;
     std::vector<MenuEntry> SystemMenuAdditions() const override { return additions_; }
     uint32_t TrackMenu(const std::vector<MenuEntry>& entries) override;

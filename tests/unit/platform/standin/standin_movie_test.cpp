@@ -62,6 +62,11 @@ TEST(StandinMovieScript, RefusesWithTheLineThatIsWrong) {
         EXPECT_NE(RefusalOf(version).find("version"), std::string::npos) << version;
     EXPECT_EQ(Parsed("version 65535.65535").flashVersion, 0xFFFFFFFFu);
     EXPECT_EQ(Parsed("").flashVersion, 10u << 16);  // a current player by default
+    for (const char* wait : {"wait", "wait -5", "wait 600001", "wait 12ms", "wait 1234567"})
+        EXPECT_EQ(RefusalOf(wait), "line 1: a wait is a count of milliseconds, at most 600000") << wait;
+    for (const char* paint : {"paint 1 2 3", "paint 0 0 0 5 FF0000", "paint 0 0 5 5 red", "paint 0 0 5 5 FF0000 more",
+                              "paint 99999 0 5 5 FF0000"})
+        EXPECT_EQ(RefusalOf(paint), "line 1: a paint is X Y WIDTH HEIGHT RRGGBB, sides from 1 to 16384") << paint;
 }
 
 // Answers each FlashCall from a list, and may call back into the control meanwhile.
@@ -145,6 +150,26 @@ TEST(StandinMovieControl, QuotesTextSoEveryRecordIsOneLine) {
     EXPECT_EQ(QuotedText(u"a\"b\\c\r\n\t\x01\x7F"), "\"a\\\"b\\\\c\\r\\n\\t\\u0001\\u007F\"");
     EXPECT_EQ(QuotedText(u"\u00E9\U0001F600"), "\"\xC3\xA9\xF0\x9F\x98\x80\"");
     EXPECT_EQ(QuotedText(std::u16string(1, u'\xD800') + u"x"), "\"\\uD800x\"");  // a lone surrogate
+}
+
+TEST(StandinMovieControl, AWaitHoldsTheNextEventBackWithoutLosingIt) {
+    StandinMovieControl control(Parsed("wait 40\nfscommand later\npaint 1 1 2 2 00FF00"));
+    Listener listener(control);
+    control.SetEventSink(&listener);
+    (void)control.SetMovie(u"movie.swf");
+    EXPECT_FALSE(control.RaiseNextEvent());  // still waiting
+    EXPECT_TRUE(control.HoldsEvents());
+    while (!control.RaiseNextEvent()) ASSERT_TRUE(control.HoldsEvents());
+    EXPECT_EQ(listener.seen, (std::vector<std::u16string>{u"later|"}));
+    EXPECT_FALSE(control.HoldsEvents());
+
+    PixelImage image;
+    image.Resize({4, 4});
+    ASSERT_TRUE(control.DrawOnto(image, {1, 0, 3, 3}, {0, 0, 4, 4}, 0xFFFFFF));
+    EXPECT_EQ(image.At(0, 0), 0u);         // outside the movie's area: untouched
+    EXPECT_EQ(image.At(1, 0), 0xFFFFFFu);  // the background
+    EXPECT_EQ(image.At(2, 1), 0x00FF00u);  // the paint, moved with the area
+    EXPECT_EQ(image.At(3, 3), 0u);         // the paint is cut to the area
 }
 
 }  // namespace

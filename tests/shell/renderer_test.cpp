@@ -1,0 +1,108 @@
+// The transparent window: opacity from the two renderings, the region of what is not fully
+// transparent, and the renderer at work in a frame over the in-memory desktop with a stand-in
+// movie that paints one rectangle.
+#include "shell/renderer.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/common/model_desktop.h"
+#include "platform/standin/standin_movie_control.h"
+#include "shell/main_frame.h"
+#include "shell/transparency.h"
+
+namespace velmo::shell {
+namespace {
+
+using platform::PixelImage;
+using platform::Rect;
+using platform::Region;
+
+PixelImage Image(int width, int height, uint32_t fill) {
+    PixelImage image;
+    image.Resize({width, height});
+    std::fill(image.pixels.begin(), image.pixels.end(), fill);
+    return image;
+}
+
+TEST(Transparency, OpacityComesFromTheDifferenceOnBlackAndWhite) {
+    PixelImage black = Image(4, 1, 0x000000), white = Image(4, 1, 0xFFFFFF);
+    black.At(1, 0) = white.At(1, 0) = 0x336699;  // opaque: the same on both
+    black.At(2, 0) = 0x404040;  // partly opaque grey: 64 on black, 128 on white
+    white.At(2, 0) = 0x808080;
+    black.At(3, 0) = 0x000090;  // lighter on black than on white: wraps
+    white.At(3, 0) = 0x000010;
+    ComputeAlpha(black, white, {0, 0, 4, 1});
+    EXPECT_EQ(black.At(0, 0) >> 24, 0u);    // empty: fully transparent
+    EXPECT_EQ(black.At(1, 0) >> 24, 255u);  // opaque
+    EXPECT_EQ(black.At(2, 0) >> 24, 191u);  // 255 + 64 - 128
+    EXPECT_EQ(black.At(3, 0) >> 24, 128u);  // 255 + 144 - 16 - 255
+    EXPECT_EQ(black.At(1, 0) & 0xFFFFFF, 0x336699u);  // colour kept
+
+    PixelImage outside = Image(2, 2, 0x000000);
+    ComputeAlpha(outside, Image(2, 2, 0xFFFFFF), {1, 1, 5, 5});  // clipped to the image
+    EXPECT_EQ(outside.At(0, 0) >> 24, 0u);
+    EXPECT_EQ(outside.At(1, 1) >> 24, 0u);
+}
+
+TEST(Transparency, TheRegionHoldsEveryRunOfPixelsThatShowSomething) {
+    PixelImage black = Image(6, 2, 0x000000), white = Image(6, 2, 0xFFFFFF);
+    EXPECT_TRUE(OpaqueRegion(black, white).empty());  // a movie that draws nothing
+    for (const int x : {1, 2, 4}) black.At(x, 0) = white.At(x, 0) = 0x123456;
+    white.At(5, 1) = 0xFEFFFF;  // faint on white only: not fully transparent
+    EXPECT_EQ(OpaqueRegion(black, white), (Region{{1, 0, 2, 1}, {4, 0, 1, 1}, {5, 1, 1, 1}}));
+}
+
+class RendererTest : public ::testing::Test {
+protected:
+    void Start(bool regionOnly) {
+        const platform::StandinScriptResult parsed = platform::ParseStandinMovieScript("paint 10 20 30 5 FF0000\n");
+        ASSERT_TRUE(parsed.script) << parsed.error;
+        frame_ = std::make_unique<MainFrame>(desktop_, platform::StandinControlFactory(*parsed.script));
+        frame_->SetRegionOnlyTransparency(regionOnly);
+        ASSERT_TRUE(frame_->Create("resource 128"));
+        Appearance a;
+        a.borderStyle = kBorderNone;
+        a.windowShape = kShapeTransparent;
+        frame_->ApplyAppearance(a);
+        SizeAndPosition s;
+        s.sizeMode = kSizeCustom;
+        s.width = 100;
+        s.height = 50;
+        frame_->ApplySizeAndPosition(s);
+        frame_->ApplyWindowShape(a, {});
+    }
+    platform::ModelDesktop desktop_{{1024, 768}};
+    std::unique_ptr<MainFrame> frame_;
+};
+
+TEST_F(RendererTest, ALayeredWindowShowsOnlyWhatTheMoviePainted) {
+    Start(false);
+    ASSERT_NE(frame_->GetRenderer(), nullptr);
+    EXPECT_EQ(frame_->GetRenderer()->GetMode(), Renderer::Mode::Layered);
+    EXPECT_EQ(frame_->Applied().back(), "transparent: layered");
+    EXPECT_TRUE(frame_->Window()->ExtendedStyle() & 0x80000);
+    const PixelImage& shown = frame_->GetRenderer()->Surface();
+    EXPECT_EQ(shown.At(10, 20), 0xFFFF0000u);  // the red rectangle, opaque
+    EXPECT_EQ(shown.At(39, 24), 0xFFFF0000u);
+    EXPECT_EQ(shown.At(40, 24) >> 24, 0u);  // beside it: the desktop shows through
+    EXPECT_EQ(shown.At(0, 0) >> 24, 0u);
+
+    // Back to a rectangle: the renderer goes and the window paints itself again.
+    Appearance plain;
+    frame_->ApplyWindowShape(plain, {});
+    EXPECT_EQ(frame_->GetRenderer(), nullptr);
+    EXPECT_FALSE(frame_->Window()->ExtendedStyle() & 0x80000);
+}
+
+TEST_F(RendererTest, WithoutLayeringTheWindowIsCutToThePaintedPixels) {
+    Start(true);
+    EXPECT_EQ(frame_->GetRenderer()->GetMode(), Renderer::Mode::Region);
+    const std::optional<Region> region = frame_->Window()->GetRegion();
+    ASSERT_TRUE(region);
+    ASSERT_EQ(region->size(), 5u);  // one run per row of the rectangle
+    EXPECT_EQ(region->front(), (Rect{10, 20, 30, 1}));
+    EXPECT_EQ(frame_->Applied().back(), "transparent: region of 5 rectangle(s)");
+}
+
+}  // namespace
+}  // namespace velmo::shell
