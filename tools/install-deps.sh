@@ -5,7 +5,8 @@
 #   install-deps.sh fuzz     build, plus clang with libFuzzer and the sanitizer runtimes
 #   install-deps.sh format   clang-format, for tools/check-format.sh
 #   install-deps.sh windows  the mingw-w64 cross compiler and libraries, GoogleTest sources, Boost's
-#                            headers (Boost.Regex is compiled for mingw from them), wine and Xvfb
+#                            headers (Boost.Regex is compiled for mingw from them), wine, Xvfb and
+#                            the X tools the window tests read the screen with
 #
 # A task needs commands and files. Each is checked for itself (command -v, test -e) rather than by
 # its package's name: a package can be installed without the command a task runs (wine64 alone,
@@ -33,7 +34,8 @@ for task in "$@"; do
                      file:/usr/include/boost/version.hpp:libboost-dev cmd:xz:xz-utils
                      file:/usr/src/googletest:googletest
                      cmd:wine:wine cmd:wineserver:wine cmd:wineboot:wine cmd:winepath:wine
-                     pkg:wine64:wine64 cmd:xvfb-run:xvfb cmd:xauth:xauth) ;;
+                     pkg:wine64:wine64 cmd:xvfb-run:xvfb cmd:xauth:xauth
+                     cmd:xwininfo:x11-utils cmd:xwd:x11-apps file:/usr/bin/convert:imagemagick) ;;
     *) echo "install-deps.sh: unknown task '$task'" >&2; exit 64 ;;
     esac
 done

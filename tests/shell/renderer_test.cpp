@@ -27,15 +27,15 @@ PixelImage Image(int width, int height, uint32_t fill) {
 TEST(Transparency, OpacityComesFromTheDifferenceOnBlackAndWhite) {
     PixelImage black = Image(4, 1, 0x000000), white = Image(4, 1, 0xFFFFFF);
     black.At(1, 0) = white.At(1, 0) = 0x336699;  // opaque: the same on both
-    black.At(2, 0) = 0x404040;  // partly opaque grey: 64 on black, 128 on white
+    black.At(2, 0) = 0x404040;                   // partly opaque grey: 64 on black, 128 on white
     white.At(2, 0) = 0x808080;
     black.At(3, 0) = 0x000090;  // lighter on black than on white: wraps
     white.At(3, 0) = 0x000010;
     ComputeAlpha(black, white, {0, 0, 4, 1});
-    EXPECT_EQ(black.At(0, 0) >> 24, 0u);    // empty: fully transparent
-    EXPECT_EQ(black.At(1, 0) >> 24, 255u);  // opaque
-    EXPECT_EQ(black.At(2, 0) >> 24, 191u);  // 255 + 64 - 128
-    EXPECT_EQ(black.At(3, 0) >> 24, 128u);  // 255 + 144 - 16 - 255
+    EXPECT_EQ(black.At(0, 0) >> 24, 0u);              // empty: fully transparent
+    EXPECT_EQ(black.At(1, 0) >> 24, 255u);            // opaque
+    EXPECT_EQ(black.At(2, 0) >> 24, 191u);            // 255 + 64 - 128
+    EXPECT_EQ(black.At(3, 0) >> 24, 128u);            // 255 + 144 - 16 - 255
     EXPECT_EQ(black.At(1, 0) & 0xFFFFFF, 0x336699u);  // colour kept
 
     PixelImage outside = Image(2, 2, 0x000000);

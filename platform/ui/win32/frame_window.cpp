@@ -252,7 +252,7 @@ void FrameWindowImpl::PaintPlaceholder() {
     ::FillRect(dc, &client, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, RGB(160, 160, 160));
-    char text[] = "The movie plays here: this runtime hosts the stand-in control, which shows nothing.";
+    char text[] = "The stand-in movie control draws nothing here.";
     ::DrawTextA(dc, text, -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
     ::EndPaint(area_.Get(), &paint);
 }
