@@ -193,6 +193,9 @@ public:
     // once no event can come any more (the headless desktop has no user: once its posted events
     // are handled).
     virtual bool ProcessEvents(bool wait) = 0;
+    // Shows or hides the mouse pointer over every window of the process.
+    virtual void SetPointerShown(bool shown) = 0;
+    virtual bool PointerShown() const = 0;
     // Runs `event` from ProcessEvents, after the events already waiting: a user's action on the
     // headless desktop, or work handed to the user-interface thread.
     virtual void Post(std::function<void()> event) = 0;

@@ -240,13 +240,17 @@ void MainFrame::AddMenuCommands(const Behaviour& b) {
     Record("menu commands " + Hex(b.menuAdditions));
 }
 
+// The screen-saver and task-bar switches of the input disabling acted only on the old consumer
+// systems, which this runtime does not run on; of the flags only the hidden pointer is left.
 InputBlockHandle MainFrame::DisableInput(const Interaction& i) {
     interaction_ = i;
+    desktop_.SetPointerShown(!(i.inputDisabling & kHideCursor));
     Record("input disabling " + Hex(i.inputDisabling));
     return i.inputDisabling ? 1 : 0;
 }
 
 void MainFrame::EnableInput(InputBlockHandle handle) {
+    desktop_.SetPointerShown(true);
     if (handle) Record("input enabled again");
 }
 
@@ -278,6 +282,10 @@ bool MainFrame::DeliverEvent() {
     if (control_ && control_->HoldsEvents()) {
         (void)desktop_.ProcessEvents(true);
         return !closePosted_;
+    }
+    if (closesWhenMovieIsDone_) {
+        (void)desktop_.ProcessEvents(false);  // what the window already has waiting, then no more
+        return false;
     }
     return desktop_.ProcessEvents(true) && !closePosted_;
 }

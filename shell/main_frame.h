@@ -89,6 +89,9 @@ public:
     platform::FrameWindow* Window() const { return window_.get(); }
     // The transparent window's renderer while the shape asks for one.
     const Renderer* GetRenderer() const { return renderer_.get(); }
+    // Makes the frame close once its movie has nothing more to say, as a window without a user
+    // would: `velmo play` runs so on every desktop. The runtime waits for its user instead.
+    void SetClosesWhenMovieIsDone(bool closes) { closesWhenMovieIsDone_ = closes; }
     // Keeps a transparent window to a region even where layered windows exist.
     void SetRegionOnlyTransparency(bool regionOnly) { regionOnly_ = regionOnly; }
     bool Visible() const;
@@ -132,6 +135,7 @@ private:
     double aspectRatio_ = 0;
     platform::Size sizeMoveStart_;
     bool regionOnly_ = false;
+    bool closesWhenMovieIsDone_ = false;
     bool closePosted_ = false;
     bool sessionEnded_ = false;
     bool destroyed_ = false;

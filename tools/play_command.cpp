@@ -27,8 +27,11 @@ public:
                    platform::StandinMovieControl::Sink movieSink)
         : sink_(std::move(sink)), movie_(std::move(movie)), movieSink_(std::move(movieSink)) {}
     std::unique_ptr<shell::MainFrame> MakeFrame() override {
-        return std::make_unique<shell::MainFrame>(*desktop_, platform::StandinControlFactory(movie_, movieSink_),
-                                                  sink_);
+        auto frame =
+            std::make_unique<shell::MainFrame>(*desktop_, platform::StandinControlFactory(movie_, movieSink_), sink_);
+        // Nobody is there to close the window: the run ends once the movie has said everything.
+        frame->SetClosesWhenMovieIsDone(true);
+        return frame;
     }
     shell::ScriptHost& Scripts() override { return scripts_; }
     void AttachFrame(shell::MainFrame* frame, shell::SettingsRecord* settings) override {

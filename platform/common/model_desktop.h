@@ -27,6 +27,8 @@ public:
     std::unique_ptr<FrameWindow> CreateFrameWindow(const std::string& iconSource, FrameWindowEvents& events) override;
     bool ProcessEvents(bool wait) override;
     void Post(std::function<void()> event) override { posted_.push_back(std::move(event)); }
+    void SetPointerShown(bool shown) override { pointerShown_ = shown; }
+    bool PointerShown() const override { return pointerShown_; }
 
     // The command the next menus tracked answer with, in order; a menu with none left answers 0.
     void ChooseFromMenus(std::vector<uint32_t> commands) { choices_.assign(commands.begin(), commands.end()); }
@@ -43,6 +45,7 @@ private:
     std::deque<uint32_t> choices_;
     std::vector<std::vector<MenuEntry>> tracked_;
     FrameWindowEvents* events_ = nullptr;
+    bool pointerShown_ = true;
 };
 
 }  // namespace velmo::platform

@@ -170,7 +170,11 @@ TEST_F(MainFrameTest, TheTrayMenuShowsHidesAndClosesAndTheSystemMenuGetsTheAddit
 TEST_F(MainFrameTest, TheExitKeysCloseThroughTheEventLoopAndTheSessionEndClosesAtOnce) {
     Interaction i;
     i.exitKeys = kExitOnEsc;
-    (void)frame_.DisableInput(i);
+    i.inputDisabling = kHideCursor;
+    const InputBlockHandle block = frame_.DisableInput(i);
+    EXPECT_FALSE(desktop_.PointerShown());
+    frame_.EnableInput(block);
+    EXPECT_TRUE(desktop_.PointerShown());
     EXPECT_TRUE(desktop_.Events()->OnKey(platform::KeyEvent::Down, kKeyEscape, 0).pass);
     EXPECT_FALSE(frame_.ClosePosted());
     EXPECT_TRUE(desktop_.Events()->OnKey(platform::KeyEvent::Up, kKeyEscape, 0).close);

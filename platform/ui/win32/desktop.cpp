@@ -45,6 +45,20 @@ public:
         ::PostThreadMessageA(::GetCurrentThreadId(), WM_NULL, 0, 0);
     }
 
+    void SetPointerShown(bool shown) override {
+        // The system counts shows and hides; the pointer shows while the count is not negative.
+        // Bounded: a count another part of the process holds far off is not chased for ever.
+        for (int i = 0; i < 64; ++i) {
+            const int count = ::ShowCursor(shown ? TRUE : FALSE);
+            if ((count >= 0) == shown) break;
+        }
+    }
+    bool PointerShown() const override {
+        CURSORINFO info{};
+        info.cbSize = sizeof info;
+        return !::GetCursorInfo(&info) || (info.flags & CURSOR_SHOWING) != 0;
+    }
+
 private:
     void RunPosted() {
         std::deque<std::function<void()>> now;

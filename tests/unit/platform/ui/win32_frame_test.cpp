@@ -160,6 +160,12 @@ TEST_F(Win32FrameTest, AResizeKeepsTheRatioAndCloseRequestsReachTheFrame) {
     EXPECT_TRUE(::IsWindow(hwnd_));  // closing is the application's business, after the event
 }
 
+TEST_F(Win32FrameTest, TheRuntimeWaitsForItsUserWhileAPlayedFrameEndsWithItsMovie) {
+    EXPECT_TRUE(frame_.DeliverEvent());  // nothing happened, but a user may still come
+    frame_.SetClosesWhenMovieIsDone(true);
+    EXPECT_FALSE(frame_.DeliverEvent());
+}
+
 TEST_F(Win32FrameTest, TheSessionsEndClosesTheFrameAndTakesTheTrayIcon) {
     frame_.AddTrayIcon(198);
     ::SendMessageA(hwnd_, WM_ENDSESSION, TRUE, 0);
