@@ -10,4 +10,8 @@ void SetBinaryMode(std::FILE* stream) {
     _setmode(_fileno(stream), _O_BINARY);
 }
 
+bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+
+std::string_view NativeLineEnd() { return "\r\n"; }
+
 }  // namespace velmo::platform
