@@ -14,7 +14,7 @@
 namespace velmo::tools {
 
 struct OptionSpec {
-    const char* name;  // "--trace" or "-o"
+    const char* name;             // "--trace" or "-o"
     const char* value = nullptr;  // the value's placeholder ("PATH"); null for a switch
     const char* help = "";
 };

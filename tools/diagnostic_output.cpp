@@ -74,8 +74,7 @@ void PrintRunError(std::string_view file, const script::ErrorReport& report) {
                                                                          : "error";
     std::string message = report.message;
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
-    std::fprintf(stderr, "%s: %s: %s\n%s", where.c_str(), kind, message.c_str(),
-                 CallChainText(file, report).c_str());
+    std::fprintf(stderr, "%s: %s: %s\n%s", where.c_str(), kind, message.c_str(), CallChainText(file, report).c_str());
 }
 
 }  // namespace velmo::tools

@@ -18,11 +18,12 @@ const CommandSpec kInspectSpec = {
 
 namespace {
 
-// The damage, empty when the resources read.
-std::string PrintResources(const std::string& path) {
+// The damage, empty when the resources read; `isPe` false for a file that is no PE image.
+std::string PrintResources(const std::string& path, bool& isPe) {
     std::unique_ptr<platform::File> file = platform::OpenFile(path, platform::FileMode::ReadShared);
     platform::FileByteSource image(std::move(file));
     const platform::PeResourceTable table = platform::ReadPeResources(image);
+    isPe = table.status != platform::PeStatus::NotPe;
     switch (table.status) {
         case platform::PeStatus::NotPe: std::printf("resources: none (not a PE image)\n"); return "not a PE image";
         case platform::PeStatus::NoResources: std::printf("resources: none\n"); return {};
@@ -60,9 +61,10 @@ int InspectCommand(const Args& args) {
     if (!platform::OpenFile(path, platform::FileMode::ReadShared))
         return Fail(1, "cannot open " + path + ": " + platform::SystemErrorText(platform::LastErrorCode()));
     if (!platform::FileExists(path)) return Fail(1, "cannot inspect " + path + ": it is a folder");
-    const std::string resourceDamage = PrintResources(path);
+    bool isPe = false;
+    const std::string resourceDamage = PrintResources(path, isPe);
     // A file that is no PE image has no package to speak of either.
-    const std::string packageDamage = resourceDamage == "not a PE image" ? std::string() : PrintPackage(path);
+    const std::string packageDamage = isPe ? PrintPackage(path) : std::string();
     std::fflush(stdout);
     int status = 0;
     for (const std::string& damage : {resourceDamage, packageDamage})

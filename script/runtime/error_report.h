@@ -21,8 +21,8 @@ struct CompileMessage {
 
 // Where a function stood: the call it was making, or for the innermost one the failing instruction.
 struct CallPosition {
-    std::string function;  // ".main" for a module's body
-    std::string file;      // the source name the module carries; empty without line information
+    std::string function;          // ".main" for a module's body
+    std::string file;              // the source name the module carries; empty without line information
     std::optional<uint32_t> line;  // counted from 0; absent without line information
 };
 
