@@ -11,7 +11,7 @@ namespace velmo::host {
 namespace {
 
 script::CompileOutcome Outcome(script::compiler::CompileResult result) {
-    return {result.ok, std::move(result.module), std::move(result.diagnostics)};
+    return {result.ok, std::move(result.module), std::move(result.diagnostics), std::move(result.messages)};
 }
 
 // The host classes, registered in this order after the core library: Dialogs, Shell, MCI,
@@ -41,8 +41,8 @@ void RegisterClasses(script::Interpreter& interp) {
 
 std::unique_ptr<script::Engine> MakeEngine(const script::EngineOptions& options) {
     script::CompileHook compiler;
-    compiler.text = [](std::string_view text, uint32_t flags) {
-        return Outcome(script::compiler::CompileString(text, flags));
+    compiler.text = [](std::string_view text, std::string_view name, uint32_t flags) {
+        return Outcome(script::compiler::CompileString(text, flags, name));
     };
     compiler.file = [](const std::string& path, uint32_t flags) {
         return Outcome(script::compiler::CompileFile(path, flags));

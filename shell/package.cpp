@@ -11,6 +11,7 @@
 
 #include "platform/byte_order.h"
 #include "platform/environment.h"
+#include "platform/last_error.h"
 #include "platform/path.h"
 #include "platform/text.h"
 #include "shell/run_folder.h"
@@ -74,20 +75,39 @@ bool Skip(File& file, uint32_t sizeBytes) { return file.Seek(sizeBytes, SeekFrom
 enum class PackageState { None, Damaged, Ok };
 
 // Locates the package. Ok leaves the file positioned at the root folder's content, whose size is
-// checked to lie inside the package so that every size below it is bounded by the file.
-PackageState OpenPackageRoot(File& file, uint32_t& rootSize) {
+// checked to lie inside the package so that every size below it is bounded by the file. `why`
+// receives what is wrong whenever the file looks as if it meant to carry a package (a trailer
+// flag of 1, as the builder writes it, or the package mark where the trailer points) but the
+// runtime cannot use it, even where the runtime then goes on as if there were none.
+PackageState OpenPackageRoot(File& file, uint32_t& rootSize, std::string& why) {
     uint32_t flag = 0, length = 0;
     if (file.Seek(-4, SeekFrom::End) < 0 || !ReadU32(file, flag) || flag == 0) return PackageState::None;
     const int64_t trailer = file.Seek(-8, SeekFrom::End);
-    if (trailer < 0 || !ReadU32(file, length) || length > trailer) return PackageState::None;
+    const bool claimed = flag == 1;
+    if (trailer < 0 || !ReadU32(file, length) || length > trailer) {
+        if (claimed) why = "the trailer's package length reaches before the start of the file";
+        return PackageState::None;
+    }
     uint8_t magic[4];
-    if (file.Seek(trailer - length, SeekFrom::Begin) < 0 || file.Read(magic, 4) != 4) return PackageState::None;
-    if (magic[0] != 'Q' || magic[1] != 'V' || magic[2] != 'R' || magic[3] != 0) return PackageState::None;
+    if (file.Seek(trailer - length, SeekFrom::Begin) < 0 || file.Read(magic, 4) != 4 || magic[0] != 'Q' ||
+        magic[1] != 'V' || magic[2] != 'R' || magic[3] != 0) {
+        if (claimed) why = "no package starts where the trailer's length points";
+        return PackageState::None;
+    }
     EntryHeader root;
     int64_t available = int64_t{length} - 4;
-    if (!ReadEntryHeader(file, root, available) || root.type == 0) return PackageState::None;
-    if (!platform::AnsiEqualNoCase(root.name, "Application")) return PackageState::None;
-    if (int64_t{root.size} + 4 > available) return PackageState::Damaged;
+    if (!ReadEntryHeader(file, root, available) || root.type == 0) {
+        why = "the root entry is cut short or is no folder";
+        return PackageState::None;
+    }
+    if (!platform::AnsiEqualNoCase(root.name, "Application")) {
+        why = "the root folder is named '" + root.name + "', not 'Application'";
+        return PackageState::None;
+    }
+    if (int64_t{root.size} + 4 > available) {
+        why = "the root folder's size (" + std::to_string(root.size) + " bytes) is larger than the package";
+        return PackageState::Damaged;
+    }
     rootSize = root.size;
     return PackageState::Ok;
 }
@@ -196,19 +216,37 @@ std::string ExtractFolder(const std::string& destination, File& file, uint32_t f
     return destination;
 }
 
+// The folder's name for a damage report: its package path, or "the root folder".
+std::string FolderName(const std::string& prefix) {
+    return prefix.empty() ? "the root folder" : "folder '" + prefix.substr(0, prefix.size() - 1) + "'";
+}
+
 bool ListEntries(File& file, const std::string& prefix, uint32_t folderSize, int depth,
-                 std::vector<PackageListing>& out) {
+                 std::vector<PackageListing>& out, std::string& why) {
     int64_t remaining = folderSize;
     while (remaining > 4) {
         EntryHeader entry;
-        if (!ReadEntryHeader(file, entry, remaining) || remaining < int64_t{entry.size} + 4) return false;
-        const int64_t content = file.Seek(0, SeekFrom::Current);
-        const std::string path = prefix + entry.name;
-        out.push_back({path, entry.type != 0, entry.size});
-        if (entry.type != 0 &&
-            (depth >= kMaxPackageDepth || !ListEntries(file, path + '\\', entry.size, depth + 1, out)))
+        if (!ReadEntryHeader(file, entry, remaining)) {
+            why = "an entry header in " + FolderName(prefix) + " is cut short";
             return false;
-        if (content < 0 || file.Seek(content + entry.size, SeekFrom::Begin) < 0) return false;
+        }
+        const std::string path = prefix + entry.name;
+        if (remaining < int64_t{entry.size} + 4) {
+            why = "'" + path + "' (" + std::to_string(entry.size) + " bytes) is larger than what is left of " +
+                  FolderName(prefix);
+            return false;
+        }
+        const int64_t content = file.Seek(0, SeekFrom::Current);
+        out.push_back({path, entry.type != 0, entry.size});
+        if (entry.type != 0 && depth >= kMaxPackageDepth) {
+            why = "folders nest deeper than " + std::to_string(kMaxPackageDepth) + " at '" + path + "'";
+            return false;
+        }
+        if (entry.type != 0 && !ListEntries(file, path + '\\', entry.size, depth + 1, out, why)) return false;
+        if (content < 0 || file.Seek(content + entry.size, SeekFrom::Begin) < 0) {
+            why = "'" + path + "' reaches past the end of the file";
+            return false;
+        }
         remaining -= 4 + int64_t{entry.size};
     }
     return true;
@@ -216,13 +254,24 @@ bool ListEntries(File& file, const std::string& prefix, uint32_t folderSize, int
 
 }  // namespace
 
-std::optional<std::vector<PackageListing>> ListPackage(const std::string& archiveFile) {
+PackageReport InspectPackage(const std::string& archiveFile) {
+    PackageReport report;
     std::unique_ptr<File> file = platform::OpenFile(archiveFile, platform::FileMode::ReadShared);
     uint32_t rootSize = 0;
-    if (!file || OpenPackageRoot(*file, rootSize) != PackageState::Ok) return std::nullopt;
-    std::vector<PackageListing> entries;
-    if (!ListEntries(*file, "", rootSize, 0, entries)) return std::nullopt;
-    return entries;
+    if (!file) {
+        report.damage = "cannot open the file: " + platform::SystemErrorText(platform::LastErrorCode());
+        return report;
+    }
+    if (OpenPackageRoot(*file, rootSize, report.damage) != PackageState::Ok) return report;
+    if (ListEntries(*file, "", rootSize, 0, report.entries, report.damage)) report.isOk = true;
+    else report.entries.clear();
+    return report;
+}
+
+std::optional<std::vector<PackageListing>> ListPackage(const std::string& archiveFile) {
+    PackageReport report = InspectPackage(archiveFile);
+    if (!report.isOk) return std::nullopt;
+    return std::move(report.entries);
 }
 
 namespace {
@@ -306,7 +355,8 @@ std::string ExtractPackageFile(const std::string& packagePath, const std::string
     const std::string archive = archiveFile.empty() ? platform::ModuleFileName() : archiveFile;
     std::unique_ptr<File> file = platform::OpenFile(archive, platform::FileMode::ReadShared);
     uint32_t folderSize = 0;
-    const PackageState state = file ? OpenPackageRoot(*file, folderSize) : PackageState::None;
+    std::string why;  // the runtime goes on without saying; tools report it (InspectPackage)
+    const PackageState state = file ? OpenPackageRoot(*file, folderSize, why) : PackageState::None;
     if (state == PackageState::None) return FindBesideExecutable(path);
     if (state == PackageState::Damaged) return "";
 

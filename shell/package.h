@@ -61,6 +61,17 @@ struct PackageListing {
 // directory is damaged.
 std::optional<std::vector<PackageListing>> ListPackage(const std::string& archiveFile);
 
+// The same look with the reason when it fails, for tools that report on applications. Not ok and
+// no damage: the file carries no package. Damage is named also where the runtime treats the file
+// as carrying none (a trailer that points at no package, a root not named "Application"), since a
+// user inspecting the file wants to know. File data is not inflated: a bad CRC goes unnoticed.
+struct PackageReport {
+    bool isOk = false;
+    std::string damage;                   // what is wrong; empty when ok or when there is no package
+    std::vector<PackageListing> entries;  // depth first, when ok
+};
+PackageReport InspectPackage(const std::string& archiveFile);
+
 // Whether `name` may be used as one component of a local path: not empty, not made only of dots
 // and spaces, not a Windows device name (CON, NUL, COM1, ... with any extension), no separators,
 // drive colons or NULs. Entries with other names are never found.

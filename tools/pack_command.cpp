@@ -6,13 +6,22 @@
 
 #include "platform/console.h"
 #include "tools/builder/project_builder.h"
+#include "tools/command_line.h"
 #include "tools/commands.h"
 
 namespace velmo::tools {
 
-namespace {
+const CommandSpec kPackSpec = {
+    "pack",
+    "PROJECT -o APP.exe",
+    "build an application from a project folder (docs/builder.md)",
+    {
+        {"-o", "APP.exe", "the application to write"},
+        {"--runtime", "EXE", "the runtime image to build on (without one, a resource-only image)"},
+    },
+};
 
-constexpr const char* kUsage = "usage: velmo pack PROJECT -o APP.exe [--runtime RUNTIME.exe]";
+namespace {
 
 void PrintSummary(const std::string& output, const builder::BuildResult& result, bool withRuntime) {
     std::printf("wrote %s (%llu bytes, %s)\n", output.c_str(), static_cast<unsigned long long>(result.applicationBytes),
@@ -67,17 +76,14 @@ int Pack(const builder::BuildOptions& options) {
 }  // namespace
 
 int PackCommand(const Args& args) {
+    ParseOutcome parsed = ParseCommandLine(kPackSpec, args);
+    if (!parsed.line) return parsed.status;
+    const std::string output = parsed.line->Value("-o");
+    if (parsed.line->operands.size() != 1 || output.empty())
+        return UsageError(kPackSpec, "one PROJECT and -o APP.exe needed");
     builder::BuildOptions options;
-    std::string output;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const bool hasValue = i + 1 < args.size();
-        if (args[i] == "-o" && hasValue && output.empty()) output = args[++i];
-        else if (args[i] == "--runtime" && hasValue && options.runtimeImage.empty()) options.runtimeImage = args[++i];
-        else if (options.projectFolder.empty() && !args[i].empty() && args[i][0] != '-')
-            options.projectFolder = args[i];
-        else return Fail(kExitUsage, kUsage);
-    }
-    if (options.projectFolder.empty() || output.empty()) return Fail(kExitUsage, kUsage);
+    options.projectFolder = parsed.line->operands[0];
+    options.runtimeImage = parsed.line->Value("--runtime");
     options.outputPath = output;
     return Pack(options);
 }

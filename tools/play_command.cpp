@@ -1,23 +1,39 @@
 // velmo play: runs an application file headless, as if it were the running executable: its
 // resources, package, run folder and profile are the real ones; the window is the recording frame
 // and the movie control the stand-in, driven by the file --movie-driver names (a movie that sends
-// nothing without it). Exit status as tools/app_runner.h says; 64 for bad arguments, 1 for a
-// driving file that cannot be read.
+// nothing without it). What the application says reaches the terminal: its scripts' trace lines
+// and errors ("[trace] ..."), a damaged package and the reason a start-up stopped (standard
+// error); --verbose adds every start-up and shutdown step. Exit status as tools/app_runner.h says;
+// 64 for bad arguments, 1 for a driving file that cannot be read.
 #include <cstdio>
 #include <optional>
 
 #include "platform/environment.h"
 #include "platform/files.h"
+#include "platform/last_error.h"
 #include "platform/standin/standin_movie_control.h"
 #include "shell/app.h"
 #include "shell/command_channel.h"
 #include "shell/engine_script_host.h"
 #include "platform/window.h"
 #include "shell/main_frame.h"
+#include "shell/package.h"
 #include "tools/app_runner.h"
+#include "tools/command_line.h"
 #include "tools/commands.h"
 
 namespace velmo::tools {
+
+const CommandSpec kPlaySpec = {
+    "play",
+    "APP.exe [-- APPLICATION-ARGUMENTS...]",
+    "run an application (headless on Linux, in a real window on Windows) until its movie is done, showing "
+    "its scripts' trace lines and errors (docs/startup.md)",
+    {
+        {"--verbose", nullptr, "also print every start-up and shutdown step, the frame's and the movie's"},
+        {"--movie-driver", "FILE", "the events the stand-in movie control raises (docs/movie-standin.md)"},
+    },
+};
 
 namespace {
 
@@ -48,14 +64,11 @@ private:
     shell::EngineScriptHost scripts_{channel_};
 };
 
-constexpr const char* kUsage =
-    "usage: velmo play APP.exe [--verbose] [--movie-driver FILE] [-- APPLICATION-ARGUMENTS...]";
-
 // The stand-in movie's driving file; none (with the reason on standard error) when it is unusable.
 std::optional<platform::StandinMovieScript> ReadMovieDriver(const std::string& path) {
     std::vector<uint8_t> bytes;
     if (!platform::ReadWholeFile(path, bytes)) {
-        Fail(1, "cannot read the movie driver " + path);
+        Fail(1, "cannot read the movie driver " + path + ": " + platform::SystemErrorText(platform::LastErrorCode()));
         return std::nullopt;
     }
     platform::StandinScriptResult parsed =
@@ -64,25 +77,36 @@ std::optional<platform::StandinMovieScript> ReadMovieDriver(const std::string& p
     return std::move(parsed.script);
 }
 
+// The application's log: every step with --verbose; the reason a start-up stopped always, on
+// standard error, since the exit status alone does not say why.
+shell::App::Log MakeLog(bool verbose) {
+    return [verbose](const std::string& line) {
+        if (verbose) std::printf("[app] %s\n", line.c_str());
+        static constexpr std::string_view kStopped = "start-up stopped: ";
+        if (line.starts_with(kStopped)) {
+            std::fflush(stdout);
+            Fail(1, line);
+        }
+    };
+}
+
 }  // namespace
 
 int PlayCommand(const Args& args) {
-    std::string app;
-    bool verbose = false;
-    std::string driver;
-    std::vector<std::string> appArgs;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--") {
-            appArgs.assign(args.begin() + static_cast<ptrdiff_t>(i) + 1, args.end());
-            break;
-        }
-        if (args[i] == "--verbose") verbose = true;
-        else if (args[i] == "--movie-driver" && i + 1 < args.size() && driver.empty()) driver = args[++i];
-        else if (app.empty() && !args[i].empty() && args[i][0] != '-') app = args[i];
-        else return Fail(kExitUsage, kUsage);
-    }
-    if (app.empty()) return Fail(kExitUsage, kUsage);
-    if (!platform::FileExists(app)) return Fail(1, "cannot open " + app);
+    ParseOutcome parsed = ParseCommandLine(kPlaySpec, args);
+    if (!parsed.line) return parsed.status;
+    const ParsedCommandLine& line = *parsed.line;
+    if (line.operandsBeforeDashes != 1) return UsageError(kPlaySpec, "one APP.exe needed (its arguments after --)");
+    const std::string& app = line.operands[0];
+    const bool verbose = line.Has("--verbose");
+    const std::string driver = line.Value("--movie-driver");
+    const std::vector<std::string> appArgs(line.operands.begin() + 1, line.operands.end());
+    if (!platform::OpenFile(app, platform::FileMode::ReadShared))
+        return Fail(1, "cannot open " + app + ": " + platform::SystemErrorText(platform::LastErrorCode()));
+    if (!platform::FileExists(app)) return Fail(1, "cannot play " + app + ": it is a folder");
+    // The runtime goes on as if the package were absent; the user should know why files are missing.
+    if (const shell::PackageReport package = shell::InspectPackage(app); !package.damage.empty())
+        Fail(0, "warning: " + app + ": damaged package: " + package.damage);
     platform::StandinMovieScript movie;
     if (!driver.empty()) {
         std::optional<platform::StandinMovieScript> read = ReadMovieDriver(driver);
@@ -91,7 +115,6 @@ int PlayCommand(const Args& args) {
     }
 
     platform::UseApplicationImage(app);
-    const auto print = [](const std::string& line) { std::printf("[app] %s\n", line.c_str()); };
     shell::MainFrame::Sink sink =
         verbose ? shell::MainFrame::Sink([](const std::string& line) { std::printf("[frame] %s\n", line.c_str()); })
                 : nullptr;
@@ -100,10 +123,10 @@ int PlayCommand(const Args& args) {
                       [](const std::string& line) { std::printf("[movie] %s\n", line.c_str()); })
                 : nullptr;
     PlayerServices services(sink, std::move(movie), movieSink);
-    if (verbose)  // the scripts' trace lines, and the errors the engine reports there
-        services.Channel().SetTraceSink(
-            [](std::string_view line) { std::printf("[trace] %.*s\n", static_cast<int>(line.size()), line.data()); });
-    const int status = RunApplication(services, appArgs, verbose ? shell::App::Log(print) : nullptr);
+    // The scripts' trace lines, and the errors the engine reports there.
+    services.Channel().SetTraceSink(
+        [](std::string_view text) { std::printf("[trace] %.*s\n", static_cast<int>(text.size()), text.data()); });
+    const int status = RunApplication(services, appArgs, MakeLog(verbose));
     std::fflush(stdout);
     return status;
 }

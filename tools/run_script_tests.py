@@ -2,9 +2,13 @@
 """Runs .qvs script tests through `velmo run --trace -` and checks their inline expectations.
 
 A script states what it must produce in comments:
-    // expect: LINE           one trace line, in order; stdout must be exactly these lines, each ending CR LF
-    // expect stderr: TEXT    one line of standard error, in order; with none, standard error must be empty
+    // expect: LINE           one trace line, in order; stdout must be exactly these lines, each ending
+                              as the tool's system ends text lines (CR LF for a Windows build, else LF)
+    // expect stderr: TEXT    one line of standard error, in order; with none, standard error must be empty;
+                              a TEXT of "..." stands for any number of lines (the rest of a chain of calls)
     // expect status: N       the exit status (0 when absent)
+Each script runs in its own folder and is named by its file name alone, so that diagnostics read
+"NAME.qvs:LINE: ..." wherever the tree lies.
 Every failing file is reported with what differed; the exit status is 1 when any file failed.
 """
 import argparse
@@ -35,19 +39,30 @@ class Expectations:
                 (self.stderr if kind == "stderr" else self.stdout).append(text)
 
 
-def show_lines(data):
-    """Splits program output into display lines; a line not ending in CR LF is marked, since the trace
-    contract is CR LF and a bare LF (or a missing terminator) is a fault of its own."""
+def line_end(velmo):
+    """The line end of trace lines on the tool's standard output: its system's text line end."""
+    return b"\r\n" if str(velmo).lower().endswith(".exe") else b"\n"
+
+
+def show_lines(data, end=b"\r\n"):
+    """Splits program output into display lines; a line not ending in `end` is marked, since a wrong
+    line end (or a missing terminator) is a fault of its own."""
     lines = []
     for raw in data.splitlines(keepends=True):
-        if raw.endswith(b"\r\n"):
-            lines.append(raw[:-2].decode("latin-1"))
+        if raw.endswith(end) and not (end == b"\n" and raw.endswith(b"\r\n")):
+            lines.append(raw[:-len(end)].decode("latin-1"))
         else:
             body = raw.rstrip(b"\r\n")
             ending = raw[len(body):]
-            note = f"ends with {ending!r} instead of CR LF" if ending else "no CR LF at the end"
+            note = f"ends with {ending!r} instead of {end!r}" if ending else f"no {end!r} at the end"
             lines.append(body.decode("latin-1") + f"  [{note}]")
     return lines
+
+
+def stderr_matches(expected, actual):
+    """Whether the lines match, a "..." line in `expected` standing for any number of lines."""
+    pattern = "".join(".*" if line == "..." else re.escape(line + "\n") for line in expected)
+    return re.fullmatch(pattern, "".join(line + "\n" for line in actual), re.S) is not None
 
 
 def diff(title, expected, actual):
@@ -60,22 +75,23 @@ def run_one(path, args):
         want = Expectations(path)
     except ValueError as error:
         return [f"    bad expectation: {error}"]
-    command = args.runner + [args.velmo, "run", "--trace", "-", str(path)]
+    command = args.runner + [args.velmo, "run", "--trace", "-", path.name]
     try:
-        done = subprocess.run(command, capture_output=True, timeout=args.timeout)
+        done = subprocess.run(command, capture_output=True, timeout=args.timeout, cwd=path.parent)
     except subprocess.TimeoutExpired:
         return [f"    timed out after {args.timeout} s"]
     problems = []
     if done.returncode != want.status:
         problems.append(f"    exit status {done.returncode}, expected {want.status}")
-    expected_stdout = b"".join(line.encode("latin-1") + b"\r\n" for line in want.stdout)
+    end = line_end(args.velmo)
+    expected_stdout = b"".join(line.encode("latin-1") + end for line in want.stdout)
     if done.stdout != expected_stdout:
-        problems += diff("stdout", want.stdout, show_lines(done.stdout))
+        problems += diff("stdout", want.stdout, show_lines(done.stdout, end))
     # Standard error is plain text written by the C runtime: a Windows build ends its lines with CR LF.
     actual_stderr = [line.rstrip("\r") for line in done.stderr.decode("latin-1").split("\n")]
     if actual_stderr and actual_stderr[-1] == "":
         actual_stderr.pop()
-    if actual_stderr != want.stderr:
+    if not stderr_matches(want.stderr, actual_stderr):
         problems += diff("stderr", want.stderr, actual_stderr)
     return problems
 
@@ -103,6 +119,7 @@ def main():
     parser.add_argument("--timeout", type=float, default=20, help="seconds allowed per script (default 20)")
     parser.add_argument("targets", nargs="*", help=f".qvs files or folders (default {default_root})")
     args = parser.parse_args()
+    args.velmo = str(pathlib.Path(args.velmo).resolve())  # scripts run in their own folders
 
     files = collect(args.targets or [default_root])
     if not files:

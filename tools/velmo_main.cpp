@@ -1,8 +1,11 @@
 // The velmo command-line tool: the developer's entry point for building, inspecting and running
-// applications and scripts.
+// applications and scripts. Alone, it is an interactive prompt on a terminal and, like other
+// script interpreters, runs the script on its standard input otherwise (`velmo < app.qvs`).
 #include <cstdio>
 #include <cstring>
 
+#include "platform/console.h"
+#include "tools/command_line.h"
 #include "tools/commands.h"
 
 namespace velmo::tools {
@@ -11,33 +14,37 @@ namespace {
 
 constexpr const char* kVersion = "0.1.0";
 
-constexpr const char* kHelp =
-    "usage: velmo <command> [arguments]\n"
-    "\n"
-    "commands:\n"
-    "  pack PROJECT -o APP.exe [--runtime EXE]\n"
-    "                            build an application from a project folder\n"
-    "  inspect APP.exe           list an application's resources and packaged files\n"
-    "  play APP.exe [--verbose]  run an application headless (-- passes its arguments)\n"
-    "  compile [--debug] [--listing FILE] SOURCE -o OUT.qvc\n"
-    "                            compile a script into a module\n"
-    "  run [--trace PATH|-] [--result] (FILE | -e TEXT)\n"
-    "                            run a script (.qvs source or .qvc module) headless\n"
-    "  parse FILE                print the syntax tree of a script\n"
-    "  disasm MODULE.qvc         print a compiled module's functions, constants and instructions\n"
-    "\n"
-    "options:\n"
-    "  --help                    show this text\n"
-    "  --version                 show the version\n";
-
 struct Command {
-    const char* name;
+    const CommandSpec* spec;
     int (*run)(const Args&);
 };
-constexpr Command kCommands[] = {
-    {"pack", &PackCommand},     {"inspect", &InspectCommand}, {"play", &PlayCommand}, {"parse", &ParseCommand},
-    {"disasm", &DisasmCommand}, {"compile", &CompileCommand}, {"run", &RunCommand},
+const Command kCommands[] = {
+    {&kRunSpec, &RunCommand},         {&kReplSpec, &ReplCommand},   {&kCompileSpec, &CompileCommand},
+    {&kDisasmSpec, &DisasmCommand},   {&kParseSpec, &ParseCommand}, {&kPackSpec, &PackCommand},
+    {&kInspectSpec, &InspectCommand}, {&kPlaySpec, &PlayCommand},
 };
+
+std::string Help() {
+    std::string text =
+        "usage: velmo <command> [arguments]\n"
+        "       velmo                 the interactive prompt on a terminal; else run the script on standard input\n"
+        "       velmo --help | --version\n"
+        "\n"
+        "Every command takes --help (-h); options take --name VALUE or --name=VALUE, and -- ends them.\n";
+    for (const Command& command : kCommands) {
+        const CommandSpec& spec = *command.spec;
+        text += "\n" + CommandUsage(spec, false).substr(std::strlen("usage: "));
+        text += "    " + std::string(spec.summary) + "\n";
+        for (const OptionSpec& option : spec.options) {
+            std::string left =
+                std::string("    ") + option.name + (option.value ? std::string(" ") + option.value : "");
+            if (left.size() < 24) left.resize(24, ' ');
+            else left += "\n" + std::string(24, ' ');
+            text += left + option.help + "\n";
+        }
+    }
+    return text;
+}
 
 }  // namespace
 
@@ -47,13 +54,10 @@ int Fail(int status, const std::string& text) {
 }
 
 int Main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fputs(kHelp, stderr);
-        return kExitUsage;
-    }
+    if (argc < 2) return platform::IsTerminal(stdin) ? ReplCommand({}) : RunCommand({"-"});
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
-        std::fputs(kHelp, stdout);
+        std::fputs(Help().c_str(), stdout);
         return 0;
     }
     if (name == "--version") {
@@ -62,9 +66,9 @@ int Main(int argc, char** argv) {
     }
     const Args args(argv + 2, argv + argc);
     for (const Command& command : kCommands)
-        if (name == command.name) return command.run(args);
-    std::fprintf(stderr, "velmo: unknown command '%s'\nusage: velmo <command> [arguments] (see velmo --help)\n",
-                 name.c_str());
+        if (name == command.spec->name) return command.run(args);
+    std::fprintf(stderr, "velmo: unknown %s '%s'\nusage: velmo <command> [arguments] (see velmo --help)\n",
+                 name.starts_with("-") ? "option" : "command", name.c_str());
     return kExitUsage;
 }
 

@@ -56,11 +56,12 @@ CompileResult CompileSource(SourceReader& reader, uint32_t flags, std::string_vi
         }
     }
     result.diagnostics = diagnostics.Text();
+    result.messages = diagnostics.Messages();
     return result;
 }
 
-CompileResult CompileString(std::string_view text, uint32_t flags) {
-    std::unique_ptr<SourceReader> reader = SourceReader::FromString(text);
+CompileResult CompileString(std::string_view text, uint32_t flags, std::string_view name) {
+    std::unique_ptr<SourceReader> reader = SourceReader::FromString(text, name);
     return CompileSource(*reader, flags, {}, {});
 }
 
@@ -69,6 +70,7 @@ CompileResult CompileFile(const std::string& path, uint32_t flags) {
     if (!opened.reader) {
         CompileResult failed;
         failed.diagnostics = opened.errorText;
+        failed.messages.push_back({true, -1, opened.errorText.substr(0, opened.errorText.size() - 1)});
         return failed;
     }
     return CompileSource(*opened.reader, flags, {}, {});

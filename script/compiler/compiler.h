@@ -10,6 +10,7 @@
 
 #include "script/compiler/instructions.h"
 #include "script/compiler/source_reader.h"
+#include "script/runtime/error_report.h"
 
 namespace velmo::script::compiler {
 
@@ -19,9 +20,10 @@ inline constexpr uint32_t kCompileFlagWarnSemicolons = 1u << 20;
 
 struct CompileResult {
     bool ok = false;
-    InstructionList instructions;  // after the peephole passes; empty unless ok
-    std::vector<uint8_t> module;   // module bytes; empty unless ok
-    std::string diagnostics;       // warnings, then the error line when !ok
+    InstructionList instructions;          // after the peephole passes; empty unless ok
+    std::vector<uint8_t> module;           // module bytes; empty unless ok
+    std::string diagnostics;               // warnings, then the error line when !ok
+    std::vector<CompileMessage> messages;  // the same lines as records
 };
 
 // Parses and generates the unit read by `reader` and runs every peephole pass. A non-empty
@@ -29,8 +31,8 @@ struct CompileResult {
 // the module bytes of a successful compile. A file that cannot be written fails the compile.
 [[nodiscard]] CompileResult CompileSource(SourceReader& reader, uint32_t flags, std::string_view listingPath,
                                           std::string_view outputPath);
-// An in-memory unit named "string".
-[[nodiscard]] CompileResult CompileString(std::string_view text, uint32_t flags);
+// An in-memory unit named `name`.
+[[nodiscard]] CompileResult CompileString(std::string_view text, uint32_t flags, std::string_view name = "string");
 // A source file; one that cannot be opened fails with "can't open the script file: NAME".
 [[nodiscard]] CompileResult CompileFile(const std::string& path, uint32_t flags);
 

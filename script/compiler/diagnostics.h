@@ -6,6 +6,9 @@
 #include <cstdarg>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "script/runtime/error_report.h"
 
 namespace velmo::script::compiler {
 
@@ -22,11 +25,14 @@ public:
 
     bool Failed() const { return failed_; }
     const std::string& Text() const { return text_; }
+    // The same lines as records, for hosts that print them in a form of their own.
+    const std::vector<CompileMessage>& Messages() const { return messages_; }
 
 private:
-    void AppendLine(const char* prefix, int32_t line, const char* format, va_list args);
+    void AppendLine(bool isError, int32_t line, const char* format, va_list args);
 
     std::string text_;
+    std::vector<CompileMessage> messages_;
     bool failed_ = false;
 };
 

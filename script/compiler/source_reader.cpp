@@ -6,9 +6,9 @@
 
 namespace velmo::script::compiler {
 
-std::unique_ptr<SourceReader> SourceReader::FromString(std::string_view text) {
+std::unique_ptr<SourceReader> SourceReader::FromString(std::string_view text, std::string_view name) {
     std::unique_ptr<SourceReader> reader(new SourceReader());
-    reader->name_ = "string";
+    reader->name_.assign(name);
     reader->text_.assign(text);  // std::string keeps a NUL after the last byte: the end marker
     reader->data_ = reader->text_.c_str();
     reader->length_ = reader->text_.size() + 1;

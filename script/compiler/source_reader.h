@@ -25,8 +25,8 @@ struct SourceOpenResult {
 
 class SourceReader {
 public:
-    // Copies `text`; the source name is "string".
-    static std::unique_ptr<SourceReader> FromString(std::string_view text);
+    // Copies `text`; the source name (recorded with line information) is `name`.
+    static std::unique_ptr<SourceReader> FromString(std::string_view text, std::string_view name = "string");
     [[nodiscard]] static SourceOpenResult OpenFile(const std::string& path);
 
     // The next byte, or 0 at the end of the input.

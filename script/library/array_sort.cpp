@@ -43,7 +43,7 @@ void SortRange(std::vector<Value>& values, std::vector<Value>& scratch, size_t l
 // protected call, so a catch sees its text.
 [[noreturn]] void PassOnComparatorError(Interpreter& interp) {
     const std::u16string text = platform::AnsiToUtf16(interp.ErrorText());
-    interp.Throw(StringValue(interp, text));
+    interp.PassOn(StringValue(interp, text));
 }
 
 ElementOrder ComparatorOrder(Interpreter& interp, const Pinned& comparator) {

@@ -17,6 +17,7 @@ namespace {
 // warnings worded as such, not "Runtime error: ..."), and the call unwinds.
 [[noreturn]] void FailCall(Interpreter& interp, Msg message, std::string_view argument = {}) {
     interp.SetErrorText(MessageText(message, argument));
+    interp.NoteErrorSite(ErrorKind::Other, interp.ErrorText());
     throw ScriptUnwind{};
 }
 

@@ -35,20 +35,6 @@ std::string LowerExtension(const std::string& path) {
     return extension;
 }
 
-// A file is a module when, after an optional first line starting with "#", the magic follows.
-bool LooksCompiled(const std::string& path) {
-    std::vector<uint8_t> bytes;
-    if (!platform::ReadWholeFile(path, bytes)) return false;
-    size_t at = 0;
-    if (!bytes.empty() && bytes[0] == '#') {
-        const auto newline = std::find(bytes.begin(), bytes.end(), '\n');
-        if (newline == bytes.end()) return false;
-        at = static_cast<size_t>(newline - bytes.begin()) + 1;
-    }
-    return bytes.size() - at >= kModuleMagic.size() &&
-           std::equal(kModuleMagic.begin(), kModuleMagic.end(), bytes.begin() + static_cast<ptrdiff_t>(at));
-}
-
 // eval(text) and evals(path); the class data is the engine.
 void EvalCall(Interpreter& interp, ClassRecord& cls, void*, Value* result, Value* args) {
     *result = Value::Undefined();
@@ -96,19 +82,26 @@ void Engine::RegisterEval() {
     }
 }
 
-CompileOutcome Engine::CompileText(std::string_view text) {
+namespace {
+CompileOutcome NoCompiler() {
     CompileOutcome outcome;
-    if (compiler_.text) outcome = compiler_.text(text, compileFlags_);
-    else outcome.diagnostics = "error: no compiler\n";
+    outcome.diagnostics = "error: no compiler\n";
+    outcome.messages.push_back({true, -1, "no compiler"});
+    return outcome;
+}
+}  // namespace
+
+CompileOutcome Engine::CompileText(std::string_view text, std::string_view name) {
+    CompileOutcome outcome = compiler_.text ? compiler_.text(text, name, compileFlags_) : NoCompiler();
     diagnostics_ = outcome.diagnostics;
+    messages_ = outcome.messages;
     return outcome;
 }
 
 CompileOutcome Engine::CompileSourceFile(const std::string& path) {
-    CompileOutcome outcome;
-    if (compiler_.file) outcome = compiler_.file(path, compileFlags_);
-    else outcome.diagnostics = "error: no compiler\n";
+    CompileOutcome outcome = compiler_.file ? compiler_.file(path, compileFlags_) : NoCompiler();
     diagnostics_ = outcome.diagnostics;
+    messages_ = outcome.messages;
     return outcome;
 }
 
@@ -151,7 +144,19 @@ bool Engine::IsCompiledFile(const std::string& path) {
     const std::string extension = LowerExtension(path);
     if (extension == ".qvc") return true;
     if (extension == ".qvs") return false;
-    return LooksCompiled(path);
+    std::vector<uint8_t> bytes;
+    return platform::ReadWholeFile(path, bytes) && LooksCompiled(bytes);
+}
+
+bool Engine::LooksCompiled(const std::vector<uint8_t>& bytes) {
+    size_t at = 0;
+    if (!bytes.empty() && bytes[0] == '#') {
+        const auto newline = std::find(bytes.begin(), bytes.end(), '\n');
+        if (newline == bytes.end()) return false;
+        at = static_cast<size_t>(newline - bytes.begin()) + 1;
+    }
+    return bytes.size() - at >= kModuleMagic.size() &&
+           std::equal(kModuleMagic.begin(), kModuleMagic.end(), bytes.begin() + static_cast<ptrdiff_t>(at));
 }
 
 int Engine::RunFile(const std::string& path) {

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "script/runtime/error_report.h"
 #include "script/runtime/interpreter.h"
 #include "script/runtime/module.h"
 
@@ -67,9 +68,12 @@ struct CompileOutcome {
     bool ok = false;
     std::vector<uint8_t> module;
     std::string diagnostics;
+    std::vector<CompileMessage> messages;  // the diagnostics as records
 };
+// The source name of text compiled without one (eval's, the host's).
+inline constexpr std::string_view kTextSourceName = "string";
 struct CompileHook {
-    std::function<CompileOutcome(std::string_view text, uint32_t flags)> text;
+    std::function<CompileOutcome(std::string_view text, std::string_view name, uint32_t flags)> text;
     std::function<CompileOutcome(const std::string& path, uint32_t flags)> file;
 };
 
@@ -83,7 +87,8 @@ public:
     uint32_t CompileFlags() const { return compileFlags_; }
 
     // The compiler with the engine's flags; the diagnostics are also kept as LastDiagnostics().
-    CompileOutcome CompileText(std::string_view text);
+    // `name` is the source name line information records.
+    CompileOutcome CompileText(std::string_view text, std::string_view name = kTextSourceName);
     CompileOutcome CompileSourceFile(const std::string& path);
     // Runs what a compile gave: -1 with the diagnostics as the error text when it failed.
     int RunCompiled(const CompileOutcome& outcome);
@@ -97,11 +102,18 @@ public:
     int RunFile(const std::string& path);
     // Whether RunFile takes `path` as a compiled module.
     static bool IsCompiledFile(const std::string& path);
+    // Whether `bytes` are a module: after an optional first line starting with "#", the magic.
+    static bool LooksCompiled(const std::vector<uint8_t>& bytes);
     // Loads a read module and runs its ".main" (LoadAndRun).
     int RunModule(const Module& module);
 
     // The last error of a protected entry, or the diagnostics of the last compile that failed.
     const std::string& ErrorText() const { return interp_.ErrorText(); }
+    // The same error in parts: its kind, message and the positions of the running functions
+    // (error_report.h). After a failed compile, kind Other; LastMessages() has its lines.
+    const ErrorReport& LastError() const { return interp_.LastError(); }
+    // The diagnostics of the last compile as records.
+    const std::vector<CompileMessage>& LastMessages() const { return messages_; }
     // The diagnostics of the last compile, warnings included, even when it succeeded.
     const std::string& LastDiagnostics() const { return diagnostics_; }
     Value Result() { return interp_.Result(); }
@@ -117,6 +129,7 @@ private:
     CompileHook compiler_;
     uint32_t compileFlags_;
     std::string diagnostics_;
+    std::vector<CompileMessage> messages_;
 };
 
 // Builds an engine: the interpreter, the classes `registerClasses` adds (library and host), then

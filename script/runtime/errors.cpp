@@ -20,7 +20,9 @@ std::string MessageText(Msg message, std::string_view argument) {
 }
 
 void RaiseError(Interpreter& interp, Msg message, std::string_view argument) {
-    interp.SetErrorText("Runtime error: " + MessageText(message, argument));
+    const std::string text = MessageText(message, argument);
+    interp.SetErrorText("Runtime error: " + text);
+    interp.NoteErrorSite(ErrorKind::RuntimeError, text);
     throw ScriptUnwind{};
 }
 

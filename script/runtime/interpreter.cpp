@@ -67,7 +67,20 @@ void Interpreter::Unpin(PinRecord* pin) {
     delete pin;
 }
 
-void Interpreter::SetErrorText(std::string_view text) { errorText_.assign(text.substr(0, kMaxErrorTextBytes)); }
+void Interpreter::SetErrorText(std::string_view text) {
+    errorText_.assign(text.substr(0, kMaxErrorTextBytes));
+    errorReport_.kind = errorText_.empty() ? ErrorKind::None : ErrorKind::Other;
+    errorReport_.message = errorText_;
+    errorReport_.calls.clear();
+    errorReport_.omittedCalls = 0;
+}
+
+void Interpreter::SetErrorTextWhole(std::string_view text) {
+    SetErrorText({});
+    errorText_.assign(text);
+    errorReport_.kind = errorText_.empty() ? ErrorKind::None : ErrorKind::Other;
+    errorReport_.message = errorText_;
+}
 
 void Interpreter::MaybeCollect() {
     if (heap_.ShouldCollect()) Collect();

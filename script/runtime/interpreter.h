@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "script/runtime/error_report.h"
 #include "script/runtime/internal/frames.h"
 #include "script/runtime/internal/heap.h"
 #include "script/runtime/names.h"
@@ -86,11 +87,19 @@ public:
     void SetTraceSink(TraceSink sink) { trace_.OpenSink(std::move(sink)); }
     void Warn(std::string_view text) { trace_.WriteLine(text); }
 
-    // The last error or warning of a protected call, at most 1023 bytes.
+    // The last error or warning of a protected call, at most 1023 bytes. Setting it also sets the
+    // report: no error for an empty text, otherwise an error of kind Other with no position.
     const std::string& ErrorText() const { return errorText_; }
     void SetErrorText(std::string_view text);
     // Compile diagnostics are kept whole, however long.
-    void SetErrorTextWhole(std::string_view text) { errorText_.assign(text); }
+    void SetErrorTextWhole(std::string_view text);
+    // The parts of the last error (error_report.h). A runtime error or throw that reaches a
+    // protected call carries the positions of the running functions; one a script try catches
+    // does not (building them would cost every caught error a walk of the stack).
+    const ErrorReport& LastError() const { return errorReport_; }
+    // Called where a failure of `kind` with `message` starts unwinding, after its error text is
+    // set: when no script try record will catch it, records the running functions' positions.
+    void NoteErrorSite(ErrorKind kind, std::string_view message);
     Value& Result() { return result_; }
 
     // A collection at a safe point: only when the heap asks for one (or under stress).
@@ -168,6 +177,7 @@ public:
     struct SourcePosition {
         std::string file;
         uint32_t line = 0;
+        bool hasLine = false;  // line 0 is also the first line
     };
     SourcePosition SourcePositionAt(const uint32_t* pc);
 
@@ -188,10 +198,21 @@ public:
     // THROW of `value` from host code (or the loop when the handler is not its own): to the
     // innermost try record, or as the error text of the innermost protected call.
     [[noreturn]] void Throw(const Value& value);
+    // Throw of a value that stands for the failure of a protected call just made (a comparator
+    // that failed): should it reach a protected call, the report keeps that failure's positions,
+    // which lie deeper than this throw.
+    [[noreturn]] void PassOn(const Value& value);
 
     // Marks a value and everything it reaches; class MarkData operations call this for the values
     // their native data holds.
     void MarkValue(const Value& value);
+
+    // An activation started by host code (Run, RunFunction): the depth of its first frame and the
+    // saved pc of the code below that called the host, which error reports place that frame at.
+    struct ActivationCaller {
+        size_t depth;
+        const uint32_t* callerPc;
+    };
 
 private:
     // ---- The loop and its frames (interpreter_loop.cpp, interpreter_frames.cpp) ----
@@ -214,6 +235,9 @@ private:
     MethodTarget CallThroughScopes(uint32_t nameId, Value* sp, Value& result);
     Value ReadGlobal(uint32_t nameId);
     FunctionRecord* FunctionHolding(const uint32_t* pc);
+    // The position of `pc` in `function`; no line when the pc lies outside its code.
+    CallPosition PositionIn(const FunctionRecord* function, const uint32_t* pc);
+    [[noreturn]] void ThrowToHost(const Value& value, bool keepReport);
     void MarkFrames();
     void MarkObjectRecord(ObjectRecord* object);
     void MarkClass(ClassRecord* cls);
@@ -235,6 +259,8 @@ private:
     size_t sp_;
     TraceOutput trace_;
     std::string errorText_;
+    ErrorReport errorReport_;
+    std::vector<ActivationCaller> activationStarts_;  // innermost last
     Value result_;
     size_t collections_ = 0;
     uint32_t anonymousFunctions_ = 0;

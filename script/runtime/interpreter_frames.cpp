@@ -16,6 +16,21 @@ namespace velmo::script {
 
 namespace {
 
+// Records where the host code that starts an activation was called from, for as long as it runs.
+class ActivationStart {
+public:
+    ActivationStart(std::vector<Interpreter::ActivationCaller>& starts, size_t depth, const uint32_t* callerPc)
+        : starts_(starts) {
+        starts_.push_back({depth, callerPc});
+    }
+    ~ActivationStart() { starts_.pop_back(); }
+    ActivationStart(const ActivationStart&) = delete;
+    ActivationStart& operator=(const ActivationStart&) = delete;
+
+private:
+    std::vector<Interpreter::ActivationCaller>& starts_;
+};
+
 // Counts the nested activations of the loop for as long as one runs.
 class ActivationGuard {
 public:
@@ -137,13 +152,23 @@ const uint32_t* Interpreter::Land(size_t recoveryBase, Value exception) {
     return r.handler;
 }
 
-void Interpreter::Throw(const Value& value) {
+void Interpreter::Throw(const Value& value) { ThrowToHost(value, false); }
+
+void Interpreter::PassOn(const Value& value) { ThrowToHost(value, true); }
+
+void Interpreter::ThrowToHost(const Value& value, bool keepReport) {
     if (!recoveries_.empty() && recoveries_.back().isScript) {
         thrown_ = value;
         throw ScriptUnwind{true};
     }
     // The innermost record is a protected call's: the value becomes its error text.
+    ErrorReport kept = keepReport ? std::move(errorReport_) : ErrorReport{};
+    // ToText may run a toString, which saves pcs of its own; the throw happened here.
+    const uint32_t* const throwPc = savedPc_;
     SetErrorText(platform::Utf16ToAnsi(ToText(*this, value)));
+    savedPc_ = throwPc;
+    if (keepReport && kept.kind != ErrorKind::None) errorReport_ = std::move(kept);
+    else NoteErrorSite(ErrorKind::UncaughtThrow, errorText_);
     throw ScriptUnwind{};
 }
 
@@ -163,6 +188,7 @@ void Interpreter::Run(Value thisValue, FunctionRecord* function, uint32_t argc, 
     stack_[--sp_] = Value::Function(function);
     for (uint32_t i = argc; i-- > 0;) stack_[--sp_] = args[i];
     stack_[--sp_] = thisValue;
+    const ActivationStart start(activationStarts_, frames_.size(), savedPc_);
     EnterFrame(function, sp_, nullptr);
     const Value result = Execute(frames_.size(), function->code->code);
     sp_ = savedSp;
@@ -182,6 +208,7 @@ void Interpreter::RunFunction(FunctionRecord* function, Value thisValue, Value* 
     for (int64_t i = count; i >= 1; --i) stack_[--sp_] = args[i];
     stack_[--sp_] = Value::Integer(count);
     stack_[--sp_] = thisValue;
+    const ActivationStart start(activationStarts_, frames_.size(), savedPc_);
     EnterFrame(function, sp_, nullptr);
     result = Execute(frames_.size(), function->code->code);
     sp_ = savedSp;
@@ -226,9 +253,48 @@ Interpreter::SourcePosition Interpreter::SourcePositionAt(const uint32_t* pc) {
     const CodeRecord* code = function->code;
     if (code->sourceFile) position.file = platform::Utf16ToAnsi(Text(code->sourceFile));
     const auto offset = static_cast<uint32_t>(pc - code->code);
+    for (uint32_t i = 0; i < code->lineCount && code->lines[i].codeOffset <= offset; ++i) {
+        position.line = code->lines[i].line;
+        position.hasLine = true;
+    }
+    return position;
+}
+
+CallPosition Interpreter::PositionIn(const FunctionRecord* function, const uint32_t* pc) {
+    CallPosition position;
+    const CodeRecord* code = function->code;
+    position.function = code ? std::string(names_.Text(code->nameId)) : ".main";
+    if (!code || !pc || pc <= code->code || pc > code->code + code->codeWords) return position;
+    if (code->lineCount == 0) return position;
+    if (code->sourceFile) position.file = platform::Utf16ToAnsi(Text(code->sourceFile));
+    // A saved or return pc points past the instruction it belongs to, possibly at the first word
+    // of the next line's code: the instruction's own line is the one in force one word earlier.
+    const auto offset = static_cast<uint32_t>(pc - 1 - code->code);
     for (uint32_t i = 0; i < code->lineCount && code->lines[i].codeOffset <= offset; ++i)
         position.line = code->lines[i].line;
     return position;
+}
+
+void Interpreter::NoteErrorSite(ErrorKind kind, std::string_view message) {
+    if (!recoveries_.empty() && recoveries_.back().isScript) return;  // a script try takes it
+    errorReport_.kind = kind;
+    errorReport_.message.assign(message);
+    errorReport_.calls.clear();
+    errorReport_.omittedCalls = 0;
+    // Walks the frames innermost first. Each frame stands at the pc it will return to in its
+    // caller; the innermost at the saved pc; the frame below an activation that host code started
+    // (no return pc) where it called that host code.
+    const uint32_t* pc = savedPc_;
+    size_t start = activationStarts_.size();
+    for (size_t depth = frames_.size(); depth-- > 0;) {
+        const Frame& frame = frames_.begin()[depth];
+        if (errorReport_.calls.size() < kMaxReportedCalls) errorReport_.calls.push_back(PositionIn(frame.function, pc));
+        else ++errorReport_.omittedCalls;
+        pc = frame.returnPc;
+        if (pc) continue;
+        while (start > 0 && activationStarts_[start - 1].depth > depth) --start;
+        if (start > 0 && activationStarts_[start - 1].depth == depth) pc = activationStarts_[start - 1].callerPc;
+    }
 }
 
 }  // namespace velmo::script

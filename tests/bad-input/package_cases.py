@@ -29,8 +29,19 @@ def play(c, data, driver=None, name="app.exe"):
     return c.velmo(*args)
 
 
-def inspect(c, name="app.exe"):
-    return c.velmo("inspect", c.path(name)).status_is(0)
+def inspect(c, name="app.exe", damage=None):
+    """inspect exits 0 and lists the package, or with `damage` exits 1, says "package: damaged" and
+    names the damage on standard error; damage="none" expects no package at all (status 0)."""
+    result = c.velmo("inspect", c.path(name))
+    lines = result.out.replace("\r\n", "\n").split("\n")  # a Windows build writes CR LF
+    if damage is None:
+        c.check("package:" in lines, f"{name}: no package listing in {result.out!r}")
+        return result.status_is(0)
+    if damage == "none":
+        c.check("package: none" in lines, f"{name}: not 'package: none' in {result.out!r}")
+        return result.status_is(0).err_is("")
+    c.check("package: damaged" in lines, f"{name}: not 'package: damaged' in {result.out!r}")
+    return result.status_is(1).err_has("damaged package: " + damage)
 
 
 def with_package(c, root_children, **package_fields):
@@ -46,7 +57,8 @@ def movie_entry(**fields):
 @case("package", "a file cut inside the package trailer has no package: the movie is not found")
 def cut_in_trailer(c):
     play(c, c.base_app()[:-3]).status_is(0).out_has(NOT_FOUND)
-    inspect(c).out_has("package: none or damaged")
+    # The trailer's last bytes are gone: nothing says a package was meant to be there.
+    inspect(c, damage="none")
 
 
 @case("package", "bytes missing inside the package (trailer kept): the root no longer fits, so nothing is found")
@@ -55,20 +67,26 @@ def cut_inside_package(c):
     start, end = vf.package_span(data)
     body = data[start:end - 8]
     body = body[:len(body) // 2] + body[len(body) // 2 + 24:]
-    play(c, data[:start] + body + struct.pack("<II", len(body), 1)).status_is(0).out_has(NOT_FOUND)
-    inspect(c).out_has("package: none or damaged")
+    play(c, data[:start] + body + struct.pack("<II", len(body), 1)).status_is(0).out_has(NOT_FOUND) \
+        .err_has("velmo: warning: ", "damaged package: the root folder's size")
+    inspect(c, damage="the root folder's size (431 bytes) is larger than the package")
 
 
 @case("package", "trailer lengths past the file start, into the image, and zero; a zero flag: no package")
 def lying_trailers(c):
     data = c.base_app()
     start, end = vf.package_span(data)
-    trailers = {"past-start": struct.pack("<II", len(data) + 100, 1), "into-image": struct.pack("<II", 64, 1),
-                "zero-length": struct.pack("<II", 0, 1), "zero-flag": struct.pack("<II", end - 8 - start, 0),
-                "all-ones": struct.pack("<II", 0xFFFFFFFF, 0xFFFFFFFF)}
-    for name, trailer in trailers.items():
+    # A flag of 1, as the builder writes it, claims a package: one that is not there is damage.
+    # Any other flag is no claim: a zero flag, or bytes that merely end the file.
+    pointless = "no package starts where the trailer's length points"
+    trailers = {"past-start": (struct.pack("<II", len(data) + 100, 1), "the trailer's package length reaches before"),
+                "into-image": (struct.pack("<II", 64, 1), pointless),
+                "zero-length": (struct.pack("<II", 0, 1), pointless),
+                "zero-flag": (struct.pack("<II", end - 8 - start, 0), "none"),
+                "all-ones": (struct.pack("<II", 0xFFFFFFFF, 0xFFFFFFFF), "none")}
+    for name, (trailer, damage) in trailers.items():
         play(c, data[:-8] + trailer, name=f"{name}.exe").status_is(0).out_has(NOT_FOUND)
-        inspect(c, f"{name}.exe").out_has("package: none or damaged")
+        inspect(c, f"{name}.exe", damage)
 
 
 @case("package", "a root not named Application is no package: the movie beside the executable is used")
@@ -76,6 +94,8 @@ def root_renamed(c):
     c.write("movie.swf", MOVIE)
     result = play(c, with_package(c, [movie_entry()], root_name="Applicatiom")).status_is(0)
     result.out_has("[app] movie movie.swf at ").out_lacks(NOT_FOUND, "_extra")
+    result.err_has("damaged package: the root folder is named 'Applicatiom', not 'Application'")
+    inspect(c, damage="the root folder is named 'Applicatiom'")
 
 
 @case("package", "entries whose sizes lie: past their folder, past the file, below the CRC word")
@@ -87,9 +107,13 @@ def lying_entry_sizes(c):
         "folder-past-root": [vf.folder_entry("sub", [movie_entry()], stored_size=0x10000000), movie_entry()],
         "empty-root": [],
     }
+    damages = {"below-crc": "an entry header in the root folder is cut short",
+               "past-folder": "'movie.swf' (2147483632 bytes) is larger than what is left of the root folder",
+               "past-file": "'a.bin' (4294967295 bytes) is larger than what is left of the root folder",
+               "folder-past-root": "'sub' (268435456 bytes) is larger than what is left of the root folder"}
     for name, children in variants.items():
         play(c, with_package(c, children), name=f"{name}.exe").status_is(0).out_has(NOT_FOUND)
-        inspect(c, f"{name}.exe")
+        inspect(c, f"{name}.exe", damages.get(name))
 
 
 @case("package", "name lengths that lie: huge, zero, without the NUL, longer than 259 characters")
@@ -107,7 +131,7 @@ def lying_name_lengths(c):
             result.out_has(NOT_FOUND)
         else:  # a well-sized entry with an unusable name is skipped
             result.out_has("[app] movie movie.swf at ").out_lacks(NOT_FOUND)
-        inspect(c, f"{name}.exe")
+        inspect(c, f"{name}.exe", "an entry header in the root folder is cut short" if name == "huge" else None)
 
 
 @case("package", "file data that does not decode: a CRC that differs, a cut stream, a corrupted stream")
@@ -161,7 +185,7 @@ def deep_and_lying_folders(c):
                             stored_size=30)
     data = with_package(c, [nested, movie_entry(), lying])
     play(c, data, "fscommand exec d\nfscommand exec sub\n").status_is(0)
-    inspect(c)
+    inspect(c, damage="folders nest deeper than 64 at 'd\\d")
 
 
 # ---- resource blobs ----

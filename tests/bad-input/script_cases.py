@@ -9,7 +9,7 @@ expectations inline, in the form tools/run_script_tests.py reads.
 import pathlib
 
 from run_bad_input import HERE, case
-from run_script_tests import Expectations
+from run_script_tests import Expectations, line_end, stderr_matches
 
 DEPTH = 100_000
 TOO_DEEP = "syntax error: nesting too deep"
@@ -116,10 +116,14 @@ def deep_data(c):
 def script_case(path):
     def body(c):
         want = Expectations(path)
-        result = c.velmo("run", "--trace", "-", path).status_is(want.status)
-        expected_out = "".join(line + "\r\n" for line in want.stdout)
+        # Run where the case runs, by file name, so that diagnostics name the file as expected.
+        c.write(path.name, path.read_bytes())
+        result = c.velmo("run", "--trace", "-", path.name).status_is(want.status)
+        end = line_end(c.session.velmo).decode()
+        expected_out = "".join(line + end for line in want.stdout)
         c.check(result.out == expected_out, f"{path.name}: trace {result.out!r}, expected {expected_out!r}")
-        result.err_is("".join(line + "\n" for line in want.stderr))
+        actual_err = result.err.replace("\r\n", "\n").split("\n")[:-1]
+        c.check(stderr_matches(want.stderr, actual_err), f"{path.name}: stderr {result.err!r}, expected {want.stderr!r}")
     body.__name__ = path.stem
     # The title is the first sentence of the comment the script opens with.
     opening = []

@@ -27,6 +27,15 @@ check "the veto is logged" grep -q '^\[app\] start-up stopped: the start-up scri
 check "a vetoed start-up never loads its movie" bash -c "! grep -q '^\[frame\] movie ' '$work/vetoed.out'"
 check "a vetoed start-up leaves no run folder" test -z "$(ls -A "$TMP")"
 
+# Without --verbose the player still shows the scripts' trace lines, and says on standard error why
+# a start-up stopped.
+"$velmo" play "$work/vetoed.exe" > "$work/quiet.out" 2> "$work/quiet.err"
+check "a quiet vetoed start-up still exits 1" test $? -eq 1
+check "the trace reaches the terminal without --verbose" grep -qx '\[trace\] deciding' "$work/quiet.out"
+check "without --verbose no start-up step is printed" bash -c "! grep -q '^\[app\]' '$work/quiet.out'"
+check "the reason start-up stopped is on standard error" \
+    grep -qx 'velmo: start-up stopped: the start-up script completed with false' "$work/quiet.err"
+
 play allowed "trace('deciding'); return true;"
 check "an allowed start-up exits 0" test "$status" -eq 0
 check "the allowing script completed with true" grep -q '^\[app\] script Initialize (.*): ran, completed with true' "$work/allowed.out"

@@ -9,4 +9,6 @@ void SetBinaryMode(std::FILE*) {}
 
 bool IsTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)) != 0; }
 
+std::string_view NativeLineEnd() { return "\n"; }
+
 }  // namespace velmo::platform

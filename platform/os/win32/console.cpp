@@ -12,4 +12,6 @@ void SetBinaryMode(std::FILE* stream) {
 
 bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
+std::string_view NativeLineEnd() { return "\r\n"; }
+
 }  // namespace velmo::platform

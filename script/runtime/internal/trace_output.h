@@ -2,7 +2,8 @@
 // Where trace lines and runtime warnings go: nothing is written while no output is open. The
 // Application object opens a file; the command-line tool opens standard output; tests install a
 // sink. Every line ends in CR LF on every platform (files are written in binary mode, so a
-// Windows text-mode stream cannot turn that into CR CR LF).
+// Windows text-mode stream cannot turn that into CR CR LF), except on a stream opened with a line
+// end of its own (the tool's standard output on a system whose text lines end in LF).
 
 #include <cstdio>
 #include <functional>
@@ -22,8 +23,9 @@ public:
 
     // Closes what was open, then opens `ansiPath` truncated; false (and closed) when it cannot.
     [[nodiscard]] bool OpenFile(const std::string& ansiPath);
-    // A stream the caller keeps open for as long as this output uses it.
-    void OpenStream(std::FILE* stream);
+    // A stream the caller keeps open for as long as this output uses it; each line ends in
+    // `lineEnd` (a static string).
+    void OpenStream(std::FILE* stream, std::string_view lineEnd = "\r\n");
     // Each line without its line break.
     void OpenSink(Sink sink);
     void Close();
@@ -34,6 +36,7 @@ public:
 
 private:
     std::FILE* stream_ = nullptr;
+    std::string_view lineEnd_ = "\r\n";
     bool ownsStream_ = false;
     Sink sink_;
 };

@@ -629,5 +629,71 @@ TEST_F(EngineTest, StraightLineCodeCollectsOnTheWayAndRunsInBoundedMemory) {
     ExpectHealthy();
 }
 
+// The parts of an error beside its unchanged text: the tool prints them as FILE:LINE lines.
+TEST_F(EngineTest, ErrorReportsPlaceFailuresInTheChainOfCalls) {
+    EngineOptions options;
+    options.flags |= kOptionLineInformation;
+    Build(options);
+    ASSERT_EQ(engine_->RunCompiled(engine_->CompileText("function inner(n) {\n"
+                                                        "    throw \"bad \" + n;\n"
+                                                        "}\n"
+                                                        "function outer() { return inner(7); }\n"
+                                                        "outer();\n",
+                                                        "app.qvs")),
+              0);
+    EXPECT_EQ(engine_->ErrorText(), "bad 7");
+    const ErrorReport& thrown = engine_->LastError();
+    EXPECT_EQ(thrown.kind, ErrorKind::UncaughtThrow);
+    EXPECT_EQ(thrown.message, "bad 7");
+    ASSERT_EQ(thrown.calls.size(), 3u);
+    const struct {
+        const char* function;
+        uint32_t line;
+    } want[] = {{"inner", 1}, {"outer", 3}, {".main", 4}};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(thrown.calls[i].function, want[i].function);
+        EXPECT_EQ(thrown.calls[i].file, "app.qvs");
+        EXPECT_EQ(thrown.calls[i].line, want[i].line) << want[i].function;
+    }
+
+    // A comparator's failure passed on by sort keeps the comparator's frame, and the frame below
+    // the host call stands where .main called sort.
+    ASSERT_EQ(Run("function cmp(a, b) {\n    throw \"no\";\n}\n[2, 1].sort(cmp);\n"), 0);
+    EXPECT_EQ(engine_->LastError().kind, ErrorKind::UncaughtThrow);
+    ASSERT_EQ(engine_->LastError().calls.size(), 2u);
+    EXPECT_EQ(engine_->LastError().calls[0].function, "cmp");
+    EXPECT_EQ(engine_->LastError().calls[0].line, 1u);
+    EXPECT_EQ(engine_->LastError().calls[1].line, 3u);  // where .main called sort
+
+    // A runtime error keeps its text; the report has the message alone.
+    ASSERT_EQ(Run("function down() {\n    return down();\n}\ndown();\n"), 0);
+    EXPECT_EQ(engine_->LastError().kind, ErrorKind::RuntimeError);
+    EXPECT_EQ(engine_->ErrorText(), "Runtime error: " + engine_->LastError().message);
+    EXPECT_EQ(engine_->LastError().calls.size(), kMaxReportedCalls);
+    EXPECT_GT(engine_->LastError().omittedCalls, 0u);
+
+    // A caught error records no positions, and a later success clears the report.
+    ASSERT_EQ(Run("try { throw 1; } catch (e) {}\n"), 1);
+    EXPECT_EQ(engine_->LastError().kind, ErrorKind::None);
+
+    // Compile diagnostics as records beside the text, lines counted from 0 in both.
+    ASSERT_EQ(engine_->RunCompiled(engine_->CompileText("x = 1;\ny = ;\n")), -1);
+    ASSERT_EQ(engine_->LastMessages().size(), 1u);
+    EXPECT_TRUE(engine_->LastMessages()[0].isError);
+    EXPECT_EQ(engine_->LastMessages()[0].line, 1);
+    EXPECT_NE(engine_->ErrorText().find("error: line 1: " + engine_->LastMessages()[0].text), std::string::npos);
+    EXPECT_EQ(engine_->LastError().kind, ErrorKind::Other);
+}
+
+// Without line information the chain still names the functions, but no lines.
+TEST_F(EngineTest, ErrorReportsWithoutLineInformationNameOnlyFunctions) {
+    ASSERT_EQ(Run("function f() { throw 2; }\nf();\n"), 0);
+    const ErrorReport& report = engine_->LastError();
+    ASSERT_EQ(report.calls.size(), 2u);
+    EXPECT_EQ(report.calls[0].function, "f");
+    EXPECT_FALSE(report.calls[0].line.has_value());
+    EXPECT_TRUE(report.calls[0].file.empty());
+}
+
 }  // namespace
 }  // namespace velmo::script
