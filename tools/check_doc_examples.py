@@ -89,6 +89,8 @@ class Document:
         self.env["PATH"] = str(pathlib.Path(velmo).resolve().parent) + os.pathsep + self.env.get("PATH", "")
         self.env["TMP"] = str(scratch / ".tmp")
         self.env["XDG_CONFIG_HOME"] = str(scratch / ".config")
+        # The pages show resource-only builds, whatever runtime this machine has beside the tool.
+        self.env["VELMO_RUNTIME"] = "none"
         (scratch / ".tmp").mkdir()
         self.failures, self.examples = [], 0
 
@@ -105,9 +107,10 @@ class Document:
         target.write_text("\n".join(block.lines) + "\n", encoding="utf-8")
 
     def run_script(self, block, output):
-        source = self.scratch / ".example.qvs"
+        # Run by its name from its folder, so that located messages read "example.qvs:LINE".
+        source = self.scratch / "example.qvs"
         source.write_text("\n".join(block.lines) + "\n", encoding="utf-8")
-        actual = run([self.velmo, "run", "--trace", "-", str(source)], self.scratch, self.env)
+        actual = run([self.velmo, "run", "--trace", "-", source.name], self.scratch, self.env)
         self.check(block, normal_lines("\n".join(output.lines)), actual, "script example")
 
     def run_console(self, block):

@@ -5,6 +5,9 @@
 #include <stdexcept>
 
 #include "platform/console.h"
+#include "platform/environment.h"
+#include "platform/files.h"
+#include "platform/path.h"
 #include "tools/builder/project_builder.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
@@ -17,15 +20,35 @@ const CommandSpec kPackSpec = {
     "build an application from a project folder (docs/builder.md)",
     {
         {"-o", "APP.exe", "the application to write"},
-        {"--runtime", "EXE", "the runtime image to build on (without one, a resource-only image)"},
+        {"--runtime", "EXE",
+         "the runtime to build on; \"none\" for a resource-only image (default: VELMO_RUNTIME, else "
+         "runtime/velmo-projector.exe beside this tool, else none)"},
     },
 };
 
 namespace {
 
-void PrintSummary(const std::string& output, const builder::BuildResult& result, bool withRuntime) {
+// The runtime an application is built on when the command line names none: the one VELMO_RUNTIME
+// names, else the shipping runtime tools/build-runtime.sh puts beside the tool, else none ("none"
+// asks for none either way).
+std::string ChosenRuntime(const std::string& given) {
+    std::string runtime = given;
+    if (runtime.empty()) runtime = platform::GetEnvironment("VELMO_RUNTIME").value_or("");
+    if (runtime.empty()) {
+        // Spelt with the tool's own separator, as the summary shows it.
+        const std::string tool = platform::ModuleFileName();
+        const size_t slash = tool.find_last_of("\\/");
+        const char separator = slash == std::string::npos ? '/' : tool[slash];
+        const std::string beside =
+            std::string(platform::FolderPart(tool)) + separator + "runtime" + separator + "velmo-projector.exe";
+        if (platform::FileExists(beside)) runtime = beside;
+    }
+    return runtime == "none" ? std::string() : runtime;
+}
+
+void PrintSummary(const std::string& output, const builder::BuildResult& result, const std::string& runtime) {
     std::printf("wrote %s (%llu bytes, %s)\n", output.c_str(), static_cast<unsigned long long>(result.applicationBytes),
-                withRuntime ? "runtime with resources" : "resource-only image");
+                runtime.empty() ? "resource-only image" : ("runtime " + runtime + " with resources").c_str());
     for (const builder::ImageResource& r : result.resources)
         std::printf("  resource %-7s %-16s %zu bytes\n", r.type.c_str(), r.name.c_str(), r.data.size());
     std::printf("  package  %zu files, %llu bytes\n", result.packagedFiles,
@@ -69,7 +92,7 @@ int Pack(const builder::BuildOptions& options) {
     } catch (const std::bad_alloc&) {
         return Fail(1, "out of memory while packing " + options.projectFolder);
     }
-    PrintSummary(options.outputPath, result, !options.runtimeImage.empty());
+    PrintSummary(options.outputPath, result, options.runtimeImage);
     return 0;
 }
 
@@ -83,7 +106,7 @@ int PackCommand(const Args& args) {
         return UsageError(kPackSpec, "one PROJECT and -o APP.exe needed");
     builder::BuildOptions options;
     options.projectFolder = parsed.line->operands[0];
-    options.runtimeImage = parsed.line->Value("--runtime");
+    options.runtimeImage = ChosenRuntime(parsed.line->Value("--runtime"));
     options.outputPath = output;
     return Pack(options);
 }

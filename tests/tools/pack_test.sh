@@ -98,4 +98,16 @@ if (ulimit -v 150000; "$velmo" --version > /dev/null 2>&1); then
     check "running out of memory says so" grep -q "velmo: out of memory while packing" "$work/oom.out"
 fi
 
+# The runtime: the one the command line names, else VELMO_RUNTIME's, else the one beside the tool in
+# runtime/; "none" means none. Any PE image serves as a runtime here: an earlier application.
+mkdir -p "$work/tool/runtime"
+cp "$velmo" "$work/tool/velmo"
+cp "$work/demo/app.exe" "$work/tool/runtime/velmo-projector.exe"
+(unset VELMO_RUNTIME; "$work/tool/velmo" pack "$work/demo" -o "$work/with-runtime.exe") > "$work/runtime.out" 2>&1
+check "pack builds on the runtime beside it by default" grep -q "runtime $work/tool/runtime/velmo-projector.exe with resources" "$work/runtime.out"
+(unset VELMO_RUNTIME; "$work/tool/velmo" pack "$work/demo" -o "$work/none.exe" --runtime none) > "$work/none.out" 2>&1
+check "--runtime none asks for a resource-only image" grep -q "resource-only image" "$work/none.out"
+VELMO_RUNTIME=none "$work/tool/velmo" pack "$work/demo" -o "$work/none.exe" > "$work/env.out" 2>&1
+check "VELMO_RUNTIME=none does too" grep -q "resource-only image" "$work/env.out"
+
 summary
