@@ -98,6 +98,11 @@ if (ulimit -v 150000; "$velmo" --version > /dev/null 2>&1); then
     check "running out of memory says so" grep -q "velmo: out of memory while packing" "$work/oom.out"
 fi
 
+"$velmo" pack "$work/demo" -o "$work/missing/app.exe" > "$work/nowhere.out" 2>&1
+check "an output in a missing folder is a build error" test $? -eq 1
+check "the error names the application and the system's reason" \
+    grep -q "cannot write $work/missing/app.exe: ." "$work/nowhere.out"
+
 # The runtime: the one the command line names, else VELMO_RUNTIME's, else the one beside the tool in
 # runtime/; "none" means none. Any PE image serves as a runtime here: an earlier application.
 mkdir -p "$work/tool/runtime"

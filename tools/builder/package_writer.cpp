@@ -8,10 +8,16 @@
 
 #include "platform/byte_order.h"
 #include "platform/files.h"
+#include "platform/last_error.h"
 #include "platform/path.h"
 #include "platform/text.h"
 
 namespace velmo::builder {
+
+namespace {
+// ": " and the system's text for the failure just seen, for messages that name a file.
+std::string SystemReason() { return ": " + platform::SystemErrorText(platform::LastErrorCode()); }
+}  // namespace
 
 namespace {
 
@@ -89,7 +95,7 @@ private:
         std::unique_ptr<platform::File> source;
         if (!item.sourcePath.empty()) {
             source = platform::OpenFile(item.sourcePath, platform::FileMode::ReadShared);
-            if (!source) throw std::runtime_error("cannot read " + item.sourcePath);
+            if (!source) throw std::runtime_error("cannot read " + item.sourcePath + SystemReason());
         }
         Deflater deflater;
         std::vector<uint8_t> in(source ? kChunkBytes : 0), out(kChunkBytes);
@@ -163,7 +169,7 @@ namespace {
 std::vector<PackageItem> Collect(const std::string& folder, const std::string& relativeFolder, const KeepEntry& keep) {
     std::vector<platform::FolderEntry> entries = platform::ListFolder(folder);
     if (entries.empty() && !platform::FolderExists(folder))
-        throw std::runtime_error("cannot read the folder " + folder);
+        throw std::runtime_error("cannot read the folder " + folder + SystemReason());
     std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
     std::vector<PackageItem> items;
     for (const platform::FolderEntry& entry : entries) {
@@ -176,7 +182,7 @@ std::vector<PackageItem> Collect(const std::string& folder, const std::string& r
             item.children = Collect(path, relativePath, keep);
         } else {
             std::unique_ptr<platform::File> file = platform::OpenFile(path, platform::FileMode::ReadShared);
-            if (!file) throw std::runtime_error("cannot read " + path);
+            if (!file) throw std::runtime_error("cannot read " + path + SystemReason());
             item.sourcePath = path;
             item.sizeBytes = static_cast<uint64_t>(std::max<int64_t>(file->Size(), 0));
         }

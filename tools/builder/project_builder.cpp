@@ -10,6 +10,7 @@
 
 #include "platform/byte_order.h"
 #include "platform/files.h"
+#include "platform/last_error.h"
 #include "platform/path.h"
 #include "platform/text.h"
 #include "script/compiler/compiler.h"
@@ -22,6 +23,11 @@
 #include "tools/builder/records_writer.h"
 
 namespace velmo::builder {
+
+namespace {
+// ": " and the system's text for the failure just seen, for messages that name a file.
+std::string SystemReason() { return ": " + platform::SystemErrorText(platform::LastErrorCode()); }
+}  // namespace
 
 namespace {
 
@@ -218,7 +224,7 @@ BuildPlan PlanBuild(const BuildOptions& options) {
     } else {
         std::vector<uint8_t> runtime;
         if (!platform::ReadWholeFile(options.runtimeImage, runtime))
-            throw std::runtime_error("cannot read the runtime image " + options.runtimeImage);
+            throw std::runtime_error("cannot read the runtime image " + options.runtimeImage + SystemReason());
         plan.image = AddResourcesToImage(runtime, plan.result.resources);
     }
     plan.items = PackageItems(manifest, folder, options.outputPath);
@@ -242,7 +248,7 @@ public:
     }
 
 private:
-    [[noreturn]] void Fail() const { throw std::runtime_error("cannot write " + path_); }
+    [[noreturn]] void Fail() const { throw std::runtime_error("cannot write " + path_ + SystemReason()); }
     platform::File& file_;
     uint64_t base_;
     const std::string& path_;
@@ -276,15 +282,16 @@ BuildResult PackProject(const BuildOptions& options, const PackageProgress& prog
     TemporaryFile temporary(options.outputPath + ".velmo-part");
     {
         std::unique_ptr<platform::File> file = platform::OpenFile(temporary.path, platform::FileMode::CreateReadWrite);
-        if (!file) throw std::runtime_error("cannot write " + temporary.path);
+        // Messages name the application: the file beside it is only how it is written.
+        if (!file) throw std::runtime_error("cannot write " + options.outputPath + SystemReason());
         if (!file->Write(plan.image.data(), plan.image.size()))
-            throw std::runtime_error("cannot write " + temporary.path);
-        FileSink sink(*file, plan.image.size(), temporary.path);
+            throw std::runtime_error("cannot write " + options.outputPath + SystemReason());
+        FileSink sink(*file, plan.image.size(), options.outputPath);
         plan.result.packageBytes = WritePackage(sink, plan.items, progress);
         plan.result.applicationBytes = plan.image.size() + plan.result.packageBytes;
     }
     if (!platform::RenameReplacing(temporary.path, options.outputPath))
-        throw std::runtime_error("cannot write " + options.outputPath);
+        throw std::runtime_error("cannot write " + options.outputPath + SystemReason());
     temporary.path.clear();
     return std::move(plan.result);
 }
