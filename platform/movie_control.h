@@ -59,6 +59,10 @@ public:
     // The answer to the FlashCall being delivered.
     virtual void SetReturnValue(std::u16string_view reply) = 0;
 
+    // Runs the frame label `label` of the timeline `target` ("_root" for the main one) at once, as
+    // the movie's own call of a frame would; false when the control cannot.
+    virtual bool CallFrame(std::u16string_view /*target*/, std::u16string_view /*label*/) { return false; }
+
     // Draws the movie's current picture into `image` (a picture of the whole window) inside `dest`,
     // on the background colour `backgroundRgb` (0xRRGGBB), touching only pixels inside `clip`.
     // False when the control cannot draw itself off screen; the image is then left as it was.

@@ -153,10 +153,14 @@ public:
     virtual std::optional<Region> GetRegion() const = 0;
     virtual void Update() = 0;
 
-    // Layered windows: whether the system has them, and showing a window-sized picture with
-    // per-pixel alpha (colours premultiplied) as the whole window. False when it could not.
+    // Layered windows: whether the system has them, and showing the part `source` of a picture
+    // with per-pixel alpha (colours premultiplied) as the whole window, its top left corner at
+    // `screenLeft`, `screenTop` and its size the part's. False when it could not.
     virtual bool LayeredAvailable() const = 0;
-    virtual bool UpdateLayered(const PixelImage& image) = 0;
+    virtual bool UpdateLayered(const PixelImage& image, const Rect& source, int screenLeft, int screenTop) = 0;
+    // Shrinks the window to `screen` while the movie stays where it was on the screen: the control
+    // window goes to `controlAt` (client coordinates, usually negative), keeping its size.
+    virtual void PlaceForSprite(const Rect& screen, Size controlAt) = 0;
     // Back to a window that paints itself; what UpdateLayered showed goes.
     virtual void EndLayered() = 0;
 

@@ -167,7 +167,12 @@ void MainFrame::ApplyWindowShape(const Appearance& appearance, const std::vector
     if (shape.clipRegion) ApplyWindowRegion(regions);
     else if (window_ && !shape.transparentControl) window_->SetRegion(std::nullopt);
     if (!shape.transparentControl || !window_ || !control_) return;
-    if (!renderer_) renderer_ = std::make_unique<Renderer>(*window_, *control_, regionOnly_);
+    if (!renderer_) {
+        renderer_ = std::make_unique<Renderer>(*window_, *control_, regionOnly_);
+        std::optional<Size> movie;
+        if (const std::optional<MovieHeader> header = ReadMovieHeader(moviePath_)) movie = header->FrameSize();
+        renderer_->SetSprite(sprite_, movie.value_or(Size{}));
+    }
     renderer_->Render(std::nullopt);
     switch (renderer_->GetMode()) {
         case Renderer::Mode::None: Record("transparent: no surfaces, the movie paints itself"); break;
@@ -182,8 +187,17 @@ void MainFrame::ApplyWindowShape(const Appearance& appearance, const std::vector
 
 bool MainFrame::OnPaintControl(std::optional<platform::Rect> dirty) {
     if (!renderer_) return false;
-    renderer_->Render(dirty);
+    if (!renderer_->PaintingSuppressed()) renderer_->Render(dirty);
     return true;
+}
+
+void MainFrame::SetSprite(std::optional<SpriteSource> sprite) {
+    sprite_ = std::move(sprite);
+    if (!renderer_) return;
+    std::optional<Size> movie;
+    if (const std::optional<MovieHeader> header = ReadMovieHeader(moviePath_)) movie = header->FrameSize();
+    renderer_->SetSprite(sprite_, movie.value_or(Size{}));
+    renderer_->Render(std::nullopt);
 }
 
 void MainFrame::Show() {

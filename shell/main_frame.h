@@ -89,6 +89,8 @@ public:
     platform::FrameWindow* Window() const { return window_.get(); }
     // The transparent window's renderer while the shape asks for one.
     const Renderer* GetRenderer() const { return renderer_.get(); }
+    // The sprite a desktop-toy movie publishes: a transparent window shrinks to it. None stops it.
+    void SetSprite(std::optional<SpriteSource> sprite);
     // Makes the frame close once its movie has nothing more to say, as a window without a user
     // would: `velmo play` runs so on every desktop. The runtime waits for its user instead.
     void SetClosesWhenMovieIsDone(bool closes) { closesWhenMovieIsDone_ = closes; }
@@ -121,7 +123,8 @@ private:
     Sink sink_;
     std::unique_ptr<platform::FrameWindow> window_;
     std::unique_ptr<platform::MovieControl> control_;
-    std::unique_ptr<Renderer> renderer_;  // before the window and control it draws, after them in destruction order
+    std::unique_ptr<Renderer> renderer_;
+    std::optional<SpriteSource> sprite_;  // before the window and control it draws, after them in destruction order
     std::vector<std::string> applied_;
     std::deque<std::string> asyncQueue_;
     std::string caption_;

@@ -78,10 +78,19 @@ public:
     void Update() override {}
 
     bool LayeredAvailable() const override { return true; }
-    bool UpdateLayered(const PixelImage& image) override {
-        if (image.size != Size{WindowRect().width, WindowRect().height}) return false;
+    bool UpdateLayered(const PixelImage& image, const Rect& source, int screenLeft, int screenTop) override {
+        if (source.left < 0 || source.top < 0 || source.width <= 0 || source.height <= 0 ||
+            source.left + source.width > image.size.width || source.top + source.height > image.size.height)
+            return false;
         extended_ |= kExLayered;
+        // A layered update places and sizes the window as well.
+        rect_ = {screenLeft, screenTop, source.width, source.height};
         return true;
+    }
+    void PlaceForSprite(const Rect& screen, Size controlAt) override {
+        rect_ = screen;
+        visible_ = true;
+        controlAt_ = controlAt;
     }
     void EndLayered() override { extended_ &= ~kExLayered; }
 
@@ -128,6 +137,7 @@ private:
     bool visible_ = false, minimized_ = false, maximized_ = false, topmost_ = false;
     std::optional<Region> region_;
     std::vector<MenuEntry> additions_;
+    Size controlAt_;  // the control window's place in the client area after a sprite placement
     int trayIcon_ = 0;
     std::string tip_;
 };

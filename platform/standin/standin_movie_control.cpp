@@ -132,6 +132,11 @@ void Fill(PixelImage& image, const Rect& r, const Rect& clip, uint32_t pixel) {
 }
 }  // namespace
 
+bool StandinMovieControl::CallFrame(std::u16string_view target, std::u16string_view label) {
+    Record("CallFrame(" + QuotedText(target) + ", " + QuotedText(label) + ")");
+    return true;
+}
+
 bool StandinMovieControl::DrawOnto(PixelImage& image, const Rect& dest, const Rect& clip, uint32_t backgroundRgb) {
     (void)SetBackgroundColor(static_cast<int32_t>(backgroundRgb & 0xFFFFFF));
     Fill(image, dest, clip, backgroundRgb & 0xFFFFFF);

@@ -43,6 +43,8 @@ public:
     // Raises the next event of the driving file; false when none is waiting. The events wait for
     // the first movie to load and are raised once: a movie loaded later (scripts may load another)
     // does not replay them.
+    // Records the call; the stand-in has no timeline to run.
+    bool CallFrame(std::u16string_view target, std::u16string_view label) override;
     // Draws the background and the driving file's painted rectangles; the background colour
     // property becomes the one drawn on, as a real control's does.
     bool DrawOnto(PixelImage& image, const Rect& dest, const Rect& clip, uint32_t backgroundRgb) override;

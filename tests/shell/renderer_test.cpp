@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include "platform/common/model_desktop.h"
+#include "platform/common/movie_geometry.h"
 #include "platform/standin/standin_movie_control.h"
 #include "shell/main_frame.h"
 #include "shell/transparency.h"
+#include "tests/support/scratch.h"
 
 namespace velmo::shell {
 namespace {
@@ -102,6 +104,57 @@ TEST_F(RendererTest, WithoutLayeringTheWindowIsCutToThePaintedPixels) {
     ASSERT_EQ(region->size(), 5u);  // one run per row of the rectangle
     EXPECT_EQ(region->front(), (Rect{10, 20, 30, 1}));
     EXPECT_EQ(frame_->Applied().back(), "transparent: region of 5 rectangle(s)");
+}
+
+TEST(MovieGeometry, MovieRectanglesLandWhereTheScaleModePutsTheMovie) {
+    using platform::MovieToWindow;
+    const platform::MovieRect whole{0, 550, 0, 400};
+    EXPECT_EQ(MovieToWindow(whole, {550, 400}, {1100, 1000}, 0), (Rect{0, 100, 1100, 800}));            // show all
+    EXPECT_EQ(MovieToWindow(whole, {550, 400}, {1100, 1000}, 1), (Rect{-137, 0, 1375, 1000}));          // no border
+    EXPECT_EQ(MovieToWindow(whole, {550, 400}, {1100, 1000}, 2), (Rect{0, 0, 1100, 1000}));             // exact fit
+    EXPECT_EQ(MovieToWindow({10, 20, 30, 40}, {550, 400}, {1100, 1000}, 3), (Rect{285, 330, 10, 10}));  // no scale
+    EXPECT_FALSE(MovieToWindow(whole, {0, 400}, {1100, 1000}, 0));
+    EXPECT_EQ(MovieToWindow({0, 1e300, 0, 1.0 / 0.0}, {550, 400}, {1100, 1000}, 2)->left, 0);  // held, not UB
+}
+
+TEST(RendererSprite, ALayeredWindowShrinksToTheSpriteTheMoviePublishes) {
+    // A 550 x 400 movie shown unscaled in a 550 x 400 popup at the top left corner of the screen.
+    testing::ScratchFolder scratch;
+    const std::vector<uint8_t> movie = {'F',  'W',  'S',  9,    0,    0,    0,    0,    0x78, 0x00, 0x05,
+                                        0x5F, 0x00, 0x00, 0x0F, 0xA0, 0x00, 0x00, 0x18, 0x01, 0x00};
+    const platform::StandinScriptResult parsed = platform::ParseStandinMovieScript(
+        "variable toy.xMin 100\nvariable toy.xMax 150\nvariable toy.yMin 20.5\nvariable toy.yMax 60\n"
+        "paint 100 20 50 40 00FF00\n");
+    ASSERT_TRUE(parsed.script) << parsed.error;
+    platform::StandinMovieControl* standin = nullptr;
+    platform::ModelDesktop desktop{{1024, 768}};
+    MainFrame frame(desktop, [&](platform::FrameWindow&) -> std::unique_ptr<platform::MovieControl> {
+        auto control = std::make_unique<platform::StandinMovieControl>(*parsed.script);
+        standin = control.get();
+        return control;
+    });
+    ASSERT_TRUE(frame.Create("resource 128"));
+    frame.LoadMovie(scratch.Write("toy.swf", movie), true);
+    Appearance a;
+    a.borderStyle = kBorderNone;
+    a.windowShape = kShapeTransparent;
+    a.scaleMode = 0x10;  // no scale
+    frame.ApplyAppearance(a);
+    SizeAndPosition s;
+    s.sizeMode = kSizeCustom;
+    s.width = 550;
+    s.height = 400;
+    s.position = kPositionTopLeft;
+    frame.ApplySizeAndPosition(s);
+    frame.ApplyWindowShape(a, {});
+    EXPECT_EQ(frame.Window()->WindowRect(), (Rect{0, 0, 550, 400}));
+
+    frame.SetSprite(SpriteSource{u"update", u"toy"});
+    EXPECT_EQ(frame.Window()->WindowRect(), (Rect{100, 20, 50, 40}));
+    const std::vector<std::string>& records = standin->Recorded();
+    EXPECT_NE(std::find(records.begin(), records.end(), "CallFrame(\"_root\", \"update\")"), records.end());
+    const PixelImage& shown = frame.GetRenderer()->Surface();
+    EXPECT_EQ(shown.At(100, 20), 0xFF00FF00u);  // the sprite's pixels are opaque
 }
 
 }  // namespace

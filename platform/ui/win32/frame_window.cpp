@@ -192,7 +192,8 @@ LRESULT FrameWindowImpl::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lPar
         case WM_ENTERSIZEMOVE: events_.OnSizeMoveStart(); return 0;
         case WM_EXITSIZEMOVE: events_.OnSizeMoveEnd(); return 0;
         case WM_SIZE:
-            if (area_) ::MoveWindow(area_.Get(), 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+            // A window shrunk to a sprite keeps its control where the sprite placement put it.
+            if (area_ && !placingSprite_) ::MoveWindow(area_.Get(), 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
             return 0;
         case WM_SETFOCUS:
             if (area_) ::SetFocus(area_.Get());
@@ -424,10 +425,11 @@ UpdateLayeredWindowCall LayeredCall() {
 
 bool FrameWindowImpl::LayeredAvailable() const { return LayeredCall() != nullptr; }
 
-bool FrameWindowImpl::UpdateLayered(const PixelImage& image) {
+bool FrameWindowImpl::UpdateLayered(const PixelImage& image, const Rect& source, int screenLeft, int screenTop) {
     const UpdateLayeredWindowCall update = LayeredCall();
-    const Rect at = WindowRect();
-    if (!update || image.size != Size{at.width, at.height} || image.pixels.empty()) return false;
+    if (!update || source.left < 0 || source.top < 0 || source.width <= 0 || source.height <= 0 ||
+        source.left + source.width > image.size.width || source.top + source.height > image.size.height)
+        return false;
     const HWND w = frame_.Get();
     const LONG_PTR extended = ::GetWindowLongPtrA(w, GWL_EXSTYLE);
     if (!(extended & WS_EX_LAYERED)) ::SetWindowLongPtrA(w, GWL_EXSTYLE, extended | WS_EX_LAYERED);
@@ -447,13 +449,24 @@ bool FrameWindowImpl::UpdateLayered(const PixelImage& image) {
     const HDC memory = ::CreateCompatibleDC(screen.Get());
     if (!memory) return false;
     const HGDIOBJ previous = ::SelectObject(memory, bitmap.Get());
-    POINT destination{at.left, at.top}, source{0, 0};
-    SIZE size{image.size.width, image.size.height};
+    POINT destination{screenLeft, screenTop}, from{source.left, source.top};
+    SIZE size{source.width, source.height};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    const BOOL ok = update(w, screen.Get(), &destination, &size, memory, &source, 0, &blend, ULW_ALPHA);
+    const BOOL ok = update(w, screen.Get(), &destination, &size, memory, &from, 0, &blend, ULW_ALPHA);
     ::SelectObject(memory, previous);
     ::DeleteDC(memory);
     return ok != FALSE;
+}
+
+void FrameWindowImpl::PlaceForSprite(const Rect& screen, Size controlAt) {
+    // Neither move may ask the frame to re-place itself: both go without changing the z-order.
+    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSENDCHANGING | SWP_SHOWWINDOW;
+    RECT control;
+    ::GetClientRect(area_.Get(), &control);
+    placingSprite_ = true;
+    ::SetWindowPos(frame_.Get(), nullptr, screen.left, screen.top, screen.width, screen.height, flags);
+    ::SetWindowPos(area_.Get(), nullptr, controlAt.width, controlAt.height, control.right, control.bottom, flags);
+    placingSprite_ = false;
 }
 
 void FrameWindowImpl::EndLayered() {

@@ -53,7 +53,8 @@ public:
     void Update() override;
 
     bool LayeredAvailable() const override;
-    bool UpdateLayered(const PixelImage& image) override;
+    bool UpdateLayered(const PixelImage& image, const Rect& source, int screenLeft, int screenTop) override;
+    void PlaceForSprite(const Rect& screen, Size controlAt) override;
     void EndLayered() override;
 
     void SetSystemMenuAdditions(const std::vector<MenuEntry>& entries) override;
@@ -95,6 +96,7 @@ private:
     int initialSystemMenuItems_ = 0;
     std::vector<MenuEntry> additions_;
     bool trayShown_ = false;
+    bool placingSprite_ = false;  // the frame's own resize must not re-fit the control meanwhile
     std::string tip_;
     std::function<void(UINT, WPARAM)> passedInput_;
 };
