@@ -177,6 +177,12 @@ public:
     virtual bool TrayIconShown() const = 0;
     virtual std::string TrayTip() const = 0;
 
+    // The About box: `text` under `title`, with an OK button; returns when the user closed it.
+    virtual void ShowAbout(const std::string& title, const std::string& text) = 0;
+    // Opens the help file in the system's viewer for its kind (compiled HTML help for ".chm",
+    // the older help viewer otherwise); false when there is none or it refused.
+    virtual bool OpenHelp(const std::string& path) = 0;
+
     // Asks for the close the user's close box gives, after the current event.
     virtual void PostCloseRequest() = 0;
     // The system's handle, for the control host and the Window objects of scripts; 0 headless.

@@ -106,6 +106,7 @@ bool App::CreateFrame() {
     MainFrame* frame = frame_.get();
     SetMainWindowCaptionSource([frame] { return std::optional<std::string>(frame->Caption()); });
     if (movies_.movieName.empty()) frame_->SetNoMovie();
+    frame_->SetAboutInformation(settings_.about, settings_.aboutBox);
     services_.AttachFrame(frame, &settings_);
     return true;
 }

@@ -6,6 +6,8 @@
 #include "platform/path.h"
 #include "shell/movie_header.h"
 #include "shell/movie_host.h"
+#include "shell/package.h"
+#include "shell/shell_error.h"
 #include "shell/run_folder.h"
 #include "shell/window_region.h"
 
@@ -225,6 +227,14 @@ void MainFrame::ApplyWindowFlags(const Behaviour& b) {
 
 void MainFrame::ApplyMiscellaneous(const Miscellaneous& m) {
     Record("miscellaneous: flags " + Hex(m.flags) + ", background " + Hex(m.backgroundColour));
+    helpPath_.clear();
+    if ((m.flags & kUseHelpFile) && !m.helpFile.empty()) {
+        try {
+            helpPath_ = ExtractPackageFile(m.helpFile);
+        } catch (const ShellError&) {
+            // A help file the package lacks leaves Help without a file to open.
+        }
+    }
     if (control_) ApplyBackgroundColor(*control_, m.backgroundColour);
 }
 
@@ -246,6 +256,22 @@ std::vector<platform::MenuEntry> MainFrame::MenuEntries(const std::vector<MenuIt
         }
     }
     return entries;
+}
+
+void MainFrame::SetAboutInformation(const AboutText& about, const AboutBox& box) {
+    const std::string product = about.productName.value_or("");
+    aboutTitle_ = "About " + (product.empty() ? caption_ : product);
+    aboutText_.clear();
+    const auto add = [this](const std::string& line) {
+        if (line.empty()) return;
+        if (!aboutText_.empty()) aboutText_ += '\n';
+        aboutText_ += line;
+    };
+    const std::string version = about.version.value_or("");
+    add(product + (version.empty() ? "" : (product.empty() ? "" : " ") + version));
+    for (const Text* text : {&about.description, &about.company, &about.legalNotice, &about.trademarks, &about.comment,
+                             &box.author, &box.webAddress, &box.emailAddress})
+        add(text->value_or(""));
 }
 
 void MainFrame::AddMenuCommands(const Behaviour& b) {
@@ -330,8 +356,18 @@ void MainFrame::RunCommand(uint32_t id) {
             return;
         default: break;
     }
-    // The options sheet, the help file, the About box and the player's own commands are not
-    // built yet: the command is told, so that a test or a user sees it arrived.
+    if (id == kCommandAbout) {
+        Record("about box \"" + aboutTitle_ + "\"");
+        window_->ShowAbout(aboutTitle_, aboutText_);
+        return;
+    }
+    if (id == kCommandHelp) {
+        const bool opened = window_->OpenHelp(helpPath_);
+        Record(helpPath_.empty() ? "help: no help file" : "help \"" + helpPath_ + "\"" + (opened ? "" : ": no viewer"));
+        return;
+    }
+    // The options sheet and the player's own commands are not built yet: the command is told, so
+    // that a test or a user sees it arrived.
     Record(std::string(IsPlayerCommand(id) ? "player command " : "command ") + Hex(id));
 }
 

@@ -63,6 +63,8 @@ public:
     void ApplyWindowFlags(const Behaviour& behaviour);  // always on top, start minimized
     void ApplyMiscellaneous(const Miscellaneous& misc);
     void AddMenuCommands(const Behaviour& behaviour);
+    // What the About box shows: the product's texts and the About box record's.
+    void SetAboutInformation(const AboutText& about, const AboutBox& box);
     InputBlockHandle DisableInput(const Interaction& interaction);
     void EnableInput(InputBlockHandle handle);
     void AddTrayIcon(int iconResource);
@@ -129,7 +131,10 @@ private:
     std::deque<std::string> asyncQueue_;
     std::string caption_;
     std::string moviePath_;
-    std::vector<std::string> regions_;  // the region images of the last shape applied
+    std::vector<std::string> regions_;
+    std::string aboutTitle_, aboutText_;
+    std::string
+        helpPath_;  // the extracted help file, when the settings name one  // the region images of the last shape applied
     Appearance appearance_;
     Interaction interaction_;
     SizeAndPosition size_;

@@ -113,6 +113,10 @@ public:
     bool TrayIconShown() const override { return trayIcon_ != 0; }
     std::string TrayTip() const override { return trayIcon_ ? tip_ : std::string(); }
 
+    // No user to read it: the frame's own line tells what was shown.
+    void ShowAbout(const std::string&, const std::string&) override {}
+    bool OpenHelp(const std::string& path) override { return !path.empty(); }
+
     void PostCloseRequest() override {
         desktop_.Post([this] { events_.OnCloseRequest(); });
     }

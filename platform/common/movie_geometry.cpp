@@ -25,7 +25,9 @@ std::optional<Rect> MovieToWindow(const MovieRect& r, Size movie, Size client, i
         }
     }
     // Movie variables come from the movie: far-off values are held to a range no screen reaches.
-    const auto edge = [](double v) { return std::isfinite(v) ? static_cast<int>(std::clamp(std::trunc(v), -1e8, 1e8)) : 0; };
+    const auto edge = [](double v) {
+        return std::isfinite(v) ? static_cast<int>(std::clamp(std::trunc(v), -1e8, 1e8)) : 0;
+    };
     const int left = edge(w / mw * r.xMin + ox), right = edge(w / mw * r.xMax + ox);
     const int top = edge(h / mh * r.yMin + oy), bottom = edge(h / mh * r.yMax + oy);
     return Rect{left, top, right - left, bottom - top};

@@ -152,6 +152,17 @@ TEST_F(MainFrameTest, TheTrayMenuShowsHidesAndClosesAndTheSystemMenuGetsTheAddit
     EXPECT_TRUE(Window().TrayIconShown());
     EXPECT_EQ(Window().TrayTip(), "Demo");
 
+    AboutText about;
+    about.productName = "Demo";
+    about.version = "1.0";
+    AboutBox box;
+    box.webAddress = "https://example.org";
+    frame_.SetAboutInformation(about, box);
+    desktop_.Events()->OnCommand(kCommandAbout);
+    EXPECT_EQ(frame_.Applied().back(), "about box \"About Demo\"");
+    desktop_.Events()->OnCommand(kCommandHelp);  // the settings name no help file
+    EXPECT_EQ(frame_.Applied().back(), "help: no help file");
+
     desktop_.ChooseFromMenus({kCommandShowHide, kCommandShowHide, kCommandClose});
     desktop_.Events()->OnTrayNotify(0x205);  // hidden: "Show Demo" shows it
     EXPECT_EQ(desktop_.TrackedMenus().back().front().text, "Show Demo");

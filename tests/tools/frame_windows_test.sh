@@ -59,8 +59,13 @@ check "the X server lists the window by its caption" grep -q '"Velmo Demo"' "$wo
 check "the probe sees the demo's place: centred on the desktop" grep -qx 'window 192,144 640x480' "$work/probe.out"
 check "the demo's window is neither topmost nor shaped" grep -qx 'region none' "$work/probe.out"
 check "the demo has no tray icon" grep -qx 'tray 0' "$work/probe.out"
+# The system menu's "About..." (posted as the menu posts it) shows the About box: a line on standard
+# output in runs without dialogs.
+wine "$probe" "Velmo Demo" '!0x800C' > /dev/null 2>&1
 status=$(wait_status "$work/demo.out")
 check "quit from the movie ends the runtime with 0 (got $status)" test "$status" = 0
+check "the About command reached the frame" grep -q '^\[frame\] about box "About Velmo Demo"' "$work/demo.out"
+check "the About box shows the product and its version" grep -q '^About Velmo Demo: Velmo Demo 1.0' "$work/demo.out"
 check "the run folder is removed" test -z "$(ls -A "$work/tmp")"
 size_line=$(frame_line "size:" "$work/demo.out")
 check "the verbose size line gives the rectangle the system reported" \

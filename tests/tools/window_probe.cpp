@@ -2,7 +2,8 @@
 // the runtime's real window: `window_probe CAPTION [X,Y ...] [@X,Y ...]` prints its styles,
 // rectangles, state, region (and whether each window-relative point X,Y lies inside it), whether
 // its tray icon (id 128) exists, and the colour on the screen at each screen point @X,Y. With the
-// caption "-" it only reads the screen. Exit status 1 when no window has that caption.
+// caption "-" it only reads the screen. `!ID` posts the system command ID to the window, as its
+// system menu does. Exit status 1 when no window has that caption.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -28,6 +29,11 @@ int main(int argc, char** argv) {
         std::printf("no window\n");
         return 1;
     }
+    for (int i = 2; i < argc; ++i) {
+        unsigned id = 0;
+        if (argv[i][0] == '!' && std::sscanf(argv[i] + 1, "%i", reinterpret_cast<int*>(&id)) == 1)
+            ::PostMessageA(w, WM_SYSCOMMAND, id, 0);
+    }
     RECT r, c;
     ::GetWindowRect(w, &r);
     ::GetClientRect(w, &c);
@@ -45,7 +51,7 @@ int main(int argc, char** argv) {
     std::printf("region %s\n", hasRegion ? "set" : "none");
     for (int i = 2; i < argc; ++i) {
         int x = 0, y = 0;
-        if (argv[i][0] == '@' || std::sscanf(argv[i], "%d,%d", &x, &y) != 2) continue;
+        if (argv[i][0] == '@' || argv[i][0] == '!' || std::sscanf(argv[i], "%d,%d", &x, &y) != 2) continue;
         const bool inside = hasRegion ? ::PtInRegion(region, x, y) != FALSE : true;
         std::printf("point %d,%d %s\n", x, y, inside ? "inside" : "outside");
     }

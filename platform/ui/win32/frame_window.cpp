@@ -3,7 +3,12 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cstring>
+
+#include "platform/environment.h"
+#include "platform/path.h"
 
 namespace velmo::platform::win32 {
 
@@ -521,6 +526,34 @@ void FrameWindowImpl::RemoveTrayIcon() {
     NOTIFYICONDATAA data = TrayData(frame_.Get());
     ::Shell_NotifyIconA(NIM_DELETE, &data);
     trayShown_ = false;
+}
+
+void FrameWindowImpl::ShowAbout(const std::string& title, const std::string& text) {
+    // Automated runs never wait for a click: the box becomes a line on standard output.
+    if (GetEnvironment("VELMO_NO_DIALOGS")) {
+        std::printf("%s: %s\n", title.c_str(), text.c_str());
+        std::fflush(stdout);
+        return;
+    }
+    ::MessageBoxA(frame_.Get(), text.c_str(), title.c_str(), MB_OK | MB_ICONINFORMATION);
+}
+
+bool FrameWindowImpl::OpenHelp(const std::string& path) {
+    if (path.empty()) return false;
+    if (GetEnvironment("VELMO_NO_DIALOGS")) return true;  // no viewer windows in automated runs
+    std::string extension(ExtensionPart(path));
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == ".chm") {
+        // The HTML help library is loaded on first use and kept: its viewer outlives the call.
+        using HtmlHelpCall = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
+        static const HMODULE library = ::LoadLibraryA("HHCTRL.OCX");
+        if (!library) return false;
+        const auto htmlHelp =
+            reinterpret_cast<HtmlHelpCall>(reinterpret_cast<void*>(::GetProcAddress(library, "HtmlHelpA")));
+        constexpr UINT kDisplayTopic = 0;
+        return htmlHelp && htmlHelp(frame_.Get(), path.c_str(), kDisplayTopic, 0) != nullptr;
+    }
+    return ::WinHelpA(frame_.Get(), path.c_str(), HELP_CONTENTS, 0) != FALSE;
 }
 
 void FrameWindowImpl::PostCloseRequest() { ::PostMessageA(frame_.Get(), WM_CLOSE, 0, 0); }

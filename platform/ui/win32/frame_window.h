@@ -66,6 +66,8 @@ public:
     bool TrayIconShown() const override { return trayShown_; }
     std::string TrayTip() const override { return trayShown_ ? tip_ : std::string(); }
 
+    void ShowAbout(const std::string& title, const std::string& text) override;
+    bool OpenHelp(const std::string& path) override;
     void PostCloseRequest() override;
     uintptr_t NativeHandle() const override { return reinterpret_cast<uintptr_t>(frame_.Get()); }
     HWND ControlWindow() const { return area_.Get(); }
