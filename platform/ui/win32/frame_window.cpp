@@ -162,6 +162,9 @@ FrameWindowImpl::~FrameWindowImpl() {
     if (area_) ::SetWindowLongPtrA(area_.Get(), GWLP_USERDATA, 0);
     (void)area_.Release();  // destroyed with its parent
     frame_.Reset();
+    // Once the session has ended the system takes the windows down itself; destroying the owner
+    // then could only wait on a desktop that is going away.
+    if (sessionEnded_) (void)owner_.Release();
     owner_.Reset();
 }
 
@@ -192,7 +195,10 @@ LRESULT FrameWindowImpl::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lPar
         case kCloseMessage: events_.OnCloseRequest(); return 0;
         case WM_QUERYENDSESSION: return TRUE;
         case WM_ENDSESSION:
-            if (wParam) events_.OnEndSession();
+            if (wParam) {
+                sessionEnded_ = true;
+                events_.OnEndSession();
+            }
             return 0;
         case WM_ENTERSIZEMOVE: events_.OnSizeMoveStart(); return 0;
         case WM_EXITSIZEMOVE: events_.OnSizeMoveEnd(); return 0;

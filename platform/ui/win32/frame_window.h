@@ -98,7 +98,8 @@ private:
     int initialSystemMenuItems_ = 0;
     std::vector<MenuEntry> additions_;
     bool trayShown_ = false;
-    bool placingSprite_ = false;  // the frame's own resize must not re-fit the control meanwhile
+    bool placingSprite_ = false;
+    bool sessionEnded_ = false;  // the frame's own resize must not re-fit the control meanwhile
     std::string tip_;
     std::function<void(UINT, WPARAM)> passedInput_;
 };

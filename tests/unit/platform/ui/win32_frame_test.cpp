@@ -75,10 +75,30 @@ TEST_F(Win32FrameTest, TheWindowGetsTheStylesCaptionAndPlaceTheSettingsGive) {
         EXPECT_EQ(SystemRect(), (Rect{across[position % 3], down[position / 3], 400, 300})) << "position " << position;
     }
     EXPECT_TRUE(::IsWindowVisible(hwnd_));
+    SizeAndPosition custom;
+    custom.sizeMode = kSizeCustom;
+    custom.width = 300;
+    custom.height = 200;
+    custom.position = kPositionCustom;
+    custom.x = 17;
+    custom.y = 23;
+    frame_.ApplySizeAndPosition(custom);
+    EXPECT_EQ(SystemRect(), (Rect{17, 23, 300, 200}));
+    custom.position = kPositionPercent;
+    custom.x = 50;
+    custom.y = 25;
+    frame_.ApplySizeAndPosition(custom);
+    EXPECT_EQ(SystemRect(), (Rect{screen.width / 2, screen.height / 4, 300, 200}));
     Place(kSizePercent, kPositionTopLeft, 0, 50);
     EXPECT_EQ(SystemRect(), (Rect{0, 0, screen.width / 2, screen.height / 2}));
     Place(kSizeFullScreen, kPositionTopLeft, 0, 0);
     EXPECT_EQ(SystemRect(), (Rect{0, 0, screen.width, screen.height}));
+
+    Place(kSizeMaximized, kPositionTopLeft, 0, 0);
+    EXPECT_TRUE(::IsZoomed(hwnd_));
+    EXPECT_EQ(frame_.Window()->State(), platform::WindowState::Maximized);
+    ::ShowWindow(hwnd_, SW_RESTORE);
+    Place(kSizeFullScreen, kPositionTopLeft, 0, 0);
 
     // The client area is what the system's own frame arithmetic leaves.
     RECT expected{0, 0, 0, 0};
