@@ -110,6 +110,9 @@ check "globals persist from entry to entry" bash -c "tr -d '\r' < out | sed -n 4
 check "a line ending in a backslash continues the entry" bash -c "tr -d '\r' < out | sed -n 5p | grep -qx 3"
 check ".help explains the prompt" grep -q '.exit' out
 check "undefined values print nothing and .exit ends the session" bash -c "! grep -q never out && ! grep -q undefined out"
+# A slash that starts a regular expression does not open a bracket, a division does not start one.
+printf '%s\n' '"a(b".replace(/[(]/, "")' 'var half = 8 / 2; half' | v repl > out 2> err
+check "a regular expression with a bracket in it completes its entry" test "$(lf < out | tr '\n' '|')" = '"ab"|4|'
 
 # ---- inspect ----
 printf 'plain text\n' > notes.txt
