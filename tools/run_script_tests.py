@@ -7,6 +7,7 @@ A script states what it must produce in comments:
     // expect stderr: TEXT    one line of standard error, in order; with none, standard error must be empty;
                               a TEXT of "..." stands for any number of lines (the rest of a chain of calls)
     // expect status: N       the exit status (0 when absent)
+    // run with: OPTIONS      options for `velmo run` before the script's name (blank-separated)
 Each script runs in its own folder and is named by its file name alone, so that diagnostics read
 "NAME.qvs:LINE: ..." wherever the tree lies.
 Every failing file is reported with what differed; the exit status is 1 when any file failed.
@@ -19,13 +20,18 @@ import subprocess
 import sys
 
 EXPECT = re.compile(r"//\s*expect(?: (stderr|status))?: ?(.*)$")
+RUN_WITH = re.compile(r"//\s*run with: ?(.*)$")
 
 
 class Expectations:
     def __init__(self, path):
-        self.stdout, self.stderr, self.status = [], [], 0
+        self.stdout, self.stderr, self.status, self.options = [], [], 0, []
         # Bytes are read as Latin-1 so that any 8-bit trace text round-trips unchanged.
         for number, line in enumerate(path.read_text(encoding="latin-1").splitlines()):
+            options = RUN_WITH.search(line)
+            if options:
+                self.options += options.group(1).split()
+                continue
             match = EXPECT.search(line)
             if not match:
                 continue
@@ -75,7 +81,7 @@ def run_one(path, args):
         want = Expectations(path)
     except ValueError as error:
         return [f"    bad expectation: {error}"]
-    command = args.runner + [args.velmo, "run", "--trace", "-", path.name]
+    command = args.runner + [args.velmo, "run", "--trace", "-"] + want.options + [path.name]
     try:
         done = subprocess.run(command, capture_output=True, timeout=args.timeout, cwd=path.parent)
     except subprocess.TimeoutExpired:

@@ -118,7 +118,7 @@ def script_case(path):
         want = Expectations(path)
         # Run where the case runs, by file name, so that diagnostics name the file as expected.
         c.write(path.name, path.read_bytes())
-        result = c.velmo("run", "--trace", "-", path.name).status_is(want.status)
+        result = c.velmo("run", "--trace", "-", *want.options, path.name).status_is(want.status)
         end = line_end(c.session.velmo).decode()
         expected_out = "".join(line + end for line in want.stdout)
         c.check(result.out == expected_out, f"{path.name}: trace {result.out!r}, expected {expected_out!r}")
