@@ -3,6 +3,7 @@
 // malformed modules that pass the verifier, and what a collection must keep while code runs. Host
 // operations are test classes whose Call runs a lambda, so each case states its own host.
 #include "script/runtime/engine.h"
+#include "script/runtime/internal/interpreter.h"
 #include "script/runtime/pinned.h"
 
 #include <gtest/gtest.h>

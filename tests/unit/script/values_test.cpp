@@ -8,7 +8,7 @@
 
 #include "script/runtime/internal/arithmetic.h"
 #include "script/runtime/convert.h"
-#include "script/runtime/interpreter.h"
+#include "script/runtime/internal/interpreter.h"
 #include "script/runtime/name_hash.h"
 #include "script/runtime/strings.h"
 
