@@ -41,6 +41,24 @@ TEST(Names, HashIsTheSharedFunctionAndIdsAreDenseInInterningOrder) {
     EXPECT_EQ(interp.Names().Find("gamma"), NameTable::kNoName);
 }
 
+// Library and host classes compare name ids with these constants and never ask: a name interned
+// before them, or a reordering, would make every class miss toString and valueOf.
+TEST(Names, TheConstantIdsAreTheNamesEveryInterpreterInternsFirst) {
+    Interpreter interp;
+    const struct {
+        uint32_t id;
+        const char* text;
+    } rows[] = {{kProtoNameId, "__proto__"},
+                {kPrototypeNameId, "prototype"},
+                {kToSourceNameId, "toSource"},
+                {kToStringNameId, "toString"},
+                {kValueOfNameId, "valueOf"}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(Intern(interp, row.text), row.id) << row.text;
+        EXPECT_EQ(interp.Names().Text(row.id), row.text);
+    }
+}
+
 TEST(Names, GrowingTheBucketsKeepsEveryNameAndItsId) {
     NameTable names;
     EXPECT_EQ(names.BucketCount(), kNameBuckets);
