@@ -144,7 +144,7 @@ void CommandChannel::DispatchMovieCommand(const char* command, const char* argum
 script::Engine* CommandChannel::EnsureEngine() {
     if (engine_) return engine_.get();
     engine_ = makeEngine_();
-    if (engine_ && traceSink_) engine_->Interp().SetTraceSink(traceSink_);
+    if (engine_ && traceSink_) engine_->Trace().OpenSink(traceSink_);
     return engine_.get();
 }
 
@@ -162,7 +162,7 @@ ScriptRun CommandChannel::RunInEngine(const std::function<int(script::Engine&)>&
     ScriptRun outcome{true, std::nullopt, ""};
     if (status != 1) {
         outcome.note = engine->ErrorText();
-        if (!outcome.note.empty()) engine->Interp().Trace().WriteLine(outcome.note);
+        if (!outcome.note.empty()) engine->Trace().WriteLine(outcome.note);
     } else if (const script::Value result = engine->Result(); result.Is(script::Tag::Boolean)) {
         outcome.booleanCompletion = result.AsBoolean();
     }

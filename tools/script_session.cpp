@@ -9,6 +9,7 @@
 #include "platform/console.h"
 #include "platform/text.h"
 #include "script/runtime/arrays.h"
+#include "script/runtime/interpreter_api.h"
 #include "script/runtime/strings.h"
 #include "tools/diagnostic_output.h"
 
@@ -54,7 +55,7 @@ std::unique_ptr<script::Engine> MakeToolEngine(size_t stackCells) {
 }
 
 bool OpenTrace(script::Engine& engine, const std::string& target, bool quiet, std::string& error) {
-    script::TraceOutput& trace = engine.Interp().Trace();
+    script::TraceOutput& trace = engine.Trace();
     if (quiet) {
         trace.Close();
         return true;
@@ -75,7 +76,7 @@ void SetArguments(script::Engine& engine, const std::vector<std::string>& argume
     script::ArrayRecord* array = script::NewArray(interp, arguments.size());
     for (size_t i = 0; i < arguments.size(); ++i)
         script::PutElement(interp, array, script::StringValue(interp, platform::AnsiToUtf16(arguments[i])), i);
-    interp.GlobalByName(kArgumentsGlobal) = script::Value::Array(array);
+    script::GlobalByName(interp, kArgumentsGlobal) = script::Value::Array(array);
 }
 
 int CompileAndRun(script::Engine& engine, std::string_view text, const std::string& name) {

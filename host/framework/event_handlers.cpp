@@ -1,6 +1,7 @@
 #include "host/framework/event_handlers.h"
 
 #include "script/runtime/calls.h"
+#include "script/runtime/interpreter_api.h"
 
 namespace velmo::host {
 
@@ -26,7 +27,7 @@ bool EventHandlers::Set(size_t event, const Value& handler) {
 }
 
 void EventHandlers::Mark(script::Interpreter& interp) const {
-    for (const Value& value : values_) interp.MarkValue(value);
+    for (const Value& value : values_) script::MarkValue(interp, value);
 }
 
 EventOutcome FireEvent(script::Interpreter& interp, const EventHandlers& handlers, size_t event, const Value& self,
@@ -48,7 +49,7 @@ EventOutcome FireEvent(script::Interpreter& interp, const EventHandlers& handler
     }
     outcome.fired = true;
     outcome.succeeded = script::CallValue(interp, pinnedSelf.Get(), pinnedHandler.Get(), vector.data());
-    outcome.resultTemp = outcome.succeeded ? interp.Result() : Value::Undefined();
+    outcome.resultTemp = outcome.succeeded ? script::Result(interp) : Value::Undefined();
     return outcome;
 }
 

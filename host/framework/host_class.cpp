@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "script/runtime/interpreter_api.h"
 #include "script/runtime/member_table.h"
 #include "script/runtime/properties.h"
 #include "script/runtime/strings.h"
@@ -46,7 +47,7 @@ Value FailureValue(Failure failure) {
 bool CallMethodOp(Interpreter& interp, ClassRecord& cls, void* native, uint32_t nameId, Value* result, Value* args) {
     const HostClassData& data = *DataOf(cls);
     // Answered before the member table, whatever a class lists under that name.
-    if (nameId == interp.idToString()) {
+    if (nameId == script::kToStringNameId) {
         // An owned copy: the string may outlive the class and its data.
         *result = script::StringValue(interp, data.displayText);
         return true;
@@ -130,7 +131,7 @@ ClassRecord* RegisterHostClass(Interpreter& interp, const HostClassSpec& spec) {
     cls->classData = data.release();
     cls->FreeClassData = &FreeHostClassData;
     for (const HostConstant& constant : spec.constants)
-        interp.GlobalByName(constant.name) = Value::Integer(constant.value);
+        script::GlobalByName(interp, constant.name) = Value::Integer(constant.value);
     script::PublishClass(interp, spec.name, cls);
     return cls;
 }
@@ -147,7 +148,7 @@ const HostMember* FindMember(const ClassRecord& cls, uint32_t nameId) {
 
 bool IsInstanceOf(Interpreter& interp, const Value& value, std::string_view className) {
     if (!value.Is(Tag::HostObject) || !value.AsHost()->cls) return false;
-    const Value& published = interp.GlobalByName(className);
+    const Value& published = script::GlobalByName(interp, className);
     if (!published.Is(Tag::HostObject) || published.AsHost()->cls != value.AsHost()->cls) return false;
     const HostClassData* data = DataOf(*value.AsHost()->cls);
     return data && data->spec.name && className == data->spec.name;

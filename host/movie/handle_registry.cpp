@@ -4,6 +4,7 @@
 
 #include <limits>
 
+#include "script/runtime/interpreter_api.h"
 #include "script/runtime/properties.h"
 
 namespace velmo::host {
@@ -18,14 +19,14 @@ void FinalizeRegistry(script::ClassRecord&, void* nativeData) { delete static_ca
 }  // namespace
 
 HandleRegistry& HandlesOf(script::Interpreter& interp) {
-    script::Value& slot = interp.GlobalByName(kRegistryGlobal);
+    script::Value& slot = script::GlobalByName(interp, kRegistryGlobal);
     if (slot.Is(script::Tag::HostObject) && slot.AsHost()->cls->FinalizeData == &FinalizeRegistry &&
         slot.AsHost()->nativeData)
         return *static_cast<HandleRegistry*>(slot.AsHost()->nativeData);
     script::ClassRecord* cls = script::NewClass(interp, "MovieHandles");
     cls->FinalizeData = &FinalizeRegistry;
     auto* registry = new HandleRegistry(interp);
-    interp.GlobalByName(kRegistryGlobal) = script::NewHostValue(interp, cls, registry);
+    script::GlobalByName(interp, kRegistryGlobal) = script::NewHostValue(interp, cls, registry);
     return *registry;
 }
 

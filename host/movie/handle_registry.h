@@ -8,7 +8,7 @@
 #include <optional>
 #include <unordered_map>
 
-#include "script/runtime/interpreter.h"
+#include "script/runtime/interpreter_api.h"
 #include "script/runtime/pinned.h"
 #include "script/runtime/value.h"
 

@@ -13,6 +13,7 @@
 #include "platform/text.h"
 #include "script/runtime/arrays.h"
 #include "script/runtime/calls.h"
+#include "script/runtime/interpreter_api.h"
 #include "script/runtime/objects.h"
 #include "script/runtime/pinned.h"
 #include "script/runtime/properties.h"
@@ -53,7 +54,7 @@ script::Pinned Hold(script::Interpreter& interp, const Value* vector) {
 
 // Objects the movie made of a handle ({Identifier: handle}) stand for the host object again.
 script::Pinned FixUp(script::Interpreter& interp, Value* vector) {
-    const uint32_t identifier = interp.Intern("Identifier");
+    const uint32_t identifier = script::Intern(interp, "Identifier");
     const HandleRegistry& handles = HandlesOf(interp);
     for (int64_t i = 1; i <= vector[0].AsInteger(); ++i) {
         Value id;
@@ -72,7 +73,7 @@ std::optional<script::Pinned> Target(MovieCall& c) {
     const Value& first = c.args[1];
     std::optional<Value> found;
     if (first.Is(Tag::Integer)) found = HandlesOf(c.interp).Lookup(first);
-    else if (first.Is(Tag::String)) found = c.interp.GlobalByName(AnsiOf(first));
+    else if (first.Is(Tag::String)) found = script::GlobalByName(c.interp, AnsiOf(first));
     if (!found || !found->Is(Tag::HostObject)) return std::nullopt;
     return std::optional<script::Pinned>(std::in_place, c.interp, *found);
 }
@@ -85,21 +86,21 @@ void New(MovieCall& c) {
     Value* vector = &c.args[1];
     vector[0] = Value::Integer(c.n - 1);
     const script::Pinned held = FixUp(c.interp, vector);
-    if (script::ConstructGlobal(c.interp, className, vector)) c.result = c.interp.Result();
+    if (script::ConstructGlobal(c.interp, className, vector)) c.result = script::Result(c.interp);
 }
 
 void Delete(MovieCall& c) { c.result = Value::Boolean(c.n >= 1 && HandlesOf(c.interp).Unpin(c.args[1])); }
 
 void Invoke(MovieCall& c, const Value& target, uint32_t method, Value* vector) {
     const script::Pinned held = FixUp(c.interp, vector);
-    if (script::InvokeMethod(c.interp, target, method, vector)) c.result = c.interp.Result();
+    if (script::InvokeMethod(c.interp, target, method, vector)) c.result = script::Result(c.interp);
 }
 
 void CallMethod(MovieCall& c) {
     if (c.n < 2 || !c.args[2].Is(Tag::String)) return;
     const std::optional<script::Pinned> target = Target(c);
     if (!target) return;
-    const uint32_t method = c.interp.Intern(AnsiOf(c.args[2]));
+    const uint32_t method = script::Intern(c.interp, AnsiOf(c.args[2]));
     Value* vector = &c.args[2];  // the name's cell becomes the count of what follows it
     vector[0] = Value::Integer(c.n - 2);
     Invoke(c, target->Get(), method, vector);
@@ -114,23 +115,23 @@ void CallMethodSpread(MovieCall& c) {
     vector[0] = Value::Integer(static_cast<int64_t>(array->length));
     for (uint64_t i = 0; i < array->length; ++i)
         if (const Value* cell = script::GetElement(array, i)) vector[i + 1] = *cell;
-    Invoke(c, target->Get(), c.interp.Intern(AnsiOf(c.args[2])), vector.data());
+    Invoke(c, target->Get(), script::Intern(c.interp, AnsiOf(c.args[2])), vector.data());
 }
 
 void GetProperty(MovieCall& c) {
     if (c.n < 2 || !c.args[2].Is(Tag::String)) return;
     const std::optional<script::Pinned> target = Target(c);
     if (!target) return;
-    const uint32_t nameId = c.interp.Intern(AnsiOf(c.args[2]));
+    const uint32_t nameId = script::Intern(c.interp, AnsiOf(c.args[2]));
     if (script::AccessHostProperty(c.interp, target->Get(), nameId, false, Value::Undefined()))
-        c.result = c.interp.Result();
+        c.result = script::Result(c.interp);
 }
 
 void SetProperty(MovieCall& c) {
     if (c.n < 3 || !c.args[2].Is(Tag::String)) return;
     const std::optional<script::Pinned> target = Target(c);
     if (!target) return;
-    const uint32_t nameId = c.interp.Intern(AnsiOf(c.args[2]));
+    const uint32_t nameId = script::Intern(c.interp, AnsiOf(c.args[2]));
     Value* vector = &c.args[2];  // the value, alone in a vector headed by the name's cell
     vector[0] = Value::Integer(1);
     const script::Pinned held = FixUp(c.interp, vector);
@@ -140,7 +141,7 @@ void SetProperty(MovieCall& c) {
 void RunText(MovieCall& c) {
     if (c.n < 1 || !c.args[1].Is(Tag::String) || !c.context.runCommand) return;
     c.context.runCommand(c.name, AnsiOf(c.args[1]));
-    c.result = c.interp.Result();
+    c.result = script::Result(c.interp);
 }
 
 bool IsIdentifierText(std::string_view text) {
@@ -171,14 +172,14 @@ void SetEventHandler(MovieCall& c) {
     const std::string text = "function " + handler + "() { return _call('" + functionName + "', arguments);}";
     if (text.size() >= kHandlerTextBytes) return;  // too long for its buffer: nothing is set
     if (c.engine.RunSourceText(text) != 1) return;
-    const Value function = c.interp.GlobalByName(handler);
+    const Value function = script::GlobalByName(c.interp, handler);
     if (function.Is(Tag::Function))
-        (void)script::AccessHostProperty(c.interp, target->Get(), c.interp.Intern(eventName), true, function);
+        (void)script::AccessHostProperty(c.interp, target->Get(), script::Intern(c.interp, eventName), true, function);
 }
 
 void CallGlobalFunction(MovieCall& c) {
     const script::Pinned held = Hold(c.interp, c.args.data());
-    if (script::CallGlobal(c.interp, c.name, c.args.data())) c.result = c.interp.Result();
+    if (script::CallGlobal(c.interp, c.name, c.args.data())) c.result = script::Result(c.interp);
 }
 
 struct Command {

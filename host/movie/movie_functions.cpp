@@ -5,6 +5,7 @@
 
 #include "host/movie/value_codec.h"
 #include "platform/text.h"
+#include "script/runtime/interpreter_api.h"
 #include "script/runtime/properties.h"
 
 namespace velmo::host {
@@ -31,7 +32,7 @@ bool RegisterMovieFunction(script::Interpreter& interp, const MovieCallContext& 
     cls->FinalizeData = &FreeName;
     cls->classData = const_cast<MovieCallContext*>(&context);  // not owned: FreeClassData stays empty
     const script::Value proxy = script::NewHostValue(interp, cls, new std::u16string(name16));
-    interp.GlobalByName(platform::Utf16ToAnsi(name16)) = proxy;
+    script::GlobalByName(interp, platform::Utf16ToAnsi(name16)) = proxy;
     return true;
 }
 

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "host/movie/movie_call_context.h"
-#include "script/runtime/interpreter.h"
+#include "script/runtime/interpreter_api.h"
 #include "script/runtime/value.h"
 
 namespace velmo::host {

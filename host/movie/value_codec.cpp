@@ -12,6 +12,7 @@
 #include "platform/text.h"
 #include "script/runtime/arrays.h"
 #include "script/runtime/convert.h"
+#include "script/runtime/interpreter_api.h"
 #include "script/runtime/names.h"
 #include "script/runtime/objects.h"
 #include "script/runtime/pinned.h"
@@ -235,7 +236,7 @@ Value Decoder::Object(const XmlNode& element, int depth) {
         const std::optional<std::u16string_view> id = property.AttributeValue(u"id");
         Value value;
         if (!NamesEqual(property.Name(), u"property") || !id || !PropertyValue(property, value, depth)) continue;
-        script::SetOwn(interp_, object, interp_.Intern(platform::Utf16ToAnsi(*id)), value);
+        script::SetOwn(interp_, object, script::Intern(interp_, platform::Utf16ToAnsi(*id)), value);
     }
     return Value::Object(object);
 }

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "host/xml/xml_node.h"
-#include "script/runtime/interpreter.h"
+#include "script/runtime/interpreter_api.h"
 #include "script/runtime/value.h"
 
 namespace velmo::host {

@@ -12,6 +12,7 @@
 
 #include "script/library/array_sort.h"
 #include "script/runtime/args.h"
+#include "script/runtime/interpreter_api.h"
 #include "script/runtime/member_table.h"
 #include "script/runtime/arrays.h"
 #include "script/runtime/convert.h"
@@ -266,12 +267,12 @@ void FreeMembers(void* classData) { delete static_cast<Members*>(classData); }
 bool CallMethod(Interpreter& interp, ClassRecord& cls, void* self, uint32_t nameId, Value* result, Value* args) {
     const Value* receiver = static_cast<const Value*>(self);
     if (!receiver || !receiver->Is(Tag::Array)) {
-        if (receiver || nameId != interp.idToString()) return false;
+        if (receiver || nameId != kToStringNameId) return false;
         *result = StaticStringValue(interp, u"[object Array]");
         return true;
     }
     const Value array = *receiver;
-    if (nameId == interp.idToString()) {
+    if (nameId == kToStringNameId) {
         *result = Join(interp, array, u",");
         return true;
     }
@@ -317,7 +318,7 @@ void RegisterArrayClass(Interpreter& interp) {
     cls->CallMethod = &CallMethod;
     cls->Property = &Property;
     PublishClass(interp, "Array", cls);
-    interp.SetTypeClass(Tag::Array, cls);
+    SetTypeClass(interp, Tag::Array, cls);
 }
 
 }  // namespace velmo::script::library

@@ -10,6 +10,7 @@
 #include "script/runtime/arrays.h"
 #include "script/runtime/calls.h"
 #include "script/runtime/convert.h"
+#include "script/runtime/interpreter_api.h"
 #include "script/runtime/pinned.h"
 #include "script/runtime/strings.h"
 
@@ -42,15 +43,15 @@ void SortRange(std::vector<Value>& values, std::vector<Value>& scratch, size_t l
 // otherwise read as "equal" and hide the failure.) The thrown value itself is not kept by the
 // protected call, so a catch sees its text.
 [[noreturn]] void PassOnComparatorError(Interpreter& interp) {
-    const std::u16string text = platform::AnsiToUtf16(interp.ErrorText());
-    interp.PassOn(StringValue(interp, text));
+    const std::u16string text = platform::AnsiToUtf16(ErrorText(interp));
+    PassOn(interp, StringValue(interp, text));
 }
 
 ElementOrder ComparatorOrder(Interpreter& interp, const Pinned& comparator) {
     return [&interp, &comparator](const Value& a, const Value& b) {
         Value args[3] = {Value::Integer(2), a, b};
         if (!CallValue(interp, Value::Null(), comparator.Get(), args)) PassOnComparatorError(interp);
-        return ComparatorSign(interp.Result());
+        return ComparatorSign(Result(interp));
     };
 }
 

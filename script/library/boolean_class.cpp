@@ -4,6 +4,7 @@
 #include "script/library/core_classes.h"
 
 #include "script/runtime/convert.h"
+#include "script/runtime/interpreter_api.h"
 #include "script/runtime/properties.h"
 #include "script/runtime/strings.h"
 
@@ -25,13 +26,13 @@ bool Property(Interpreter&, ClassRecord&, void*, uint32_t, bool isSet, Value* io
 
 bool CallMethod(Interpreter& interp, ClassRecord&, void* self, uint32_t nameId, Value* result, Value*) {
     const Value* receiver = static_cast<const Value*>(self);
-    if (nameId == interp.idToString()) {
+    if (nameId == kToStringNameId) {
         if (!receiver) *result = StaticStringValue(interp, u"[type Function]");
         else *result = StaticStringValue(interp, ToBoolean(*receiver) ? u"true" : u"false");
         return true;
     }
-    if (nameId == interp.idValueOf()) {
-        *result = receiver ? *receiver : interp.GlobalByName("Boolean");
+    if (nameId == kValueOfNameId) {
+        *result = receiver ? *receiver : GlobalByName(interp, "Boolean");
         return true;
     }
     return false;
@@ -46,7 +47,7 @@ void RegisterBooleanClass(Interpreter& interp) {
     cls->CallMethod = &CallMethod;
     cls->Property = &Property;
     PublishClass(interp, "Boolean", cls);
-    interp.SetTypeClass(Tag::Boolean, cls);
+    SetTypeClass(interp, Tag::Boolean, cls);
 }
 
 }  // namespace velmo::script::library

@@ -16,6 +16,7 @@
 #include "script/library/date_parse.h"
 #include "script/library/date_time.h"
 #include "script/runtime/args.h"
+#include "script/runtime/interpreter_api.h"
 #include "script/runtime/member_table.h"
 #include "script/runtime/properties.h"
 #include "script/runtime/strings.h"
@@ -240,7 +241,7 @@ bool ClassMethod(Interpreter& interp, const DateClassData& data, uint32_t nameId
         *result = args.Count() == 0 ? Value::Integer(0) : TimeResult(ToTimeValue(data, args[1]));
     } else if (m && m->kind == Kind::Utc) {
         *result = TimeResult(MakeFromFields(args));
-    } else if (nameId == interp.idToString()) {
+    } else if (nameId == kToStringNameId) {
         *result = StaticStringValue(interp, u"[object Date]");
     } else {
         return false;

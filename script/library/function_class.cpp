@@ -10,6 +10,7 @@
 #include "script/runtime/convert.h"
 #include "script/runtime/engine.h"
 #include "script/runtime/errors.h"
+#include "script/runtime/interpreter_api.h"
 #include "script/runtime/properties.h"
 #include "script/runtime/strings.h"
 
@@ -36,15 +37,15 @@ std::string FunctionSource(Interpreter& interp, const Value* args) {
 // Undefined and the diagnostics or the error stay in the interpreter's error text, as after eval.
 void Construct(Interpreter& interp, ClassRecord&, Value* args, Value* result) {
     *result = Value::Undefined();
-    Engine* engine = interp.GetEngine();
+    Engine* engine = GetEngine(interp);
     if (!engine) {
         Warn(interp, Msg::InvalidConstructor);
         return;
     }
     const std::string source = FunctionSource(interp, args);
-    const uint32_t nameId = interp.Intern("@F_" + std::to_string(interp.AnonymousFunctions()));
+    const uint32_t nameId = Intern(interp, "@F_" + std::to_string(AnonymousFunctions(interp)));
     if (engine->RunSourceText(source) != 1) return;
-    const Value defined = interp.Global(nameId);
+    const Value defined = Global(interp, nameId);
     if (defined.Is(Tag::Function)) *result = defined;
 }
 
@@ -57,12 +58,12 @@ bool Property(Interpreter&, ClassRecord&, void*, uint32_t, bool isSet, Value* io
 
 bool CallMethod(Interpreter& interp, ClassRecord&, void* self, uint32_t nameId, Value* result, Value*) {
     const Value* receiver = static_cast<const Value*>(self);
-    if (nameId == interp.idToString()) {
+    if (nameId == kToStringNameId) {
         *result = StaticStringValue(interp, u"[object Function]");
         return true;
     }
-    if (nameId == interp.idValueOf()) {
-        *result = receiver ? *receiver : interp.GlobalByName("Function");
+    if (nameId == kValueOfNameId) {
+        *result = receiver ? *receiver : GlobalByName(interp, "Function");
         return true;
     }
     return false;
@@ -76,7 +77,7 @@ void RegisterFunctionClass(Interpreter& interp) {
     cls->CallMethod = &CallMethod;
     cls->Property = &Property;
     PublishClass(interp, "Function", cls);
-    interp.SetTypeClass(Tag::Function, cls);
+    SetTypeClass(interp, Tag::Function, cls);
 }
 
 }  // namespace velmo::script::library

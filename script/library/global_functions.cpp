@@ -9,8 +9,10 @@
 
 #include "platform/text.h"
 #include "script/runtime/convert.h"
+#include "script/runtime/interpreter_api.h"
 #include "script/runtime/properties.h"
 #include "script/runtime/strings.h"
+#include "script/runtime/trace_output.h"
 
 namespace velmo::script::library {
 
@@ -130,10 +132,10 @@ void IsFinite(Interpreter& interp, ClassRecord&, void*, Value* result, Value* ar
 // Nothing is converted while no output is open, so a closed trace runs no toString methods.
 void Trace(Interpreter& interp, ClassRecord&, void*, Value* result, Value* args) {
     *result = Value::Undefined();
-    if (!interp.Trace().IsOpen()) return;
+    if (!Trace(interp).IsOpen()) return;
     std::u16string line;
     for (int64_t i = 1; i <= args[0].AsInteger(); ++i) line += ToText(interp, args[i]);
-    interp.Trace().WriteLine(platform::Utf16ToAnsi(line));
+    Trace(interp).WriteLine(platform::Utf16ToAnsi(line));
 }
 
 struct GlobalFunction {
@@ -153,8 +155,8 @@ void RegisterGlobalFunctions(Interpreter& interp) {
         cls->Call = f.call;
         PublishClass(interp, f.name, cls);
     }
-    interp.GlobalByName("NaN") = Value::NaN();
-    interp.GlobalByName("Infinity") = Value::Number(std::numeric_limits<double>::infinity());
+    GlobalByName(interp, "NaN") = Value::NaN();
+    GlobalByName(interp, "Infinity") = Value::Number(std::numeric_limits<double>::infinity());
 }
 
 }  // namespace velmo::script::library

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "script/runtime/convert.h"
+#include "script/runtime/interpreter_api.h"
 #include "script/runtime/properties.h"
 #include "script/runtime/strings.h"
 
@@ -149,7 +150,7 @@ Value Compute(Interpreter& interp, const MathMethod& m, MathData& data, const Va
 }
 
 bool CallMethod(Interpreter& interp, ClassRecord& cls, void*, uint32_t nameId, Value* result, Value* args) {
-    if (nameId == interp.idToString()) {
+    if (nameId == kToStringNameId) {
         *result = StaticStringValue(interp, u"[object Math]");
         return true;
     }
@@ -177,8 +178,8 @@ bool Property(Interpreter&, ClassRecord& cls, void*, uint32_t nameId, bool isSet
 
 void RegisterMathClass(Interpreter& interp) {
     auto data = std::make_unique<MathData>();
-    for (size_t i = 0; i < kMethodCount; ++i) data->methodIds[i] = interp.Intern(kMethods[i].name);
-    for (size_t i = 0; i < kConstantCount; ++i) data->constantIds[i] = interp.Intern(kConstants[i].name);
+    for (size_t i = 0; i < kMethodCount; ++i) data->methodIds[i] = Intern(interp, kMethods[i].name);
+    for (size_t i = 0; i < kConstantCount; ++i) data->constantIds[i] = Intern(interp, kConstants[i].name);
     data->randomState = TimeSeed();
     ClassRecord* cls = NewClass(interp, "Math");
     cls->CallMethod = &CallMethod;

@@ -11,6 +11,7 @@
 
 #include "script/library/number_format.h"
 #include "script/runtime/convert.h"
+#include "script/runtime/interpreter_api.h"
 #include "script/runtime/properties.h"
 #include "script/runtime/strings.h"
 
@@ -101,15 +102,15 @@ Value ToIntegerValue(const Value& receiver) {
 bool CallMethod(Interpreter& interp, ClassRecord& cls, void* self, uint32_t nameId, Value* result, Value* args) {
     const Value* receiver = static_cast<const Value*>(self);
     const NumberIds& ids = Ids(cls);
-    if (nameId == interp.idToString()) {
+    if (nameId == kToStringNameId) {
         *result = receiver ? StringValue(interp, NumberText(interp, *receiver, RadixArgument(args)))
                            : StaticStringValue(interp, u"[type Function]");
     } else if (nameId == ids.format && receiver) {
         *result = Format(interp, *receiver, args);
     } else if (nameId == ids.toInteger) {
         *result = receiver ? ToIntegerValue(*receiver) : Value::NaN();
-    } else if (nameId == interp.idValueOf()) {
-        *result = receiver ? *receiver : interp.GlobalByName("Number");
+    } else if (nameId == kValueOfNameId) {
+        *result = receiver ? *receiver : GlobalByName(interp, "Number");
     } else {
         return false;
     }
@@ -126,10 +127,10 @@ void Construct(Interpreter& interp, ClassRecord&, Value* args, Value* result) { 
 }  // namespace
 
 void RegisterNumberClass(Interpreter& interp) {
-    auto ids = std::make_unique<NumberIds>(NumberIds{interp.Intern("MAX_VALUE"), interp.Intern("MIN_VALUE"),
-                                                     interp.Intern("NaN"), interp.Intern("NEGATIVE_INFINITY"),
-                                                     interp.Intern("POSITIVE_INFINITY"), interp.Intern("format"),
-                                                     interp.Intern("toInteger")});
+    auto ids = std::make_unique<NumberIds>(NumberIds{Intern(interp, "MAX_VALUE"), Intern(interp, "MIN_VALUE"),
+                                                     Intern(interp, "NaN"), Intern(interp, "NEGATIVE_INFINITY"),
+                                                     Intern(interp, "POSITIVE_INFINITY"), Intern(interp, "format"),
+                                                     Intern(interp, "toInteger")});
     ClassRecord* cls = NewClass(interp, "Number");
     cls->Call = &Call;
     cls->Construct = &Construct;
@@ -138,7 +139,7 @@ void RegisterNumberClass(Interpreter& interp) {
     cls->classData = ids.release();
     cls->FreeClassData = &FreeIds;
     PublishClass(interp, "Number", cls);
-    for (const Tag tag : {Tag::Integer, Tag::Number, Tag::NaN}) interp.SetTypeClass(tag, cls);
+    for (const Tag tag : {Tag::Integer, Tag::Number, Tag::NaN}) SetTypeClass(interp, tag, cls);
 }
 
 }  // namespace velmo::script::library

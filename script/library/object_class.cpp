@@ -3,6 +3,7 @@
 #include "script/library/core_classes.h"
 
 #include "script/runtime/convert.h"
+#include "script/runtime/interpreter_api.h"
 #include "script/runtime/objects.h"
 #include "script/runtime/properties.h"
 #include "script/runtime/strings.h"
@@ -37,16 +38,16 @@ bool Property(Interpreter&, ClassRecord&, void*, uint32_t, bool isSet, Value* io
 
 bool CallMethod(Interpreter& interp, ClassRecord&, void* self, uint32_t nameId, Value* result, Value*) {
     const Value* receiver = static_cast<const Value*>(self);
-    if (nameId == interp.idToSource() && !receiver) {
+    if (nameId == kToSourceNameId && !receiver) {
         *result = StaticStringValue(interp, u"new Object()");
         return true;
     }
-    if (nameId == interp.idToString()) {
+    if (nameId == kToStringNameId) {
         *result = StaticStringValue(interp, receiver ? u"[object Object]" : u"[type Function]");
         return true;
     }
-    if (nameId == interp.idValueOf()) {
-        *result = receiver ? *receiver : interp.GlobalByName("Object");
+    if (nameId == kValueOfNameId) {
+        *result = receiver ? *receiver : GlobalByName(interp, "Object");
         return true;
     }
     return false;
@@ -61,7 +62,7 @@ void RegisterObjectClass(Interpreter& interp) {
     cls->CallMethod = &CallMethod;
     cls->Property = &Property;
     PublishClass(interp, "Object", cls);
-    interp.SetTypeClass(Tag::Object, cls);
+    SetTypeClass(interp, Tag::Object, cls);
 }
 
 }  // namespace velmo::script::library

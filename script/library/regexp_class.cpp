@@ -9,6 +9,7 @@
 #include "script/library/core_classes.h"
 #include "script/runtime/arrays.h"
 #include "script/runtime/errors.h"
+#include "script/runtime/interpreter_api.h"
 #include "script/runtime/objects.h"
 #include "script/runtime/properties.h"
 #include "script/runtime/strings.h"
@@ -27,7 +28,7 @@ void FinalizeData(ClassRecord&, void* nativeData) { delete static_cast<RegExpDat
 // The class held by the global "RegExp", provided it is still this class: native data of any other
 // class must never be taken for a RegExpData.
 ClassRecord* RegExpClass(Interpreter& interp) {
-    const Value global = interp.GlobalByName("RegExp");
+    const Value global = GlobalByName(interp, "RegExp");
     if (!global.Is(Tag::HostObject)) return nullptr;
     ClassRecord* cls = global.AsHost()->cls;
     return cls->FinalizeData == &FinalizeData ? cls : nullptr;
@@ -144,8 +145,8 @@ Value ExecRegExp(Interpreter& interp, RegExpData& re, const Value& subject) {
     }
     const Value result = NewResultArray(interp, elements);
     ObjectRecord* props = OwnProperties(interp, result, true);
-    SetOwn(interp, props, interp.Intern("index"), Value::Integer(spans[0].start));
-    SetOwn(interp, props, interp.Intern("input"), subject);
+    SetOwn(interp, props, Intern(interp, "index"), Value::Integer(spans[0].start));
+    SetOwn(interp, props, Intern(interp, "input"), subject);
     if (re.IsGlobal()) re.lastIndex = static_cast<uint32_t>(spans[0].end);
     return result;
 }
@@ -154,7 +155,7 @@ void RegisterRegExpClass(Interpreter& interp) {
     ClassRecord* cls = NewClass(interp, "RegExp");
     cls->FinalizeData = &FinalizeData;
     PublishClass(interp, "RegExp", cls);
-    interp.SetRegExpFactory(&RegExpFactory);
+    SetRegExpFactory(interp, &RegExpFactory);
 }
 
 }  // namespace velmo::script::library

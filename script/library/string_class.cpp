@@ -11,6 +11,7 @@
 #include <string>
 
 #include "script/library/string_methods.h"
+#include "script/runtime/interpreter_api.h"
 #include "script/runtime/member_table.h"
 #include "script/runtime/convert.h"
 #include "script/runtime/pinned.h"
@@ -270,12 +271,12 @@ bool CallOnClass(Interpreter& interp, ClassRecord& cls, uint32_t nameId, Value* 
         *result = entry->method(call);
         return true;
     }
-    if (nameId == interp.idToString()) {
+    if (nameId == kToStringNameId) {
         *result = StaticStringValue(interp, u"[Object String]");
         return true;
     }
-    if (nameId == interp.idValueOf()) {
-        *result = interp.GlobalByName("String");
+    if (nameId == kValueOfNameId) {
+        *result = GlobalByName(interp, "String");
         return true;
     }
     return false;
@@ -285,7 +286,7 @@ bool CallMethod(Interpreter& interp, ClassRecord& cls, void* self, uint32_t name
     const Value* receiver = static_cast<const Value*>(self);
     if (!receiver) return CallOnClass(interp, cls, nameId, result, args);
     if (!receiver->Is(Tag::String)) return false;
-    if (nameId == interp.idToString() || nameId == interp.idValueOf()) {
+    if (nameId == kToStringNameId || nameId == kValueOfNameId) {
         *result = *receiver;
         return true;
     }
@@ -307,7 +308,7 @@ void RegisterStringClass(Interpreter& interp) {
     cls->CallMethod = &CallMethod;
     cls->Property = &Property;
     PublishClass(interp, "String", cls);
-    interp.SetTypeClass(Tag::String, cls);
+    SetTypeClass(interp, Tag::String, cls);
 }
 
 }  // namespace velmo::script::library

@@ -13,7 +13,7 @@
 #include <bit>
 #include <cstring>
 
-#include "script/runtime/interpreter.h"
+#include "script/runtime/internal/interpreter.h"
 
 namespace velmo::script {
 

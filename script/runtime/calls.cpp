@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "script/runtime/errors.h"
+#include "script/runtime/internal/interpreter.h"
 #include "script/runtime/objects.h"
 #include "script/runtime/pinned.h"
 #include "script/runtime/properties.h"

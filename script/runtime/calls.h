@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "script/runtime/interpreter.h"
+#include "script/runtime/interpreter_api.h"
 
 namespace velmo::script {
 

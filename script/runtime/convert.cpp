@@ -8,6 +8,7 @@
 #include "platform/text.h"
 #include "script/runtime/calls.h"
 #include "script/runtime/errors.h"
+#include "script/runtime/internal/interpreter.h"
 #include "script/runtime/strings.h"
 
 namespace velmo::script {

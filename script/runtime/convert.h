@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "script/runtime/interpreter.h"
+#include "script/runtime/interpreter_api.h"
 
 namespace velmo::script {
 

@@ -9,6 +9,7 @@
 #include "platform/text.h"
 #include "script/runtime/convert.h"
 #include "script/runtime/errors.h"
+#include "script/runtime/internal/interpreter.h"
 #include "script/runtime/internal/loader.h"
 #include "script/runtime/module_reader.h"
 #include "script/runtime/pinned.h"
@@ -65,20 +66,31 @@ uint32_t CompileFlagsFor(const EngineOptions& options) {
 }
 
 Engine::Engine(const EngineOptions& options, CompileHook compiler)
-    : interp_(options.stackCells), compiler_(std::move(compiler)), compileFlags_(CompileFlagsFor(options)) {
-    interp_.SetWarnUndefinedVariables(options.flags & kOptionWarnUndefined);
-    interp_.SetHook(options.hook, options.hookData);
-    interp_.SetInterruptFlag(options.interrupt);
-    interp_.SetHostPointer(options.host);
-    interp_.SetEngine(this);
+    : interp_(std::make_unique<Interpreter>(options.stackCells)), compiler_(std::move(compiler)),
+      compileFlags_(CompileFlagsFor(options)) {
+    interp_->SetWarnUndefinedVariables(options.flags & kOptionWarnUndefined);
+    interp_->SetHook(options.hook, options.hookData);
+    interp_->SetInterruptFlag(options.interrupt);
+    interp_->SetHostPointer(options.host);
+    interp_->SetEngine(this);
 }
+
+Engine::~Engine() = default;
+
+TraceOutput& Engine::Trace() { return interp_->Trace(); }
+
+const std::string& Engine::ErrorText() const { return interp_->ErrorText(); }
+
+const ErrorReport& Engine::LastError() const { return interp_->LastError(); }
+
+Value Engine::Result() { return interp_->Result(); }
 
 void Engine::RegisterEval() {
     for (const auto& [name, call] : {std::pair{"eval", &EvalCall}, std::pair{"evals", &EvalsCall}}) {
-        ClassRecord* cls = NewClass(interp_, name);
+        ClassRecord* cls = NewClass(*interp_, name);
         cls->Call = call;
         cls->classData = this;
-        PublishClass(interp_, name, cls);
+        PublishClass(*interp_, name, cls);
     }
 }
 
@@ -107,12 +119,12 @@ CompileOutcome Engine::CompileSourceFile(const std::string& path) {
 
 int Engine::RunCompiled(const CompileOutcome& outcome) {
     if (!outcome.ok) {
-        interp_.SetErrorTextWhole(outcome.diagnostics);
+        interp_->SetErrorTextWhole(outcome.diagnostics);
         return -1;
     }
     const std::optional<Module> module = ReadModuleMemory(outcome.module);
     if (!module) {
-        interp_.SetErrorText("not a compiled module");
+        interp_->SetErrorText("not a compiled module");
         return 0;
     }
     return RunModule(*module);
@@ -125,7 +137,7 @@ int Engine::RunSourceFile(const std::string& path) { return RunCompiled(CompileS
 int Engine::RunCompiledFile(const std::string& path) {
     const std::optional<Module> module = ReadModuleFile(path);
     if (!module) {
-        interp_.SetErrorText("can't read the compiled script: " + path);
+        interp_->SetErrorText("can't read the compiled script: " + path);
         return 0;
     }
     return RunModule(*module);
@@ -134,7 +146,7 @@ int Engine::RunCompiledFile(const std::string& path) {
 int Engine::RunCompiledBuffer(const uint8_t* data, size_t sizeBytes) {
     const std::optional<Module> module = ReadModuleMemory(data, sizeBytes);
     if (!module) {
-        interp_.SetErrorText("not a compiled module");
+        interp_->SetErrorText("not a compiled module");
         return 0;
     }
     return RunModule(*module);
@@ -166,31 +178,31 @@ int Engine::RunFile(const std::string& path) {
 bool Engine::ResultText(std::string& text) {
     try {
         // The conversion may run script code, which collects and reuses the result cell.
-        const Pinned result(interp_, interp_.Result());
-        Interpreter::ProtectedScope scope(interp_);
-        text = platform::Utf16ToAnsi(ToText(interp_, result.Get()));
+        const Pinned result(*interp_, interp_->Result());
+        Interpreter::ProtectedScope scope(*interp_);
+        text = platform::Utf16ToAnsi(ToText(*interp_, result.Get()));
         return true;
     } catch (const ScriptUnwind&) {
     } catch (const std::bad_alloc&) {
-        interp_.SetErrorText(MessageText(Msg::OutOfMemory));
+        interp_->SetErrorText(MessageText(Msg::OutOfMemory));
     }
     return false;
 }
 
 int Engine::RunModule(const Module& module) {
-    interp_.SetErrorText("");
-    interp_.Result() = Value::Undefined();
+    interp_->SetErrorText("");
+    interp_->Result() = Value::Undefined();
     try {
-        Interpreter::ProtectedScope scope(interp_);
-        const std::optional<LoadedModule> loaded = LoadModule(interp_, module);
+        Interpreter::ProtectedScope scope(*interp_);
+        const std::optional<LoadedModule> loaded = LoadModule(*interp_, module);
         if (!loaded) return 0;
-        interp_.Run(Value::Null(), loaded->Main(), 0, nullptr);
+        interp_->Run(Value::Null(), loaded->Main(), 0, nullptr);
         return 1;
     } catch (const ScriptUnwind&) {
     } catch (const std::bad_alloc&) {
-        interp_.SetErrorText(MessageText(Msg::OutOfMemory));
+        interp_->SetErrorText(MessageText(Msg::OutOfMemory));
     }
-    interp_.Result() = Value::Undefined();
+    interp_->Result() = Value::Undefined();
     return 0;
 }
 

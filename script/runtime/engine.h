@@ -5,6 +5,7 @@
 // runtime error or an uncaught throw ended it (the message in ErrorText()), -1 when source could
 // not be compiled (the diagnostics in ErrorText()).
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -14,8 +15,10 @@
 #include <vector>
 
 #include "script/runtime/error_report.h"
-#include "script/runtime/interpreter.h"
+#include "script/runtime/interpreter_api.h"
 #include "script/runtime/module.h"
+#include "script/runtime/trace_output.h"
+#include "script/runtime/value.h"
 
 namespace velmo::script {
 
@@ -49,10 +52,11 @@ struct EngineOptions {
     uint32_t secondSize = 2;  // carried for the host; nothing in the engine reads it
     void* host = nullptr;     // not owned
     uint32_t flags = kDefaultEngineOptions;
-    Interpreter::Hook hook = nullptr;
+    InterpreterHook hook = nullptr;
     void* hookData = nullptr;
     // A stop request raised from outside the script (another thread, a signal handler): not owned;
-    // see Interpreter::SetInterruptFlag.
+    // a non-zero r stored there breaks the run off with "hook break r" at its next backward jump
+    // or safe point.
     const std::atomic<int>* interrupt = nullptr;
     uintptr_t hostWords[2] = {};
     uint32_t compileOption = 0;  // non-zero sets compile-flag bit 0
@@ -80,10 +84,13 @@ struct CompileHook {
 class Engine {
 public:
     Engine(const EngineOptions& options, CompileHook compiler);
+    ~Engine();
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
-    Interpreter& Interp() { return interp_; }
+    Interpreter& Interp() { return *interp_; }
+    // Where warnings and trace lines go; nothing is written while it is closed.
+    TraceOutput& Trace();
     uint32_t CompileFlags() const { return compileFlags_; }
 
     // The compiler with the engine's flags; the diagnostics are also kept as LastDiagnostics().
@@ -108,15 +115,15 @@ public:
     int RunModule(const Module& module);
 
     // The last error of a protected entry, or the diagnostics of the last compile that failed.
-    const std::string& ErrorText() const { return interp_.ErrorText(); }
+    const std::string& ErrorText() const;
     // The same error in parts: its kind, message and the positions of the running functions
     // (error_report.h). After a failed compile, kind Other; LastMessages() has its lines.
-    const ErrorReport& LastError() const { return interp_.LastError(); }
+    const ErrorReport& LastError() const;
     // The diagnostics of the last compile as records.
     const std::vector<CompileMessage>& LastMessages() const { return messages_; }
     // The diagnostics of the last compile, warnings included, even when it succeeded.
     const std::string& LastDiagnostics() const { return diagnostics_; }
-    Value Result() { return interp_.Result(); }
+    Value Result();
     // ToString of the result cell as 8-bit text, converted under protection; false (with the
     // error text) when the conversion failed.
     [[nodiscard]] bool ResultText(std::string& text);
@@ -125,7 +132,8 @@ public:
     void RegisterEval();
 
 private:
-    Interpreter interp_;
+    // Held apart so that embedders see only the opaque type; no path of the loop goes through it.
+    const std::unique_ptr<Interpreter> interp_;
     CompileHook compiler_;
     uint32_t compileFlags_;
     std::string diagnostics_;

@@ -1,6 +1,6 @@
 #include "script/runtime/errors.h"
 
-#include "script/runtime/interpreter.h"
+#include "script/runtime/internal/interpreter.h"
 
 namespace velmo::script {
 

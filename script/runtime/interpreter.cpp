@@ -1,4 +1,4 @@
-#include "script/runtime/interpreter.h"
+#include "script/runtime/internal/interpreter.h"
 
 #include <algorithm>
 

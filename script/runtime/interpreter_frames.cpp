@@ -6,7 +6,7 @@
 #include "platform/text.h"
 #include "script/runtime/convert.h"
 #include "script/runtime/errors.h"
-#include "script/runtime/interpreter.h"
+#include "script/runtime/internal/interpreter.h"
 #include "script/runtime/internal/frame_entry.h"
 #include "script/runtime/pinned.h"
 #include "script/runtime/properties.h"

@@ -18,7 +18,7 @@
 #include "script/runtime/convert.h"
 #include "script/runtime/errors.h"
 #include "script/runtime/internal/frame_entry.h"
-#include "script/runtime/interpreter.h"
+#include "script/runtime/internal/interpreter.h"
 #include "script/runtime/internal/interpreter_ops.h"
 #include "script/runtime/objects.h"
 #include "script/runtime/opcodes.h"

@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "script/runtime/interpreter.h"
+#include "script/runtime/interpreter_api.h"
 
 namespace velmo::script {
 
@@ -18,7 +18,7 @@ class MemberTable {
 public:
     MemberTable(Interpreter& interp, std::span<const Entry> entries) : entries_(entries) {
         ids_.reserve(entries.size());
-        for (const Entry& entry : entries) ids_.push_back(interp.Intern(entry.name));
+        for (const Entry& entry : entries) ids_.push_back(Intern(interp, entry.name));
     }
 
     // The entry `nameId` names, or null. Tables are short (tens of members), and a linear scan of

@@ -8,19 +8,33 @@
 
 #include <utility>
 
-#include "script/runtime/interpreter.h"
+#include "script/runtime/interpreter_api.h"
+#include "script/runtime/value.h"
 
 namespace velmo::script {
 
+// A value kept alive by the host; outside the collected heap, linked into the interpreter's list.
+struct PinRecord {
+    Value value;
+    uint32_t marker;  // a fixed word while linked, which unpinning checks
+    PinRecord* self;
+    PinRecord* previous;
+    PinRecord* next;
+};
+
+// Links a pin of `value` until Unpin; only Pinned calls these, so that no pin is left behind.
+PinRecord* Pin(Interpreter& interp, Value value);
+void Unpin(Interpreter& interp, PinRecord* pin);
+
 class Pinned {
 public:
-    Pinned(Interpreter& interp, Value v) : interp_(&interp), pin_(interp.Pin(v)) {}
+    Pinned(Interpreter& interp, Value v) : interp_(&interp), pin_(Pin(interp, v)) {}
     Pinned(Pinned&& o) noexcept : interp_(o.interp_), pin_(std::exchange(o.pin_, nullptr)) {}
     Pinned(const Pinned&) = delete;
     Pinned& operator=(const Pinned&) = delete;
     Pinned& operator=(Pinned&&) = delete;
     ~Pinned() {
-        if (pin_) interp_->Unpin(pin_);
+        if (pin_) Unpin(*interp_, pin_);
     }
 
     Value Get() const { return pin_->value; }

@@ -1,6 +1,7 @@
 #include "script/runtime/properties.h"
 
 #include "script/runtime/errors.h"
+#include "script/runtime/internal/interpreter.h"
 #include "script/runtime/objects.h"
 #include "script/runtime/pinned.h"
 

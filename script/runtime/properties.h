@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "script/runtime/interpreter.h"
+#include "script/runtime/interpreter_api.h"
+#include "script/runtime/records.h"
 
 namespace velmo::script {
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "script/runtime/internal/interpreter.h"
+
 namespace velmo::script {
 
 StringRecord* NewStaticString(Interpreter& interp, std::u16string_view text) {

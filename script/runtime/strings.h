@@ -4,7 +4,8 @@
 
 #include <string_view>
 
-#include "script/runtime/interpreter.h"
+#include "script/runtime/interpreter_api.h"
+#include "script/runtime/records.h"
 
 namespace velmo::script {
 

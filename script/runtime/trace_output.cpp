@@ -1,4 +1,4 @@
-#include "script/runtime/internal/trace_output.h"
+#include "script/runtime/trace_output.h"
 
 namespace velmo::script {
 

@@ -16,6 +16,7 @@
 #include "host/make_engine.h"
 #include "script/runtime/calls.h"
 #include "script/runtime/heap_limits.h"
+#include "script/runtime/internal/interpreter.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // and any Number makes the result a double. "+" first concatenates when either side is a String.
 // A double result that is not a number becomes the NaN value, so that NaN has one form.
 
-#include "script/runtime/interpreter.h"
+#include "script/runtime/internal/interpreter.h"
 
 namespace velmo::script {
 

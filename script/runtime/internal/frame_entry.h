@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "script/runtime/interpreter.h"
+#include "script/runtime/internal/interpreter.h"
 
 namespace velmo::script {
 

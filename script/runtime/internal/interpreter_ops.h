@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "script/runtime/internal/frames.h"
-#include "script/runtime/interpreter.h"
+#include "script/runtime/internal/interpreter.h"
 #include "script/runtime/records.h"
 
 namespace velmo::script::ops {

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string_view>
 
-#include "script/runtime/interpreter.h"
+#include "script/runtime/internal/interpreter.h"
 #include "script/runtime/module.h"
 #include "script/runtime/pinned.h"
 

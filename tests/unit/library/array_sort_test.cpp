@@ -8,6 +8,7 @@
 
 #include "script/library/array_sort.h"
 #include "script/runtime/arrays.h"
+#include "script/runtime/internal/interpreter.h"
 #include "script/runtime/objects.h"
 #include "script/runtime/properties.h"
 #include "script/runtime/strings.h"

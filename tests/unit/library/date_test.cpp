@@ -11,6 +11,7 @@
 #include "host/make_engine.h"
 #include "script/library/date_parse.h"
 #include "script/library/date_time.h"
+#include "script/runtime/internal/interpreter.h"
 #include "tests/support/scratch.h"
 
 namespace velmo::script::library {

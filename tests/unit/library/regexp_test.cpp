@@ -12,6 +12,7 @@
 #include "script/library/regexp_class.h"
 #include "script/library/string_methods.h"
 #include "script/runtime/errors.h"
+#include "script/runtime/internal/interpreter.h"
 #include "script/runtime/properties.h"
 #include "script/runtime/strings.h"
 

@@ -3,6 +3,7 @@
 // malformed modules that pass the verifier, and what a collection must keep while code runs. Host
 // operations are test classes whose Call runs a lambda, so each case states its own host.
 #include "script/runtime/engine.h"
+#include "script/runtime/internal/interpreter.h"
 #include "script/runtime/pinned.h"
 
 #include <gtest/gtest.h>
@@ -693,6 +694,28 @@ TEST_F(EngineTest, ErrorReportsWithoutLineInformationNameOnlyFunctions) {
     EXPECT_EQ(report.calls[0].function, "f");
     EXPECT_FALSE(report.calls[0].line.has_value());
     EXPECT_TRUE(report.calls[0].file.empty());
+}
+
+// What an embedder reaches without the machine state: the trace output through the engine, globals
+// and the result cell through interpreter_api.h, each the same cell the running script uses.
+TEST(EmbeddingSurface, TraceGlobalsAndResultAreTheScriptsOwn) {
+    const std::unique_ptr<Engine> engine = host::MakeEngine({});
+    ASSERT_TRUE(engine);
+    std::vector<std::string> lines;
+    engine->Trace().OpenSink([&lines](std::string_view line) { lines.emplace_back(line); });
+    Interpreter& interp = engine->Interp();
+    GlobalByName(interp, "seed") = Value::Integer(20);
+    ASSERT_EQ(engine->RunSourceText("trace(\"seen \" + seed); doubled = seed * 2; return doubled + 1;"), 1)
+        << engine->ErrorText();
+    EXPECT_EQ(lines, std::vector<std::string>{"seen 20"});
+    EXPECT_EQ(Global(interp, Intern(interp, "doubled")).AsInteger(), 40);
+    EXPECT_EQ(Result(interp).AsInteger(), 41);
+    EXPECT_EQ(engine->Result().AsInteger(), 41);
+
+    ASSERT_EQ(engine->RunSourceText("throw \"refused\";"), 0);
+    EXPECT_NE(ErrorText(interp).find("refused"), std::string::npos) << ErrorText(interp);
+    EXPECT_EQ(ErrorText(interp), engine->ErrorText());
+    EXPECT_TRUE(Result(interp).Is(Tag::Undefined));
 }
 
 }  // namespace

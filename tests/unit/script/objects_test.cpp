@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/text.h"
-#include "script/runtime/interpreter.h"
+#include "script/runtime/internal/interpreter.h"
 #include "script/runtime/name_hash.h"
 #include "script/runtime/strings.h"
 

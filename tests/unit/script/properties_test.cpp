@@ -9,6 +9,7 @@
 #include "script/runtime/calls.h"
 #include "script/runtime/convert.h"
 #include "script/runtime/errors.h"
+#include "script/runtime/internal/interpreter.h"
 #include "script/runtime/objects.h"
 #include "script/runtime/pinned.h"
 #include "script/runtime/properties.h"

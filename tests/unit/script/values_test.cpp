@@ -8,7 +8,7 @@
 
 #include "script/runtime/internal/arithmetic.h"
 #include "script/runtime/convert.h"
-#include "script/runtime/interpreter.h"
+#include "script/runtime/internal/interpreter.h"
 #include "script/runtime/name_hash.h"
 #include "script/runtime/strings.h"
 
@@ -39,6 +39,24 @@ TEST(Names, HashIsTheSharedFunctionAndIdsAreDenseInInterningOrder) {
     EXPECT_EQ(interp.Intern("alpha"), first);
     EXPECT_EQ(interp.Names().Text(999), "???");
     EXPECT_EQ(interp.Names().Find("gamma"), NameTable::kNoName);
+}
+
+// Library and host classes compare name ids with these constants and never ask: a name interned
+// before them, or a reordering, would make every class miss toString and valueOf.
+TEST(Names, TheConstantIdsAreTheNamesEveryInterpreterInternsFirst) {
+    Interpreter interp;
+    const struct {
+        uint32_t id;
+        const char* text;
+    } rows[] = {{kProtoNameId, "__proto__"},
+                {kPrototypeNameId, "prototype"},
+                {kToSourceNameId, "toSource"},
+                {kToStringNameId, "toString"},
+                {kValueOfNameId, "valueOf"}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(Intern(interp, row.text), row.id) << row.text;
+        EXPECT_EQ(interp.Names().Text(row.id), row.text);
+    }
 }
 
 TEST(Names, GrowingTheBucketsKeepsEveryNameAndItsId) {

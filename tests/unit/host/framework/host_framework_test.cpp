@@ -16,6 +16,7 @@
 #include "script/runtime/convert.h"
 #include "script/runtime/engine.h"
 #include "script/runtime/internal/heap.h"
+#include "script/runtime/internal/interpreter.h"
 #include "script/runtime/properties.h"
 
 namespace velmo::host {

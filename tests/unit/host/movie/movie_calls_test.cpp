@@ -11,6 +11,7 @@
 #include "host/movie/movie_calls.h"
 #include "host/movie/movie_functions.h"
 #include "script/runtime/heap_limits.h"
+#include "script/runtime/internal/interpreter.h"
 #include "script/runtime/properties.h"
 #include "script/runtime/strings.h"
 #include "tests/support/scratch.h"

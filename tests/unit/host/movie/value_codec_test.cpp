@@ -10,6 +10,7 @@
 #include "host/movie/value_codec.h"
 #include "host/xml/xml_parser.h"
 #include "script/runtime/arrays.h"
+#include "script/runtime/internal/interpreter.h"
 #include "script/runtime/strings.h"
 
 namespace velmo::host {

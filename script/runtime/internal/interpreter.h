@@ -2,7 +2,8 @@
 // The interpreter's machine state: the collected heap, the name and global slot tables, the
 // type-class table, pins, constants, the value stack with its frames and recovery records, the
 // error text, the result cell and the trace sink, and the dispatch loop that runs loaded code.
-// Private to script/runtime/: library and host code use the embedding surface.
+// Private to script/runtime/: library and host code see an opaque Interpreter and the operations
+// of interpreter_api.h.
 
 #include <atomic>
 #include <cstdint>
@@ -14,18 +15,18 @@
 #include "script/runtime/error_report.h"
 #include "script/runtime/internal/frames.h"
 #include "script/runtime/internal/heap.h"
+#include "script/runtime/interpreter_api.h"
 #include "script/runtime/names.h"
+#include "script/runtime/pinned.h"
 #include "script/runtime/records.h"
-#include "script/runtime/internal/trace_output.h"
+#include "script/runtime/trace_output.h"
 #include "script/runtime/value.h"
 
 namespace velmo::script {
 
 struct MethodTarget;
-class Engine;
 
 inline constexpr uint32_t kGlobalGrowth = 1024;
-inline constexpr size_t kDefaultStackCells = 4096;
 inline constexpr size_t kMaxErrorTextBytes = 1023;
 inline constexpr uint32_t kPinMarker = 0x6E6F6465;
 // Every frame entry and RESERVE leave at least this many cells free.
@@ -33,15 +34,6 @@ inline constexpr size_t kStackReserveCells = 10;
 // Activations of the dispatch loop nested through host code (a comparator, an event handler, eval
 // inside eval) each take C++ stack; more than this many raise "stack overflow" instead.
 inline constexpr int kMaxNestedActivations = 120;
-
-// A value kept alive by the host; outside the collected heap, linked into the interpreter's list.
-struct PinRecord {
-    Value value;
-    uint32_t marker;  // kPinMarker while linked
-    PinRecord* self;
-    PinRecord* previous;
-    PinRecord* next;
-};
 
 class Interpreter {
 public:
@@ -54,12 +46,12 @@ public:
     NameTable& Names() { return names_; }
     uint32_t Intern(std::string_view name);
 
-    // Ids interned at creation, in this order, so they are 0 to 4.
-    uint32_t idProto() const { return 0; }
-    uint32_t idPrototype() const { return 1; }
-    uint32_t idToSource() const { return 2; }
-    uint32_t idToString() const { return 3; }
-    uint32_t idValueOf() const { return 4; }
+    // Ids interned at creation, in this order (interpreter_api.h).
+    uint32_t idProto() const { return kProtoNameId; }
+    uint32_t idPrototype() const { return kPrototypeNameId; }
+    uint32_t idToSource() const { return kToSourceNameId; }
+    uint32_t idToString() const { return kToStringNameId; }
+    uint32_t idValueOf() const { return kValueOfNameId; }
 
     // The global slot of a name id; an unset global is Undefined pointing back at its name entry.
     Value& Global(uint32_t nameId);
@@ -135,9 +127,7 @@ public:
     // ---- Options, hook, host ----
     bool WarnsUndefinedVariables() const { return warnUndefined_; }
     void SetWarnUndefinedVariables(bool on) { warnUndefined_ = on; }
-    // Called with (2, data) at every collection safe point; a non-zero result r aborts the run
-    // with "hook break r".
-    using Hook = int (*)(int reason, void* data);
+    using Hook = InterpreterHook;
     void SetHook(Hook hook, void* data) {
         hook_ = hook;
         hookData_ = data;
@@ -160,9 +150,9 @@ public:
     Engine* GetEngine() const { return engine_; }
     void SetEngine(Engine* engine) { engine_ = engine; }
 
-    // Turns a regular-expression constant of a module into its value while the module loads;
-    // installed by the RegExp class. Without one, such constants stay placeholders (loader.h).
-    using RegExpFactory = Value (*)(Interpreter&, std::u16string_view pattern, uint8_t flags);
+    // Installed by the RegExp class; without one, regular-expression constants stay placeholders
+    // (loader.h).
+    using RegExpFactory = script::RegExpFactory;
     RegExpFactory GetRegExpFactory() const { return regExpFactory_; }
     void SetRegExpFactory(RegExpFactory factory) { regExpFactory_ = factory; }
 
