@@ -21,11 +21,8 @@ report() {  # report DESCRIPTION GREP-OUTPUT
 
 report "private runtime headers included from outside the runtime" \
     "$(grep -rnE '#include[[:space:]]+"script/runtime/internal/' "${production[@]}" platform --include='*.h' --include='*.cpp' --include='*.def' || true)"
-# records.h keeps the heap's finalizer type and its debug liveness check inline, so the records
-# (which the library and host classes build) still bring the heap's declaration along.
 report "private runtime headers included from the runtime's public headers" \
-    "$(grep -HnE '#include[[:space:]]+"script/runtime/internal/' script/runtime/*.h script/runtime/*.def |
-        grep -vE '^script/runtime/records\.h:[0-9]+:#include "script/runtime/internal/heap\.h"$' || true)"
+    "$(grep -HnE '#include[[:space:]]+"script/runtime/internal/' script/runtime/*.h script/runtime/*.def || true)"
 report "operating-system headers outside platform/" \
     "$(grep -rnE '#include[[:space:]]+<(windows|winsock2|ole2|objbase|shlobj|commctrl|unistd|fcntl|dirent|signal|sys/[a-z_]+)\.h>' \
         "${production[@]}" script/runtime --include='*.h' --include='*.cpp' || true)"

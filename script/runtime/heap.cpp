@@ -319,6 +319,8 @@ size_t Heap::BlockSize(const void* block) { return SizeOf(HeaderOf(block)); }
 
 bool Heap::LooksLive(const void* block) { return HeaderOf(block)->guard == kLiveGuard; }
 
+bool BlockLooksLive(const void* block) { return Heap::LooksLive(block); }
+
 bool Heap::CheckConsistency() const {
     size_t liveBytes = 0, freeBytes = 0, freeBlocks = 0, totalBytes = 0;
     for (Chunk* chunk = chunks_; chunk; chunk = chunk->next) {

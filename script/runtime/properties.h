@@ -14,7 +14,7 @@ namespace velmo::script {
 // ---- Classes ----
 // The finalizer of class records (it frees the class data); the heap runs it after the
 // finalizers of the instances dying with the class.
-Heap::Finalizer ClassRecordFinalizer();
+Finalizer ClassRecordFinalizer();
 // A zeroed class record with its finalizer set and a new prototype object whose "__proto__" is
 // Null; the caller fills the operations. `name` is static text used in "[object Name]".
 ClassRecord* NewClass(Interpreter& interp, const char* name);

@@ -1,11 +1,11 @@
 #pragma once
-// The records that values point at, all on the collected heap (heap.h): plain, standard-layout,
+// The records that values point at, all on the collected heap (internal/heap.h): plain, standard-layout,
 // trivially destructible structs, made only by the heap. Whatever a record refers to is either
 // another heap record (reached by the marker) or text that outlives it (static strings).
 
 #include <cstdint>
 
-#include "script/runtime/internal/heap.h"
+#include "script/runtime/finalizer.h"
 #include "script/runtime/value.h"
 
 namespace velmo::script {
@@ -22,7 +22,7 @@ inline void AssertStorable([[maybe_unused]] const Value& value) {
         case Tag::Array:
         case Tag::Object:
         case Tag::HostObject:
-        case Tag::Function: VELMO_ASSERT(value.payload.p && Heap::LooksLive(value.payload.p)); break;
+        case Tag::Function: VELMO_ASSERT(value.payload.p && BlockLooksLive(value.payload.p)); break;
         default: break;
     }
 #endif
@@ -150,7 +150,7 @@ struct FunctionRecord {
 
 // Native data: an opaque pointer owned by the class; null for the value standing for the class.
 struct HostRecord {
-    Heap::Finalizer finalizer;  // calls the class's FinalizeData
+    Finalizer finalizer;  // calls the class's FinalizeData
     ClassRecord* cls;
     void* nativeData;
     ObjectRecord* props;  // own properties; null for the class value
@@ -168,7 +168,7 @@ using MarkDataOp = void (*)(Interpreter&, ClassRecord&, void* nativeData);
 using FreeClassDataOp = void (*)(void* classData);
 
 struct ClassRecord {
-    Heap::Finalizer finalizer;  // frees the class data through FreeClassData
+    Finalizer finalizer;  // frees the class data through FreeClassData
     CallOp Call;
     CallMethodOp CallMethod;
     PropertyOp Property;

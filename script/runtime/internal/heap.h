@@ -11,6 +11,8 @@
 #include <new>
 #include <type_traits>
 
+#include "script/runtime/finalizer.h"
+
 namespace velmo::script {
 
 // Block layout (see docs/heap.md). Each block is an 8-byte header slot followed by its payload:
@@ -47,7 +49,7 @@ public:
     // Called by the sweep (or Free) with the block's address when a block made by
     // AllocateFinalized dies. It runs before any dead block of that sweep is reused or poisoned,
     // so it may read other records dying with it; it must not allocate, free, mark or throw.
-    using Finalizer = void (*)(void* block) noexcept;
+    using Finalizer = script::Finalizer;
 
     // Reads VELMO_GC_STRESS once: "1" makes ShouldCollect() always true.
     Heap();
