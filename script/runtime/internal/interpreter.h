@@ -15,6 +15,7 @@
 #include "script/runtime/error_report.h"
 #include "script/runtime/internal/frames.h"
 #include "script/runtime/internal/heap.h"
+#include "script/runtime/internal/value_stack.h"
 #include "script/runtime/interpreter_api.h"
 #include "script/runtime/names.h"
 #include "script/runtime/pinned.h"
@@ -70,7 +71,7 @@ public:
     void AddAnonymousFunctions(uint32_t count) { anonymousFunctions_ += count; }
 
     // The value stack grows downward: cells [sp, size) are in use, the top is Stack()[sp].
-    std::vector<Value>& Stack() { return stack_; }
+    ValueStack& Stack() { return stack_; }
     size_t& StackPointer() { return sp_; }
 
     // Warnings and trace lines go to the trace output; nothing is written while it is closed.
@@ -245,7 +246,7 @@ private:
     PinRecord* firstPin_ = nullptr;
     PinRecord* lastPin_ = nullptr;
     std::vector<Value> constants_;
-    std::vector<Value> stack_;
+    ValueStack stack_;
     size_t sp_;
     TraceOutput trace_;
     std::string errorText_;
