@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The runtime's real main window under wine: a packed application is started with the Windows
-# runtime and read back, while it runs, by a probe in another process (tests/tools/window_probe.cpp)
+# runtime and read back, while it runs, by a probe in another process (platform/ui/win32/probe/window_probe.cpp)
 # and by the X server; the runtime's own verbose lines must agree with what the system reports.
 # Leaves a screenshot of the demo's window in ARTIFACTS for a reviewer.
 # Usage: frame_windows_test.sh VELMO.EXE VELMO-PROJECTOR.EXE WINDOW_PROBE.EXE SOURCE-ROOT WINEPREFIX ARTIFACTS
@@ -42,7 +42,32 @@ wait_status() {  # wait_status OUTPUT: the application's exit status, after at m
     done
     echo timeout
 }
+screenshot() {  # screenshot NAME: the screen as ARTIFACTS/NAME.png, for a reviewer
+    if command -v xwd > /dev/null && [ -x /usr/bin/convert ]; then
+        xwd -root | /usr/bin/convert xwd:- "$artifacts/$1.png" 2> /dev/null
+    fi
+}
 frame_line() { grep "^\[frame\] $1" "$2" | tail -n 1; }
+# pack_variant NAME CAPTION APPEARANCE WINDOW [BEHAVIOUR]: packs the demo as NAME.exe with a
+# borderless window of its own identifier and caption, the extra [appearance] lines APPEARANCE, the
+# size and position lines WINDOW in place of the demo's, and the extra [behaviour] lines BEHAVIOUR.
+pack_variant() {
+    mkdir -p "$work/$1"
+    cp -r "$root/examples/demo/." "$work/$1/"
+    python3 - "$work/$1/velmo.toml" "$1" "$2" "$3" "$4" "${5:-}" <<'PY'
+import sys
+path, name, caption, appearance, window, behaviour = sys.argv[1:]
+text = open(path).read()
+text = text.replace('identifier = "Velmo/Demo\\\\V1.0"', f'identifier = "Velmo/{name}\\\\V1.0"')
+text = text.replace('[appearance]\n', f'[appearance]\ncaption = "{caption}"\n{appearance}\n')
+text = text.replace('border = ["single", "resizable"]', 'border = ["none"]')
+text = text.replace('width = 640\nheight = 480\nposition = "center"', window)
+text = text.replace('[behaviour]\n', f'[behaviour]\n{behaviour}\n')
+open(path, 'w').write(text)
+PY
+    wine "$velmo" pack "$work/$1" -o "$work/$1.exe" --runtime "$projector" > "$work/pack-$1.out" 2>&1 ||
+        { echo "FAILED: pack $1"; cat "$work/pack-$1.out"; exit 1; }
+}
 
 # The demo: a 640 x 480 window in the middle of the 1024 x 768 desktop, up until its movie says
 # "quit" three seconds in.
@@ -51,9 +76,7 @@ wine "$velmo" pack "$root/examples/demo" -o "$work/demo.exe" --runtime "$project
 printf 'wait 3000\nfscommand quit\n' > "$work/later.txt"
 start_app "$work/demo.exe" "$work/later.txt" "$work/demo.out"
 check "the demo's window shows" probe_until_shown "Velmo Demo" "$work/probe.out"
-if command -v xwd > /dev/null && [ -x /usr/bin/convert ]; then
-    xwd -root | /usr/bin/convert xwd:- "$artifacts/demo-window.png" 2> /dev/null
-fi
+screenshot demo-window
 xwininfo -root -tree > "$work/tree.out" 2>&1
 check "the X server lists the window by its caption" grep -q '"Velmo Demo"' "$work/tree.out"
 check "the probe sees the demo's place: centred on the desktop" grep -qx 'window 192,144 640x480' "$work/probe.out"
@@ -80,7 +103,6 @@ check "the verbose style is the system's, less WS_VISIBLE" \
 # movie's own 640 x 480 and stretched to the 400 x 200 window, are the window: (0,0)-(200,200) and
 # (300,100)-(400,200).
 mkdir -p "$work/shaped"
-cp -r "$root/examples/demo/." "$work/shaped/"
 python3 - "$work/shaped/round.msk" <<'PY'
 import struct, sys
 rects = [(0, 0, 320, 480), (480, 240, 640, 480)]
@@ -88,21 +110,13 @@ data = struct.pack('<IIII', 32, 1, len(rects), 16 * len(rects)) + struct.pack('<
 data += b''.join(struct.pack('<iiii', *r) for r in rects)
 open(sys.argv[1], 'wb').write(struct.pack('<I', len(data)) + data)
 PY
-python3 - "$work/shaped/velmo.toml" <<'PY'
-import sys
-path = sys.argv[1]
-text = open(path).read()
-text = text.replace('identifier = "Velmo/Demo\\\\V1.0"', 'identifier = "Velmo/Shaped\\\\V1.0"')
-text = text.replace('[appearance]\n', '[appearance]\nshape = "clip"\nclip_image = "round.msk"\nregions = ["round.msk"]\ncaption = "Velmo Shaped"\nscale = "exact_fit"\n')
-text = text.replace('border = ["single", "resizable"]', 'border = ["none"]')
-text = text.replace('width = 640\nheight = 480', 'width = 400\nheight = 200')
-text = text.replace('[behaviour]\n', '[behaviour]\nalways_on_top = true\ntray_icon = true\n')
-open(path, 'w').write(text)
-PY
-wine "$velmo" pack "$work/shaped" -o "$work/shaped.exe" --runtime "$projector" > "$work/pack-shaped.out" 2>&1 ||
-    { echo "FAILED: pack the shaped application"; cat "$work/pack-shaped.out"; exit 1; }
+pack_variant shaped "Velmo Shaped" \
+    $'shape = "clip"\nclip_image = "round.msk"\nregions = ["round.msk"]\nscale = "exact_fit"' \
+    $'width = 400\nheight = 200\nposition = "center"' $'always_on_top = true\ntray_icon = true'
 start_app "$work/shaped.exe" "$work/later.txt" "$work/shaped.out"
 check "the shaped window shows" probe_until_shown "Velmo Shaped" "$work/shaped-probe.out" 10,10 199,199 250,50 350,150 350,50
+sleep 0.5
+screenshot shaped-window
 check "a point of the first square is inside" grep -qx 'point 10,10 inside' "$work/shaped-probe.out"
 check "the first square's far corner is inside" grep -qx 'point 199,199 inside' "$work/shaped-probe.out"
 check "between the squares is outside" grep -qx 'point 250,50 outside' "$work/shaped-probe.out"
@@ -118,26 +132,14 @@ check "the verbose line tells the region's rectangles" \
 
 # A transparent window: the stand-in movie paints one red square; around it the desktop shows
 # through the layered window, as the screen's pixels show.
-mkdir -p "$work/clear"
-cp -r "$root/examples/demo/." "$work/clear/"
-python3 - "$work/clear/velmo.toml" <<'PY'
-import sys
-path = sys.argv[1]
-text = open(path).read()
-text = text.replace('identifier = "Velmo/Demo\\\\V1.0"', 'identifier = "Velmo/Clear\\\\V1.0"')
-text = text.replace('[appearance]\n', '[appearance]\nshape = "transparent"\ncaption = "Velmo Clear"\n')
-text = text.replace('border = ["single", "resizable"]', 'border = ["none"]')
-text = text.replace('width = 640\nheight = 480\nposition = "center"', 'width = 200\nheight = 200\nposition = "top_left"')
-open(path, 'w').write(text)
-PY
-wine "$velmo" pack "$work/clear" -o "$work/clear.exe" --runtime "$projector" > "$work/pack-clear.out" 2>&1 ||
-    { echo "FAILED: pack the transparent application"; cat "$work/pack-clear.out"; exit 1; }
+pack_variant clear "Velmo Clear" 'shape = "transparent"' $'width = 200\nheight = 200\nposition = "top_left"'
 wine "$probe" - @150,150 2>&1 | tr -d '\r' > "$work/desktop.out"
 desktop=$(sed -n 's/^pixel 150,150 //p' "$work/desktop.out")
 printf 'paint 0 0 100 100 FF0000\nwait 3000\nfscommand quit\n' > "$work/square.txt"
 start_app "$work/clear.exe" "$work/square.txt" "$work/clear.out"
 check "the transparent window shows" probe_until_shown "Velmo Clear" "$work/clear-probe.out"
 sleep 0.5
+screenshot transparent-window
 wine "$probe" "Velmo Clear" @50,50 @150,150 2>&1 | tr -d '\r' > "$work/clear-probe.out"
 check "the transparent window is layered" bash -c "(( 0x$(sed -n 's/^extended 0x//p' "$work/clear-probe.out") & 0x80000 ))"
 check "the movie's square is on the screen" grep -qx 'pixel 50,50 FF0000' "$work/clear-probe.out"

@@ -403,6 +403,11 @@ void FrameWindowImpl::SetRegion(const std::optional<Region>& region) {
     GdiObject made(::ExtCreateRegion(nullptr, static_cast<DWORD>(bytes.size()), data));
     if (!made) return;
     if (::SetWindowRgn(frame_.Get(), static_cast<HRGN>(made.Get()), TRUE)) (void)made.Release();
+    // What the window no longer covers belongs to the windows beneath it again: have them repaint
+    // it now rather than when something else exposes it.
+    const Rect at = WindowRect();
+    const RECT uncovered{at.left, at.top, at.left + at.width, at.top + at.height};
+    ::RedrawWindow(nullptr, &uncovered, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 std::optional<Region> FrameWindowImpl::GetRegion() const {

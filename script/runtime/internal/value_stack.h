@@ -15,7 +15,8 @@ namespace velmo::script {
 
 class ValueStack {
 public:
-    explicit ValueStack(size_t cells) : cells_(static_cast<Value*>(std::calloc(cells ? cells : 1, sizeof(Value)))), size_(cells) {
+    explicit ValueStack(size_t cells)
+        : cells_(static_cast<Value*>(std::calloc(cells ? cells : 1, sizeof(Value)))), size_(cells) {
         if (!cells_) throw std::bad_alloc();
     }
     ~ValueStack() { std::free(cells_); }

@@ -1,13 +1,11 @@
 // The main frame over the real Win32 window (under wine in CI, in a 1024 x 768 virtual desktop):
 // what the system reports back after the settings are applied, and the input filter at work on
 // injected input. The decisions themselves are tested natively; here only the glue is.
-#include <windows.h>
-
 #include <gtest/gtest.h>
 
 #include <fstream>
 
-#include "platform/ui/win32/frame_window.h"
+#include "platform/ui/win32/frame_window.h"  // the Win32 declarations come with it
 #include "shell/main_frame.h"
 #include "tests/support/scratch.h"
 

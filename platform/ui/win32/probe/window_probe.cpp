@@ -1,5 +1,6 @@
-// Reads back what the system says about another process's top-level window, for the wine tests of
-// the runtime's real window: `window_probe CAPTION [X,Y ...] [@X,Y ...]` prints its styles,
+// A test tool, built with the tests only (it lives here because only platform/ may speak Win32):
+// reads back what the system says about another process's top-level window, for the wine tests of
+// the runtime's real window (tests/tools/frame_windows_test.sh): `window_probe CAPTION [X,Y ...] [@X,Y ...]` prints its styles,
 // rectangles, state, region (and whether each window-relative point X,Y lies inside it), whether
 // its tray icon (id 128) exists, and the colour on the screen at each screen point @X,Y. With the
 // caption "-" it only reads the screen. `!ID` posts the system command ID to the window, as its
