@@ -5,6 +5,7 @@
 // converts to and from 8-bit text at its side.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -77,5 +78,18 @@ public:
     // True while the control still holds events for later (the stand-in during a wait).
     virtual bool HoldsEvents() const { return false; }
 };
+
+// The player's class id, as its registration and its class factory know it.
+inline constexpr char kPlayerClassId[] = "{D27CDB6E-AE6D-11CF-96B8-444553540000}";
+
+// The control file registered for the player's class (the InProcServer32 default value on
+// Windows); empty when none is registered or the desktop has no registry.
+std::string RegisteredPlayerFile();
+
+// Creates the player's control as the movie window of `window` (child id 0x459, filling the client
+// area): from `controlFile` through its own class factory, without registration, or by class id when
+// the file is empty. Null when the control cannot be created; a desktop without the player's control
+// (the headless one) always answers null.
+std::unique_ptr<MovieControl> CreatePlayerControl(FrameWindow& window, const std::string& controlFile);
 
 }  // namespace velmo::platform

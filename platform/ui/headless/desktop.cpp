@@ -1,8 +1,13 @@
 // The headless user interface's desktop: the in-memory model, with no user.
 #include "platform/common/model_desktop.h"
+#include "platform/movie_control.h"
 
 namespace velmo::platform {
 
 std::unique_ptr<Desktop> MakeDesktop() { return std::make_unique<ModelDesktop>(); }
+
+// No player exists headless: applications run with the stand-in control (platform/standin).
+std::string RegisteredPlayerFile() { return {}; }
+std::unique_ptr<MovieControl> CreatePlayerControl(FrameWindow&, const std::string&) { return nullptr; }
 
 }  // namespace velmo::platform
