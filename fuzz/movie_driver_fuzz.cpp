@@ -42,10 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     StandinMovieScript script = *parsed.script;
     size_t expected = 0;
     for (StandinEvent& event : script.events) {
-        if (event.kind == StandinEvent::Kind::Wait)
-            event.milliseconds = 0;
-        else
-            ++expected;
+        if (event.kind == StandinEvent::Kind::Wait) event.milliseconds = 0;
+        else ++expected;
     }
     StandinMovieControl control(script);
     Answering sink(control);

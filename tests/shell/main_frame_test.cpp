@@ -3,7 +3,6 @@
 #include "shell/main_frame.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include "platform/byte_order.h"
 #include "platform/common/model_desktop.h"
@@ -16,36 +15,6 @@ namespace {
 using platform::Rect;
 using platform::Region;
 using platform::WindowState;
-
-TEST(MovieHeader, ReadsTheFrameSizeOfPlainAndCompressedMovies) {
-    // 550 x 400 pixels: 11000 x 8000 twips in 15-bit fields; 24 frames per second, 3 frames.
-    const std::vector<uint8_t> body = {0x78, 0x00, 0x05, 0x5F, 0x00, 0x00, 0x0F, 0xA0, 0x00, 0x00, 0x18, 0x01, 0x00};
-    std::vector<uint8_t> plain = {'F', 'W', 'S', 9, 0, 0, 0, 0};
-    plain.insert(plain.end(), body.begin(), body.end());
-    const std::optional<MovieHeader> header = ParseMovieHeader(plain);
-    ASSERT_TRUE(header);
-    EXPECT_EQ(header->FrameSize(), (platform::Size{550, 400}));
-    EXPECT_EQ(header->frameRate, 24.0);
-    EXPECT_EQ(header->frameCount, 1);
-
-    std::vector<uint8_t> packed(compressBound(body.size()));
-    uLongf packedSize = packed.size();
-    ASSERT_EQ(compress(packed.data(), &packedSize, body.data(), body.size()), Z_OK);
-    std::vector<uint8_t> compressed = {'C', 'W', 'S', 9, 0, 0, 0, 0};
-    compressed.insert(compressed.end(), packed.begin(), packed.begin() + packedSize);
-    const std::optional<MovieHeader> inflated = ParseMovieHeader(compressed);
-    ASSERT_TRUE(inflated);
-    EXPECT_TRUE(inflated->compressed);
-    EXPECT_EQ(inflated->FrameSize(), (platform::Size{550, 400}));
-
-    // Cut short, another signature, or a compressed body that is not a zlib stream: no header.
-    EXPECT_FALSE(ParseMovieHeader(std::span(plain).first(12)));
-    plain[0] = 'Z';
-    EXPECT_FALSE(ParseMovieHeader(plain));
-    compressed.resize(8);
-    compressed.insert(compressed.end(), body.begin(), body.end());
-    EXPECT_FALSE(ParseMovieHeader(compressed));
-}
 
 std::vector<uint8_t> MaskFile(const std::vector<std::array<int32_t, 4>>& rects) {
     std::vector<uint8_t> data;
