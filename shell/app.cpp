@@ -1,3 +1,4 @@
+#include "shell/movie_cipher.h"
 #include "shell/app.h"
 
 #include "platform/environment.h"
@@ -106,6 +107,7 @@ bool App::CreateFrame() {
     MainFrame* frame = frame_.get();
     SetMainWindowCaptionSource([frame] { return std::optional<std::string>(frame->Caption()); });
     if (movies_.movieName.empty()) frame_->SetNoMovie();
+    frame_->SetMovieKey(MovieKeyFromProtection(movies_.protection), {});
     frame_->SetAboutInformation(settings_.about, settings_.aboutBox);
     services_.AttachFrame(frame, &settings_);
     return true;

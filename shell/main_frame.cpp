@@ -4,6 +4,7 @@
 
 #include "platform/files.h"
 #include "platform/path.h"
+#include "shell/movie_cipher.h"
 #include "shell/movie_header.h"
 #include "shell/movie_host.h"
 #include "shell/package.h"
@@ -78,6 +79,7 @@ MainFrame::MainFrame(platform::Desktop& desktop, ControlFactory makeControl, Sin
     : desktop_(desktop), makeControl_(std::move(makeControl)), sink_(std::move(sink)) {}
 
 MainFrame::~MainFrame() {
+    if (readsRedirected_) (void)platform::RedirectMovieReads({}, {}, nullptr);
     renderer_.reset();
     if (control_) control_->SetEventSink(nullptr);
     control_.reset();
@@ -99,9 +101,21 @@ bool MainFrame::Create(const std::string& iconSource) {
 
 void MainFrame::SetNoMovie() { Record("no movie"); }
 
+void MainFrame::SetMovieKey(std::string key, std::string controlFile) {
+    movieKey_ = std::move(key);
+    controlFile_ = std::move(controlFile);
+}
+
 void MainFrame::LoadMovie(const std::string& path, bool autoPlay) {
     moviePath_ = path;
     Record("movie \"" + path + "\"" + (autoPlay ? ", playing" : ", stopped"));
+    if (!movieKey_.empty() && !path.empty()) {
+        const std::string key = movieKey_;
+        readsRedirected_ =
+            platform::RedirectMovieReads(controlFile_, path, [path, key] { return OpenEncipheredMovie(path, key); });
+        Record(readsRedirected_ ? "movie enciphered: its readers see it deciphered"
+                                : "movie enciphered, but its reads cannot be redirected");
+    }
     if (control_) (void)LoadMovieInto(*control_, path, autoPlay);
 }
 

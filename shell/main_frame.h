@@ -47,6 +47,9 @@ public:
     // Creates the hidden window (owned by the hidden owner window) and the movie control inside it.
     [[nodiscard]] bool Create(const std::string& iconSource);
     void SetNoMovie();
+    // The key of a movie stored enciphered (empty for a plain one) and the file the control was
+    // made from: from the next LoadMovie on, every reader of the movie file sees its plain bytes.
+    void SetMovieKey(std::string key, std::string controlFile);
     void LoadMovie(const std::string& path, bool autoPlay);
     // Hides the window and gives it the styles and caption of `appearance`; the movie gets its
     // scale mode. The window stays hidden until ApplySizeAndPosition or Show.
@@ -131,6 +134,9 @@ private:
     std::deque<std::string> asyncQueue_;
     std::string caption_;
     std::string moviePath_;
+    std::string movieKey_;
+    std::string controlFile_;
+    bool readsRedirected_ = false;
     std::vector<std::string> regions_;
     std::string aboutTitle_, aboutText_;
     std::string

@@ -71,7 +71,8 @@ TEST(MovieHeader, ReadsSizeRateCountAndTheFirstBackgroundColourOfPlainAndCompres
 TEST(MovieHeader, DamageAfterTheFrameCountKeepsTheHeaderWithoutAColour) {
     // No tags, an end tag before the colour, a tag longer than the file, a colour tag cut short.
     const std::vector<std::vector<uint8_t>> tagStreams = {
-        {}, [] {
+        {},
+        [] {
             std::vector<uint8_t> t = Tag(0, {});
             const std::vector<uint8_t> colour = Tag(9, {1, 2, 3});
             t.insert(t.end(), colour.begin(), colour.end());

@@ -49,6 +49,15 @@ TEST(Manifest, ErrorsNameTheLineAndTheProblem) {
         {"[movie]\nflags = 0x100000000\n", "velmo.toml:2: 'flags' in [movie] must lie between 0 and 4294967295"},
         {"[movie]\nprotection = [1, \"a\"]\n", "velmo.toml:2: an array may not mix strings and integers"},
         {"[movie]\nprotection = [1, 2\n", "velmo.toml:2: an array must be closed with ']' on the same line"},
+        {"[movie]\nprotection = [1]\nkey = \"k\"\n",
+         "velmo.toml:3: 'key' in [movie] cannot be given together with [movie] protection"},
+        {"[movie]\nkey = \"k\"\nprotection = [1]\n",
+         "velmo.toml:3: 'protection' in [movie] cannot be given together with [movie] key"},
+        {"[movie]\nkey = "
+         "\"kkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkk"
+         "kkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkk"
+         "kkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkk\"\n",
+         "velmo.toml:2: 'key' in [movie] is longer than 255 bytes"},
         {"[movie]\nfile = '''x'''\n", "velmo.toml:2: multi-line strings are not supported"},
         {"[[movie]]\n", "velmo.toml:1: arrays of tables ([[...]]) are not supported"},
         {"[movie]\nmovie.file = \"x\"\n", "velmo.toml:2: dotted keys are not supported; use a [table]"},

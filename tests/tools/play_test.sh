@@ -47,5 +47,21 @@ check "an installer hook exits 0" test $? -eq 0
 check "the hook script was loaded" grep -q '^\[app\] script AfterInstall (72 bytes)' "$work/hook.out"
 check "the hook showed no window" bash -c "! grep -q '^\[frame\]' '$work/hook.out'"
 
-echo "$(( 11 - failures )) passed, $failures failed"
+# A movie packed enciphered: the package holds no plain movie, yet the window takes the movie's size
+# from its header, because every reader of the movie file sees it deciphered.
+mkdir -p "$work/secret"
+cp -r "$root/examples/demo/." "$work/secret/"
+sed -i 's/^file = "movie.swf"$/file = "movie.swf"\nkey = "open sesame"/; s/^size = "custom"$/size = "movie"/' "$work/secret/velmo.toml"
+"$velmo" pack "$work/secret" -o "$work/secret.exe" > /dev/null || { echo "FAILED: pack with a movie key"; exit 1; }
+sed -i '/^key = /d' "$work/secret/velmo.toml"
+"$velmo" pack "$work/secret" -o "$work/plain.exe" > /dev/null || { echo "FAILED: pack without a key"; exit 1; }
+"$velmo" play "$work/secret.exe" --verbose > "$work/secret.out" 2>&1
+check "an enciphered movie plays" test $? -eq 0
+check "the frame reads the enciphered movie" grep -q '^\[frame\] movie enciphered: its readers see it deciphered' "$work/secret.out"
+"$velmo" play "$work/plain.exe" --verbose > "$work/plain.out" 2>&1
+plain_size=$(grep -o ', movie [0-9]*x[0-9]*$' "$work/plain.out")
+check "the plain movie gives the window a size" test -n "$plain_size"
+check "the enciphered movie gives the same size" grep -q "^\[frame\] size: .*$plain_size\$" "$work/secret.out"
+
+echo "$(( 15 - failures )) passed, $failures failed"
 [ "$failures" -eq 0 ]

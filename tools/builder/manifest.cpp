@@ -4,6 +4,7 @@
 // keys (the caption follows the product name, a help file turns on its flag) are settled last.
 #include "tools/builder/manifest.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -14,6 +15,7 @@
 #include "platform/path.h"
 #include "platform/text.h"
 #include "shell/digest.h"
+#include "shell/movie_cipher.h"
 #include "shell/package.h"
 
 namespace velmo::builder {
@@ -655,9 +657,20 @@ void ApplyVersion(Mapper& p, const TomlValue& v) {
 void ApplyProtection(Mapper& p, const TomlValue& v) {
     if (v.kind != Kind::Array || v.items.size() > kProtectionBytes)
         p.Fail(p.Where() + " must be an array of at most 260 byte values");
+    if (!p.m.movieKey.empty()) p.Fail(p.Where() + " cannot be given together with [movie] key");
     p.m.movieList.protection.fill(0);
     for (size_t i = 0; i < v.items.size(); ++i)
         p.m.movieList.protection[i] = static_cast<uint8_t>(p.Integer(v.items[i], 0, 255));
+}
+
+void ApplyMovieKey(Mapper& p, const TomlValue& v) {
+    const std::string key = p.Text(v);
+    if (key.size() > kMaxMovieKeyBytes) p.Fail(p.Where() + " is longer than 255 bytes");
+    if (key.find('\0') != std::string::npos) p.Fail(p.Where() + " holds a NUL character");
+    if (std::any_of(p.m.movieList.protection.begin(), p.m.movieList.protection.end(), [](uint8_t b) { return b != 0; }))
+        p.Fail(p.Where() + " cannot be given together with [movie] protection");
+    p.m.movieKey = key;
+    p.m.movieList.protection = shell::ProtectionForKey(key);
 }
 
 void ApplyRegions(Mapper& p, const TomlValue& v) {
@@ -706,6 +719,7 @@ constexpr KeySpec kMovieKeys[] = {
     {"file", [](Mapper& p, V v) { p.m.movieList.movieName = p.CheckedPath(v); }},
     {"flags", [](Mapper& p, V v) { p.m.movieList.movieFlags = p.U32(v); }},
     {"protection", &ApplyProtection},
+    {"key", &ApplyMovieKey},
 };
 
 constexpr KeySpec kAboutKeys[] = {

@@ -47,6 +47,7 @@ struct ScriptResource {
 struct Manifest {
     shell::SettingsRecord settings;  // the build record's time is filled in only when given
     shell::MovieListRecord movieList;
+    std::string movieKey;  // [movie] key: the movie is packed enciphered under it
     std::string identifier;
     std::array<uint8_t, 16> guid{};  // memory order: u32, u16, u16, 8 bytes
     std::optional<FlashPlayerRequirement> flashPlayer;

@@ -16,6 +16,7 @@
 #include "script/compiler/compiler.h"
 #include "script/runtime/module_reader.h"
 #include "script/runtime/module_verifier.h"
+#include "shell/movie_cipher.h"
 #include "shell/digest.h"
 #include "shell/identifier_record.h"
 #include "tools/builder/blob_writer.h"
@@ -113,6 +114,37 @@ std::vector<PackageItem> PackageItems(const Manifest& manifest, const std::strin
         if (entry.isLink) CheckLink(path, relativePath, projectFinal);
         return true;
     });
+}
+
+// Replaces the movie's package item by its enciphered form, held in memory while the package is
+// written (a movie is read whole to be enciphered; other files still stream).
+void EncipherPackedMovie(std::vector<PackageItem>& items, const Manifest& manifest) {
+    const std::string& name = manifest.movieList.movieName;
+    std::vector<PackageItem>* level = &items;
+    PackageItem* found = nullptr;
+    size_t start = 0;
+    while (start <= name.size()) {
+        const size_t end = std::min(name.find_first_of("/\\", start), name.size());
+        const std::string part = name.substr(start, end - start);
+        start = end + 1;
+        if (part.empty()) continue;
+        const auto it = std::find_if(level->begin(), level->end(), [&](const PackageItem& item) {
+            return platform::AnsiEqualNoCase(item.name, part);
+        });
+        found = it == level->end() ? nullptr : &*it;
+        if (!found) break;
+        level = &found->children;
+    }
+    if (!found || found->isFolder)
+        throw std::runtime_error("[movie] key: the movie \"" + name +
+                                 "\" is not in the package, so it cannot be enciphered");
+    std::vector<uint8_t> plain;
+    if (!found->sourcePath.empty() && !platform::ReadWholeFile(found->sourcePath, plain))
+        throw std::runtime_error("cannot read " + found->sourcePath + SystemReason());
+    if (found->sourcePath.empty()) plain = found->data;
+    found->data = shell::EncipherMovie(plain, manifest.movieKey);
+    found->sourcePath.clear();
+    found->sizeBytes = found->data.size();
 }
 
 // An output path that names the manifest, a file the manifest names, or any other existing file
@@ -228,6 +260,7 @@ BuildPlan PlanBuild(const BuildOptions& options) {
         plan.image = AddResourcesToImage(runtime, plan.result.resources);
     }
     plan.items = PackageItems(manifest, folder, options.outputPath);
+    if (!manifest.movieKey.empty()) EncipherPackedMovie(plan.items, manifest);
     plan.result.packagedFiles = CountFiles(plan.items);
     return plan;
 }

@@ -13,6 +13,8 @@
 
 #include "platform/last_error.h"
 #include "platform/os/posix/host_path.h"
+#include "platform/os/posix/movie_reads_posix.h"
+#include "platform/os/posix/movie_reads_posix.h"
 
 namespace velmo::platform {
 
@@ -76,6 +78,8 @@ bool posix::WriteAll(int fd, const void* data, size_t sizeBytes) {
 }
 
 std::unique_ptr<File> OpenFile(const std::string& path, FileMode mode) {
+    if (mode == FileMode::ReadShared)
+        if (std::optional<std::unique_ptr<File>> movie = posix::OpenRedirectedMovie(path)) return std::move(*movie);
     const int flags = mode == FileMode::ReadShared ? O_RDONLY : (O_RDWR | O_CREAT | O_TRUNC);
     const int fd = ::open(posix::HostPath(path).c_str(), flags | O_CLOEXEC, 0644);
     if (fd < 0) {
