@@ -15,7 +15,8 @@ namespace {
 
 std::vector<uint8_t> Hex(const std::string& hex) {
     std::vector<uint8_t> bytes;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
     return bytes;
 }
 
@@ -33,21 +34,26 @@ TEST(Ciphers, MatchPublishedVectorsInTheirBlockConventions) {
     // values are big-endian halves; ours are little-endian, so each half comes out reversed.
     BlowfishKey ones;
     ones.fill(0xFF);
-    std::vector<uint8_t> data = Hex("FFFFFFFFFFFFFFFF" "0000000000000000");
+    std::vector<uint8_t> data =
+        Hex("FFFFFFFFFFFFFFFF"
+            "0000000000000000");
     BlowfishBlocks(data, ones, true);
-    EXPECT_EQ(std::vector<uint8_t>(data.begin(), data.begin() + 8), Hex("D56F8651" "8ACB5EB8"));
+    EXPECT_EQ(std::vector<uint8_t>(data.begin(), data.begin() + 8), Hex("D56F8651"
+                                                                        "8ACB5EB8"));
     BlowfishKey zeros{};
     std::vector<uint8_t> zero(8, 0), tail = {1, 2, 3};
     zero.insert(zero.end(), tail.begin(), tail.end());
     BlowfishBlocks(zero, zeros, true);
-    EXPECT_EQ(zero, Hex("4597F94E" "78DD9861" "010203"));  // a short tail is left alone
+    EXPECT_EQ(zero, Hex("4597F94E"
+                        "78DD9861"
+                        "010203"));  // a short tail is left alone
 }
 
 TEST(Ciphers, KeyDerivationsFollowTheirRecipe) {
     // Bytes 0-7 shift left into place; bytes 8-15 are bit-reversed into the opposite place; byte
     // 16 starts over.
-    const std::array<uint8_t, 8> fold = FoldKey(std::string("\x81\x01", 2) + std::string(6, '\0') + "\x01" +
-                                                std::string(7, '\0') + "\x03");
+    const std::array<uint8_t, 8> fold =
+        FoldKey(std::string("\x81\x01", 2) + std::string(6, '\0') + "\x01" + std::string(7, '\0') + "\x03");
     EXPECT_EQ(fold, (std::array<uint8_t, 8>{0x02 ^ 0x06, 0x02, 0, 0, 0, 0, 0, 0x80}));
     const TripleDesKey des = TripleDesKeyFor("secret");
     for (const uint8_t b : des) EXPECT_EQ(__builtin_popcount(b) % 2, 1) << "odd parity";
@@ -103,8 +109,8 @@ TEST(MovieCipher, AStoredMovieReadsPlainAtAnyOffset) {
 TEST(MovieCipher, ReadersOfTheRedirectedMovieSeeItPlainAndOtherFilesAsTheyAre) {
     const testing::ScratchFolder folder;
     // A 550 x 400 movie with a background colour, stored enciphered.
-    const std::vector<uint8_t> plain = {'F', 'W', 'S', 10, 0, 0, 0, 0, 0x78, 0x00, 0x05, 0x5F, 0x00, 0x00,
-                                        0x0F, 0xA0, 0x00, 0x00, 0x18, 0x01, 0x00, 0x43, 0x02, 0x10, 0x20, 0x30};
+    const std::vector<uint8_t> plain = {'F',  'W',  'S',  10,   0,    0,    0,    0,    0x78, 0x00, 0x05, 0x5F, 0x00,
+                                        0x00, 0x0F, 0xA0, 0x00, 0x00, 0x18, 0x01, 0x00, 0x43, 0x02, 0x10, 0x20, 0x30};
     const std::string path = folder.Write("movie.swf", EncipherMovie(plain, "k"));
     const std::string plainPath = folder.Write("plain.swf", plain);
     EXPECT_FALSE(ReadMovieHeader(path));
@@ -126,7 +132,8 @@ TEST(MovieCipher, ReadersOfTheRedirectedMovieSeeItPlainAndOtherFilesAsTheyAre) {
     EXPECT_TRUE(ReadMovieHeader(plainPath));
 
     // A plain movie at the redirected path (a script loading another) reads as it is.
-    ASSERT_TRUE(platform::RedirectMovieReads({}, plainPath, [plainPath] { return OpenEncipheredMovie(plainPath, "k"); }));
+    ASSERT_TRUE(
+        platform::RedirectMovieReads({}, plainPath, [plainPath] { return OpenEncipheredMovie(plainPath, "k"); }));
     EXPECT_TRUE(ReadMovieHeader(plainPath));
     ASSERT_TRUE(platform::RedirectMovieReads({}, {}, nullptr));
     EXPECT_FALSE(ReadMovieHeader(path));

@@ -35,9 +35,9 @@ public:
     }
     bool Write(const void*, size_t) override { return false; }  // opened for reading only
     int64_t Seek(int64_t offset, SeekFrom from) override {
-        const int64_t base = from == SeekFrom::Begin ? 0
+        const int64_t base = from == SeekFrom::Begin     ? 0
                              : from == SeekFrom::Current ? static_cast<int64_t>(position_)
-                                                        : static_cast<int64_t>(movie_->Size());
+                                                         : static_cast<int64_t>(movie_->Size());
         if (offset < 0 && -offset > base) return -1;
         position_ = static_cast<uint64_t>(base + offset);
         return static_cast<int64_t>(position_);
