@@ -36,16 +36,22 @@ enum : uint32_t {
 class MainFrame final : private platform::FrameWindowEvents {
 public:
     using Sink = std::function<void(const std::string&)>;
-    // Makes the movie control inside a newly created window.
-    using ControlFactory = std::function<std::unique_ptr<platform::MovieControl>(platform::FrameWindow&)>;
+    // Makes the movie control inside a newly created window, from `controlFile` or, when that is
+    // empty, by the player's class id; null when the control cannot be created.
+    using ControlFactory =
+        std::function<std::unique_ptr<platform::MovieControl>(platform::FrameWindow&, const std::string& controlFile)>;
+    // Names the control file once the window exists (scripts it runs may look at the window).
+    using ControlFileChooser = std::function<std::string()>;
 
     MainFrame(platform::Desktop& desktop, ControlFactory makeControl, Sink sink = nullptr);
     ~MainFrame() override;
     MainFrame(const MainFrame&) = delete;
     MainFrame& operator=(const MainFrame&) = delete;
 
-    // Creates the hidden window (owned by the hidden owner window) and the movie control inside it.
-    [[nodiscard]] bool Create(const std::string& iconSource);
+    // Creates the hidden window (owned by the hidden owner window) and the movie control inside it,
+    // from the file `chooseControlFile` names (by class id without a chooser). False when the
+    // window cannot be made; a control that cannot be made leaves Control() null.
+    [[nodiscard]] bool Create(const std::string& iconSource, const ControlFileChooser& chooseControlFile = nullptr);
     void SetNoMovie();
     void LoadMovie(const std::string& path, bool autoPlay);
     // Hides the window and gives it the styles and caption of `appearance`; the movie gets its
