@@ -11,7 +11,8 @@ namespace {
 
 std::optional<std::string> ScriptFile(const std::string& answer, const std::string& executableFolder) {
     if (answer.empty()) return std::nullopt;
-    if (answer.find(':') != std::string::npos) return platform::FileExists(answer) ? std::optional(answer) : std::nullopt;
+    if (answer.find(':') != std::string::npos)
+        return platform::FileExists(answer) ? std::optional(answer) : std::nullopt;
     std::string relative = answer;
     std::replace(relative.begin(), relative.end(), '/', '\\');
     if (relative.front() == '\\') relative.erase(0, 1);

@@ -31,7 +31,8 @@ bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
 uint32_t Tick() { return static_cast<uint32_t>(platform::CurrentTimeMs()); }
 
 std::optional<std::string> NewTempName(std::string_view extension) {
-    return MakeTempName(TempBaseFolder(), Tick(), extension, [](const std::string& p) { return platform::PathExists(p); });
+    return MakeTempName(TempBaseFolder(), Tick(), extension,
+                        [](const std::string& p) { return platform::PathExists(p); });
 }
 
 }  // namespace

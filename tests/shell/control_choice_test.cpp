@@ -64,8 +64,8 @@ TEST_F(ControlChoiceTest, ANameWithADriveColonIsTakenAsItIsWhenItExists) {
 
 TEST_F(ControlChoiceTest, FallsBackThroughThePrivatePlayerToTheRegisteredFileAndTheClassId) {
     privatePath_ = scratch_.Write("12AB0.tmp", testing::Bytes("control"));
-    for (const std::optional<std::string>& answer : {std::optional<std::string>(), std::optional<std::string>(""),
-                                                    std::optional<std::string>("missing.ocx")}) {
+    for (const std::optional<std::string>& answer :
+         {std::optional<std::string>(), std::optional<std::string>(""), std::optional<std::string>("missing.ocx")}) {
         const ControlChoice choice = Choose(answer);
         EXPECT_EQ(choice.source, ControlSource::PrivatePlayer);
         EXPECT_EQ(choice.file, privatePath_);

@@ -12,8 +12,8 @@ struct CabinetFile {
     std::string name;
     std::vector<uint8_t> data;
     uint16_t dosDate = (2009 - 1980) << 9 | 6 << 5 | 15;  // 2009-06-15
-    uint16_t dosTime = 13 << 11 | 45 << 5 | 30 / 2;      // 13:45:30
-    uint16_t attributes = 0x20;                          // archive
+    uint16_t dosTime = 13 << 11 | 45 << 5 | 30 / 2;       // 13:45:30
+    uint16_t attributes = 0x20;                           // archive
 };
 
 // One folder without compression, data blocks of at most 32 KiB, no checksums.

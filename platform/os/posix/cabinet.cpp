@@ -63,8 +63,8 @@ CabinetEntry Describe(const mscabd_file& f) {
     e.hour = f.time_h;
     e.minute = f.time_m;
     e.second = f.time_s;
-    e.attributes = static_cast<uint32_t>(f.attribs) & (kCabinetReadOnly | kCabinetHidden | kCabinetSystem |
-                                                       kCabinetArchive);
+    e.attributes =
+        static_cast<uint32_t>(f.attribs) & (kCabinetReadOnly | kCabinetHidden | kCabinetSystem | kCabinetArchive);
     return e;
 }
 

@@ -41,9 +41,9 @@ FNFREE(CabFree) { ::HeapFree(::GetProcessHeap(), 0, pv); }
 FNOPEN(CabOpen) {
     (void)pmode;
     const bool write = (oflag & (_O_WRONLY | _O_RDWR)) != 0;
-    const HANDLE h = ::CreateFileA(pszFile, write ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ,
-                                   nullptr, (oflag & _O_CREAT) ? CREATE_ALWAYS : OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE h =
+        ::CreateFileA(pszFile, write ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ, nullptr,
+                      (oflag & _O_CREAT) ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     return h == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<INT_PTR>(h);
 }
 
@@ -133,8 +133,7 @@ struct FdiDeleter {
 
 bool ExpandCabinet(const std::string& cabinetPath, const CabinetDestination& destinationFor) {
     ERF error{};
-    const HFDI fdi =
-        ::FDICreate(CabAlloc, CabFree, CabOpen, CabRead, CabWrite, CabClose, CabSeek, cpuUNKNOWN, &error);
+    const HFDI fdi = ::FDICreate(CabAlloc, CabFree, CabOpen, CabRead, CabWrite, CabClose, CabSeek, cpuUNKNOWN, &error);
     if (!fdi) return false;
     const std::unique_ptr<void, FdiDeleter> owner(fdi);
     std::string name(FileNamePart(cabinetPath));

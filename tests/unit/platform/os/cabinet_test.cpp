@@ -64,7 +64,8 @@ TEST_F(CabinetTest, OffersEveryEntryAsStoredAndWritesOnlyThoseGivenAPlace) {
     CabinetFile control{"player\\Control.OCX", Bytes("control bytes"), (2008 - 1980) << 9 | 11 << 5 | 3,
                         9 << 11 | 7 << 5 | 58 / 2, kCabinetReadOnly | kCabinetArchive};
     CabinetFile readme{"readme.txt", Bytes("skip me"), (2010 - 1980) << 9 | 1 << 5 | 2, 0, 0};
-    CabinetFile big{"big.ocx", std::vector<uint8_t>(70000, 0), (2011 - 1980) << 9 | 2 << 5 | 28, 23 << 11, kCabinetHidden};
+    CabinetFile big{"big.ocx", std::vector<uint8_t>(70000, 0), (2011 - 1980) << 9 | 2 << 5 | 28, 23 << 11,
+                    kCabinetHidden};
     for (size_t i = 0; i < big.data.size(); ++i) big.data[i] = static_cast<uint8_t>(i * 7 + i / 300);
     const std::string cab = scratch_.Write("in.cab", WriteCabinet({control, readme, big}));
 
@@ -92,8 +93,8 @@ TEST_F(CabinetTest, OffersEveryEntryAsStoredAndWritesOnlyThoseGivenAPlace) {
     EXPECT_FALSE(PathExists(scratch_.Path() + "readme.txt"));
 
     const std::tm stamp = LocalModified(scratch_.Path() + "one");
-    EXPECT_EQ(std::vector<int>({stamp.tm_year + 1900, stamp.tm_mon + 1, stamp.tm_mday, stamp.tm_hour, stamp.tm_min,
-                                stamp.tm_sec}),
+    EXPECT_EQ(std::vector<int>(
+                  {stamp.tm_year + 1900, stamp.tm_mon + 1, stamp.tm_mday, stamp.tm_hour, stamp.tm_min, stamp.tm_sec}),
               std::vector<int>({2008, 11, 3, 9, 7, 58}));
     EXPECT_TRUE(ReadOnly(scratch_.Path() + "one"));
     EXPECT_FALSE(ReadOnly(scratch_.Path() + "two"));
