@@ -22,8 +22,9 @@ constexpr uint32_t kKeptAttributes = kCabinetReadOnly | kCabinetHidden | kCabine
 // What one expansion carries between FDI's notifications.
 struct Expansion {
     const CabinetDestination* destinationFor = nullptr;
-    std::string current;  // the destination being written, "" between files
-    INT_PTR open = 0;     // its handle while open
+    std::string current;     // the destination being written, "" between files
+    std::string lastOpened;  // the last destination opened: suspect when the expansion fails after it
+    INT_PTR open = 0;        // its handle while open
     bool failed = false;
 };
 
@@ -112,6 +113,7 @@ FNFDINOTIFY(Notify) {
                 return -1;
             }
             x.open = reinterpret_cast<INT_PTR>(h);
+            x.lastOpened = x.current;
             return x.open;
         }
         case fdintCLOSE_FILE_INFO:
@@ -145,7 +147,11 @@ bool ExpandCabinet(const std::string& cabinetPath, const CabinetDestination& des
     active = nullptr;
     if (copied && !x.failed) return true;
     if (x.open) ::CloseHandle(AsHandle(x.open));
-    if (!x.current.empty()) ::DeleteFileA(x.current.c_str());
+    // The system's expander may report the last file closed before it notices the damage.
+    if (!x.lastOpened.empty()) {
+        ::SetFileAttributesA(x.lastOpened.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileA(x.lastOpened.c_str());
+    }
     return false;
 }
 
