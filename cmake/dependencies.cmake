@@ -56,6 +56,8 @@ else()
     find_package(ZLIB REQUIRED)
     find_package(PkgConfig REQUIRED)
     pkg_check_modules(GCRYPT REQUIRED IMPORTED_TARGET libgcrypt)
+    # Cabinet files on POSIX systems; Windows has its own expander.
+    pkg_check_modules(MSPACK REQUIRED IMPORTED_TARGET libmspack)
     find_package(Boost 1.74 REQUIRED COMPONENTS regex)
 
     if(VELMO_TESTS AND NOT VELMO_FUZZ)

@@ -3,10 +3,12 @@
 
 #include "platform/environment.h"
 #include "platform/error_report.h"
+#include "platform/movie_control.h"
 #include "platform/path.h"
 #include "platform/resources.h"
 #include "platform/system.h"
 #include "platform/text.h"
+#include "shell/control_choice.h"
 #include "shell/package.h"
 #include "shell/resource_blob.h"
 #include "shell/run_folder.h"
@@ -94,20 +96,41 @@ bool App::ReadIdentifier() {
     return profile_ != nullptr;
 }
 
+std::string App::ChooseControl() {
+    const ScriptRun run = RunScriptResource("_GetFlashPlayer");
+    const ControlChoice choice = ChooseControlFile(
+        run.stringCompletion, std::string(platform::FolderPart(platform::ModuleFileName())),
+        [this] { return player_.PrivatePlayerPath(); }, [] { return platform::RegisteredPlayerFile(); });
+    Note(std::string("movie control ") + ControlSourceName(choice.source) +
+         (choice.file.empty() ? "" : ": " + choice.file));
+    return choice.file;
+}
+
+// Each failure notes why start-up stopped; only a missing control says so to the user, and only
+// when the start-up script does not veto the message.
 bool App::CreateFrame() {
     const std::string icon =
         movies_.iconFile.empty() ? "resource " + std::to_string(kAppIconResource) : movies_.iconFile;
     ownerWindow_ = services_.CreateOwnerWindow();
-    if (!ownerWindow_) return false;
-    frame_ = services_.MakeFrame();
-    if (!frame_ || !frame_->Create(icon)) {
+    frame_ = ownerWindow_ ? services_.MakeFrame() : nullptr;
+    if (!frame_ || !frame_->Create(icon, [this] { return ChooseControl(); })) {
+        frame_.reset();
+        Note("start-up stopped: the main frame cannot be created");
+        return false;
+    }
+    if (!frame_->Control()) {
+        Note("the movie control cannot be created");
+        const ScriptRun run = RunScriptResource("Initialize");
+        if (run.booleanCompletion && !*run.booleanCompletion)
+            Note("start-up stopped: no movie control, and the start-up script completed with false");
+        else Fail("Failed to load the Adobe Flash Player!");
         frame_.reset();
         return false;
     }
     MainFrame* frame = frame_.get();
     SetMainWindowCaptionSource([frame] { return std::optional<std::string>(frame->Caption()); });
     if (movies_.movieName.empty()) frame_->SetNoMovie();
-    frame_->SetMovieKey(MovieKeyFromProtection(movies_.protection), {});
+    frame_->SetMovieKey(MovieKeyFromProtection(movies_.protection));
     frame_->SetAboutInformation(settings_.about, settings_.aboutBox);
     services_.AttachFrame(frame, &settings_);
     return true;
@@ -174,10 +197,7 @@ bool App::InitInstance(const std::vector<std::string>& args) {
     Note("settings from " + std::string(SourceName(LoadSettings(*profile_, RunFolder(), settings_, movies_))));
     Note("movie name \"" + movies_.movieName + "\"");
 
-    if (!CreateFrame()) {
-        Note("start-up stopped: the main frame cannot be created");
-        return false;
-    }
+    if (!CreateFrame()) return false;
     if (!RunStartupScript()) {
         Note("start-up stopped: the start-up script completed with false");
         return false;

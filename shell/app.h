@@ -13,6 +13,7 @@
 #include "shell/identifier_record.h"
 #include "shell/main_frame.h"
 #include "shell/movie_list.h"
+#include "shell/player_setup.h"
 #include "shell/script_host.h"
 #include "shell/settings_record.h"
 
@@ -68,6 +69,7 @@ private:
     bool RunInstallerHook(const std::string& name);
     bool ReadIdentifier();
     bool CreateFrame();
+    std::string ChooseControl();
     bool RunStartupScript();
     void ApplyMute();
     void LoadMovieOrShowEmpty();
@@ -82,6 +84,7 @@ private:
     SettingsRecord settings_;
     MovieListRecord movies_;
     std::unique_ptr<MainFrame> frame_;
+    PlayerSetup player_{[this](const std::string& line) { Note(line); }};
     InputBlockHandle inputBlock_ = 0;
     bool ownerWindow_ = false;
     bool socketsStarted_ = false;

@@ -10,6 +10,7 @@
 #include "platform/path.h"
 #include "platform/program_start.h"
 #include "platform/text.h"
+#include "script/runtime/strings.h"
 #include "script/runtime/value.h"
 #include "shell/package.h"
 #include "shell/resource_blob.h"
@@ -153,18 +154,20 @@ script::Engine* CommandChannel::EnsureEngine() {
 // as if the run had ended normally.
 ScriptRun CommandChannel::RunInEngine(const std::function<int(script::Engine&)>& run) {
     script::Engine* engine = EnsureEngine();
-    if (!engine) return {false, std::nullopt, "the script engine cannot be built"};
+    if (!engine) return {false, std::nullopt, std::nullopt, "the script engine cannot be built"};
     int status = 0;
     {
         const ActiveRun active(activeRuns_);
         status = run(*engine);
     }
-    ScriptRun outcome{true, std::nullopt, ""};
+    ScriptRun outcome{true, std::nullopt, std::nullopt, ""};
     if (status != 1) {
         outcome.note = engine->ErrorText();
         if (!outcome.note.empty()) engine->Trace().WriteLine(outcome.note);
     } else if (const script::Value result = engine->Result(); result.Is(script::Tag::Boolean)) {
         outcome.booleanCompletion = result.AsBoolean();
+    } else if (result.Is(script::Tag::String)) {
+        outcome.stringCompletion = platform::Utf16ToAnsi(script::Text(result.AsString()));
     }
     ReleaseRetiredEngines();
     return outcome;

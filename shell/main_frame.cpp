@@ -91,20 +91,22 @@ void MainFrame::Record(const std::string& line) {
     if (sink_) sink_(line);
 }
 
-bool MainFrame::Create(const std::string& iconSource) {
+bool MainFrame::Create(const std::string& iconSource, const ControlFileChooser& chooseControlFile) {
     window_ = desktop_.CreateFrameWindow(iconSource, *this);
     if (!window_) return false;
     Record("frame created, icon " + iconSource + ", accelerators 128");
-    if (makeControl_) control_ = makeControl_(*window_);
+    const std::string controlFile = chooseControlFile ? chooseControlFile() : std::string();
+    controlFile_ = controlFile;
+    if (makeControl_) control_ = makeControl_(*window_, controlFile);
+    Record((controlFile.empty() ? std::string("control by class id ") + platform::kPlayerClassId
+                                : "control from \"" + controlFile + "\"") +
+           (control_ ? "" : ": cannot be created"));
     return true;
 }
 
 void MainFrame::SetNoMovie() { Record("no movie"); }
 
-void MainFrame::SetMovieKey(std::string key, std::string controlFile) {
-    movieKey_ = std::move(key);
-    controlFile_ = std::move(controlFile);
-}
+void MainFrame::SetMovieKey(std::string key) { movieKey_ = std::move(key); }
 
 void MainFrame::LoadMovie(const std::string& path, bool autoPlay) {
     moviePath_ = path;

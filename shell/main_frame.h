@@ -36,20 +36,26 @@ enum : uint32_t {
 class MainFrame final : private platform::FrameWindowEvents {
 public:
     using Sink = std::function<void(const std::string&)>;
-    // Makes the movie control inside a newly created window.
-    using ControlFactory = std::function<std::unique_ptr<platform::MovieControl>(platform::FrameWindow&)>;
+    // Makes the movie control inside a newly created window, from `controlFile` or, when that is
+    // empty, by the player's class id; null when the control cannot be created.
+    using ControlFactory =
+        std::function<std::unique_ptr<platform::MovieControl>(platform::FrameWindow&, const std::string& controlFile)>;
+    // Names the control file once the window exists (scripts it runs may look at the window).
+    using ControlFileChooser = std::function<std::string()>;
 
     MainFrame(platform::Desktop& desktop, ControlFactory makeControl, Sink sink = nullptr);
     ~MainFrame() override;
     MainFrame(const MainFrame&) = delete;
     MainFrame& operator=(const MainFrame&) = delete;
 
-    // Creates the hidden window (owned by the hidden owner window) and the movie control inside it.
-    [[nodiscard]] bool Create(const std::string& iconSource);
+    // Creates the hidden window (owned by the hidden owner window) and the movie control inside it,
+    // from the file `chooseControlFile` names (by class id without a chooser). False when the
+    // window cannot be made; a control that cannot be made leaves Control() null.
+    [[nodiscard]] bool Create(const std::string& iconSource, const ControlFileChooser& chooseControlFile = nullptr);
     void SetNoMovie();
-    // The key of a movie stored enciphered (empty for a plain one) and the file the control was
-    // made from: from the next LoadMovie on, every reader of the movie file sees its plain bytes.
-    void SetMovieKey(std::string key, std::string controlFile);
+    // The key of a movie stored enciphered (empty for a plain one): from the next LoadMovie on,
+    // every reader of the movie file, the control's module included, sees its plain bytes.
+    void SetMovieKey(std::string key);
     void LoadMovie(const std::string& path, bool autoPlay);
     // Hides the window and gives it the styles and caption of `appearance`; the movie gets its
     // scale mode. The window stays hidden until ApplySizeAndPosition or Show.
@@ -135,7 +141,7 @@ private:
     std::string caption_;
     std::string moviePath_;
     std::string movieKey_;
-    std::string controlFile_;
+    std::string controlFile_;  // the file the control was made from; empty when made by class id
     bool readsRedirected_ = false;
     std::vector<std::string> regions_;
     std::string aboutTitle_, aboutText_;

@@ -10,9 +10,10 @@
 namespace velmo::shell {
 
 struct ScriptRun {
-    bool ran = false;                       // the module was loaded and run
-    std::optional<bool> booleanCompletion;  // the completion value, when it was a Boolean
-    std::string note;                       // why it did not run, for the verbose log
+    bool ran = false;                             // the module was loaded and run
+    std::optional<bool> booleanCompletion;        // the completion value, when it was a Boolean
+    std::optional<std::string> stringCompletion;  // the completion value in 8-bit text, when it was a string
+    std::string note;                             // why it did not run, for the verbose log
 };
 
 class ScriptHost {

@@ -19,13 +19,14 @@ set -euo pipefail
 # exist) or pkg (a package with nothing to check but its installed state).
 build=(cmd:cmake:cmake cmd:ninja:ninja-build cmd:g++:g++ cmd:make:make cmd:pkg-config:pkg-config
        file:/usr/include/zlib.h:zlib1g-dev file:/usr/include/gcrypt.h:libgcrypt20-dev
-       file:/usr/include/boost/regex.hpp:libboost-regex-dev file:/usr/include/editline/readline.h:libedit-dev)
+       file:/usr/include/boost/regex.hpp:libboost-regex-dev file:/usr/include/editline/readline.h:libedit-dev
+       file:/usr/include/mspack.h:libmspack-dev)
 needs=("${build[@]}")
 for task in "$@"; do
     case "$task" in
     build) ;;
     test) needs+=(file:/usr/include/gtest/gtest.h:libgtest-dev file:/usr/src/googletest:googletest
-                  cmd:wrestool:icoutils cmd:python3:python3 cmd:openssl:openssl) ;;
+                  cmd:wrestool:icoutils cmd:python3:python3 cmd:openssl:openssl cmd:gcab:gcab) ;;
     fuzz) needs+=(cmd:clang:clang pkg:libclang-rt-14-dev:libclang-rt-14-dev) ;;
     format) needs+=(cmd:clang-format:clang-format) ;;
     windows) needs+=(cmd:x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64-posix
@@ -36,7 +37,8 @@ for task in "$@"; do
                      file:/usr/src/googletest:googletest
                      cmd:wine:wine cmd:wineserver:wine cmd:wineboot:wine cmd:winepath:wine
                      pkg:wine64:wine64 cmd:xvfb-run:xvfb cmd:xauth:xauth
-                     cmd:xwininfo:x11-utils cmd:xwd:x11-apps file:/usr/bin/convert:imagemagick) ;;
+                     cmd:xwininfo:x11-utils cmd:xwd:x11-apps file:/usr/bin/convert:imagemagick
+                     cmd:gcab:gcab) ;;
     *) echo "install-deps.sh: unknown task '$task'" >&2; exit 64 ;;
     esac
 done

@@ -372,6 +372,49 @@ def texts():
             seed(target, name, text.encode("latin-1") if target == "xml" and name == "utf16.xml" else text)
 
 
+def stored_cabinet(files):
+    """A cabinet of one uncompressed folder: (name, data, attributes) per file, no checksums."""
+    entries, data = b"", b""
+    for name, content, attributes in files:
+        entries += struct.pack("<IIHHHH", len(content), len(data), 0, 0x3A21, 0x6BAF, attributes)
+        entries += name.encode() + b"\0"
+        data += content
+    blocks, count = b"", 0
+    for at in range(0, len(data), 32768):
+        chunk = data[at:at + 32768]
+        blocks += struct.pack("<IHH", 0, len(chunk), len(chunk)) + chunk
+        count += 1
+    files_at = 36 + 8
+    data_at = files_at + len(entries)
+    header = b"MSCF" + struct.pack("<IIIIIBBHHHHH", 0, data_at + len(blocks), 0, files_at, 0, 3, 1, 1, len(files),
+                                   0, 0x1234, 0)
+    return header + struct.pack("<IHH", data_at, count, 0) + entries + blocks
+
+
+def cabinets(work):
+    """Stored cabinets made here; compressed ones (MSZIP, and LZX when gcab offers it) made with gcab."""
+    two = stored_cabinet([("first.ocx", b"first control", 0x21), ("notes.txt", b"notes", 0x20),
+                          ("second.OCX", b"second control", 0x01)])
+    seed("cabinet", "two-controls.cab", two)
+    seed("cabinet", "empty-folder.cab", stored_cabinet([]))
+    seed("cabinet", "truncated.cab", two[:-8])
+    seed("cabinet", "many-blocks.cab", stored_cabinet([("big.ocx", bytes(range(256)) * 24 + b"x" * 1000, 0x20)])[:8000])
+    if shutil.which("gcab") is None:
+        print("generate_seeds: gcab is missing, so the compressed cabinet seeds are left as they are")
+        for name in ("mszip.cab",):
+            key = f"cabinet/{name}"
+            if key in PREVIOUSLY_GENERATED:
+                written.add(key)
+        return
+    folder = pathlib.Path(work) / "cabinet"
+    folder.mkdir()
+    (folder / "player.ocx").write_bytes(b"".join(b"line %d of the control\n" % (i % 37) for i in range(300)))
+    (folder / "readme.txt").write_bytes(b"read me")
+    subprocess.run(["gcab", "-c", "-z", "-n", str(folder / "mszip.cab"), str(folder / "player.ocx"),
+                    str(folder / "readme.txt")], check=True)
+    seed("cabinet", "mszip.cab", (folder / "mszip.cab").read_bytes())
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
@@ -380,6 +423,7 @@ def main():
         tools = Tools(velmo, pathlib.Path(work))
         modules(tools)
         applications(tools)
+        cabinets(work)
     blobs()
     texts()
     GENERATED_LIST.write_text("".join(f"{key}\n" for key in sorted(written)))

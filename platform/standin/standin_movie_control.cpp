@@ -192,9 +192,11 @@ bool StandinMovieControl::RaiseNextEvent() {
     return true;
 }
 
-std::function<std::unique_ptr<MovieControl>(FrameWindow&)> StandinControlFactory(StandinMovieScript script,
-                                                                                 StandinMovieControl::Sink sink) {
-    return [script = std::move(script), sink = std::move(sink)](FrameWindow&) -> std::unique_ptr<MovieControl> {
+std::function<std::unique_ptr<MovieControl>(FrameWindow&, const std::string&)> StandinControlFactory(
+    StandinMovieScript script, StandinMovieControl::Sink sink) {
+    return [script = std::move(script), sink = std::move(sink)](FrameWindow&,
+                                                                const std::string&) -> std::unique_ptr<MovieControl> {
+        if (script.unavailable) return nullptr;
         return std::make_unique<StandinMovieControl>(script, sink);
     };
 }

@@ -78,8 +78,9 @@ private:
 std::string QuotedText(std::u16string_view text);
 
 // What the main frame makes its control with when there is no player: a stand-in that follows a
-// copy of `script` inside every window made.
-std::function<std::unique_ptr<MovieControl>(FrameWindow&)> StandinControlFactory(
+// copy of `script` inside every window made, whatever control file it is given; none at all when
+// the script makes the control unavailable.
+std::function<std::unique_ptr<MovieControl>(FrameWindow&, const std::string& controlFile)> StandinControlFactory(
     StandinMovieScript script, StandinMovieControl::Sink sink = nullptr);
 
 }  // namespace velmo::platform

@@ -91,6 +91,9 @@ StandinScriptResult ParseStandinMovieScript(std::string_view text) {
             if (keyword == "variable") script.variables[*name] = *value;
             else if (keyword == "function") script.functions[*name] = *value;
             else script.events.push_back({StandinEvent::Kind::FSCommand, *name, *value});
+        } else if (keyword == "unavailable") {
+            if (!rest.empty()) return refuse("unavailable takes nothing after it");
+            script.unavailable = true;
         } else if (keyword == "flashcall") {
             const std::optional<std::u16string> request = DecodeText(rest);
             if (!request) return refuse("malformed UTF-8 or an unknown escape");

@@ -9,6 +9,7 @@
 //     flashcall REQUEST      raise FlashCall
 //     wait MILLISECONDS      raise the next event that much later, the window staying responsive
 //     paint X Y W H RRGGBB   the movie's picture holds an opaque rectangle of that colour
+//     unavailable            the control cannot be created, as where no player is installed
 //
 // Texts are UTF-8 with the escapes \\ \n \r \t and \s (a blank, for a command or name that holds
 // one); blank lines and lines starting with '#' are skipped.
@@ -42,6 +43,7 @@ struct StandinMovieScript {
     std::map<std::u16string, std::u16string> functions;  // invoke name as written in the request
     std::vector<StandinEvent> events;
     std::vector<StandinPaint> paints;  // drawn in order, over the background
+    bool unavailable = false;          // the factory makes no control
 };
 
 struct StandinScriptResult {

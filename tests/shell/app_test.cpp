@@ -19,6 +19,8 @@
 #include "tools/builder/blob_writer.h"
 #include "tools/builder/package_writer.h"
 #include "tools/builder/pe_writer.h"
+#include "tools/builder/records_writer.h"
+#include "tests/support/cabinet_writer.h"
 
 namespace velmo::shell {
 namespace {
@@ -31,11 +33,12 @@ public:
     ScriptRun RunModule(const std::string& name, std::span<const uint8_t> module) override {
         ran.push_back(name + "=" + std::string(module.begin(), module.end()));
         if (onRun) onRun(name);
-        return {true, completion, ""};
+        return {true, completion, name == "_GetFlashPlayer" ? playerAnswer : std::nullopt, ""};
     }
     void DestroyEngine() override { ++destroyed; }
     std::vector<std::string> ran;
     std::optional<bool> completion;
+    std::optional<std::string> playerAnswer;  // the text "_GetFlashPlayer" completes with
     std::function<void(const std::string&)> onRun;
     int destroyed = 0;
 };
@@ -45,7 +48,13 @@ public:
     bool StartSockets() override { return socketsWork; }
     std::unique_ptr<MainFrame> MakeFrame() override {
         if (!framesWork) return nullptr;
-        auto frame = std::make_unique<MainFrame>(desktop, platform::StandinControlFactory({}));
+        platform::StandinMovieScript movie;
+        movie.unavailable = !controlsWork;
+        auto frame = std::make_unique<MainFrame>(desktop, [this, standin = platform::StandinControlFactory(movie)](
+                                                              platform::FrameWindow& window, const std::string& file) {
+            controlFiles.push_back(file);
+            return standin(window, file);
+        });
         lastFrame = frame.get();
         ++framesMade;
         return frame;
@@ -57,6 +66,8 @@ public:
     int framesMade = 0;
     bool socketsWork = true;
     bool framesWork = true;
+    bool controlsWork = true;
+    std::vector<std::string> controlFiles;  // what each frame's control was made from
 };
 
 struct ImageSpec {
@@ -65,6 +76,7 @@ struct ImageSpec {
     SettingsRecord settings;
     std::string movie = "movie.swf";
     std::vector<std::pair<std::string, std::string>> scripts;
+    std::optional<std::vector<uint8_t>> playerCabinet;  // an installer with this cabinet, named by "FP"
 };
 
 std::vector<uint8_t> MovieList(const std::string& name) {
@@ -87,8 +99,15 @@ std::vector<uint8_t> BuildImage(const ImageSpec& spec) {
     if (spec.withId) resources.push_back({"MOVORA", "ID", 0, WriteIdentifierRecord(spec.identifier, {1, 2, 3})});
     for (const auto& [name, body] : spec.scripts)
         resources.push_back({"VELMO", name, 0, EncodeResourceBlob(Bytes(body))});
+    std::vector<builder::PackageItem> items = {{"movie.swf", false, Bytes("FWS"), {}}};
+    if (spec.playerCabinet) {
+        resources.push_back(
+            {"MOVORA", "FP", 0, EncodeResourceBlob(builder::WriteFlashPlayerRecord({{9, 0, 28, 0}, "install.exe"}))});
+        items.push_back(
+            {"install.exe", false, builder::WriteResourceImage({{"#10", "CABINET", 0, *spec.playerCabinet}}), {}});
+    }
     std::vector<uint8_t> image = builder::WriteResourceImage(resources);
-    const std::vector<uint8_t> package = builder::WritePackage({{"movie.swf", false, Bytes("FWS"), {}}});
+    const std::vector<uint8_t> package = builder::WritePackage(items);
     image.insert(image.end(), package.begin(), package.end());
     return image;
 }
@@ -319,6 +338,63 @@ TEST_F(AppTest, WithoutAMovieTheEmptyFrameIsShownWithItsMenusAndTray) {
     EXPECT_FALSE(AppliedStartsWith("movie"));
     EXPECT_TRUE(services_.lastFrame->Visible());
     app_.ExitInstance();
+}
+
+TEST_F(AppTest, TheControlComesFromTheScriptsFileThenThePrivatePlayerThenTheClassId) {
+    ImageSpec spec;
+    spec.scripts = {{"_GetFlashPlayer", "choose"}};
+    spec.playerCabinet = testing::WriteCabinet({{"player.ocx", Bytes("private control")}});
+    UseImage(spec);
+    ASSERT_TRUE(platform::CreateFolder(scratch_.Path() + "players"));
+    const std::string mine = scratch_.Write("players\\mine.ocx", Bytes("x"));
+    services_.scripts.playerAnswer = "/players/mine.ocx";
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(services_.controlFiles, std::vector<std::string>{mine});
+    EXPECT_TRUE(AppliedStartsWith("control from \"" + mine + "\""));
+    EXPECT_EQ(services_.scripts.ran.front(), "_GetFlashPlayer=choose");  // before anything else ran
+    app_.ExitInstance();
+
+    services_.scripts.playerAnswer = "players/missing.ocx";
+    App fallback(services_);
+    ASSERT_TRUE(fallback.InitInstance({}));
+    const std::string privatePlayer = services_.controlFiles.back();
+    EXPECT_EQ(privatePlayer.rfind(scratch_.Path(), 0), 0u) << privatePlayer;  // TMP is the scratch folder
+    EXPECT_EQ(testing::ReadText(privatePlayer), "private control");
+    fallback.ExitInstance();
+
+    UseImage(ImageSpec{});  // no script, no player record: the headless desktop registers no control
+    App byClassId(services_);
+    ASSERT_TRUE(byClassId.InitInstance({}));
+    EXPECT_EQ(services_.controlFiles.back(), "");
+    EXPECT_TRUE(AppliedStartsWith("control by class id {D27CDB6E-AE6D-11CF-96B8-444553540000}"));
+    byClassId.ExitInstance();
+}
+
+TEST_F(AppTest, NoControlShowsTheMessageUnlessTheStartUpScriptVetoesIt) {
+    ImageSpec spec;
+    spec.scripts = {{"Initialize", "init"}};
+    UseImage(spec);
+    services_.controlsWork = false;
+    services_.scripts.completion = 0 == 1;  // the veto
+    EXPECT_FALSE(Start());
+    EXPECT_EQ(services_.scripts.ran, std::vector<std::string>{"Initialize=init"});
+    EXPECT_TRUE(platform::ShownErrors().empty());
+    EXPECT_EQ(app_.Frame(), nullptr);
+    const std::string run = RunFolder();
+    app_.ExitInstance();
+    EXPECT_FALSE(platform::PathExists(run));
+
+    for (const std::optional<bool> completion : {std::optional<bool>(true), std::optional<bool>()}) {
+        services_.scripts.completion = completion;
+        services_.scripts.ran.clear();
+        platform::ShownErrors().clear();
+        App shown(services_);
+        EXPECT_FALSE(shown.InitInstance({}));
+        EXPECT_EQ(services_.scripts.ran, std::vector<std::string>{"Initialize=init"});  // once, not again later
+        ASSERT_EQ(platform::ShownErrors().size(), 1u);
+        EXPECT_EQ(platform::ShownErrors()[0].text, "Failed to load the Adobe Flash Player!");
+        shown.ExitInstance();
+    }
 }
 
 }  // namespace

@@ -55,7 +55,7 @@ protected:
     const std::vector<std::string>& Recorded() const { return standin_->Recorded(); }
     // A stand-in following `script`, remembered for Recorded().
     MainFrame::ControlFactory Standin(platform::StandinMovieScript script) {
-        return [this, script](platform::FrameWindow&) -> std::unique_ptr<platform::MovieControl> {
+        return [this, script](platform::FrameWindow&, const std::string&) -> std::unique_ptr<platform::MovieControl> {
             auto control = std::make_unique<platform::StandinMovieControl>(script);
             standin_ = control.get();
             return control;

@@ -128,11 +128,12 @@ TEST(RendererSprite, ALayeredWindowShrinksToTheSpriteTheMoviePublishes) {
     ASSERT_TRUE(parsed.script) << parsed.error;
     platform::StandinMovieControl* standin = nullptr;
     platform::ModelDesktop desktop{{1024, 768}};
-    MainFrame frame(desktop, [&](platform::FrameWindow&) -> std::unique_ptr<platform::MovieControl> {
-        auto control = std::make_unique<platform::StandinMovieControl>(*parsed.script);
-        standin = control.get();
-        return control;
-    });
+    MainFrame frame(desktop,
+                    [&](platform::FrameWindow&, const std::string&) -> std::unique_ptr<platform::MovieControl> {
+                        auto control = std::make_unique<platform::StandinMovieControl>(*parsed.script);
+                        standin = control.get();
+                        return control;
+                    });
     ASSERT_TRUE(frame.Create("resource 128"));
     frame.LoadMovie(scratch.Write("toy.swf", movie), true);
     Appearance a;

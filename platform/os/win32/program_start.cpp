@@ -7,6 +7,9 @@
 #include <shellapi.h>
 
 #include <cstdint>
+#include <vector>
+
+#include "platform/os/win32/handles.h"
 
 namespace velmo::platform {
 
@@ -25,6 +28,33 @@ bool StartProgram(const std::string& path, const std::string& parameters, const 
                         folder.empty() ? nullptr : folder.c_str(), SW_SHOWNORMAL);
     // Values above 32 mean success; the handle is only a status code here.
     return reinterpret_cast<intptr_t>(result) > 32;
+}
+
+namespace {
+// Process and thread handles: none is null, not INVALID_HANDLE_VALUE.
+struct ProcessHandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { ::CloseHandle(h); }
+};
+using ProcessHandle = win32::UniqueHandle<ProcessHandleTraits>;
+}  // namespace
+
+ProgramWait RunProgramAndWait(const std::string& path, const std::vector<std::string>& arguments, uint32_t limitMs) {
+    std::string commandLine = "\"" + path + "\"";
+    for (const std::string& argument : arguments) commandLine += " " + argument;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    // CreateProcessA may write into the command line, so it gets a copy of its own.
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return ProgramWait::NotStarted;
+    const ProcessHandle processHandle(process.hProcess);
+    const ProcessHandle threadHandle(process.hThread);
+    return ::WaitForSingleObject(process.hProcess, limitMs) == WAIT_OBJECT_0 ? ProgramWait::Ended
+                                                                             : ProgramWait::TimedOut;
 }
 
 }  // namespace velmo::platform

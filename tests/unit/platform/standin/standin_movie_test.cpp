@@ -69,6 +69,12 @@ TEST(StandinMovieScript, RefusesWithTheLineThatIsWrong) {
         EXPECT_EQ(RefusalOf(paint), "line 1: a paint is X Y WIDTH HEIGHT RRGGBB, sides from 1 to 16384") << paint;
 }
 
+TEST(StandinMovieScript, UnavailableStandsAloneOnItsLine) {
+    EXPECT_EQ(RefusalOf("unavailable now"), "line 1: unavailable takes nothing after it");
+    EXPECT_TRUE(Parsed("# no player here\nunavailable\r\n").unavailable);
+    EXPECT_FALSE(Parsed("version 9").unavailable);
+}
+
 // Answers each FlashCall from a list, and may call back into the control meanwhile.
 class Listener final : public MovieControlEvents {
 public:
