@@ -293,6 +293,42 @@ TEST_F(StandinControlTest, RegisteredClassCreatesTheStandinAndAFileCopyAnswersOn
     EXPECT_EQ(canUnload_(), S_OK);
 }
 
+// Registration into a classes key of the test's own (HKCR redirected for this process), so that
+// unregistering cannot disturb other tests that use the registered control.
+TEST_F(StandinControlTest, UnregisteringRemovesOnlyARegistrationOfItsOwnFile) {
+    const wchar_t* scratchKey = L"Software\\VelmoStandinControlTest";
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, scratchKey);
+    win32::RegistryKey classes;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, scratchKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                classes.Receive(), nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(::RegOverridePredefKey(HKEY_CLASSES_ROOT, classes.Get()), ERROR_SUCCESS);
+    using AnyFn = void (*)();
+    const auto reg =
+        reinterpret_cast<CanUnloadFn>(reinterpret_cast<AnyFn>(::GetProcAddress(module_, "DllRegisterServer")));
+    const auto unreg =
+        reinterpret_cast<CanUnloadFn>(reinterpret_cast<AnyFn>(::GetProcAddress(module_, "DllUnregisterServer")));
+    const wchar_t* server = L"CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}\\InProcServer32";
+    const auto value = [&](const wchar_t* name) {
+        wchar_t text[MAX_PATH] = {};
+        DWORD size = sizeof text - sizeof(wchar_t);
+        const LSTATUS status = ::RegGetValueW(HKEY_CLASSES_ROOT, server, name, RRF_RT_REG_SZ, nullptr, text, &size);
+        return status == ERROR_SUCCESS ? std::wstring(text) : std::wstring(L"(none)");
+    };
+    EXPECT_EQ(reg(), S_OK);
+    EXPECT_EQ(::lstrcmpiW(value(nullptr).c_str(), (folder_ + L"player.ocx").c_str()), 0) << value(nullptr);
+    EXPECT_EQ(value(L"ThreadingModel"), L"Apartment");
+    EXPECT_EQ(unreg(), S_OK);
+    EXPECT_EQ(value(nullptr), L"(none)");
+    // Another file registered since stays.
+    EXPECT_EQ(::RegSetKeyValueW(HKEY_CLASSES_ROOT, server, nullptr, REG_SZ, L"C:\\other.ocx", 26), ERROR_SUCCESS);
+    EXPECT_EQ(unreg(), S_FALSE);
+    EXPECT_EQ(value(nullptr), L"C:\\other.ocx");
+    ::RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    classes.Reset();
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, scratchKey);
+}
+
 TEST_F(StandinControlTest, HostedControlPlaysTheDrivingFileIntoEveryAdvisedSink) {
     Drive(
         "version 9.3\n"
