@@ -416,6 +416,13 @@ LRESULT StandinControl::HandleMessage(HWND window, UINT message, WPARAM wp, LPAR
             }
             return 0;
         }
+        case WM_PRINTCLIENT: {
+            // What PrintWindow and WM_PRINT ask for: a container may capture the control this way.
+            RECT client;
+            ::GetClientRect(window, &client);
+            Paint(reinterpret_cast<HDC>(wp), client);
+            return 0;
+        }
         case WM_TIMER:
             if (wp != kEventTimer) break;
             OnTimer();

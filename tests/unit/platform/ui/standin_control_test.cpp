@@ -373,6 +373,17 @@ TEST_F(StandinControlTest, HostedControlPlaysTheDrivingFileIntoEveryAdvisedSink)
     ::GetClientRect(window, &r);
     EXPECT_EQ(r.right, 200);
     EXPECT_EQ(r.bottom, 100);
+    // The window's own picture, captured as a container would: the background and the opaque zone.
+    HDC screen = ::GetDC(nullptr);
+    HDC memory = ::CreateCompatibleDC(screen);
+    win32::GdiObject bitmap(::CreateCompatibleBitmap(screen, 200, 100));
+    ::ReleaseDC(nullptr, screen);
+    HGDIOBJ old = ::SelectObject(memory, bitmap.Get());
+    EXPECT_TRUE(::PrintWindow(window, memory, PW_CLIENTONLY));
+    EXPECT_EQ(::GetPixel(memory, 5, 5), RGB(0xFF, 0xFF, 0xFF));
+    EXPECT_EQ(::GetPixel(memory, 50, 50), RGB(0x30, 0x80, 0xC0));
+    ::SelectObject(memory, old);
+    ::DeleteDC(memory);
 
     // Names resolve in any case; the events wait for the first movie.
     EXPECT_EQ(Call(dispatch.Get(), L"pLaYiNg", DISPATCH_PROPERTYPUT,
