@@ -138,7 +138,8 @@ HRESULT StandinControl::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
 
 HRESULT StandinControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                                UINT* argError) {
-    if (!params) return E_POINTER;
+    if (!params || (params->cArgs > 0 && !params->rgvarg) || (params->cNamedArgs > 0 && !params->rgdispidNamedArgs))
+        return E_POINTER;
     const Member* member = FindMember(id);
     if (!member) return DISP_E_MEMBERNOTFOUND;
     const bool isPut = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
