@@ -67,8 +67,7 @@ std::optional<IID> FromClassInfo2(IUnknown* control) {
 
 std::optional<IID> FromTypeInfo(IUnknown* control) {
     ComPtr<IProvideClassInfo> info;
-    if (FAILED(control->QueryInterface(IID_IProvideClassInfo, reinterpret_cast<void**>(info.Receive()))) ||
-        !info.Get())
+    if (FAILED(control->QueryInterface(IID_IProvideClassInfo, reinterpret_cast<void**>(info.Receive()))) || !info.Get())
         return std::nullopt;
     ComPtr<ITypeInfo> coclass;
     if (FAILED(info->GetClassInfo(coclass.Receive())) || !coclass.Get()) return std::nullopt;
@@ -77,8 +76,7 @@ std::optional<IID> FromTypeInfo(IUnknown* control) {
 
 std::optional<IID> FromFirstConnectionPoint(IUnknown* control) {
     ComPtr<IConnectionPointContainer> container;
-    if (FAILED(control->QueryInterface(IID_IConnectionPointContainer,
-                                       reinterpret_cast<void**>(container.Receive()))) ||
+    if (FAILED(control->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(container.Receive()))) ||
         !container.Get())
         return std::nullopt;
     ComPtr<IEnumConnectionPoints> points;

@@ -323,7 +323,8 @@ namespace {
 
 Rect Intersection(const Rect& a, const Rect& b) {
     const int left = std::max(a.left, b.left), top = std::max(a.top, b.top);
-    const int right = std::min(a.left + a.width, b.left + b.width), bottom = std::min(a.top + a.height, b.top + b.height);
+    const int right = std::min(a.left + a.width, b.left + b.width),
+              bottom = std::min(a.top + a.height, b.top + b.height);
     return right > left && bottom > top ? Rect{left, top, right - left, bottom - top} : Rect{};
 }
 
@@ -364,8 +365,8 @@ bool PlayerControl::DrawOnto(PixelImage& image, const Rect& dest, const Rect& cl
     GdiObject brush(::CreateSolidBrush(colour));
     if (brush) ::FillRect(memory, &fill, static_cast<HBRUSH>(brush.Get()));
     const RECTL bounds{fill.left, fill.top, fill.right, fill.bottom};
-    const HRESULT drawn = view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, memory, &bounds, nullptr,
-                                     nullptr, 0);
+    const HRESULT drawn =
+        view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, memory, &bounds, nullptr, nullptr, 0);
     ::GdiFlush();
     ::SelectObject(memory, previous);
     ::DeleteDC(memory);
@@ -391,8 +392,8 @@ std::string RegisteredFile() {
         (type != REG_SZ && type != REG_EXPAND_SZ) || sizeBytes == 0)
         return {};
     std::u16string value(sizeBytes / sizeof(char16_t) + 1, u'\0');
-    if (::RegQueryValueExW(opened.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value.data()),
-                           &sizeBytes) != ERROR_SUCCESS)
+    if (::RegQueryValueExW(opened.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &sizeBytes) !=
+        ERROR_SUCCESS)
         return {};
     value.resize(std::min(value.size(), static_cast<size_t>(sizeBytes / sizeof(char16_t))));
     while (!value.empty() && value.back() == u'\0') value.pop_back();

@@ -37,8 +37,8 @@ enum class PlayerMember {
 };
 inline constexpr size_t kPlayerMemberCount = 11;
 inline constexpr std::array<const wchar_t*, kPlayerMemberCount> kPlayerMemberNames = {
-    L"Movie",    L"Playing",     L"ScaleMode",    L"BackgroundColor", L"Base",      L"GetVariable",
-    L"SetVariable", L"CallFunction", L"SetReturnValue", L"FlashVersion", L"TCallLabel"};
+    L"Movie",       L"Playing",      L"ScaleMode",      L"BackgroundColor", L"Base",      L"GetVariable",
+    L"SetVariable", L"CallFunction", L"SetReturnValue", L"FlashVersion",    L"TCallLabel"};
 
 class PlayerControl final : public MovieControl, private MovieWindowHost, private EventReceiver {
 public:
@@ -90,7 +90,7 @@ private:
     void OnFlashCall(const std::u16string& request) override;
 
     bool oleStarted_ = false;
-    HMODULE module_ = nullptr;      // the control file, freed last
+    HMODULE module_ = nullptr;          // the control file, freed last
     FrameWindowImpl* frame_ = nullptr;  // not owned; null once the frame went
     HWND window_ = nullptr;
     ControlSite* site_ = nullptr;  // one reference

@@ -260,7 +260,7 @@ TEST(ActiveXEvents, TheSinkDeliversThePlayersTwoEventsUntilDisconnected) {
     EXPECT_EQ(Raise(sink, kFSCommandId, {Bstr(L"arg"), Bstr(L"cmd")}), S_OK);
     EXPECT_EQ(Raise(sink, kFlashCallId, {Bstr(L"<invoke/>")}), S_OK);
     EXPECT_EQ(Raise(sink, kFSCommandId, {Bstr(L"only one")}), S_OK);  // malformed: dropped
-    EXPECT_EQ(Raise(sink, 1, {Bstr(L"progress")}), S_OK);              // another event: ignored
+    EXPECT_EQ(Raise(sink, 1, {Bstr(L"progress")}), S_OK);             // another event: ignored
     EXPECT_EQ(receiver.heard, (std::vector<std::u16string>{u"fscommand cmd arg", u"flashcall <invoke/>"}));
     EXPECT_EQ(MovieEventsDelivered(), before + 2) << "only delivered events end the loop's pass";
 
@@ -273,8 +273,8 @@ TEST(ActiveXEvents, TheSinkDeliversThePlayersTwoEventsUntilDisconnected) {
 
 // A plain window standing in for a frame.
 struct TestWindow {
-    HWND handle = ::CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr,
-                                    nullptr, nullptr);
+    HWND handle =
+        ::CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
     ~TestWindow() { ::DestroyWindow(handle); }
 };
 

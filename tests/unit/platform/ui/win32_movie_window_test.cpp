@@ -29,8 +29,7 @@ public:
     void PlaceMovieWindow(const RECT& rect) override { places.push_back(rect); }
     void MovieWindowGone(bool windowDestroyed) override {
         gone = windowDestroyed;
-        procedureBackWhenGone =
-            ::GetWindowLongPtrA(window, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&ControlProc);
+        procedureBackWhenGone = ::GetWindowLongPtrA(window, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&ControlProc);
     }
 };
 
