@@ -9,6 +9,7 @@ namespace velmo::platform::win32 {
 namespace {
 
 uint64_t delivered = 0;
+int eventsUnderWay = 0;  // over every sink
 
 std::u16string FromBstr(BSTR text) {
     if (!text) return {};
@@ -112,6 +113,8 @@ std::optional<IID> FindEventInterface(IUnknown* control) {
 
 uint64_t MovieEventsDelivered() { return delivered; }
 
+bool AnyEventUnderWay() { return eventsUnderWay > 0; }
+
 HRESULT EventSink::QueryInterface(REFIID iid, void** out) {
     if (!out) return E_POINTER;
     if (iid == IID_IUnknown || iid == IID_IDispatch || iid == eventInterface_) {
@@ -151,6 +154,7 @@ HRESULT EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VAR
     // sink, while the event is delivered: the sink outlives the call.
     AddRef();
     ++depth_;
+    ++eventsUnderWay;
     HRESULT status = S_OK;
     try {
         Deliver(id, *params);
@@ -158,6 +162,7 @@ HRESULT EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VAR
         // Nothing may unwind into the control's code.
         status = E_UNEXPECTED;
     }
+    --eventsUnderWay;
     --depth_;
     Release();
     return status;

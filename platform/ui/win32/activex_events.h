@@ -34,6 +34,8 @@ std::optional<IID> FindEventInterface(IUnknown* control);
 // each message, so that a message that raised an event ends the loop's pass and the caller's idle
 // work runs before the next event, as it does between the stand-in's events.
 uint64_t MovieEventsDelivered();
+// True while any sink of the process is inside an event: some control's code is on the stack.
+bool AnyEventUnderWay();
 
 // What the sink hands the events to.
 class EventReceiver {

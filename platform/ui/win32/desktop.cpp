@@ -7,6 +7,7 @@
 
 #include "platform/ui/win32/activex_events.h"
 #include "platform/ui/win32/frame_window.h"
+#include "platform/ui/win32/player_control.h"
 
 namespace velmo::platform {
 
@@ -40,6 +41,7 @@ public:
             }
             ::TranslateMessage(&message);
             ::DispatchMessageA(&message);
+            win32::FreeRetiredControlFiles();
             // A message that made the movie raise an event ends the pass: the caller's idle work
             // (the scripts that event queued) runs before the next message can raise another.
             if (win32::MovieEventsDelivered() != eventsBefore) break;

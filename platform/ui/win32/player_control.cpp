@@ -66,6 +66,18 @@ void FreeControlFile(HMODULE module) {
     if (!canUnload || canUnload() == S_OK) ::FreeLibrary(module);
 }
 
+// What a control torn down inside its own event leaves for later: its file, and the start of OLE
+// it made (the last one would take the system's COM state from under the control's code).
+struct Retired {
+    HMODULE module;
+    bool oleStarted;
+};
+
+std::vector<Retired>& RetiredFiles() {
+    static std::vector<Retired> files;
+    return files;
+}
+
 }  // namespace
 
 std::unique_ptr<PlayerControl> PlayerControl::Create(FrameWindowImpl& frame, const std::string& controlFile) {
@@ -150,7 +162,8 @@ PlayerControl::~PlayerControl() { TearDown(); }
 
 void PlayerControl::TearDown() {
     events_ = nullptr;
-    // Inside one of the control's events its code is still on the stack: the file stays loaded.
+    // Inside one of the control's events its code is still on the stack: the file waits for the
+    // message loop.
     const bool inEvent = sink_ && sink_->Delivering();
     if (sink_) sink_->Disconnect();
     if (eventPoint_.Get() && eventCookie_) (void)eventPoint_->Unadvise(eventCookie_);
@@ -169,9 +182,13 @@ void PlayerControl::TearDown() {
     object_.Reset();
     if (site_) std::exchange(site_, nullptr)->Release();
     if (sink_) std::exchange(sink_, nullptr)->Release();
-    if (module_ && !inEvent) FreeControlFile(module_);
+    if (inEvent) {
+        RetiredFiles().push_back({module_, oleStarted_});
+    } else {
+        if (module_) FreeControlFile(module_);
+        if (oleStarted_) ::OleUninitialize();
+    }
     module_ = nullptr;
-    if (oleStarted_) ::OleUninitialize();
     oleStarted_ = false;
 }
 
@@ -410,6 +427,16 @@ std::string RegisteredFile() {
 }
 
 }  // namespace
+
+void FreeRetiredControlFiles() {
+    if (RetiredFiles().empty() || AnyEventUnderWay()) return;
+    std::vector<Retired> files;
+    files.swap(RetiredFiles());
+    for (const Retired& r : files) {
+        if (r.module) FreeControlFile(r.module);
+        if (r.oleStarted) ::OleUninitialize();
+    }
+}
 
 }  // namespace velmo::platform::win32
 

@@ -104,4 +104,8 @@ private:
     MovieControlEvents* events_ = nullptr;  // not owned
 };
 
+// Frees the files of controls torn down inside one of their own events, once no event is under
+// way: their code was on the stack then. The message loop calls it after each message.
+void FreeRetiredControlFiles();
+
 }  // namespace velmo::platform::win32

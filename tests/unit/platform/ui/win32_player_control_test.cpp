@@ -56,6 +56,22 @@ private:
     std::vector<std::string>& log_;
 };
 
+// A frame window whose events nobody needs.
+struct Quiet final : FrameWindowEvents {
+    void OnCloseRequest() override {}
+    void OnEndSession() override {}
+    void OnSizeMoveStart() override {}
+    void OnSizeMoveEnd() override {}
+    void OnCommand(uint32_t) override {}
+    void OnTrayNotify(uint32_t) override {}
+    KeyDecision OnKey(KeyEvent, uint32_t, uint32_t) override { return {}; }
+    MouseDecision OnMouse(const MouseInput&) override { return {}; }
+    void OnScaleModeMessage(int) override {}
+    void OnBackgroundMessage(uint32_t) override {}
+    void OnShapeMessage() override {}
+    bool OnPaintControl(std::optional<Rect>) override { return false; }
+};
+
 class Win32PlayerControlTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -200,20 +216,7 @@ TEST_F(Win32PlayerControlTest, TearDownLeavesNoControlWindowAndUnloadsTheFileWhi
     EXPECT_FALSE(FileLoaded());
 
     // The frame's window first, the control after it.
-    struct Quiet final : FrameWindowEvents {
-        void OnCloseRequest() override {}
-        void OnEndSession() override {}
-        void OnSizeMoveStart() override {}
-        void OnSizeMoveEnd() override {}
-        void OnCommand(uint32_t) override {}
-        void OnTrayNotify(uint32_t) override {}
-        KeyDecision OnKey(KeyEvent, uint32_t, uint32_t) override { return {}; }
-        MouseDecision OnMouse(const MouseInput&) override { return {}; }
-        void OnScaleModeMessage(int) override {}
-        void OnBackgroundMessage(uint32_t) override {}
-        void OnShapeMessage() override {}
-        bool OnPaintControl(std::optional<Rect>) override { return false; }
-    } quiet;
+    Quiet quiet;
     std::unique_ptr<FrameWindow> window = desktop_->CreateFrameWindow("resource 128", quiet);
     ASSERT_TRUE(window);
     std::unique_ptr<MovieControl> alone = CreatePlayerControl(*window, controlFile_);
@@ -223,6 +226,41 @@ TEST_F(Win32PlayerControlTest, TearDownLeavesNoControlWindowAndUnloadsTheFileWhi
     alone.reset();
     EXPECT_FALSE(FileLoaded());
     EXPECT_TRUE(::DeleteFileW(Wide(controlFile_).c_str())) << "nothing holds the file any more";
+}
+
+TEST_F(Win32PlayerControlTest, AControlDroppedInsideItsOwnEventGoesAndItsFileFollowsAfterTheMessage) {
+    Drive("fscommand quit now\nfscommand never raised\n");
+    Quiet quiet;
+    std::unique_ptr<FrameWindow> window = desktop_->CreateFrameWindow("resource 128", quiet);
+    ASSERT_TRUE(window);
+    std::unique_ptr<MovieControl> control = CreatePlayerControl(*window, controlFile_);
+    ASSERT_TRUE(control);
+    const HWND movieWindow = dynamic_cast<PlayerControl&>(*control).Window();
+    struct Dropper final : MovieControlEvents {
+        std::unique_ptr<MovieControl>* owner = nullptr;
+        int heard = 0;
+        bool fileLoadedWhenDropped = false;
+        std::wstring file;
+        void OnFSCommand(std::u16string_view, std::u16string_view) override {
+            ++heard;
+            owner->reset();  // the control goes while its own event is still on the stack
+            fileLoadedWhenDropped = ::GetModuleHandleW(file.c_str()) != nullptr;
+        }
+        void OnFlashCall(std::u16string_view) override {}
+    } dropper;
+    dropper.owner = &control;
+    dropper.file = Wide(controlFile_);
+    control->SetEventSink(&dropper);
+    ASSERT_TRUE(control->SetMovie(u"C:\\movie.swf"));
+    for (int pass = 0; pass < 100 && FileLoaded(); ++pass) (void)desktop_->ProcessEvents(true);
+    EXPECT_EQ(dropper.heard, 1);
+    EXPECT_EQ(control, nullptr);
+    EXPECT_TRUE(dropper.fileLoadedWhenDropped) << "its code was still running";
+    EXPECT_FALSE(FileLoaded()) << "the message loop freed it after the message";
+    EXPECT_FALSE(::IsWindow(movieWindow));
+    const std::vector<std::string> lines = Lines(testing::ReadText(record_));
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("raise ", 0) == 0; }),
+              1);
 }
 
 TEST_F(Win32PlayerControlTest, FilesThatAreNoControlGiveNoneAndStayUnloaded) {
