@@ -104,4 +104,50 @@ check "nothing was raised after it" bash -c "! grep -q 'never' '$work/closed.rec
 check "no window is left after the close" no_window
 check "the run folder is removed after the close" test -z "$(ls -A "$work/tmp")"
 
+# A transparent window: the renderer draws the hosted control off screen on black and on white.
+# Around the movie's red square and the stand-in's zones the desktop shows through.
+mkdir -p "$work/clear"
+cp -r "$root/examples/demo/." "$work/clear/"
+python3 - "$work/clear/velmo.toml" <<'PY'
+import sys
+path = sys.argv[1]
+text = open(path).read()
+text = text.replace('identifier = "Velmo/Demo\\\\V1.0"', 'identifier = "Velmo/Clear\\\\V1.0"')
+text = text.replace('[appearance]\n', '[appearance]\ncaption = "Velmo Clear"\nshape = "transparent"\n')
+text = text.replace('border = ["single", "resizable"]', 'border = ["none"]')
+text = text.replace('width = 640\nheight = 480\nposition = "center"', 'width = 320\nheight = 240\nposition = "top_left"')
+open(path, 'w').write(text)
+PY
+wine "$velmo" pack "$work/clear" -o "$work/clear.exe" --runtime "$projector" > "$work/pack-clear.out" 2>&1 ||
+    { echo "FAILED: pack the transparent variant"; cat "$work/pack-clear.out"; exit 1; }
+wine "$probe" - @160,20 > "$work/desktop.out" 2>&1
+desktop=$(tr -d '\r' < "$work/desktop.out" | sed -n 's/^pixel 160,20 //p')
+printf 'paint 0 0 30 30 FF0000\nwait 2500\nfscommand quit\n' > "$work/square.txt"
+(
+    VELMO_STANDIN_DRIVER=$(winepath -w "$work/square.txt") VELMO_VERBOSE=1 \
+        wine cmd /c "set TMP=$wine_tmp&& set TEMP=$wine_tmp&& start /b /wait $(winepath -w "$work/clear.exe")" \
+        > "$work/clear.out" 2>&1
+    echo $? > "$work/clear.status"
+) &
+shown=1
+for _ in $(seq 100); do
+    wine "$probe" "Velmo Clear" > "$work/clear-probe.out" 2>&1 && grep -q '^state visible' <(tr -d '\r' < "$work/clear-probe.out") &&
+        { shown=0; break; }
+    sleep 0.2
+done
+check "the transparent window shows" test "$shown" = 0
+sleep 0.5
+screenshot player-control-transparent
+# The window is 320 x 240 at the top left, all client: the opaque zone is at columns 40 to 120,
+# rows 60 to 180.
+wine "$probe" "Velmo Clear" @10,10 @80,120 @160,20 > "$work/clear-probe.out" 2>&1
+tr -d '\r' < "$work/clear-probe.out" > "$work/clear-probe.txt"
+check "the transparent window is layered" bash -c "(( 0x$(sed -n 's/^extended 0x//p' "$work/clear-probe.txt") & 0x80000 ))"
+check "the movie's red square is on the screen" grep -qx 'pixel 10,10 FF0000' "$work/clear-probe.txt"
+check "the stand-in's opaque zone is on the screen" grep -qx 'pixel 80,120 3080C0' "$work/clear-probe.txt"
+check "the desktop ($desktop) shows through the movie's background" grep -qx "pixel 160,20 $desktop" "$work/clear-probe.txt"
+status=$(wait_status clear)
+check "the transparent application ends with 0 (got $status)" test "$status" = 0
+check "the verbose lines tell the layered mode" grep -q '^\[frame\] transparent: layered' <(tr -d '\r' < "$work/clear.out")
+
 [ "$failures" -eq 0 ]
