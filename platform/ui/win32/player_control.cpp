@@ -180,6 +180,8 @@ void PlayerControl::TearDown() {
     }
     dispatch_.Reset();
     object_.Reset();
+    // A control that kept a reference to its site finds no window behind it any more.
+    if (site_) site_->FrameGone();
     if (site_) std::exchange(site_, nullptr)->Release();
     if (sink_) std::exchange(sink_, nullptr)->Release();
     if (inEvent) {
