@@ -1,19 +1,22 @@
 // velmo-projector: the runtime every packed application runs. The entry hands control to the
 // application object (tools/app_runner.h); the exit status is 1 when start-up stopped.
 //
-// Until the player's control is hosted, the frame holds the stand-in control. Two environment
-// variables serve tests and demonstrations, since the command line belongs to the application:
-// VELMO_MOVIE_DRIVER names the stand-in's driving file (docs/movie-standin.md), and VELMO_VERBOSE
-// set to 1 prints every start-up step, frame operation, movie record and trace line to standard
-// output, as `velmo play --verbose` does.
+// In a real window the frame hosts the player's control, created by its class id; a desktop without
+// windows (the headless one) holds the stand-in control. Two environment variables serve tests and
+// demonstrations, since the command line belongs to the application: VELMO_MOVIE_DRIVER names a
+// driving file for the in-process stand-in, which then takes the player's place in a real window
+// too (docs/movie-standin.md), and VELMO_VERBOSE set to 1 prints every start-up step, frame
+// operation, movie record and trace line to standard output, as `velmo play --verbose` does.
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/environment.h"
 #include "platform/error_report.h"
 #include "platform/files.h"
+#include "platform/movie_control.h"
 #include "platform/standin/standin_movie_control.h"
 #include "platform/window.h"
 #include "shell/app.h"
@@ -33,7 +36,8 @@ void PrintLine(const char* prefix, std::string_view line) {
 
 class ProjectorServices final : public shell::AppServices {
 public:
-    ProjectorServices(platform::StandinMovieScript movie, bool verbose) : movie_(std::move(movie)), verbose_(verbose) {
+    ProjectorServices(std::optional<platform::StandinMovieScript> movie, bool verbose)
+        : movie_(std::move(movie)), verbose_(verbose) {
         if (verbose_) channel_.SetTraceSink([](std::string_view line) { PrintLine("trace", line); });
     }
     std::unique_ptr<shell::MainFrame> MakeFrame() override {
@@ -43,7 +47,14 @@ public:
             sink = [](const std::string& line) { PrintLine("frame", line); };
             movieSink = [](const std::string& line) { PrintLine("movie", line); };
         }
-        return std::make_unique<shell::MainFrame>(*desktop_, platform::StandinControlFactory(movie_, movieSink), sink);
+        auto standin = platform::StandinControlFactory(movie_.value_or(platform::StandinMovieScript{}), movieSink);
+        const bool driven = movie_.has_value();
+        shell::MainFrame::ControlFactory factory = [standin, driven](platform::FrameWindow& window,
+                                                                     const std::string& controlFile) {
+            if (driven || window.NativeHandle() == 0) return standin(window, controlFile);
+            return platform::CreatePlayerControl(window, controlFile);
+        };
+        return std::make_unique<shell::MainFrame>(*desktop_, std::move(factory), sink);
     }
     shell::ScriptHost& Scripts() override { return scripts_; }
     void AttachFrame(shell::MainFrame* frame, shell::SettingsRecord* settings) override {
@@ -51,27 +62,28 @@ public:
     }
 
 private:
-    platform::StandinMovieScript movie_;
+    std::optional<platform::StandinMovieScript> movie_;  // none: the player's control where there is one
     bool verbose_;
     std::unique_ptr<platform::Desktop> desktop_ = platform::MakeDesktop();
     shell::CommandChannel channel_{&tools::MakeInterruptibleEngine};
     shell::EngineScriptHost scripts_{channel_};
 };
 
-// The driving file VELMO_MOVIE_DRIVER names; a file that cannot be used is reported and ignored.
-platform::StandinMovieScript MovieDriver() {
+// The driving file VELMO_MOVIE_DRIVER names; a file that cannot be used is reported and the
+// stand-in follows no file. None when the variable is not set.
+std::optional<platform::StandinMovieScript> MovieDriver() {
     const std::optional<std::string> path = platform::GetEnvironment("VELMO_MOVIE_DRIVER");
-    if (!path || path->empty()) return {};
+    if (!path || path->empty()) return std::nullopt;
     std::vector<uint8_t> bytes;
     if (!platform::ReadWholeFile(*path, bytes)) {
         platform::ShowError("Cannot read the movie driver " + *path, "velmo-projector");
-        return {};
+        return platform::StandinMovieScript{};
     }
     platform::StandinScriptResult parsed =
         platform::ParseStandinMovieScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     if (!parsed.script) {
         platform::ShowError(*path + ": " + parsed.error, "velmo-projector");
-        return {};
+        return platform::StandinMovieScript{};
     }
     return std::move(*parsed.script);
 }

@@ -1,9 +1,13 @@
-// The Win32 desktop: real frame windows, and the message loop that waits for the user.
+// The Win32 desktop: real frame windows, and the message loop that waits for the user. The loop
+// returns after any message that delivered a movie event, so each event is followed by the idle
+// work it caused, as on the headless desktop.
 #include <windows.h>
 
 #include <deque>
 
+#include "platform/ui/win32/activex_events.h"
 #include "platform/ui/win32/frame_window.h"
+#include "platform/ui/win32/player_control.h"
 
 namespace velmo::platform {
 
@@ -29,6 +33,7 @@ public:
         if (wait && posted_.empty() && !::PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE))
             ::MsgWaitForMultipleObjects(0, nullptr, FALSE, kWaitMilliseconds, QS_ALLINPUT);
         RunPosted();
+        const uint64_t eventsBefore = win32::MovieEventsDelivered();
         while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) {
                 quit_ = true;
@@ -36,6 +41,10 @@ public:
             }
             ::TranslateMessage(&message);
             ::DispatchMessageA(&message);
+            win32::FreeRetiredControlFiles();
+            // A message that made the movie raise an event ends the pass: the caller's idle work
+            // (the scripts that event queued) runs before the next message can raise another.
+            if (win32::MovieEventsDelivered() != eventsBefore) break;
         }
         return !quit_;
     }

@@ -17,6 +17,8 @@ namespace {
 constexpr const char* kOwnerClass = "VelmoOwner";
 constexpr const char* kFrameClass = "VelmoFrame";
 constexpr const char* kAreaClass = "VelmoMovieArea";
+// Finds the frame from the control's window, whose user data belongs to the control.
+constexpr const char* kMovieFrameProperty = "VelmoMovieFrame";
 constexpr size_t kTipLimit = 127;
 
 HINSTANCE Instance() { return ::GetModuleHandleA(nullptr); }
@@ -157,6 +159,12 @@ std::unique_ptr<FrameWindowImpl> FrameWindowImpl::Create(const std::string& icon
 
 FrameWindowImpl::~FrameWindowImpl() {
     RemoveTrayIcon();
+    // The control leaves while its window still exists, so that it can deactivate cleanly.
+    if (movieHost_) {
+        MovieWindowHost* host = movieHost_;
+        DetachMovieWindow();
+        host->MovieWindowGone(false);
+    }
     // The procedures must not reach this object while the windows go.
     if (frame_) ::SetWindowLongPtrA(frame_.Get(), GWLP_USERDATA, 0);
     if (area_) ::SetWindowLongPtrA(area_.Get(), GWLP_USERDATA, 0);
@@ -188,6 +196,65 @@ LRESULT CALLBACK FrameWindowImpl::AreaProc(HWND window, UINT message, WPARAM wPa
     return self->OnAreaMessage(message, wParam, lParam);
 }
 
+LRESULT CALLBACK FrameWindowImpl::MovieProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = static_cast<FrameWindowImpl*>(::GetPropA(window, kMovieFrameProperty));
+    if (!self || self->movieWindow_ != window) return ::DefWindowProcA(window, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        // The control's window goes before the control does: un-subclass it on its way out.
+        const WNDPROC own = self->movieProc_;
+        MovieWindowHost* host = self->movieHost_;
+        self->DetachMovieWindow();
+        if (host) host->MovieWindowGone(true);
+        return ::CallWindowProcA(own, window, message, wParam, lParam);
+    }
+    return self->OnMovieMessage(message, wParam, lParam);
+}
+
+bool FrameWindowImpl::AttachMovieWindow(HWND window, MovieWindowHost& host) {
+    if (movieWindow_ || !window || ::GetParent(window) != frame_.Get()) return false;
+    if (!::SetPropA(window, kMovieFrameProperty, this)) return false;
+    movieWindow_ = window;
+    movieHost_ = &host;
+    movieProc_ = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FrameWindowImpl::MovieProc)));
+    if (!movieProc_) {
+        ::RemovePropA(window, kMovieFrameProperty);
+        movieWindow_ = nullptr;
+        movieHost_ = nullptr;
+        return false;
+    }
+    // The control's window takes the area's place and id; the area waits hidden for its return.
+    ::ShowWindow(area_.Get(), SW_HIDE);
+    ::SetWindowLongPtrA(area_.Get(), GWLP_ID, 0);
+    ::SetWindowLongPtrA(window, GWLP_ID, kControlWindowId);
+    return true;
+}
+
+void FrameWindowImpl::DetachMovieWindow() {
+    if (!movieWindow_) return;
+    const HWND window = movieWindow_;
+    // Someone who subclassed the window after us keeps our procedure in their chain: it then
+    // stays, and passes everything on since the window is no longer ours.
+    if (::GetWindowLongPtrA(window, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&FrameWindowImpl::MovieProc))
+        ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(movieProc_));
+    ::RemovePropA(window, kMovieFrameProperty);
+    movieWindow_ = nullptr;
+    movieHost_ = nullptr;
+    movieProc_ = nullptr;
+    if (area_) {
+        ::SetWindowLongPtrA(area_.Get(), GWLP_ID, kControlWindowId);
+        RECT client;
+        ::GetClientRect(frame_.Get(), &client);
+        ::SetWindowPos(area_.Get(), nullptr, 0, 0, client.right, client.bottom, SWP_NOZORDER | SWP_SHOWWINDOW);
+    }
+}
+
+void FrameWindowImpl::FitMovieWindow(const RECT& rect) {
+    if (movieHost_) movieHost_->PlaceMovieWindow(rect);
+    else if (area_)
+        ::MoveWindow(area_.Get(), rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, TRUE);
+}
+
 LRESULT FrameWindowImpl::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     const HWND window = frame_.Get();
     switch (message) {
@@ -204,10 +271,10 @@ LRESULT FrameWindowImpl::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lPar
         case WM_EXITSIZEMOVE: events_.OnSizeMoveEnd(); return 0;
         case WM_SIZE:
             // A window shrunk to a sprite keeps its control where the sprite placement put it.
-            if (area_ && !placingSprite_) ::MoveWindow(area_.Get(), 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+            if (!placingSprite_) FitMovieWindow({0, 0, LOWORD(lParam), HIWORD(lParam)});
             return 0;
         case WM_SETFOCUS:
-            if (area_) ::SetFocus(area_.Get());
+            if (const HWND movie = ControlWindow()) ::SetFocus(movie);
             return 0;
         case WM_SYSCOMMAND:
             // The additions' ids lie below the system's own commands (0xF000 and up).
@@ -228,30 +295,76 @@ LRESULT FrameWindowImpl::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lPar
     return ::DefWindowProcA(window, message, wParam, lParam);
 }
 
-LRESULT FrameWindowImpl::OnAreaMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    const HWND window = area_.Get();
+bool FrameWindowImpl::IsInput(UINT message) const {
+    KeyEvent key;
+    MouseEvent mouse;
+    return KeyEventOf(message, key) || MouseEventOf(message, mouse);
+}
+
+bool FrameWindowImpl::FilterInput(UINT message, WPARAM wParam, LPARAM lParam) {
+    const HWND window = ControlWindow();
     KeyEvent key;
     MouseEvent mouse;
     if (KeyEventOf(message, key)) {
         const KeyDecision d = events_.OnKey(key, static_cast<uint32_t>(wParam), ModifiersDown());
         if (d.contextMenu) ::SendMessageA(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window), -1);
-        if (!d.pass) return 0;
+        if (!d.pass) return false;
     } else if (MouseEventOf(message, mouse)) {
-        if (!FilterMouse(mouse, wParam, lParam)) return 0;
+        if (!FilterMouse(mouse, wParam, lParam)) return false;
         if (message == WM_LBUTTONDOWN) ::SetFocus(window);
-    } else if (message == WM_PAINT) {
-        RECT dirty;
-        const bool some = ::GetUpdateRect(window, &dirty, FALSE) != FALSE;
-        const std::optional<Rect> area =
-            some ? std::optional<Rect>(Rect{dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top})
-                 : std::nullopt;
-        if (events_.OnPaintControl(area)) ::ValidateRect(window, nullptr);
-        else PaintPlaceholder();
-        return 0;
     } else {
-        return ::DefWindowProcA(window, message, wParam, lParam);
+        return false;
     }
     if (passedInput_) passedInput_(message, wParam);
+    return true;
+}
+
+namespace {
+std::optional<Rect> UpdateRectOf(HWND window) {
+    RECT dirty;
+    if (!::GetUpdateRect(window, &dirty, FALSE)) return std::nullopt;
+    return Rect{dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top};
+}
+}  // namespace
+
+LRESULT FrameWindowImpl::OnMovieMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    const HWND window = movieWindow_;
+    const WNDPROC own = movieProc_;
+    if (IsInput(message)) {
+        if (!FilterInput(message, wParam, lParam)) return 0;
+        return ::CallWindowProcA(own, window, message, wParam, lParam);
+    }
+    switch (message) {
+        case WM_PAINT:
+            // A transparent window's renderer draws the control off screen itself; otherwise the
+            // control paints as usual.
+            if (events_.OnPaintControl(UpdateRectOf(window))) {
+                ::ValidateRect(window, nullptr);
+                return 0;
+            }
+            break;
+        case WM_SETCURSOR: {
+            // A control that sets no pointer of its own gets the arrow rather than whatever the
+            // pointer last was.
+            const LRESULT set = ::CallWindowProcA(own, window, message, wParam, lParam);
+            if (set || LOWORD(lParam) != HTCLIENT) return set;
+            ::SetCursor(::LoadCursorA(nullptr, IDC_ARROW));
+            return TRUE;
+        }
+        default: break;
+    }
+    return ::CallWindowProcA(own, window, message, wParam, lParam);
+}
+
+LRESULT FrameWindowImpl::OnAreaMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    const HWND window = area_.Get();
+    if (IsInput(message)) {
+        if (!FilterInput(message, wParam, lParam)) return 0;
+    } else if (message == WM_PAINT) {
+        if (events_.OnPaintControl(UpdateRectOf(window))) ::ValidateRect(window, nullptr);
+        else PaintPlaceholder();
+        return 0;
+    }
     return ::DefWindowProcA(window, message, wParam, lParam);
 }
 
@@ -270,7 +383,7 @@ void FrameWindowImpl::PaintPlaceholder() {
 }
 
 bool FrameWindowImpl::FilterMouse(MouseEvent event, WPARAM wParam, LPARAM lParam) {
-    const HWND window = area_.Get();
+    const HWND window = ControlWindow();
     POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
     ::ClientToScreen(window, &at);
     MouseInput input;
@@ -296,11 +409,11 @@ void FrameWindowImpl::TrackContextMenu(int screenX, int screenY) {
     if (!menu) return;
     // The system menu doubles as the context menu: its items are brought up to date first, as
     // when it opens from the caption.
-    ::SendMessageA(area_.Get(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0xFFFF);
+    ::SendMessageA(ControlWindow(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0xFFFF);
     const UINT chosen = static_cast<UINT>(
         ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, screenX, screenY, 0, frame_.Get(), nullptr));
     if (chosen == 0) return;
-    if (IsPlayerCommand(chosen)) ::SendMessageA(area_.Get(), WM_COMMAND, chosen, 0);
+    if (IsPlayerCommand(chosen)) ::SendMessageA(ControlWindow(), WM_COMMAND, chosen, 0);
     else ::SendMessageA(frame_.Get(), WM_SYSCOMMAND, chosen, 0);
 }
 
@@ -478,10 +591,13 @@ void FrameWindowImpl::PlaceForSprite(const Rect& screen, Size controlAt) {
     // Neither move may ask the frame to re-place itself: both go without changing the z-order.
     const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSENDCHANGING | SWP_SHOWWINDOW;
     RECT control;
-    ::GetClientRect(area_.Get(), &control);
+    ::GetClientRect(ControlWindow(), &control);
     placingSprite_ = true;
     ::SetWindowPos(frame_.Get(), nullptr, screen.left, screen.top, screen.width, screen.height, flags);
-    ::SetWindowPos(area_.Get(), nullptr, controlAt.width, controlAt.height, control.right, control.bottom, flags);
+    if (movieHost_)
+        movieHost_->PlaceMovieWindow(
+            {controlAt.width, controlAt.height, controlAt.width + control.right, controlAt.height + control.bottom});
+    else ::SetWindowPos(area_.Get(), nullptr, controlAt.width, controlAt.height, control.right, control.bottom, flags);
     placingSprite_ = false;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
-// The main frame's real window: a top-level window owned by a hidden owner window, with a child
-// window filling its client area where the movie control lives (id 0x459). One static window
+// The main frame's real window: a top-level window owned by a hidden owner window, with the movie
+// window filling its client area (child id 0x459): the hosted control's own window once a control
+// is attached, else a placeholder area of ours. Every input message for the movie window goes
+// through the frame's filter first; the control's window is subclassed for it. One static window
 // procedure per class finds its object through the window's user data and reports to the frame's
 // events; the frame decides, this class only carries the decisions out.
 
@@ -25,6 +27,21 @@ enum : UINT {
 };
 inline constexpr int kControlWindowId = 0x459;
 inline constexpr UINT kTrayIconId = 128;
+
+// The control whose window is the movie window: the frame asks it to move that window (a control
+// must be told its place rather than have its window moved under it), and tells it when the frame
+// or the control's window goes first.
+class MovieWindowHost {
+public:
+    // `rect` in the frame's client coordinates.
+    virtual void PlaceMovieWindow(const RECT& rect) = 0;
+    // The frame is going first, or the movie window is being destroyed (`windowDestroyed`: it is in
+    // its last message and must not be touched). The host is detached already.
+    virtual void MovieWindowGone(bool windowDestroyed) = 0;
+
+protected:
+    ~MovieWindowHost() = default;
+};
 
 class FrameWindowImpl final : public FrameWindow {
 public:
@@ -70,7 +87,15 @@ public:
     bool OpenHelp(const std::string& path) override;
     void PostCloseRequest() override;
     uintptr_t NativeHandle() const override { return reinterpret_cast<uintptr_t>(frame_.Get()); }
-    HWND ControlWindow() const { return area_.Get(); }
+    HWND Handle() const { return frame_.Get(); }
+    // The window at id 0x459: the attached control's, or the placeholder area.
+    HWND ControlWindow() const { return movieWindow_ ? movieWindow_ : area_.Get(); }
+    // Makes the control's `window` (a child of the frame) the movie window in place of the area:
+    // it gets the id, the input filter and the frame's resizing through `host`. False when the
+    // window cannot be subclassed or is not the frame's child.
+    [[nodiscard]] bool AttachMovieWindow(HWND window, MovieWindowHost& host);
+    // Gives the window its own procedure back and brings the area back.
+    void DetachMovieWindow();
     // Sees every input message the filter lets through to the control window: the seam tests
     // watch the filter at work through, since the stand-in control has no window of its own.
     void SetPassedInputObserver(std::function<void(UINT message, WPARAM wParam)> observer) {
@@ -81,8 +106,15 @@ private:
     explicit FrameWindowImpl(FrameWindowEvents& events) : events_(events) {}
     static LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK AreaProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK MovieProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnAreaMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMovieMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // Runs an input message of the movie window through the filter; true when the window may see
+    // it, false for every message that is not input.
+    bool IsInput(UINT message) const;
+    bool FilterInput(UINT message, WPARAM wParam, LPARAM lParam);
+    void FitMovieWindow(const RECT& rect);
     // Filters one mouse message; true when the control may see it.
     bool FilterMouse(MouseEvent event, WPARAM wParam, LPARAM lParam);
     void TrackContextMenu(int screenX, int screenY);
@@ -93,7 +125,10 @@ private:
     WindowHandle owner_;
     WindowHandle frame_;
     WindowHandle area_;
-    IconHandle bigIcon_, smallIcon_;  // icons loaded from files; resource icons are shared
+    HWND movieWindow_ = nullptr;            // not owned: the control's window while attached
+    WNDPROC movieProc_ = nullptr;           // the control window's own procedure
+    MovieWindowHost* movieHost_ = nullptr;  // not owned
+    IconHandle bigIcon_, smallIcon_;        // icons loaded from files; resource icons are shared
     IconHandle trayIcon_;
     int initialSystemMenuItems_ = 0;
     std::vector<MenuEntry> additions_;

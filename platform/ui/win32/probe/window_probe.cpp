@@ -2,7 +2,8 @@
 // reads back what the system says about another process's top-level window, for the wine tests of
 // the runtime's real window (tests/tools/frame_windows_test.sh): `window_probe CAPTION [X,Y ...] [@X,Y ...]` prints its styles,
 // rectangles, state, region (and whether each window-relative point X,Y lies inside it), whether
-// its tray icon (id 128) exists, and the colour on the screen at each screen point @X,Y. With the
+// its tray icon (id 128) exists, the class and client size of its movie window (child id 0x459),
+// and the colour on the screen at each screen point @X,Y. With the
 // caption "-" it only reads the screen. `!ID` posts the system command ID to the window, as its
 // system menu does. Exit status 1 when no window has that caption.
 #include <windows.h>
@@ -42,6 +43,18 @@ int main(int argc, char** argv) {
     std::printf("extended 0x%lX\n", static_cast<unsigned long>(::GetWindowLongA(w, GWL_EXSTYLE)));
     std::printf("window %ld,%ld %ldx%ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
     std::printf("client %ldx%ld\n", c.right, c.bottom);
+    POINT origin{0, 0};
+    ::ClientToScreen(w, &origin);
+    std::printf("origin %ld,%ld\n", origin.x, origin.y);
+    if (const HWND movie = ::GetDlgItem(w, 0x459)) {
+        char name[64] = {};
+        ::GetClassNameA(movie, name, sizeof name);
+        RECT m;
+        ::GetClientRect(movie, &m);
+        std::printf("movie %s %ldx%ld\n", name, m.right, m.bottom);
+    } else {
+        std::printf("movie none\n");
+    }
     std::printf("topmost %d\n", (::GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST) ? 1 : 0);
     std::printf("state %s\n", !::IsWindowVisible(w) ? "hidden"
                               : ::IsIconic(w)       ? "minimized"
