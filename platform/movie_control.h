@@ -92,4 +92,10 @@ std::string RegisteredPlayerFile();
 // (the headless one) always answers null.
 std::unique_ptr<MovieControl> CreatePlayerControl(FrameWindow& window, const std::string& controlFile);
 
+// Whether the system's print dialog shows when the movie prints; true at start. Turned off, a
+// control made from a file prints to the default printer without asking (its print dialog goes
+// through the runtime); a control made by class id always asks. Headless nothing prints.
+void SetPrintDialogShown(bool shown);
+bool PrintDialogShown();
+
 }  // namespace velmo::platform

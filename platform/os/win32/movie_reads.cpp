@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/os/win32/import_table.h"
 #include "platform/text.h"
 
 namespace velmo::platform {
@@ -36,24 +37,18 @@ using SetFilePointerFn = DWORD(WINAPI*)(HANDLE, LONG, PLONG, DWORD);
 using SetFilePointerExFn = BOOL(WINAPI*)(HANDLE, LARGE_INTEGER, PLARGE_INTEGER, DWORD);
 using GetProcAddressFn = FARPROC(WINAPI*)(HMODULE, LPCSTR);
 
-// Function pointers of other types: through the one type the compiler accepts as "any function".
-template <typename To, typename From>
-To FunctionCast(From function) {
-    return reinterpret_cast<To>(reinterpret_cast<void (*)()>(function));
-}
-
 // The system's own functions, looked up once, before any patch.
 struct System {
     HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-    CreateFileWFn createFileW = FunctionCast<CreateFileWFn>(Find("CreateFileW"));
-    CreateFileAFn createFileA = FunctionCast<CreateFileAFn>(Find("CreateFileA"));
-    ReadFileFn readFile = FunctionCast<ReadFileFn>(Find("ReadFile"));
-    CloseHandleFn closeHandle = FunctionCast<CloseHandleFn>(Find("CloseHandle"));
-    GetFileSizeFn getFileSize = FunctionCast<GetFileSizeFn>(Find("GetFileSize"));
-    GetFileSizeExFn getFileSizeEx = FunctionCast<GetFileSizeExFn>(Find("GetFileSizeEx"));
-    SetFilePointerFn setFilePointer = FunctionCast<SetFilePointerFn>(Find("SetFilePointer"));
-    SetFilePointerExFn setFilePointerEx = FunctionCast<SetFilePointerExFn>(Find("SetFilePointerEx"));
-    GetProcAddressFn getProcAddress = FunctionCast<GetProcAddressFn>(Find("GetProcAddress"));
+    CreateFileWFn createFileW = win32::FunctionCast<CreateFileWFn>(Find("CreateFileW"));
+    CreateFileAFn createFileA = win32::FunctionCast<CreateFileAFn>(Find("CreateFileA"));
+    ReadFileFn readFile = win32::FunctionCast<ReadFileFn>(Find("ReadFile"));
+    CloseHandleFn closeHandle = win32::FunctionCast<CloseHandleFn>(Find("CloseHandle"));
+    GetFileSizeFn getFileSize = win32::FunctionCast<GetFileSizeFn>(Find("GetFileSize"));
+    GetFileSizeExFn getFileSizeEx = win32::FunctionCast<GetFileSizeExFn>(Find("GetFileSizeEx"));
+    SetFilePointerFn setFilePointer = win32::FunctionCast<SetFilePointerFn>(Find("SetFilePointer"));
+    SetFilePointerExFn setFilePointerEx = win32::FunctionCast<SetFilePointerExFn>(Find("SetFilePointerEx"));
+    GetProcAddressFn getProcAddress = win32::FunctionCast<GetProcAddressFn>(Find("GetProcAddress"));
 
 private:
     FARPROC Find(const char* name) const { return ::GetProcAddress(kernel, name); }
@@ -285,43 +280,26 @@ FARPROC WINAPI HookGetProcAddress(HMODULE module, LPCSTR name) {
 std::array<Hook, 9> Hooks() {
     const System& r = Real();
     return {
-        {{"CreateFileW", FunctionCast<FARPROC>(&HookCreateFileW), FunctionCast<FARPROC>(r.createFileW)},
-         {"CreateFileA", FunctionCast<FARPROC>(&HookCreateFileA), FunctionCast<FARPROC>(r.createFileA)},
-         {"ReadFile", FunctionCast<FARPROC>(&HookReadFile), FunctionCast<FARPROC>(r.readFile)},
-         {"CloseHandle", FunctionCast<FARPROC>(&HookCloseHandle), FunctionCast<FARPROC>(r.closeHandle)},
-         {"GetFileSize", FunctionCast<FARPROC>(&HookGetFileSize), FunctionCast<FARPROC>(r.getFileSize)},
-         {"GetFileSizeEx", FunctionCast<FARPROC>(&HookGetFileSizeEx), FunctionCast<FARPROC>(r.getFileSizeEx)},
-         {"SetFilePointer", FunctionCast<FARPROC>(&HookSetFilePointer), FunctionCast<FARPROC>(r.setFilePointer)},
-         {"SetFilePointerEx", FunctionCast<FARPROC>(&HookSetFilePointerEx), FunctionCast<FARPROC>(r.setFilePointerEx)},
-         {"GetProcAddress", FunctionCast<FARPROC>(&HookGetProcAddress), FunctionCast<FARPROC>(r.getProcAddress)}}};
+        {{"CreateFileW", win32::FunctionCast<FARPROC>(&HookCreateFileW), win32::FunctionCast<FARPROC>(r.createFileW)},
+         {"CreateFileA", win32::FunctionCast<FARPROC>(&HookCreateFileA), win32::FunctionCast<FARPROC>(r.createFileA)},
+         {"ReadFile", win32::FunctionCast<FARPROC>(&HookReadFile), win32::FunctionCast<FARPROC>(r.readFile)},
+         {"CloseHandle", win32::FunctionCast<FARPROC>(&HookCloseHandle), win32::FunctionCast<FARPROC>(r.closeHandle)},
+         {"GetFileSize", win32::FunctionCast<FARPROC>(&HookGetFileSize), win32::FunctionCast<FARPROC>(r.getFileSize)},
+         {"GetFileSizeEx", win32::FunctionCast<FARPROC>(&HookGetFileSizeEx),
+          win32::FunctionCast<FARPROC>(r.getFileSizeEx)},
+         {"SetFilePointer", win32::FunctionCast<FARPROC>(&HookSetFilePointer),
+          win32::FunctionCast<FARPROC>(r.setFilePointer)},
+         {"SetFilePointerEx", win32::FunctionCast<FARPROC>(&HookSetFilePointerEx),
+          win32::FunctionCast<FARPROC>(r.setFilePointerEx)},
+         {"GetProcAddress", win32::FunctionCast<FARPROC>(&HookGetProcAddress),
+          win32::FunctionCast<FARPROC>(r.getProcAddress)}}};
 }
 
 // Points every import slot of `module` that holds one of the system functions at its hook.
 bool PatchImports(HMODULE module) {
-    auto* base = reinterpret_cast<uint8_t*>(module);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    if (dos->e_magic != IMAGE_DOS_SIGNATURE) return false;
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    if (nt->Signature != IMAGE_NT_SIGNATURE) return false;
-    const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (directory.VirtualAddress == 0) return true;  // imports nothing
-    const std::array<Hook, 9> hooks = Hooks();
-    for (auto* descriptor = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
-         descriptor->Name != 0; ++descriptor) {
-        for (auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + descriptor->FirstThunk); slot->u1.Function != 0;
-             ++slot) {
-            for (const Hook& hook : hooks) {
-                if (reinterpret_cast<FARPROC>(slot->u1.Function) != hook.real || !hook.real) continue;
-                DWORD previous = 0;
-                if (!::VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &previous))
-                    return false;
-                slot->u1.Function = reinterpret_cast<ULONG_PTR>(hook.replacement);
-                ::VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, previous, &previous);
-                break;
-            }
-        }
-    }
-    return true;
+    std::vector<win32::ImportPatch> patches;
+    for (const Hook& hook : Hooks()) patches.push_back({hook.real, hook.replacement});
+    return win32::PatchImports(module, patches);
 }
 
 }  // namespace

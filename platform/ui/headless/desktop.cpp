@@ -10,4 +10,10 @@ std::unique_ptr<Desktop> MakeDesktop() { return std::make_unique<ModelDesktop>()
 std::string RegisteredPlayerFile() { return {}; }
 std::unique_ptr<MovieControl> CreatePlayerControl(FrameWindow&, const std::string&) { return nullptr; }
 
+namespace {
+bool printDialogShown = true;
+}  // namespace
+void SetPrintDialogShown(bool shown) { printDialogShown = shown; }
+bool PrintDialogShown() { return printDialogShown; }
+
 }  // namespace velmo::platform

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "platform/ui/win32/print_route.h"
 
 namespace velmo::platform::win32 {
 
@@ -93,6 +94,9 @@ std::unique_ptr<PlayerControl> PlayerControl::Create(FrameWindowImpl& frame, con
     } else {
         const std::u16string path = AnsiToUtf16(controlFile);
         control->module_ = ::LoadLibraryW(WidePath(path));
+        // The control file's print dialog goes through the runtime, which may take the default
+        // printer without asking; a file the patch cannot reach still plays.
+        if (control->module_) (void)RoutePrintDialog(control->module_);
         if (control->module_) made = CreateFromFile(control->module_, *id, control->object_.Receive());
     }
     if (FAILED(made) || !control->object_.Get() || !control->Activate(frame)) return nullptr;
