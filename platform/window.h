@@ -119,6 +119,8 @@ public:
     virtual void OnScaleModeMessage(int mode) = 0;
     virtual void OnBackgroundMessage(uint32_t rgb) = 0;
     virtual void OnShapeMessage() = 0;
+    // The control window's message that switches the transparent window on or off.
+    virtual void OnTransparentModeMessage(bool on) = 0;
     // The movie's part of the window needs painting (`dirty` in client coordinates, none for all
     // of it). True when the frame painted it itself (a transparent window's renderer); the window
     // paints it normally otherwise.

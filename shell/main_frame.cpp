@@ -181,11 +181,28 @@ void MainFrame::ApplyWindowRegion(const std::vector<std::string>& regions) {
 void MainFrame::ApplyWindowShape(const Appearance& appearance, const std::vector<std::string>& regions) {
     appearance_ = appearance;
     const ShapeRequest shape = ComputeShape(appearance);
-    if (!shape.transparentControl) renderer_.reset();
+    if (!shape.transparentControl) SetTransparentMode(false);
     if (shape.clipRegion) ApplyWindowRegion(regions);
     else if (window_ && !shape.transparentControl) window_->SetRegion(std::nullopt);
-    if (!shape.transparentControl || !window_ || !control_) return;
+    if (shape.transparentControl) SetTransparentMode(true);
+}
+
+void MainFrame::SetTransparentMode(bool on) {
+    if (!on) {
+        if (!renderer_) return;
+        renderer_.reset();
+        // A sprite (or a script) may have moved or shrunk the window meanwhile: it gets back the
+        // place it had when the movie became transparent.
+        if (window_ && transparentFrom_ && *transparentFrom_ != window_->WindowRect()) {
+            window_->Move(*transparentFrom_, true);
+            Record("transparent off: window back at " + RectText(*transparentFrom_));
+        }
+        transparentFrom_.reset();
+        return;
+    }
+    if (!window_ || !control_) return;
     if (!renderer_) {
+        transparentFrom_ = window_->WindowRect();
         renderer_ = std::make_unique<Renderer>(*window_, *control_, regionOnly_);
         std::optional<Size> movie;
         if (const std::optional<MovieHeader> header = ReadMovieHeader(moviePath_)) movie = header->FrameSize();
@@ -201,6 +218,14 @@ void MainFrame::ApplyWindowShape(const Appearance& appearance, const std::vector
             break;
         }
     }
+}
+
+// Only a change of mode does anything; switched off, a window without the clip shape loses the
+// region the renderer may have cut.
+void MainFrame::OnTransparentModeMessage(bool on) {
+    if (on == (renderer_ != nullptr)) return;
+    SetTransparentMode(on);
+    if (!on && window_ && !ComputeShape(appearance_).clipRegion) window_->SetRegion(std::nullopt);
 }
 
 bool MainFrame::OnPaintControl(std::optional<platform::Rect> dirty) {

@@ -66,6 +66,9 @@ public:
     void ApplyWindowRegion(const std::vector<std::string>& regions);
     // The window shape as the settings give it: only the clip shape has a window region.
     void ApplyWindowShape(const Appearance& appearance, const std::vector<std::string>& regions);
+    // Transparent mode: the renderer draws the movie into the window with its background see-through.
+    // Switched off, the window gets back the place it had when the mode was switched on.
+    void SetTransparentMode(bool on);
     void Show();
     // Takes the client area's width / height, which resizing keeps when the settings ask for it.
     void KeepAspectRatio();
@@ -127,6 +130,7 @@ private:
     void OnScaleModeMessage(int mode) override;
     void OnBackgroundMessage(uint32_t rgb) override;
     void OnShapeMessage() override;
+    void OnTransparentModeMessage(bool on) override;
     bool OnPaintControl(std::optional<platform::Rect> dirty) override;
 
     platform::Desktop& desktop_;
@@ -155,6 +159,7 @@ private:
     double aspectRatio_ = 0;
     platform::Size sizeMoveStart_;
     bool regionOnly_ = false;
+    std::optional<platform::Rect> transparentFrom_;  // the window's place when transparent mode began
     bool closesWhenMovieIsDone_ = false;
     bool closePosted_ = false;
     bool sessionEnded_ = false;

@@ -156,6 +156,21 @@ TEST(RendererSprite, ALayeredWindowShrinksToTheSpriteTheMoviePublishes) {
     EXPECT_NE(std::find(records.begin(), records.end(), "CallFrame(\"_root\", \"update\")"), records.end());
     const PixelImage& shown = frame.GetRenderer()->Surface();
     EXPECT_EQ(shown.At(100, 20), 0xFF00FF00u);  // the sprite's pixels are opaque
+
+    // The control window's message switches the mode: off, the window gets back the place it had
+    // before the sprite shrank it, and loses the layering; a second "off" changes nothing.
+    platform::FrameWindowEvents& window = *desktop.Events();
+    window.OnTransparentModeMessage(false);
+    EXPECT_EQ(frame.GetRenderer(), nullptr);
+    EXPECT_EQ(frame.Window()->WindowRect(), (Rect{0, 0, 550, 400}));
+    EXPECT_EQ(frame.Applied().back(), "transparent off: window back at 0,0 550x400");
+    EXPECT_FALSE(frame.Window()->ExtendedStyle() & 0x80000);
+    const size_t applied = frame.Applied().size();
+    window.OnTransparentModeMessage(false);
+    EXPECT_EQ(frame.Applied().size(), applied);
+    window.OnTransparentModeMessage(true);
+    ASSERT_NE(frame.GetRenderer(), nullptr);
+    EXPECT_EQ(frame.Applied().back(), "transparent: layered");
 }
 
 }  // namespace

@@ -335,6 +335,7 @@ LRESULT FrameWindowImpl::OnMovieMessage(UINT message, WPARAM wParam, LPARAM lPar
         return ::CallWindowProcA(own, window, message, wParam, lParam);
     }
     switch (message) {
+        case kTransparentModeMessage: events_.OnTransparentModeMessage(wParam == 1); return 0;
         case WM_PAINT:
             // A transparent window's renderer draws the control off screen itself; otherwise the
             // control paints as usual.
@@ -360,6 +361,9 @@ LRESULT FrameWindowImpl::OnAreaMessage(UINT message, WPARAM wParam, LPARAM lPara
     const HWND window = area_.Get();
     if (IsInput(message)) {
         if (!FilterInput(message, wParam, lParam)) return 0;
+    } else if (message == kTransparentModeMessage) {
+        events_.OnTransparentModeMessage(wParam == 1);
+        return 0;
     } else if (message == WM_PAINT) {
         if (events_.OnPaintControl(UpdateRectOf(window))) ::ValidateRect(window, nullptr);
         else PaintPlaceholder();

@@ -22,6 +22,7 @@ enum : UINT {
     kScaleModeMessage = 0x87D1,
     kBackgroundMessage = 0x87D2,
     kTrayMessage = 0x87D3,
+    kTransparentModeMessage = 0x8003,  // to the control window: wParam 1 on, 0 off
     kShapeMessage = 0x800A,
     kCloseMessage = 0x8064,
 };

@@ -69,6 +69,7 @@ struct Quiet final : FrameWindowEvents {
     void OnScaleModeMessage(int) override {}
     void OnBackgroundMessage(uint32_t) override {}
     void OnShapeMessage() override {}
+    void OnTransparentModeMessage(bool) override {}
     bool OnPaintControl(std::optional<Rect>) override { return false; }
 };
 
@@ -194,6 +195,31 @@ TEST_F(Win32PlayerControlTest, TheControlDrawsOffScreenOnTheBackgroundInsideTheC
     ASSERT_TRUE(control->DrawOnto(image, {10, 10, 80, 60}, {0, 0, 50, 80}, 0xFFFFFF));
     EXPECT_EQ(rgb(12, 12), 0xFFFFFFu);
     EXPECT_EQ(rgb(25, 30), 0x3080C0u);
+}
+
+// The control window's transparent-mode message (0x8003, wParam 1 on): on, the frame becomes a
+// layered window; off, it stops being one and gets back its place.
+TEST_F(Win32PlayerControlTest, TheControlWindowsMessageSwitchesTheTransparentWindow) {
+    Drive("");
+    std::unique_ptr<shell::MainFrame> frame = MakeFrame();
+    ASSERT_TRUE(frame);
+    auto* control = dynamic_cast<PlayerControl*>(frame->Control());
+    ASSERT_NE(control, nullptr);
+    const HWND frameWindow = reinterpret_cast<HWND>(frame->Window()->NativeHandle());
+    ::SendMessageA(control->Window(), win32::kTransparentModeMessage, 1, 0);
+    ASSERT_NE(frame->GetRenderer(), nullptr);
+    EXPECT_TRUE(::GetWindowLongA(frameWindow, GWL_EXSTYLE) & WS_EX_LAYERED);
+    RECT before;
+    ::GetWindowRect(frameWindow, &before);
+    ::MoveWindow(frameWindow, before.left + 30, before.top + 20, 120, 90, TRUE);
+    ::SendMessageA(control->Window(), win32::kTransparentModeMessage, 0, 0);
+    EXPECT_EQ(frame->GetRenderer(), nullptr);
+    EXPECT_FALSE(::GetWindowLongA(frameWindow, GWL_EXSTYLE) & WS_EX_LAYERED);
+    RECT after;
+    ::GetWindowRect(frameWindow, &after);
+    EXPECT_EQ(after.left, before.left);
+    EXPECT_EQ(after.right - after.left, before.right - before.left);
+    EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
 }
 
 TEST_F(Win32PlayerControlTest, TearDownLeavesNoControlWindowAndUnloadsTheFileWhicheverGoesFirst) {
