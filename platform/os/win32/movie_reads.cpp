@@ -162,8 +162,8 @@ HANDLE WINAPI HookCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURIT
     return handle;
 }
 
-HANDLE WINAPI HookCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                              DWORD disposition, DWORD flags, HANDLE templateFile) {
+HANDLE WINAPI HookCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                              DWORD flags, HANDLE templateFile) {
     const HANDLE handle = Real().createFileA(name, access, share, security, disposition, flags, templateFile);
     if (name && Reads(access, disposition)) {
         const DWORD error = ::GetLastError();
@@ -177,8 +177,7 @@ HANDLE WINAPI HookCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY
 BOOL WINAPI HookReadFile(HANDLE handle, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
     DWORD got = 0;
     const bool ours = WithMovie(handle, [&](OpenMovie& open) {
-        const uint64_t at =
-            overlapped ? (uint64_t{overlapped->OffsetHigh} << 32 | overlapped->Offset) : open.position;
+        const uint64_t at = overlapped ? (uint64_t{overlapped->OffsetHigh} << 32 | overlapped->Offset) : open.position;
         got = static_cast<DWORD>(open.movie->ReadAt(at, static_cast<uint8_t*>(buffer), size));
         if (!overlapped) open.position = at + got;
     });
@@ -244,9 +243,9 @@ bool MoveMovie(HANDLE handle, int64_t distance, DWORD method, uint64_t& position
 }
 
 DWORD WINAPI HookSetFilePointer(HANDLE handle, LONG low, PLONG high, DWORD method) {
-    const int64_t distance =
-        high ? static_cast<int64_t>(static_cast<uint64_t>(static_cast<uint32_t>(*high)) << 32 | static_cast<uint32_t>(low))
-             : low;
+    const int64_t distance = high ? static_cast<int64_t>(static_cast<uint64_t>(static_cast<uint32_t>(*high)) << 32 |
+                                                         static_cast<uint32_t>(low))
+                                  : low;
     uint64_t position = 0;
     bool ours = false;
     const bool ok = MoveMovie(handle, distance, method, position, ours);
@@ -285,18 +284,16 @@ FARPROC WINAPI HookGetProcAddress(HMODULE module, LPCSTR name) {
 
 std::array<Hook, 9> Hooks() {
     const System& r = Real();
-    return {{{"CreateFileW", FunctionCast<FARPROC>(&HookCreateFileW), FunctionCast<FARPROC>(r.createFileW)},
-             {"CreateFileA", FunctionCast<FARPROC>(&HookCreateFileA), FunctionCast<FARPROC>(r.createFileA)},
-             {"ReadFile", FunctionCast<FARPROC>(&HookReadFile), FunctionCast<FARPROC>(r.readFile)},
-             {"CloseHandle", FunctionCast<FARPROC>(&HookCloseHandle), FunctionCast<FARPROC>(r.closeHandle)},
-             {"GetFileSize", FunctionCast<FARPROC>(&HookGetFileSize), FunctionCast<FARPROC>(r.getFileSize)},
-             {"GetFileSizeEx", FunctionCast<FARPROC>(&HookGetFileSizeEx), FunctionCast<FARPROC>(r.getFileSizeEx)},
-             {"SetFilePointer", FunctionCast<FARPROC>(&HookSetFilePointer),
-              FunctionCast<FARPROC>(r.setFilePointer)},
-             {"SetFilePointerEx", FunctionCast<FARPROC>(&HookSetFilePointerEx),
-              FunctionCast<FARPROC>(r.setFilePointerEx)},
-             {"GetProcAddress", FunctionCast<FARPROC>(&HookGetProcAddress),
-              FunctionCast<FARPROC>(r.getProcAddress)}}};
+    return {
+        {{"CreateFileW", FunctionCast<FARPROC>(&HookCreateFileW), FunctionCast<FARPROC>(r.createFileW)},
+         {"CreateFileA", FunctionCast<FARPROC>(&HookCreateFileA), FunctionCast<FARPROC>(r.createFileA)},
+         {"ReadFile", FunctionCast<FARPROC>(&HookReadFile), FunctionCast<FARPROC>(r.readFile)},
+         {"CloseHandle", FunctionCast<FARPROC>(&HookCloseHandle), FunctionCast<FARPROC>(r.closeHandle)},
+         {"GetFileSize", FunctionCast<FARPROC>(&HookGetFileSize), FunctionCast<FARPROC>(r.getFileSize)},
+         {"GetFileSizeEx", FunctionCast<FARPROC>(&HookGetFileSizeEx), FunctionCast<FARPROC>(r.getFileSizeEx)},
+         {"SetFilePointer", FunctionCast<FARPROC>(&HookSetFilePointer), FunctionCast<FARPROC>(r.setFilePointer)},
+         {"SetFilePointerEx", FunctionCast<FARPROC>(&HookSetFilePointerEx), FunctionCast<FARPROC>(r.setFilePointerEx)},
+         {"GetProcAddress", FunctionCast<FARPROC>(&HookGetProcAddress), FunctionCast<FARPROC>(r.getProcAddress)}}};
 }
 
 // Points every import slot of `module` that holds one of the system functions at its hook.
