@@ -41,16 +41,16 @@ public:
 
     void Write(const std::string& section, const Value& value, int depth) {
         switch (value.tag) {
-        case Tag::Boolean: return Primitive(section, "boolean", value.AsBoolean() ? "true" : "false");
-        case Tag::Integer: return Primitive(section, "integer", std::to_string(value.AsInteger()));
-        case Tag::Number: return Primitive(section, "float", FloatText(value.AsNumber()));
-        case Tag::String:
-            if (const std::optional<std::string> text = StringValueText(script::Text(value.AsString())))
-                Primitive(section, "string", *text);
-            return;
-        case Tag::Array: return Container(section, value.AsArray(), depth);
-        case Tag::Object: return Container(section, value.AsObject(), depth);
-        default: return;  // undefined, null, functions and host objects are not kept
+            case Tag::Boolean: return Primitive(section, "boolean", value.AsBoolean() ? "true" : "false");
+            case Tag::Integer: return Primitive(section, "integer", std::to_string(value.AsInteger()));
+            case Tag::Number: return Primitive(section, "float", FloatText(value.AsNumber()));
+            case Tag::String:
+                if (const std::optional<std::string> text = StringValueText(script::Text(value.AsString())))
+                    Primitive(section, "string", *text);
+                return;
+            case Tag::Array: return Container(section, value.AsArray(), depth);
+            case Tag::Object: return Container(section, value.AsObject(), depth);
+            default: return;  // undefined, null, functions and host objects are not kept
         }
     }
 
@@ -74,7 +74,8 @@ private:
         Put(section, "length", std::to_string(array->length));
         std::vector<script::IndexedValue> elements = script::ListElements(array);
         std::sort(elements.begin(), elements.end(), [](const auto& a, const auto& b) { return a.index < b.index; });
-        for (const script::IndexedValue& e : elements) Write(section + "." + std::to_string(e.index), e.value, depth + 1);
+        for (const script::IndexedValue& e : elements)
+            Write(section + "." + std::to_string(e.index), e.value, depth + 1);
         open_.pop_back();
     }
 
@@ -238,7 +239,8 @@ bool LoadGlobals(script::Interpreter& interp, const std::string& path) {
 std::string TempFolder() {
     for (const char* name : {"TMP", "TEMP"}) {
         std::optional<std::string> folder = platform::GetEnvironment(name);
-        if (folder && !folder->empty()) return folder->back() == '\\' || folder->back() == '/' ? *folder : *folder + '\\';
+        if (folder && !folder->empty())
+            return folder->back() == '\\' || folder->back() == '/' ? *folder : *folder + '\\';
     }
     return platform::WindowsDirectory() + '\\';
 }
@@ -340,10 +342,8 @@ void Remove(HostCall& call) {
 }
 
 constexpr HostMember kMembers[] = {
-    Method("load", Failure::False, &Load),
-    Method("loadAndDec", Failure::False, &LoadAndDec),
-    Method("save", Failure::Undefined, &Save),
-    Method("saveAndEnc", Failure::Undefined, &SaveAndEnc),
+    Method("load", Failure::False, &Load),         Method("loadAndDec", Failure::False, &LoadAndDec),
+    Method("save", Failure::Undefined, &Save),     Method("saveAndEnc", Failure::Undefined, &SaveAndEnc),
     Method("remove", Failure::Undefined, &Remove),
 };
 

@@ -19,9 +19,8 @@ std::string_view Trim(std::string_view text) {
 
 bool NamesEqual(std::string_view a, std::string_view b) {
     const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
-               return fold(x) == fold(y);
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return fold(x) == fold(y); });
 }
 
 }  // namespace

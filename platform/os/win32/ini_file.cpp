@@ -34,8 +34,8 @@ std::string IniReadString(const std::string& path, const std::string& section, c
                           const std::string& fallback) {
     for (DWORD size = kFirstBuffer;; size *= 2) {
         std::string buffer(size, '\0');
-        const DWORD got = GetPrivateProfileStringA(section.c_str(), key.c_str(), fallback.c_str(), buffer.data(),
-                                                   size, path.c_str());
+        const DWORD got =
+            GetPrivateProfileStringA(section.c_str(), key.c_str(), fallback.c_str(), buffer.data(), size, path.c_str());
         if (got + 1 >= size && size < kLargestBuffer) continue;
         buffer.resize(got);
         return buffer;

@@ -37,8 +37,8 @@ TEST(UriText, EncodesAndDecodesAsTheUriFunctions) {
     EXPECT_EQ(EncodeUri(u"a b&c", {}), u"a%20b%26c");
     EXPECT_FALSE(EncodeUri(std::u16string(1, char16_t{0xD800}), kUriReserved));
     EXPECT_EQ(DecodeUri(u"%3B%41%c3%a9%F0%9F%98%80", kUriReserved), u"%3BA\u00e9\U0001F600");
-    EXPECT_FALSE(DecodeUri(u"%E2%82", kUriReserved));   // cut short
-    EXPECT_FALSE(DecodeUri(u"%C3%41", kUriReserved));   // no continuation octet
+    EXPECT_FALSE(DecodeUri(u"%E2%82", kUriReserved));  // cut short
+    EXPECT_FALSE(DecodeUri(u"%C3%41", kUriReserved));  // no continuation octet
     EXPECT_FALSE(DecodeUri(u"%4", kUriReserved));
 }
 
@@ -90,12 +90,14 @@ protected:
 };
 
 TEST_F(DataFileRun, FilesOfOlderWritersStillLoad) {
-    const std::string path = Write("old.ini",
-                                   "[cfg]\r\ntype=object\r\n[cfg.ratio]\r\ntype=float\r\nvalue=0.333333\r\n"
-                                   "[cfg.name]\r\nvalue=a%20b\r\n[cfg.list]\r\ntype=array\r\n"
-                                   "[cfg.list.3]\r\ntype=INTEGER\r\nvalue=7\r\n[cfg.flag]\r\ntype=boolean\r\nvalue=TRUE\r\n"
-                                   "[cfg.odd]\r\ntype=mystery\r\nvalue=1\r\n[cfg.list.x]\r\ntype=integer\r\nvalue=1\r\n");
-    EXPECT_EQ(Run("DataFile.load(" + Quoted(path) + ") + '|' + cfg.ratio + '|' + cfg.name + '|' + cfg.list.length +"
+    const std::string path =
+        Write("old.ini",
+              "[cfg]\r\ntype=object\r\n[cfg.ratio]\r\ntype=float\r\nvalue=0.333333\r\n"
+              "[cfg.name]\r\nvalue=a%20b\r\n[cfg.list]\r\ntype=array\r\n"
+              "[cfg.list.3]\r\ntype=INTEGER\r\nvalue=7\r\n[cfg.flag]\r\ntype=boolean\r\nvalue=TRUE\r\n"
+              "[cfg.odd]\r\ntype=mystery\r\nvalue=1\r\n[cfg.list.x]\r\ntype=integer\r\nvalue=1\r\n");
+    EXPECT_EQ(Run("DataFile.load(" + Quoted(path) +
+                  ") + '|' + cfg.ratio + '|' + cfg.name + '|' + cfg.list.length +"
                   " '|' + cfg.list[3] + '|' + cfg.flag + '|' + typeof cfg.odd"),
               "true|0.333333|a b|4|7|true|undefined");
 }
@@ -106,9 +108,11 @@ TEST_F(DataFileRun, DamagedEncipheredFilesAreRefusedAndChangeNothing) {
     ASSERT_TRUE(EncipherFile(plain, good, kDefaultDataKey));
     std::vector<uint8_t> bytes;
     ASSERT_TRUE(platform::ReadWholeFile(good, bytes));
-    const std::string cut = Write("cut.dat", std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size() - 3));
+    const std::string cut =
+        Write("cut.dat", std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size() - 3));
     bytes[3] ^= 0x40;  // one flipped bit in the first block
-    const std::string flipped = Write("flipped.dat", std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    const std::string flipped =
+        Write("flipped.dat", std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     const std::string other = platform::FullPath(folder_.Path() + "other.dat");
     ASSERT_TRUE(EncipherFile(plain, other, "another key"));
 
