@@ -1,7 +1,8 @@
 #pragma once
 // The projector's data key: the text DataFile's loadAndDec and saveAndEnc encipher data files
-// under. A packed application's start-up sets it from the application's settings; until then it
-// is kDefaultDataKey, which is what `velmo run` uses. An empty key turns both methods off.
+// under. It is kDefaultDataKey until the start-up of an application sets its own (the shell is to
+// set it from the application's settings); `velmo run` keeps the default. An empty key turns both
+// methods off.
 
 #include <string>
 #include <string_view>
