@@ -6,6 +6,7 @@
 #include "host/classes/data_file_object.h"
 
 #include <algorithm>
+#include <memory>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -37,7 +38,7 @@ constexpr uint64_t kMaxLength = 0xFFFFFFFFu;  // the longest array a file may as
 
 class Saver {
 public:
-    Saver(script::Interpreter& interp, std::string path) : interp_(interp), path_(std::move(path)) {}
+    Saver(script::Interpreter& interp, platform::IniFile& file) : interp_(interp), file_(file) {}
 
     void Write(const std::string& section, const Value& value, int depth) {
         switch (value.tag) {
@@ -56,7 +57,7 @@ public:
 
 private:
     void Put(const std::string& section, const char* key, const std::string& text) {
-        (void)platform::IniWriteString(path_, section, key, text);  // failed writes go unreported
+        (void)file_.WriteString(section, key, text);  // failed writes go unreported
     }
     void Primitive(const std::string& section, const char* type, const std::string& text) {
         Put(section, "type", type);
@@ -101,7 +102,7 @@ private:
     }
 
     script::Interpreter& interp_;
-    std::string path_;
+    platform::IniFile& file_;
     std::vector<const void*> open_;
 };
 
@@ -113,22 +114,23 @@ bool SameNameNoCase(std::u16string_view a, std::u16string_view b) {
 
 // The sections of the value a global held when it was saved before (its name compares as the
 // profile calls compare sections, without case).
-void RemoveSaved(const std::string& path, std::u16string_view name) {
-    for (const std::string& section : platform::IniSectionNames(path)) {
+void RemoveSaved(platform::IniFile& file, std::u16string_view name) {
+    for (const std::string& section : file.SectionNames()) {
         const std::vector<std::u16string> parts = SplitSectionPath(section);
-        if (!parts.empty() && SameNameNoCase(parts[0], name)) (void)platform::IniDeleteSection(path, section);
+        if (!parts.empty() && SameNameNoCase(parts[0], name)) (void)file.DeleteSection(section);
     }
 }
 
 void SaveGlobals(script::Interpreter& interp, const std::string& path, const std::vector<std::u16string>& names) {
-    Saver saver(interp, path);
+    const std::unique_ptr<platform::IniFile> file = platform::OpenIniFile(path);
+    Saver saver(interp, *file);
     for (const std::u16string& name : names) {
         if (name.empty()) continue;
-        RemoveSaved(path, name);
+        RemoveSaved(*file, name);
         const Value value = script::GlobalByName(interp, platform::Utf16ToAnsi(name));
         saver.Write(EscapePathPart(name), value, 0);
     }
-    platform::IniFlush(path);
+    (void)file->Flush();
 }
 
 // ---- Loading ----
@@ -195,9 +197,9 @@ std::string Lower(std::string text) {
 }
 
 // The value a section describes; none leaves its place as it was (an unknown type, damaged text).
-std::optional<Value> SectionValue(script::Interpreter& interp, const std::string& path, const std::string& section) {
-    const std::string type = Lower(platform::IniReadString(path, section, "type", "string"));
-    const auto read = [&](const char* fallback) { return platform::IniReadString(path, section, "value", fallback); };
+std::optional<Value> SectionValue(script::Interpreter& interp, platform::IniFile& file, const std::string& section) {
+    const std::string type = Lower(file.ReadString(section, "type", "string"));
+    const auto read = [&](const char* fallback) { return file.ReadString(section, "value", fallback); };
     if (type == "boolean") return Value::Boolean(Lower(read("false")) == "true");
     if (type == "integer") {
         const std::optional<int64_t> number = ReadIntegerText(read("0"));
@@ -213,7 +215,7 @@ std::optional<Value> SectionValue(script::Interpreter& interp, const std::string
     }
     if (type == "object") return Value::Object(script::NewObject(interp));
     if (type == "array") {
-        const std::optional<int64_t> length = ReadIntegerText(platform::IniReadString(path, section, "length", "0"));
+        const std::optional<int64_t> length = ReadIntegerText(file.ReadString(section, "length", "0"));
         const bool usable = length && *length >= 0 && static_cast<uint64_t>(*length) <= kMaxLength;
         return Value::Array(script::NewArray(interp, usable ? static_cast<uint64_t>(*length) : 0));
     }
@@ -222,14 +224,15 @@ std::optional<Value> SectionValue(script::Interpreter& interp, const std::string
 
 bool LoadGlobals(script::Interpreter& interp, const std::string& path) {
     if (!platform::FileExists(path)) return false;
-    for (const std::string& section : platform::IniSectionNames(path)) {
+    const std::unique_ptr<platform::IniFile> file = platform::OpenIniFile(path);
+    for (const std::string& section : file->SectionNames()) {
         const std::vector<std::u16string> parts = SplitSectionPath(section);
         if (parts.empty() || parts[0].empty()) continue;
         std::optional<Place> place = Place{};
         place->nameId = script::Intern(interp, platform::Utf16ToAnsi(parts[0]));
         for (size_t i = 1; place && i < parts.size(); ++i) place = Step(interp, *place, parts[i]);
         if (!place) continue;
-        if (const std::optional<Value> value = SectionValue(interp, path, section)) place->Set(interp, *value);
+        if (const std::optional<Value> value = SectionValue(interp, *file, section)) place->Set(interp, *value);
     }
     return true;
 }

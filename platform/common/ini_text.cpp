@@ -17,10 +17,17 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
+char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string Folded(std::string_view name) {
+    std::string out(name);
+    for (char& c : out) c = Fold(c);
+    return out;
+}
+
 bool NamesEqual(std::string_view a, std::string_view b) {
-    const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
     return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return fold(x) == fold(y); });
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Fold(x) == Fold(y); });
 }
 
 }  // namespace
@@ -36,7 +43,7 @@ IniDocument IniDocument::Parse(std::string_view text) {
             const size_t close = line.rfind(']');
             const std::string_view name =
                 Trim(close == std::string_view::npos || close == 0 ? line.substr(1) : line.substr(1, close - 1));
-            doc.sections_.push_back({std::string(name), {}});
+            doc.Add(std::string(name));
             continue;
         }
         const size_t equals = line.find('=');
@@ -53,6 +60,7 @@ IniDocument IniDocument::Parse(std::string_view text) {
 std::string IniDocument::Text() const {
     std::string out;
     for (size_t i = 0; i < sections_.size(); ++i) {
+        if (sections_[i].removed) continue;
         if (i > 0) out += "[" + sections_[i].name + "]\r\n";
         for (const IniLine& line : sections_[i].lines) {
             out += line.key;
@@ -66,17 +74,21 @@ std::string IniDocument::Text() const {
 std::vector<std::string> IniDocument::SectionNames() const {
     std::vector<std::string> names;
     for (size_t i = 1; i < sections_.size(); ++i) {
-        const bool seen = std::any_of(names.begin(), names.end(),
-                                      [&](const std::string& n) { return NamesEqual(n, sections_[i].name); });
-        if (!seen) names.push_back(sections_[i].name);
+        if (sections_[i].removed) continue;
+        const auto found = byName_.find(Folded(sections_[i].name));
+        if (found != byName_.end() && found->second.front() == i) names.push_back(sections_[i].name);
     }
     return names;
 }
 
+void IniDocument::Add(std::string name) {
+    byName_[Folded(name)].push_back(sections_.size());
+    sections_.push_back({std::move(name), {}, false});
+}
+
 IniSection* IniDocument::Find(std::string_view section) {
-    for (size_t i = 1; i < sections_.size(); ++i)
-        if (NamesEqual(sections_[i].name, section)) return &sections_[i];
-    return nullptr;
+    const auto found = byName_.find(Folded(section));
+    return found == byName_.end() ? nullptr : &sections_[found->second.front()];
 }
 
 const IniSection* IniDocument::Find(std::string_view section) const {
@@ -99,7 +111,7 @@ std::optional<std::string> IniDocument::Read(std::string_view section, std::stri
 void IniDocument::Write(std::string_view section, std::string_view key, std::string_view value) {
     IniSection* found = Find(section);
     if (!found) {
-        sections_.push_back({std::string(Trim(section)), {}});
+        Add(std::string(Trim(section)));
         found = &sections_.back();
     }
     for (IniLine& line : found->lines) {
@@ -112,11 +124,11 @@ void IniDocument::Write(std::string_view section, std::string_view key, std::str
 }
 
 bool IniDocument::DeleteSection(std::string_view section) {
-    const size_t before = sections_.size();
-    sections_.erase(std::remove_if(sections_.begin() + 1, sections_.end(),
-                                   [&](const IniSection& s) { return NamesEqual(s.name, section); }),
-                    sections_.end());
-    return sections_.size() != before;
+    const auto found = byName_.find(Folded(section));
+    if (found == byName_.end()) return false;
+    for (const size_t i : found->second) sections_[i].removed = true;
+    byName_.erase(found);
+    return true;
 }
 
 }  // namespace velmo::platform

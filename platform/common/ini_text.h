@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace velmo::platform {
@@ -19,6 +20,7 @@ struct IniLine {
 struct IniSection {
     std::string name;  // empty for the lines before the first section
     std::vector<IniLine> lines;
+    bool removed = false;
 };
 
 class IniDocument {
@@ -37,8 +39,12 @@ public:
 private:
     IniSection* Find(std::string_view section);
     const IniSection* Find(std::string_view section) const;
+    void Add(std::string name);
 
     std::vector<IniSection> sections_;
+    // The live sections of each name folded to lower case, in file order: a file of thousands of
+    // sections is read and written without a scan per call.
+    std::unordered_map<std::string, std::vector<size_t>> byName_;
 };
 
 }  // namespace velmo::platform

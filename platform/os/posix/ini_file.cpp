@@ -1,6 +1,6 @@
-// INI files without the system's private-profile calls: every call reads the whole file and every
-// change writes it back at once, so there is no cache to flush and no text differs from what the
-// system would have written for the same calls.
+// INI files without the system's private-profile calls: the text is read once, changed in memory
+// and written back whole by Flush, and the bytes are what the system would have written for the
+// same calls.
 #include "platform/ini_file.h"
 
 #include "platform/common/ini_text.h"
@@ -10,39 +10,42 @@ namespace velmo::platform {
 
 namespace {
 
-IniDocument Load(const std::string& path) {
-    std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(path, bytes)) return {};
-    return IniDocument::Parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-}
+class TextIniFile final : public IniFile {
+public:
+    explicit TextIniFile(std::string path) : path_(std::move(path)) {
+        std::vector<uint8_t> bytes;
+        if (ReadWholeFile(path_, bytes))
+            doc_ = IniDocument::Parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    }
 
-bool Store(const std::string& path, const IniDocument& doc) {
-    const std::string text = doc.Text();
-    return WriteWholeFile(path, std::vector<uint8_t>(text.begin(), text.end()));
-}
+    std::vector<std::string> SectionNames() override { return doc_.SectionNames(); }
+    std::string ReadString(const std::string& section, const std::string& key, const std::string& fallback) override {
+        return doc_.Read(section, key).value_or(fallback);
+    }
+    bool WriteString(const std::string& section, const std::string& key, const std::string& value) override {
+        doc_.Write(section, key, value);
+        changed_ = true;
+        return true;
+    }
+    bool DeleteSection(const std::string& section) override {
+        changed_ = doc_.DeleteSection(section) || changed_;
+        return true;
+    }
+    bool Flush() override {
+        if (!changed_) return true;
+        const std::string text = doc_.Text();
+        changed_ = !WriteWholeFile(path_, std::vector<uint8_t>(text.begin(), text.end()));
+        return !changed_;
+    }
+
+private:
+    std::string path_;
+    IniDocument doc_;
+    bool changed_ = false;
+};
 
 }  // namespace
 
-std::vector<std::string> IniSectionNames(const std::string& path) { return Load(path).SectionNames(); }
-
-std::string IniReadString(const std::string& path, const std::string& section, const std::string& key,
-                          const std::string& fallback) {
-    return Load(path).Read(section, key).value_or(fallback);
-}
-
-bool IniWriteString(const std::string& path, const std::string& section, const std::string& key,
-                    const std::string& value) {
-    IniDocument doc = Load(path);
-    doc.Write(section, key, value);
-    return Store(path, doc);
-}
-
-bool IniDeleteSection(const std::string& path, const std::string& section) {
-    if (!FileExists(path)) return true;
-    IniDocument doc = Load(path);
-    return !doc.DeleteSection(section) || Store(path, doc);
-}
-
-void IniFlush(const std::string&) {}
+std::unique_ptr<IniFile> OpenIniFile(const std::string& path) { return std::make_unique<TextIniFile>(path); }
 
 }  // namespace velmo::platform

@@ -38,18 +38,25 @@ TEST(IniText, WritesTheBytesOfTheSystemsProfileCalls) {
 TEST(IniFile, TheTargetsProfileCallsGiveTheSameBytesAndReads) {
     testing::ScratchFolder folder;
     const std::string path = FullPath(folder.Path() + "calls.ini");
-    RunCalls([&](const char* s, const char* k, const char* v) { ASSERT_TRUE(IniWriteString(path, s, k, v)); },
-             [&](const char* s) { ASSERT_TRUE(IniDeleteSection(path, s)); });
-    IniFlush(path);
+    {
+        const std::unique_ptr<IniFile> file = OpenIniFile(path);
+        RunCalls([&](const char* s, const char* k, const char* v) { ASSERT_TRUE(file->WriteString(s, k, v)); },
+                 [&](const char* s) { ASSERT_TRUE(file->DeleteSection(s)); });
+        EXPECT_EQ(file->ReadString("a.x", "value", "none"), "sp");  // reads see the writes before a flush
+        ASSERT_TRUE(file->Flush());
+    }
     std::vector<uint8_t> bytes;
     ASSERT_TRUE(ReadWholeFile(path, bytes));
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), kWrittenBySystem);
-    EXPECT_EQ(IniSectionNames(path), (std::vector<std::string>{"a.x", "b", "c"}));
-    EXPECT_EQ(IniReadString(path, "B", "Value", "none"), "q");  // quotes go, names ignore case
-    EXPECT_EQ(IniReadString(path, "b", "missing", "none"), "none");
-    EXPECT_EQ(IniReadString(path, "gone", "value", "none"), "none");
-    EXPECT_EQ(IniReadString(path, "c", "value", "none"), "");
-    EXPECT_TRUE(IniSectionNames(path + ".missing").empty());
+    const std::unique_ptr<IniFile> file = OpenIniFile(path);
+    EXPECT_EQ(file->SectionNames(), (std::vector<std::string>{"a.x", "b", "c"}));
+    EXPECT_EQ(file->ReadString("B", "Value", "none"), "q");  // quotes go, names ignore case
+    EXPECT_EQ(file->ReadString("b", "missing", "none"), "none");
+    EXPECT_EQ(file->ReadString("gone", "value", "none"), "none");
+    EXPECT_EQ(file->ReadString("c", "value", "none"), "");
+    EXPECT_TRUE(OpenIniFile(path + ".missing")->SectionNames().empty());
+    ASSERT_TRUE(OpenIniFile(path + ".untouched")->Flush());
+    EXPECT_FALSE(PathExists(path + ".untouched"));  // no write, no file
 }
 
 TEST(IniText, ReadsHandWrittenFilesLikeTheSystem) {
