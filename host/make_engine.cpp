@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "host/classes/data_file_object.h"
+#include "host/classes/encryption_object.h"
 #include "host/framework/host_registry.h"
 #include "script/compiler/compiler.h"
 #include "script/library/core_classes.h"
@@ -18,7 +20,10 @@ script::CompileOutcome Outcome(script::compiler::CompileResult result) {
 // FlashPlayer, MovieClip, the global host functions, Window, Menu, Application (with its sub-object
 // classes), DirectX, Encryption, DiskInfo, DesktopToy, DataFile. A class (host/classes/) adds its
 // row at its place here and nowhere else.
-constexpr std::array<HostClassEntry, 0> kHostClasses = {};
+constexpr std::array<HostClassEntry, 2> kHostClasses = {{
+    {"Encryption", &RegisterEncryptionClass},
+    {"DataFile", &RegisterDataFileClass},
+}};
 
 // The registration order is part of the engine's contract: later classes may look up earlier
 // ones (the Object prototype, the Array class) while they register.
