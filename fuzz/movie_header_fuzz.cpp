@@ -11,7 +11,7 @@ using namespace velmo::shell;
 
 namespace {
 
-class MemoryBytes final : public MovieBytes {
+class MemoryBytes final : public velmo::platform::PlainMovie {
 public:
     explicit MemoryBytes(std::span<const uint8_t> bytes) : bytes_(bytes) {}
     uint64_t Size() override { return bytes_.size(); }

@@ -55,7 +55,7 @@ private:
 
 class RegionStream final : public Stream {
 public:
-    RegionStream(MovieBytes& bytes, uint64_t offset, uint64_t length)
+    RegionStream(platform::PlainMovie& bytes, uint64_t offset, uint64_t length)
         : bytes_(bytes), at_(offset), end_(offset + length) {}
     size_t Read(uint8_t* buffer, size_t size) override {
         size_t total = 0;
@@ -70,7 +70,7 @@ public:
     }
 
 private:
-    MovieBytes& bytes_;
+    platform::PlainMovie& bytes_;
     uint64_t at_;
     uint64_t end_;
 };
@@ -182,7 +182,7 @@ std::optional<MovieHeader> Parse(Stream& file) {
     return header;
 }
 
-class FileBytes final : public MovieBytes {
+class FileBytes final : public platform::PlainMovie {
 public:
     explicit FileBytes(std::unique_ptr<platform::File> file) : file_(std::move(file)) {}
     uint64_t Size() override {
@@ -207,7 +207,7 @@ std::optional<MovieHeader> ParseMovieHeader(std::span<const uint8_t> bytes) {
     return Parse(stream);
 }
 
-std::optional<MovieHeader> ReadMovieHeader(MovieBytes& bytes) {
+std::optional<MovieHeader> ReadMovieHeader(platform::PlainMovie& bytes) {
     const uint64_t size = bytes.Size();
     RegionStream whole(bytes, 0, size);
     if (std::optional<MovieHeader> header = Parse(whole)) return header;

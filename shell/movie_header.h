@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 
+#include "platform/movie_reads.h"
 #include "platform/window.h"
 
 namespace velmo::shell {
@@ -34,19 +35,10 @@ struct MovieHeader {
 // bytes are not a movie this reader knows or end before the frame count.
 std::optional<MovieHeader> ParseMovieHeader(std::span<const uint8_t> bytes);
 
-// Where a movie's bytes come from: the plain file, or a view of its deciphered bytes.
-class MovieBytes {
-public:
-    virtual ~MovieBytes() = default;
-    virtual uint64_t Size() = 0;
-    // Reads up to `size` bytes at `offset`; the count read, 0 at the end or on failure.
-    virtual size_t ReadAt(uint64_t offset, uint8_t* buffer, size_t size) = 0;
-};
-
 // Reads the header of the movie in `bytes`; when they are not a movie, of the movie a player
 // program carries appended (its last four bytes give the movie's length, and the movie ends eight
 // bytes before the end). None when neither is there.
-std::optional<MovieHeader> ReadMovieHeader(MovieBytes& bytes);
+std::optional<MovieHeader> ReadMovieHeader(platform::PlainMovie& bytes);
 // The same for the file at `path`; none when it cannot be read.
 std::optional<MovieHeader> ReadMovieHeader(const std::string& path);
 

@@ -9,6 +9,7 @@
 
 #include "platform/environment.h"
 #include "platform/path.h"
+#include "platform/ui/win32/picture_bitmap.h"
 
 namespace velmo::platform::win32 {
 
@@ -567,18 +568,10 @@ bool FrameWindowImpl::UpdateLayered(const PixelImage& image, const Rect& source,
     const LONG_PTR extended = ::GetWindowLongPtrA(w, GWL_EXSTYLE);
     if (!(extended & WS_EX_LAYERED)) ::SetWindowLongPtrA(w, GWL_EXSTYLE, extended | WS_EX_LAYERED);
 
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = image.size.width;
-    info.bmiHeader.biHeight = -image.size.height;  // rows from the top, as the picture holds them
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    uint32_t* bits = nullptr;
+    const GdiObject bitmap = PictureBitmap(image, &bits);
+    if (!bitmap) return false;
     WindowDc screen(nullptr);
-    void* bits = nullptr;
-    GdiObject bitmap(::CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bitmap || !bits) return false;
-    std::memcpy(bits, image.pixels.data(), image.pixels.size() * sizeof(uint32_t));
     const HDC memory = ::CreateCompatibleDC(screen.Get());
     if (!memory) return false;
     const HGDIOBJ previous = ::SelectObject(memory, bitmap.Get());

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "platform/ui/win32/picture_bitmap.h"
 #include "platform/ui/win32/print_route.h"
 
 namespace velmo::platform::win32 {
@@ -366,19 +367,10 @@ bool PlayerControl::DrawOnto(PixelImage& image, const Rect& dest, const Rect& cl
     (void)SetBackgroundColor(static_cast<int32_t>(backgroundRgb & 0xFFFFFF));
     if (area.width <= 0 || area.height <= 0) return true;
 
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = image.size.width;
-    info.bmiHeader.biHeight = -image.size.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    uint32_t* pixels = nullptr;
+    const GdiObject bitmap = PictureBitmap(image, &pixels);
+    if (!bitmap) return false;
     WindowDc screen(nullptr);
-    void* bits = nullptr;
-    GdiObject bitmap(::CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bitmap || !bits) return false;
-    auto* pixels = static_cast<uint32_t*>(bits);
-    std::memcpy(pixels, image.pixels.data(), image.pixels.size() * sizeof(uint32_t));
     const HDC memory = ::CreateCompatibleDC(screen.Get());
     if (!memory) return false;
     const HGDIOBJ previous = ::SelectObject(memory, bitmap.Get());
