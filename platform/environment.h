@@ -25,4 +25,10 @@ std::string ModuleFileName();
 // its folder, which must not become the root of the disk or follow later changes of folder.
 void UseApplicationImage(const std::string& path);
 
+// The command line as the process got it, the program first: the system's on Windows; on Linux the
+// arguments joined by blanks, those with blanks or tabs in double quotes. A player running an
+// application sets the application's own line instead (empty goes back to the process's).
+std::string ProcessCommandLine();
+void SetProcessCommandLine(std::string line);
+
 }  // namespace velmo::platform

@@ -27,6 +27,7 @@ void SetRegExpFactory(Interpreter& interp, RegExpFactory factory) { interp.SetRe
 uint32_t AnonymousFunctions(const Interpreter& interp) { return interp.AnonymousFunctions(); }
 
 Engine* GetEngine(const Interpreter& interp) { return interp.GetEngine(); }
+void* HostPointer(const Interpreter& interp) { return interp.HostPointer(); }
 
 void MarkValue(Interpreter& interp, const Value& value) { interp.MarkValue(value); }
 

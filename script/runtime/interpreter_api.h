@@ -60,6 +60,8 @@ uint32_t AnonymousFunctions(const Interpreter& interp);
 // The engine that owns `interp`, through which library code compiles source text; null for a
 // bare interpreter (unit tests).
 Engine* GetEngine(const Interpreter& interp);
+// The embedder's pointer the engine was made with (EngineOptions::host); null when none was given.
+void* HostPointer(const Interpreter& interp);
 
 // Marks a value and everything it reaches; class MarkData operations call this for the values
 // their native data holds.

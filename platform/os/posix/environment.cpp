@@ -6,6 +6,8 @@
 
 #include <climits>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 
 #include "platform/common/image_file_resources.h"
 #include "platform/files.h"
@@ -15,7 +17,8 @@ namespace velmo::platform {
 
 namespace {
 std::string applicationImage;
-}
+std::string commandLineOverride;
+}  // namespace
 
 std::optional<std::string> GetEnvironment(const std::string& name) {
     const char* value = std::getenv(name.c_str());
@@ -40,5 +43,25 @@ void UseApplicationImage(const std::string& path) {
     applicationImage = FullPath(path);
     ForgetImageFileResources();
 }
+
+std::string ProcessCommandLine() {
+    if (!commandLineOverride.empty()) return commandLineOverride;
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string line;
+    size_t start = 0;
+    while (start < raw.size()) {
+        size_t end = raw.find('\0', start);
+        if (end == std::string::npos) end = raw.size();
+        const std::string item = raw.substr(start, end - start);
+        if (!line.empty()) line += ' ';
+        const bool quote = item.empty() || item.find_first_of(" \t") != std::string::npos;
+        line += quote ? '"' + item + '"' : item;
+        start = end + 1;
+    }
+    return line;
+}
+
+void SetProcessCommandLine(std::string line) { commandLineOverride = std::move(line); }
 
 }  // namespace velmo::platform

@@ -60,4 +60,16 @@ void UseApplicationImage(const std::string& path) {
     ForgetImageFileResources();
 }
 
+namespace {
+std::string commandLineOverride;
+}
+
+std::string ProcessCommandLine() {
+    if (!commandLineOverride.empty()) return commandLineOverride;
+    const char* line = ::GetCommandLineA();
+    return line ? line : "";
+}
+
+void SetProcessCommandLine(std::string line) { commandLineOverride = std::move(line); }
+
 }  // namespace velmo::platform
