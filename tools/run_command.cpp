@@ -9,6 +9,7 @@
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/last_error.h"
+#include "platform/timers.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
 #include "tools/script_session.h"
@@ -98,6 +99,8 @@ int PrintResult(script::Engine& engine) {
 
 }  // namespace
 
+constexpr uint32_t kTimerWaitMs = 250;
+
 int RunCommand(const Args& args) {
     ParseOutcome parsed = ParseCommandLine(kRunSpec, args);
     if (!parsed.line) return parsed.status;
@@ -121,6 +124,10 @@ int RunCommand(const Args& args) {
             : CompileAndRun(*engine,
                             std::string_view(reinterpret_cast<const char*>(script->bytes.data()), script->bytes.size()),
                             script->name);
+    // Like the message loop of an application, the run goes on while the script's intervals run:
+    // their ticks come from here until the last one is cleared.
+    if (outcome == 1)
+        while (platform::RunningTimers() > 0) platform::RunDueTimers(kTimerWaitMs);
     std::fflush(stdout);
     if (outcome < 0) return 2;
     if (outcome == 0) return 1;
