@@ -178,6 +178,28 @@ public:
     virtual void RemoveTrayIcon() = 0;
     virtual bool TrayIconShown() const = 0;
     virtual std::string TrayTip() const = 0;
+    // The icon from an ".ico" file instead of a resource; false when the file gives no icon (the
+    // icon shown stays).
+    virtual bool ShowTrayIconFile(const std::string& iconFile, const std::string& tip) = 0;
+    // A balloon over the shown tray icon: `icon` is "info", "warning", "error" or empty for none;
+    // false without a shown icon.
+    virtual bool ShowTrayBalloon(const std::string& text, const std::string& title, const std::string& icon,
+                                 uint32_t timeoutMs) = 0;
+
+    // The window's small icon from an ".ico" file (16 x 16); false when it gives no icon.
+    virtual bool SetSmallIcon(const std::string& iconFile) = 0;
+    // The part of the movie window (client coordinates) with which the user drags the window when
+    // the left button drags; none: the whole window.
+    virtual void SetDragRegion(const std::optional<Region>& region) = 0;
+    virtual std::optional<Region> DragRegion() const = 0;
+    // The pointer shown over the movie window, loaded from a cursor file; an empty path goes back
+    // to the arrow. False when the file gives no cursor (the current one stays).
+    virtual bool SetMovieCursor(const std::string& cursorFile) = 0;
+    // The mouse capture and the keyboard focus of the movie window.
+    virtual bool MovieHasCapture() const = 0;
+    virtual void SetMovieCapture(bool capture) = 0;
+    virtual bool MovieHasFocus() const = 0;
+    virtual void FocusMovie() = 0;
 
     // The About box: `text` under `title`, with an OK button; returns when the user closed it.
     virtual void ShowAbout(const std::string& title, const std::string& text) = 0;
@@ -211,6 +233,9 @@ public:
     // Runs `event` from ProcessEvents, after the events already waiting: a user's action on the
     // headless desktop, or work handed to the user-interface thread.
     virtual void Post(std::function<void()> event) = 0;
+    // The system's synchronous send-message call to any window by handle; 0 where there is no
+    // such window (every handle on the headless desktop, whose windows have none).
+    virtual intptr_t SendWindowMessage(uintptr_t window, uint32_t message, uintptr_t wParam, intptr_t lParam) = 0;
 };
 
 // The desktop of the user interface this build was made for.

@@ -38,7 +38,16 @@ void AppServices::StopSockets() { platform::StopSockets(); }
 bool AppServices::StartOle() { return platform::StartOle(); }
 void AppServices::StopOle() { platform::StopOle(); }
 
-App::~App() { SetMainWindowCaptionSource(nullptr); }
+App::~App() {
+    SetMainWindowCaptionSource(nullptr);
+    services_.AttachApplication(nullptr);
+}
+
+void App::ReapplyInputRestrictions() {
+    if (!frame_) return;
+    frame_->EnableInput(inputBlock_);
+    inputBlock_ = frame_->DisableInput(settings_.interaction);
+}
 
 void App::Note(const std::string& line) const {
     if (log_) log_(line);
@@ -157,12 +166,17 @@ void App::LoadMovieOrShowEmpty() {
         return;
     }
     std::string path;
-    try {
-        path = ExtractPackageFile(movies_.movieName);
-    } catch (const ShellError& error) {
-        ReportError(error);  // the control gets an empty path and shows what it shows for that
+    if (std::optional<std::string> chosen = services_.ChooseMovie()) {
+        path = std::move(*chosen);
+        Note("movie chosen by the scripts: " + path);
+    } else {
+        try {
+            path = ExtractPackageFile(movies_.movieName);
+        } catch (const ShellError& error) {
+            ReportError(error);  // the control gets an empty path and shows what it shows for that
+        }
+        Note("movie " + movies_.movieName + (path.empty() ? " not found" : " at " + path));
     }
-    Note("movie " + movies_.movieName + (path.empty() ? " not found" : " at " + path));
     frame_->LoadMovie(path, (settings_.behaviour.flags & kAutoPlay) != 0);
     frame_->ApplyAppearance(settings_.appearance);
     frame_->ApplySizeAndPosition(settings_.sizeAndPosition);

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@
 #include "shell/settings_record.h"
 
 namespace velmo::shell {
+
+class App;
 
 // What the application object reaches outside itself; tests replace parts of it.
 class AppServices {
@@ -34,12 +37,19 @@ public:
     // The frame and settings the movie's window commands act on: given once the frame exists,
     // taken back (null) before it goes.
     virtual void AttachFrame(MainFrame* /*frame*/, SettingsRecord* /*settings*/) {}
+    // The application object, for the scripts' view of the projector: given when it is made,
+    // taken back (null) when it goes.
+    virtual void AttachApplication(App* /*app*/) {}
+    // The movie path the scripts choose at start-up instead of the configured movie; none keeps it.
+    virtual std::optional<std::string> ChooseMovie() { return std::nullopt; }
 };
 
 class App {
 public:
     using Log = std::function<void(const std::string&)>;
-    App(AppServices& services, Log log = nullptr) : services_(services), log_(std::move(log)) {}
+    App(AppServices& services, Log log = nullptr) : services_(services), log_(std::move(log)) {
+        services_.AttachApplication(this);
+    }
     ~App();
 
     // Runs the start-up sequence for the command-line `args` (program name excluded); false means
@@ -55,6 +65,13 @@ public:
     int ExitInstance();
 
     const SettingsRecord& Settings() const { return settings_; }
+    // The records scripts change in place while the application runs.
+    SettingsRecord& MutableSettings() { return settings_; }
+    // The application's profile store; null before the identifier was read.
+    platform::Profile* Profile() const { return profile_.get(); }
+    // Takes the keyboard and pointer restrictions away and installs them again for the interaction
+    // record as it stands now.
+    void ReapplyInputRestrictions();
     const MovieListRecord& Movies() const { return movies_; }
     const IdentifierRecord& Identifier() const { return identifier_; }
     MainFrame* Frame() const { return frame_.get(); }

@@ -4,6 +4,7 @@
 
 #include "platform/files.h"
 #include "platform/path.h"
+#include "platform/timers.h"
 #include "shell/movie_cipher.h"
 #include "shell/movie_header.h"
 #include "shell/movie_host.h"
@@ -118,7 +119,7 @@ void MainFrame::LoadMovie(const std::string& path, bool autoPlay) {
         Record(readsRedirected_ ? "movie enciphered: its readers see it deciphered"
                                 : "movie enciphered, but its reads cannot be redirected");
     }
-    if (control_) (void)LoadMovieInto(*control_, path, autoPlay);
+    if (control_ && LoadMovieInto(*control_, path, autoPlay) && movieLoaded_) movieLoaded_(path);
 }
 
 void MainFrame::ApplyAppearance(const Appearance& a) {
@@ -203,7 +204,8 @@ void MainFrame::SetTransparentMode(bool on) {
     if (!window_ || !control_) return;
     if (!renderer_) {
         transparentFrom_ = window_->WindowRect();
-        renderer_ = std::make_unique<Renderer>(*window_, *control_, regionOnly_);
+        const bool regionOnly = regionOnly_ || (regionOnlyQuery_ && regionOnlyQuery_());
+        renderer_ = std::make_unique<Renderer>(*window_, *control_, regionOnly);
         std::optional<Size> movie;
         if (const std::optional<MovieHeader> header = ReadMovieHeader(moviePath_)) movie = header->FrameSize();
         renderer_->SetSprite(sprite_, movie.value_or(Size{}));
@@ -340,6 +342,100 @@ void MainFrame::AddTrayIcon(int iconResource) {
     Record("tray icon " + std::to_string(iconResource) + ", tip \"" + caption_ + "\"");
 }
 
+void MainFrame::ApplyFrameStyle(const Appearance& a) {
+    appearance_.borderStyle = a.borderStyle;
+    appearance_.borderIcons = a.borderIcons;
+    std::string line = "frame style: border " + Hex(a.borderStyle) + ", icons " + Hex(a.borderIcons);
+    if (window_) {
+        const WindowStyles styles = ComputeWindowStyles(appearance_);
+        window_->ChangeStyles(styles.remove, styles.add, styles.removeExtended, styles.addExtended);
+        line += ", style " + Hex(window_->Style()) + ", extended " + Hex(window_->ExtendedStyle());
+    }
+    Record(line);
+}
+
+void MainFrame::SetCaption(const std::string& caption) {
+    caption_ = caption;
+    appearance_.caption = caption;
+    if (window_) window_->SetCaption(caption);
+    Record("caption \"" + caption + "\"");
+}
+
+void MainFrame::SetScaleMode(uint32_t mode) {
+    appearance_.scaleMode = mode;
+    Record("scale mode " + Hex(mode));
+    if (control_) ApplyScaleMode(*control_, mode);
+}
+
+bool MainFrame::Relayout(const SizeAndPosition& size, const Appearance& appearance,
+                         const std::vector<std::string>& regions) {
+    if (!control_ || control_->Movie().empty()) {
+        size_ = size;  // taken up by the next layout
+        Record("layout waits for a movie");
+        return false;
+    }
+    ApplySizeAndPosition(size);
+    ApplyWindowShape(appearance, regions);
+    return true;
+}
+
+bool MainFrame::ShowTrayIcon(const std::string& iconFile, int iconResource, const std::string& tip) {
+    bool shown = false;
+    if (window_)
+        shown = iconFile.empty() ? window_->ShowTrayIcon(iconResource, tip) : window_->ShowTrayIconFile(iconFile, tip);
+    Record("tray icon " + (iconFile.empty() ? std::to_string(iconResource) : "\"" + iconFile + "\"") + ", tip \"" +
+           tip + "\"" + (shown ? "" : ": not shown"));
+    return shown;
+}
+
+bool MainFrame::RemoveTrayIcon() {
+    const bool shown = window_ && window_->TrayIconShown();
+    if (window_) window_->RemoveTrayIcon();
+    Record(shown ? "tray icon removed" : "tray icon: none to remove");
+    return shown;
+}
+
+bool MainFrame::ShowTrayBalloon(const std::string& text, const std::string& title, const std::string& icon,
+                                uint32_t timeoutMs) {
+    const bool shown = window_ && window_->ShowTrayBalloon(text, title, icon, timeoutMs);
+    Record("tray balloon \"" + title + "\": \"" + text + "\", icon \"" + icon + "\", " + std::to_string(timeoutMs) +
+           " ms" + (shown ? "" : ": no tray icon"));
+    return shown;
+}
+
+bool MainFrame::SetSmallIcon(const std::string& iconFile) {
+    const bool set = window_ && window_->SetSmallIcon(iconFile);
+    Record("small icon \"" + iconFile + "\"" + (set ? "" : ": cannot be loaded"));
+    return set;
+}
+
+void MainFrame::SetDragRegion(const std::optional<platform::Region>& region) {
+    if (window_) window_->SetDragRegion(region);
+    Record(region ? "drag region of " + std::to_string(region->size()) + " rectangle(s)" : "no drag region");
+}
+
+void MainFrame::ShowPointer(bool show) {
+    desktop_.SetPointerShown(show);
+    Record(show ? "pointer shown" : "pointer hidden");
+}
+
+bool MainFrame::SetMovieCursor(const std::string& cursorFile) {
+    const bool set = window_ && window_->SetMovieCursor(cursorFile);
+    Record(cursorFile.empty() ? "cursor: the arrow"
+                              : "cursor \"" + cursorFile + "\"" + (set ? "" : ": cannot be loaded"));
+    return set;
+}
+
+void MainFrame::SetMovieCapture(bool capture) {
+    if (window_) window_->SetMovieCapture(capture);
+    Record(capture ? "movie window captures the mouse" : "mouse capture released");
+}
+
+void MainFrame::FocusMovie() {
+    if (window_) window_->FocusMovie();
+    Record("movie window focused");
+}
+
 void MainFrame::Update() {
     if (window_) window_->Update();
     Record("updated");
@@ -364,7 +460,8 @@ bool MainFrame::DeliverEvent() {
         (void)desktop_.ProcessEvents(true);
         return !closePosted_;
     }
-    if (closesWhenMovieIsDone_) {
+    // Scripts' intervals keep a window without a user open as they keep the message loop going.
+    if (closesWhenMovieIsDone_ && platform::RunningTimers() == 0) {
         (void)desktop_.ProcessEvents(false);  // what the window already has waiting, then no more
         return false;
     }
@@ -442,6 +539,7 @@ void MainFrame::OnCommand(uint32_t id) { RunCommand(id); }
 
 void MainFrame::OnTrayNotify(uint32_t mouseMessage) {
     if (!window_) return;
+    if (trayListener_ && !trayListener_(mouseMessage)) return;
     if (mouseMessage == kLeftDoubleClick) {
         window_->Show(platform::ShowCommand::Show);
         window_->Show(platform::ShowCommand::Restore);

@@ -81,6 +81,36 @@ public:
     void EnableInput(InputBlockHandle handle);
     void AddTrayIcon(int iconResource);
     void Update();
+
+    // ---- What scripts change while the frame runs
+    // The styles and caption of `appearance` on the window as it stands (it is not hidden).
+    void ApplyFrameStyle(const Appearance& appearance);
+    void SetCaption(const std::string& caption);
+    // The movie's scale mode, as the frame's private scale-mode message sets it.
+    void SetScaleMode(uint32_t mode);
+    // Lays the window out again for the loaded movie, and its shape; false (nothing done) while no
+    // movie is loaded.
+    bool Relayout(const SizeAndPosition& size, const Appearance& appearance, const std::vector<std::string>& regions);
+    // The tray icon from an ".ico" file, or from `iconResource` when the file is empty.
+    bool ShowTrayIcon(const std::string& iconFile, int iconResource, const std::string& tip);
+    bool RemoveTrayIcon();
+    bool ShowTrayBalloon(const std::string& text, const std::string& title, const std::string& icon,
+                         uint32_t timeoutMs);
+    bool SetSmallIcon(const std::string& iconFile);
+    void SetDragRegion(const std::optional<platform::Region>& region);
+    void ShowPointer(bool show);
+    bool SetMovieCursor(const std::string& cursorFile);
+    void SetMovieCapture(bool capture);
+    void FocusMovie();
+    // A command of the frame's menus, as if the user chose it (the About box's, the Close item's).
+    void RunMenuCommand(uint32_t id) { RunCommand(id); }
+    // Who hears of the tray icon's mouse messages first: false from it skips the built-in
+    // handling (the menu, the double click that shows the window).
+    void SetTrayListener(std::function<bool(uint32_t mouseMessage)> listener) { trayListener_ = std::move(listener); }
+    // Who hears of each movie path the control accepted.
+    void SetMovieLoadedListener(std::function<void(const std::string& path)> listener) {
+        movieLoaded_ = std::move(listener);
+    }
     void Destroy();
 
     // The movie control inside the frame; null until Create made it and after Destroy.
@@ -110,6 +140,9 @@ public:
     void SetClosesWhenMovieIsDone(bool closes) { closesWhenMovieIsDone_ = closes; }
     // Keeps a transparent window to a region even where layered windows exist.
     void SetRegionOnlyTransparency(bool regionOnly) { regionOnly_ = regionOnly; }
+    // Asked each time a transparent window begins: true keeps that one to a region too (the
+    // scripts may ask for it while the application runs).
+    void SetRegionOnlyQuery(std::function<bool()> query) { regionOnlyQuery_ = std::move(query); }
     bool Visible() const;
     const std::vector<std::string>& Applied() const { return applied_; }
 
@@ -164,6 +197,9 @@ private:
     bool closePosted_ = false;
     bool sessionEnded_ = false;
     bool destroyed_ = false;
+    std::function<bool(uint32_t)> trayListener_;
+    std::function<bool()> regionOnlyQuery_;
+    std::function<void(const std::string&)> movieLoaded_;
 };
 
 }  // namespace velmo::shell

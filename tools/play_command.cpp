@@ -6,7 +6,10 @@
 // error); --verbose adds every start-up and shutdown step. Exit status as tools/app_runner.h says;
 // 64 for bad arguments, 1 for a driving file that cannot be read.
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/environment.h"
 #include "platform/files.h"
@@ -32,36 +35,29 @@ const CommandSpec kPlaySpec = {
     {
         {"--verbose", nullptr, "also print every start-up and shutdown step, the frame's and the movie's"},
         {"--movie-driver", "FILE", "the events the stand-in movie control raises (docs/movie-standin.md)"},
+        {"--timeout", "SECONDS", "close the application after this time, whatever it still waits for"},
     },
 };
 
 namespace {
 
-class PlayerServices final : public shell::AppServices {
+class PlayerServices final : public RunnerServices {
 public:
     PlayerServices(shell::MainFrame::Sink sink, platform::StandinMovieScript movie,
                    platform::StandinMovieControl::Sink movieSink)
         : sink_(std::move(sink)), movie_(std::move(movie)), movieSink_(std::move(movieSink)) {}
     std::unique_ptr<shell::MainFrame> MakeFrame() override {
         auto frame =
-            std::make_unique<shell::MainFrame>(*desktop_, platform::StandinControlFactory(movie_, movieSink_), sink_);
+            std::make_unique<shell::MainFrame>(Desktop(), platform::StandinControlFactory(movie_, movieSink_), sink_);
         // Nobody is there to close the window: the run ends once the movie has said everything.
         frame->SetClosesWhenMovieIsDone(true);
         return frame;
     }
-    shell::ScriptHost& Scripts() override { return scripts_; }
-    void AttachFrame(shell::MainFrame* frame, shell::SettingsRecord* settings) override {
-        channel_.Attach(frame, settings);
-    }
-    shell::CommandChannel& Channel() { return channel_; }
 
 private:
     shell::MainFrame::Sink sink_;
     platform::StandinMovieScript movie_;
     platform::StandinMovieControl::Sink movieSink_;
-    std::unique_ptr<platform::Desktop> desktop_ = platform::MakeDesktop();
-    shell::CommandChannel channel_{&MakeInterruptibleEngine};
-    shell::EngineScriptHost scripts_{channel_};
 };
 
 // The stand-in movie's driving file; none (with the reason on standard error) when it is unusable.
@@ -90,6 +86,17 @@ shell::App::Log MakeLog(bool verbose) {
     };
 }
 
+// Items with blanks or tabs (or none at all) in double quotes, as a shell would have passed them.
+std::string CommandLineText(const std::string& program, const std::vector<std::string>& args) {
+    std::string text;
+    for (size_t i = 0; i <= args.size(); ++i) {
+        const std::string& item = i == 0 ? program : args[i - 1];
+        if (i > 0) text += ' ';
+        text += item.empty() || item.find_first_of(" \t") != std::string::npos ? '"' + item + '"' : item;
+    }
+    return text;
+}
+
 }  // namespace
 
 int PlayCommand(const Args& args) {
@@ -101,6 +108,14 @@ int PlayCommand(const Args& args) {
     const bool verbose = line.Has("--verbose");
     const std::string driver = line.Value("--movie-driver");
     const std::vector<std::string> appArgs(line.operands.begin() + 1, line.operands.end());
+    double timeout = 0;
+    if (line.Has("--timeout")) {
+        const std::string text = line.Value("--timeout");
+        char* end = nullptr;
+        timeout = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end != '\0' || !(timeout > 0) || timeout > 1e6)
+            return UsageError(kPlaySpec, "--timeout needs a number of seconds above 0");
+    }
     if (!platform::OpenFile(app, platform::FileMode::ReadShared))
         return Fail(1, "cannot open " + app + ": " + platform::SystemErrorText(platform::LastErrorCode()));
     if (!platform::FileExists(app)) return Fail(1, "cannot play " + app + ": it is a folder");
@@ -115,6 +130,8 @@ int PlayCommand(const Args& args) {
     }
 
     platform::UseApplicationImage(app);
+    // The application sees the command line it would get as the running executable.
+    platform::SetProcessCommandLine(CommandLineText(platform::ModuleFileName(), appArgs));
     shell::MainFrame::Sink sink =
         verbose ? shell::MainFrame::Sink([](const std::string& line) { std::printf("[frame] %s\n", line.c_str()); })
                 : nullptr;
@@ -126,7 +143,8 @@ int PlayCommand(const Args& args) {
     // The scripts' trace lines, and the errors the engine reports there.
     services.Channel().SetTraceSink(
         [](std::string_view text) { std::printf("[trace] %.*s\n", static_cast<int>(text.size()), text.data()); });
-    const int status = RunApplication(services, appArgs, MakeLog(verbose));
+    const int status = RunApplication(services, appArgs, MakeLog(verbose), timeout);
+    platform::SetProcessCommandLine({});
     std::fflush(stdout);
     return status;
 }

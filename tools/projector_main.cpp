@@ -34,11 +34,11 @@ void PrintLine(const char* prefix, std::string_view line) {
     std::fflush(stdout);
 }
 
-class ProjectorServices final : public shell::AppServices {
+class ProjectorServices final : public tools::RunnerServices {
 public:
     ProjectorServices(std::optional<platform::StandinMovieScript> movie, bool verbose)
         : movie_(std::move(movie)), verbose_(verbose) {
-        if (verbose_) channel_.SetTraceSink([](std::string_view line) { PrintLine("trace", line); });
+        if (verbose_) Channel().SetTraceSink([](std::string_view line) { PrintLine("trace", line); });
     }
     std::unique_ptr<shell::MainFrame> MakeFrame() override {
         shell::MainFrame::Sink sink;
@@ -54,19 +54,12 @@ public:
             if (driven || window.NativeHandle() == 0) return standin(window, controlFile);
             return platform::CreatePlayerControl(window, controlFile);
         };
-        return std::make_unique<shell::MainFrame>(*desktop_, std::move(factory), sink);
-    }
-    shell::ScriptHost& Scripts() override { return scripts_; }
-    void AttachFrame(shell::MainFrame* frame, shell::SettingsRecord* settings) override {
-        channel_.Attach(frame, settings);
+        return std::make_unique<shell::MainFrame>(Desktop(), std::move(factory), sink);
     }
 
 private:
     std::optional<platform::StandinMovieScript> movie_;  // none: the player's control where there is one
     bool verbose_;
-    std::unique_ptr<platform::Desktop> desktop_ = platform::MakeDesktop();
-    shell::CommandChannel channel_{&tools::MakeInterruptibleEngine};
-    shell::EngineScriptHost scripts_{channel_};
 };
 
 // The driving file VELMO_MOVIE_DRIVER names; a file that cannot be used is reported and the

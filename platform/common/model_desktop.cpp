@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/files.h"
+#include "platform/timers.h"
+
 namespace velmo::platform {
 
 namespace {
@@ -13,6 +16,8 @@ constexpr uint32_t kPopup = 0x80000000, kClipSiblings = 0x04000000, kCaption = 0
                    kOverlappedWindow = 0x00CF0000;
 constexpr uint32_t kExToolWindow = 0x80, kExLayered = 0x80000;
 constexpr size_t kTipLimit = 127;
+constexpr uint32_t kTimerWaitMs = 100;  // at most, so that the caller can look at its own flags
+constexpr int kFileIcon = -1;           // the tray icon came from a file rather than a resource
 
 Size ScreenFromEnvironment() {
     int w = 0, h = 0;
@@ -112,6 +117,24 @@ public:
     void RemoveTrayIcon() override { trayIcon_ = 0; }
     bool TrayIconShown() const override { return trayIcon_ != 0; }
     std::string TrayTip() const override { return trayIcon_ ? tip_ : std::string(); }
+    // Files are read as the system would, but only for whether they exist: the model draws nothing.
+    bool ShowTrayIconFile(const std::string& iconFile, const std::string& tip) override {
+        if (!FileExists(iconFile)) return false;
+        return ShowTrayIcon(kFileIcon, tip);
+    }
+    bool ShowTrayBalloon(const std::string&, const std::string&, const std::string&, uint32_t) override {
+        return trayIcon_ != 0;
+    }
+
+    bool SetSmallIcon(const std::string& iconFile) override { return FileExists(iconFile); }
+    void SetDragRegion(const std::optional<Region>& region) override { dragRegion_ = region; }
+    std::optional<Region> DragRegion() const override { return dragRegion_; }
+    bool SetMovieCursor(const std::string& cursorFile) override { return cursorFile.empty() || FileExists(cursorFile); }
+    // The model has one window that can hold the capture and the focus: the movie's.
+    bool MovieHasCapture() const override { return capture_; }
+    void SetMovieCapture(bool capture) override { capture_ = capture; }
+    bool MovieHasFocus() const override { return focus_; }
+    void FocusMovie() override { focus_ = true; }
 
     // No user to read it: the frame's own line tells what was shown.
     void ShowAbout(const std::string&, const std::string&) override {}
@@ -144,6 +167,8 @@ private:
     Size controlAt_;  // the control window's place in the client area after a sprite placement
     int trayIcon_ = 0;
     std::string tip_;
+    std::optional<Region> dragRegion_;
+    bool capture_ = false, focus_ = false;
 };
 
 ModelDesktop::ModelDesktop(Size screen)
@@ -154,8 +179,13 @@ std::unique_ptr<FrameWindow> ModelDesktop::CreateFrameWindow(const std::string&,
     return std::make_unique<ModelFrameWindow>(*this, events);
 }
 
-bool ModelDesktop::ProcessEvents(bool) {
-    if (posted_.empty()) return false;
+// With nothing posted, the desktop still has events while timers run: their ticks.
+bool ModelDesktop::ProcessEvents(bool wait) {
+    if (posted_.empty()) {
+        if (RunningTimers() == 0) return false;
+        RunDueTimers(wait ? kTimerWaitMs : 0);
+        return true;
+    }
     // Events posted while these run wait for the next call, as posted messages do.
     std::deque<std::function<void()>> now;
     now.swap(posted_);

@@ -29,6 +29,7 @@ public:
     void Post(std::function<void()> event) override { posted_.push_back(std::move(event)); }
     void SetPointerShown(bool shown) override { pointerShown_ = shown; }
     bool PointerShown() const override { return pointerShown_; }
+    intptr_t SendWindowMessage(uintptr_t, uint32_t, uintptr_t, intptr_t) override { return 0; }
 
     // The command the next menus tracked answer with, in order; a menu with none left answers 0.
     void ChooseFromMenus(std::vector<uint32_t> commands) { choices_.assign(commands.begin(), commands.end()); }

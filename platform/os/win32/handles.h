@@ -105,6 +105,14 @@ struct IconTraits {
 // Only for icons this process made (files, sized copies); shared resource icons are never destroyed.
 using IconHandle = UniqueHandle<IconTraits>;
 
+struct CursorTraits {
+    using Handle = HCURSOR;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { ::DestroyCursor(h); }
+};
+// Only for cursors loaded from files; shared system cursors are never destroyed.
+using CursorHandle = UniqueHandle<CursorTraits>;
+
 struct GdiObjectTraits {
     using Handle = HGDIOBJ;
     static Handle Invalid() { return nullptr; }

@@ -68,6 +68,13 @@ public:
         return !::GetCursorInfo(&info) || (info.flags & CURSOR_SHOWING) != 0;
     }
 
+    intptr_t SendWindowMessage(uintptr_t window, uint32_t message, uintptr_t wParam, intptr_t lParam) override {
+        const HWND target = reinterpret_cast<HWND>(window);
+        if (!::IsWindow(target)) return 0;
+        // The result is the 32-bit value scripts have always seen, sign-extended.
+        return static_cast<int32_t>(::SendMessageA(target, message, wParam, lParam));
+    }
+
 private:
     void RunPosted() {
         std::deque<std::function<void()>> now;

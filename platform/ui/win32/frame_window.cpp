@@ -346,6 +346,10 @@ LRESULT FrameWindowImpl::OnMovieMessage(UINT message, WPARAM wParam, LPARAM lPar
             }
             break;
         case WM_SETCURSOR: {
+            if (movieCursor_ && LOWORD(lParam) == HTCLIENT) {
+                ::SetCursor(movieCursor_.Get());
+                return TRUE;
+            }
             // A control that sets no pointer of its own gets the arrow rather than whatever the
             // pointer last was.
             const LRESULT set = ::CallWindowProcA(own, window, message, wParam, lParam);
@@ -365,6 +369,9 @@ LRESULT FrameWindowImpl::OnAreaMessage(UINT message, WPARAM wParam, LPARAM lPara
     } else if (message == kTransparentModeMessage) {
         events_.OnTransparentModeMessage(wParam == 1);
         return 0;
+    } else if (message == WM_SETCURSOR && movieCursor_ && LOWORD(lParam) == HTCLIENT) {
+        ::SetCursor(movieCursor_.Get());
+        return TRUE;
     } else if (message == WM_PAINT) {
         if (events_.OnPaintControl(UpdateRectOf(window))) ::ValidateRect(window, nullptr);
         else PaintPlaceholder();
@@ -397,6 +404,12 @@ bool FrameWindowImpl::FilterMouse(MouseEvent event, WPARAM wParam, LPARAM lParam
     input.screenY = at.y;
     input.leftButtonDown = (wParam & MK_LBUTTON) != 0;
     input.captureHeld = ::GetCapture() != nullptr;
+    if (dragRegion_) {
+        POINT inMovie = at;
+        ::ScreenToClient(window, &inMovie);
+        input.inDragRegion = std::any_of(dragRegion_->begin(), dragRegion_->end(),
+                                         [&](const Rect& r) { return r.Contains(inMovie.x, inMovie.y); });
+    }
     const MouseDecision d = events_.OnMouse(input);
     if (d.releaseCapture || d.giveBackCapture) ::ReleaseCapture();
     if (d.takeCapture) ::SetCapture(window);
@@ -631,18 +644,77 @@ uint32_t FrameWindowImpl::TrackMenu(const std::vector<MenuEntry>& entries) {
     return static_cast<uint32_t>(chosen);
 }
 
-bool FrameWindowImpl::ShowTrayIcon(int iconResource, const std::string& tip) {
+bool FrameWindowImpl::NotifyTray(HICON icon, const std::string& tip) {
     NOTIFYICONDATAA data = TrayData(frame_.Get());
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = kTrayMessage;
-    HICON icon =
-        static_cast<HICON>(::LoadImageA(Instance(), MAKEINTRESOURCEA(iconResource), IMAGE_ICON, 16, 16, LR_SHARED));
     data.hIcon = icon ? icon : ::LoadIconA(nullptr, IDI_APPLICATION);
     tip_ = tip.substr(0, kTipLimit);
     std::memcpy(data.szTip, tip_.c_str(), tip_.size() + 1);
     const BOOL ok = ::Shell_NotifyIconA(trayShown_ ? NIM_MODIFY : NIM_ADD, &data);
     if (ok) trayShown_ = true;
     return ok != FALSE;
+}
+
+bool FrameWindowImpl::ShowTrayIcon(int iconResource, const std::string& tip) {
+    const HICON icon =
+        static_cast<HICON>(::LoadImageA(Instance(), MAKEINTRESOURCEA(iconResource), IMAGE_ICON, 16, 16, LR_SHARED));
+    const bool shown = NotifyTray(icon, tip);
+    if (shown) trayIcon_.Reset();  // a shared resource icon now; the file's goes
+    return shown;
+}
+
+bool FrameWindowImpl::ShowTrayIconFile(const std::string& iconFile, const std::string& tip) {
+    IconHandle icon(static_cast<HICON>(::LoadImageA(nullptr, iconFile.c_str(), IMAGE_ICON, 16, 16, LR_LOADFROMFILE)));
+    if (!icon) return false;
+    if (!NotifyTray(icon.Get(), tip)) return false;
+    trayIcon_ = std::move(icon);
+    return true;
+}
+
+bool FrameWindowImpl::ShowTrayBalloon(const std::string& text, const std::string& title, const std::string& icon,
+                                      uint32_t timeoutMs) {
+    if (!trayShown_) return false;
+    NOTIFYICONDATAA data = TrayData(frame_.Get());
+    data.uFlags = NIF_INFO;
+    std::snprintf(data.szInfo, sizeof data.szInfo, "%s", text.c_str());
+    std::snprintf(data.szInfoTitle, sizeof data.szInfoTitle, "%s", title.c_str());
+    data.uTimeout = timeoutMs;
+    data.dwInfoFlags = icon == "info"      ? NIIF_INFO
+                       : icon == "warning" ? NIIF_WARNING
+                       : icon == "error"   ? NIIF_ERROR
+                                           : NIIF_NONE;
+    return ::Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
+bool FrameWindowImpl::SetSmallIcon(const std::string& iconFile) {
+    IconHandle icon(static_cast<HICON>(::LoadImageA(nullptr, iconFile.c_str(), IMAGE_ICON, 16, 16, LR_LOADFROMFILE)));
+    if (!icon) return false;
+    ::SendMessageA(frame_.Get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon.Get()));
+    smallIcon_ = std::move(icon);  // the icon it replaced goes once the window no longer shows it
+    return true;
+}
+
+bool FrameWindowImpl::SetMovieCursor(const std::string& cursorFile) {
+    if (cursorFile.empty()) {
+        movieCursor_.Reset();
+        return true;
+    }
+    CursorHandle cursor(static_cast<HCURSOR>(
+        ::LoadImageA(nullptr, cursorFile.c_str(), IMAGE_CURSOR, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE)));
+    if (!cursor) return false;
+    movieCursor_ = std::move(cursor);
+    // Shown at once when the pointer is over the movie; otherwise when it gets there.
+    POINT at;
+    RECT area;
+    if (::GetCursorPos(&at) && ::GetWindowRect(ControlWindow(), &area) && ::PtInRect(&area, at))
+        ::SetCursor(movieCursor_.Get());
+    return true;
+}
+
+void FrameWindowImpl::SetMovieCapture(bool capture) {
+    if (capture) ::SetCapture(ControlWindow());
+    else if (::GetCapture() == ControlWindow()) ::ReleaseCapture();
 }
 
 void FrameWindowImpl::RemoveTrayIcon() {

@@ -83,6 +83,18 @@ public:
     void RemoveTrayIcon() override;
     bool TrayIconShown() const override { return trayShown_; }
     std::string TrayTip() const override { return trayShown_ ? tip_ : std::string(); }
+    bool ShowTrayIconFile(const std::string& iconFile, const std::string& tip) override;
+    bool ShowTrayBalloon(const std::string& text, const std::string& title, const std::string& icon,
+                         uint32_t timeoutMs) override;
+
+    bool SetSmallIcon(const std::string& iconFile) override;
+    void SetDragRegion(const std::optional<Region>& region) override { dragRegion_ = region; }
+    std::optional<Region> DragRegion() const override { return dragRegion_; }
+    bool SetMovieCursor(const std::string& cursorFile) override;
+    bool MovieHasCapture() const override { return ::GetCapture() == ControlWindow(); }
+    void SetMovieCapture(bool capture) override;
+    bool MovieHasFocus() const override { return ::GetFocus() == ControlWindow(); }
+    void FocusMovie() override { ::SetFocus(ControlWindow()); }
 
     void ShowAbout(const std::string& title, const std::string& text) override;
     bool OpenHelp(const std::string& path) override;
@@ -118,6 +130,8 @@ private:
     void FitMovieWindow(const RECT& rect);
     // Filters one mouse message; true when the control may see it.
     bool FilterMouse(MouseEvent event, WPARAM wParam, LPARAM lParam);
+    // Shows the tray icon `icon` with `tip`; the caller keeps the icon alive.
+    bool NotifyTray(HICON icon, const std::string& tip);
     void TrackContextMenu(int screenX, int screenY);
     void PaintPlaceholder();
 
@@ -130,7 +144,9 @@ private:
     WNDPROC movieProc_ = nullptr;           // the control window's own procedure
     MovieWindowHost* movieHost_ = nullptr;  // not owned
     IconHandle bigIcon_, smallIcon_;        // icons loaded from files; resource icons are shared
-    IconHandle trayIcon_;
+    IconHandle trayIcon_;                   // the tray's icon when it came from a file
+    CursorHandle movieCursor_;              // the movie window's pointer when it came from a file
+    std::optional<Region> dragRegion_;
     int initialSystemMenuItems_ = 0;
     std::vector<MenuEntry> additions_;
     bool trayShown_ = false;
