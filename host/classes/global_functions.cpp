@@ -14,7 +14,6 @@
 #include "host/framework/projector.h"
 #include "host/framework/shared_records.h"
 #include "platform/environment.h"
-#include "platform/path.h"
 #include "platform/profile.h"
 #include "platform/text.h"
 #include "script/runtime/arrays.h"
