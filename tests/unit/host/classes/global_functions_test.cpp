@@ -1,6 +1,7 @@
 // The global host functions against a projector that records what they asked of it, the URI
 // coding on its own, the application folder's text, and an event handler set by the movie that
-// reaches the movie again through _call.
+// reaches the movie again through _call. What scripts see without a projector (URI texts and
+// failures, _call's lists) is covered by tests/scripts/host-functions.
 #include "host/classes/global_functions.h"
 
 #include <gtest/gtest.h>
@@ -171,7 +172,6 @@ protected:
         options.host = &projector_;
         engine_ = MakeEngine(options);
         ASSERT_TRUE(engine_);
-        interp().SetTraceSink([this](std::string_view line) { trace_.emplace_back(line); });
     }
     script::Interpreter& interp() { return engine_->Interp(); }
     Value Global(std::string_view name) { return interp().GlobalByName(name); }
@@ -183,7 +183,6 @@ protected:
 
     RecordingProjector projector_;
     std::unique_ptr<script::Engine> engine_;
-    std::vector<std::string> trace_;
 };
 
 TEST_F(GlobalFunctions, SetWindowlessRecordsTheShapeAndAppliesIt) {
@@ -249,16 +248,6 @@ TEST_F(GlobalFunctions, ProfileValuesAndMessagePumping) {
     EXPECT_FALSE(Global("p").AsBoolean());
 }
 
-TEST_F(GlobalFunctions, UriFailuresTraceAndGiveUndefined) {
-    Run("a = decodeURIComponent('%E2%82'); b = encodeURI(String.fromCharCode(0xD800)); c = decodeURI('%41'); d = "
-        "encodeURI();");
-    EXPECT_TRUE(Global("a").Is(Tag::Undefined));
-    EXPECT_TRUE(Global("b").Is(Tag::Undefined));
-    EXPECT_EQ(Text("c"), "A");
-    EXPECT_EQ(Text("d"), "undefined");
-    EXPECT_EQ(trace_, (std::vector<std::string>{"Invalid URI string", "Invalid URI string"}));
-}
-
 TEST_F(GlobalFunctions, TheMainWindowNeedsAFrameAndAWindowClass) {
     Run("w = getMainWnd();");
     EXPECT_TRUE(Global("w").Is(Tag::Null));  // no frame
@@ -281,25 +270,6 @@ TEST_F(GlobalFunctions, TheMainWindowNeedsAFrameAndAWindowClass) {
     EXPECT_TRUE(Global("v").Is(Tag::HostObject));
     EXPECT_FALSE(Global("again").AsBoolean());
     EXPECT_NE(Global("v").AsHost(), kept.AsHost());
-}
-
-TEST_F(GlobalFunctions, CallPassesListElementsAndUndefinedForWhatIsMissing) {
-    Run("function show() { var s = arguments.length + ':'; for (var i = 0; i < arguments.length; i++)"
-        "  s += ' ' + typeof arguments[i] + '=' + arguments[i]; return s; }"
-        "function pass() { return _call('show', arguments); }"
-        "function raised() { arguments.length = 4; return _call('show', arguments); }"
-        "a = pass(1, 'b'); b = raised('x'); c = pass();"
-        "o = new Object(); o[1] = 'one'; o.length = 3; d = _call('show', o);"
-        "e = _call('show', [1, 2]); f = _call('show'); g = _call(show, o);"
-        "p = new Object(); p.length = 1.5; h = _call('show', p); p.length = -1; i = _call('show', p);");
-    EXPECT_EQ(Text("a"), "2: number=1 string=b");
-    EXPECT_EQ(Text("b"), "4: string=x undefined=undefined undefined=undefined undefined=undefined");
-    EXPECT_EQ(Text("c"), "0:");
-    EXPECT_EQ(Text("d"), "3: undefined=undefined string=one undefined=undefined");
-    for (const char* refused : {"e", "f", "g", "h", "i"}) EXPECT_TRUE(Global(refused).Is(Tag::Undefined)) << refused;
-    Run("function boom() { throw 'x'; } j = _call('boom', arguments); k = _call('nothing', arguments);");
-    EXPECT_TRUE(Global("j").Is(Tag::Undefined));
-    EXPECT_TRUE(Global("k").Is(Tag::Undefined));
 }
 
 // The movie sets a handler on a host object's event; firing the event calls the movie's function
