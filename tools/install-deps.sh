@@ -26,7 +26,7 @@ for task in "$@"; do
     case "$task" in
     build) ;;
     test) needs+=(file:/usr/include/gtest/gtest.h:libgtest-dev file:/usr/src/googletest:googletest
-                  cmd:wrestool:icoutils cmd:python3:python3 cmd:openssl:openssl cmd:gcab:gcab) ;;
+                  cmd:wrestool:icoutils cmd:python3:python3 cmd:openssl:openssl cmd:gcab:gcab cmd:node:nodejs) ;;
     fuzz) needs+=(cmd:clang:clang pkg:libclang-rt-14-dev:libclang-rt-14-dev) ;;
     format) needs+=(cmd:clang-format:clang-format) ;;
     windows) needs+=(cmd:x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64-posix
