@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "host/classes/application_object.h"
 #include "host/classes/data_file_object.h"
 #include "host/classes/encryption_object.h"
 #include "host/framework/host_registry.h"
@@ -20,7 +21,8 @@ script::CompileOutcome Outcome(script::compiler::CompileResult result) {
 // FlashPlayer, MovieClip, the global host functions, Window, Menu, Application (with its sub-object
 // classes), DirectX, Encryption, DiskInfo, DesktopToy, DataFile. A class (host/classes/) adds its
 // row at its place here and nowhere else.
-constexpr std::array<HostClassEntry, 2> kHostClasses = {{
+constexpr std::array<HostClassEntry, 3> kHostClasses = {{
+    {"Application", &RegisterApplicationClass},
     {"Encryption", &RegisterEncryptionClass},
     {"DataFile", &RegisterDataFileClass},
 }};
