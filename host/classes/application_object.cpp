@@ -173,9 +173,10 @@ void SendMessage(HostCall& call) {
         if (!value) return call.Fail();
         params[i] = *value;
     }
-    const intptr_t result = ProjectorOf(call.interp).SendWindowMessage(
-        static_cast<uintptr_t>((*target)[0]), static_cast<uint32_t>((*target)[1]), static_cast<uintptr_t>(params[0]),
-        static_cast<intptr_t>(params[1]));
+    const intptr_t result =
+        ProjectorOf(call.interp)
+            .SendWindowMessage(static_cast<uintptr_t>((*target)[0]), static_cast<uint32_t>((*target)[1]),
+                               static_cast<uintptr_t>(params[0]), static_cast<intptr_t>(params[1]));
     call.ReturnInteger(static_cast<int32_t>(result));
 }
 
@@ -218,7 +219,8 @@ void SetDragRegion(HostCall& call) {
     // A missing or damaged mask file leaves the drag region as it was.
     std::vector<uint8_t> bytes;
     if (!platform::ReadWholeFile(*name + ".msk", bytes)) return;
-    if (std::optional<platform::Region> region = shell::ParseMaskFile(bytes)) projector.SetDragRegion(std::move(region));
+    if (std::optional<platform::Region> region = shell::ParseMaskFile(bytes))
+        projector.SetDragRegion(std::move(region));
 }
 
 // ---- Properties ----

@@ -57,10 +57,10 @@ void IntervalTable::Tick(uint64_t ticket) {
         pins.emplace_back(interp_, argument.Get());
         vector.push_back(argument.Get());
     }
-    const bool ok = interval.method.empty()
-                        ? script::CallValue(interp_, Value::Null(), target.Get(), vector.data())
-                        : script::InvokeMethod(interp_, target.Get(), script::Intern(interp_, interval.method),
-                                               vector.data());
+    const bool ok =
+        interval.method.empty()
+            ? script::CallValue(interp_, Value::Null(), target.Get(), vector.data())
+            : script::InvokeMethod(interp_, target.Get(), script::Intern(interp_, interval.method), vector.data());
     if (ok) return;
     const std::string& error = script::ErrorText(interp_);
     if (!error.empty()) script::Trace(interp_).WriteLine(error);

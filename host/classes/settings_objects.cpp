@@ -117,10 +117,21 @@ constexpr HostMember kAppearanceMembers[] = {
     PropertyMember("caption", &Caption),         PropertyMember("icon", &Icon),
 };
 constexpr HostConstant kAppearanceConstants[] = {
-    {"$WSRECTANGLE", 0}, {"$WSTRANSPARENT", 1},     {"$BSNONE", 1},      {"$BSSINGLE", 16},
-    {"$BSRESIZABLE", 256}, {"$BSSMALLCAPTION", 4096}, {"$BSHIDETASKBUTTON", 65536},
-    {"$BIMAXIMIZE", 1},  {"$BIMINIMIZE", 16},       {"$BISYSTEMMENU", 256}, {"$BIHELP", 4096},
-    {"$SMSHOWALL", 1},   {"$SMNORMAL", 16},         {"$SMNOBORDER", 2},  {"$SMSTRETCHFIT", 256},
+    {"$WSRECTANGLE", 0},
+    {"$WSTRANSPARENT", 1},
+    {"$BSNONE", 1},
+    {"$BSSINGLE", 16},
+    {"$BSRESIZABLE", 256},
+    {"$BSSMALLCAPTION", 4096},
+    {"$BSHIDETASKBUTTON", 65536},
+    {"$BIMAXIMIZE", 1},
+    {"$BIMINIMIZE", 16},
+    {"$BISYSTEMMENU", 256},
+    {"$BIHELP", 4096},
+    {"$SMSHOWALL", 1},
+    {"$SMNORMAL", 16},
+    {"$SMNOBORDER", 2},
+    {"$SMSTRETCHFIT", 256},
 };
 
 // ---- SizeAndPos ----
@@ -187,10 +198,9 @@ constexpr HostMember kSizeAndPosMembers[] = {
     Method("setCustomSizeAndPos", Failure::Undefined, &SetCustomSizeAndPos),
 };
 constexpr HostConstant kSizeAndPosConstants[] = {
-    {"$SSDEFAULT", 0},      {"$SSFULLSCREEN", 1},     {"$SSMAXIMIZED", 2},    {"$SSCUSTOMIZED", 3},
-    {"$SSPERCENT", 4},      {"$ASTOPLEFT", 0},        {"$ASTOPCENTER", 1},    {"$ASTOPRIGHT", 2},
-    {"$ASCENTERLEFT", 3},   {"$ASSCREENCENTER", 4},   {"$ASCENTERRIGHT", 5},  {"$ASBOTTOMLEFT", 6},
-    {"$ASBOTTOMCENTER", 7}, {"$ASBOTTOMRIGHT", 8},
+    {"$SSDEFAULT", 0},     {"$SSFULLSCREEN", 1}, {"$SSMAXIMIZED", 2},    {"$SSCUSTOMIZED", 3},  {"$SSPERCENT", 4},
+    {"$ASTOPLEFT", 0},     {"$ASTOPCENTER", 1},  {"$ASTOPRIGHT", 2},     {"$ASCENTERLEFT", 3},  {"$ASSCREENCENTER", 4},
+    {"$ASCENTERRIGHT", 5}, {"$ASBOTTOMLEFT", 6}, {"$ASBOTTOMCENTER", 7}, {"$ASBOTTOMRIGHT", 8},
 };
 
 // ---- Interaction ----
@@ -218,14 +228,19 @@ void DisableCursor(HostProperty& access) { Restriction(access, shell::kHideCurso
 void DisableScr(HostProperty& access) { Restriction(access, shell::kDisableScreenSaver); }
 
 constexpr HostMember kInteractionMembers[] = {
-    PropertyMember("lBtnClk", &LeftButton),         PropertyMember("rBtnClk", &RightButton),
-    PropertyMember("keyPress", &KeyPress),          PropertyMember("exitKeys", &ExitKeys),
-    PropertyMember("hotKey", &HotKeyProperty),      PropertyMember("bDisableAltTab", &DisableAltTab),
-    PropertyMember("bDisableCursor", &DisableCursor), PropertyMember("bDisableScr", &DisableScr),
+    PropertyMember("lBtnClk", &LeftButton),
+    PropertyMember("rBtnClk", &RightButton),
+    PropertyMember("keyPress", &KeyPress),
+    PropertyMember("exitKeys", &ExitKeys),
+    PropertyMember("hotKey", &HotKeyProperty),
+    PropertyMember("bDisableAltTab", &DisableAltTab),
+    PropertyMember("bDisableCursor", &DisableCursor),
+    PropertyMember("bDisableScr", &DisableScr),
 };
 constexpr HostConstant kInteractionConstants[] = {
-    {"$LBSEND", 0}, {"$LBDRAG", 1},  {"$LBIGNORE", 2}, {"$RBSEND", 0},  {"$RBCONTEXTMENU", 1},
-    {"$RBIGNORE", 2}, {"$KPSEND", 1}, {"$KPIGNORE", 16}, {"$KPDISABLEWINDOWKEYS", 256},
+    {"$LBSEND", 0}, {"$LBDRAG", 1},        {"$LBIGNORE", 2},
+    {"$RBSEND", 0}, {"$RBCONTEXTMENU", 1}, {"$RBIGNORE", 2},
+    {"$KPSEND", 1}, {"$KPIGNORE", 16},     {"$KPDISABLEWINDOWKEYS", 256},
     {"$EKESC", 1},  {"$EKHOTKEY", 16},
 };
 
@@ -297,10 +312,8 @@ constexpr HostClassSpec kInteractionSpec{.name = "_Interaction_",
                                          .displayName = "Interaction",
                                          .members = kInteractionMembers,
                                          .constants = kInteractionConstants};
-constexpr HostClassSpec kBehaviourSpec{.name = "_Behaviour_",
-                                       .displayName = "Behaviour",
-                                       .members = kBehaviourMembers,
-                                       .constants = kBehaviourConstants};
+constexpr HostClassSpec kBehaviourSpec{
+    .name = "_Behaviour_", .displayName = "Behaviour", .members = kBehaviourMembers, .constants = kBehaviourConstants};
 
 }  // namespace
 

@@ -41,7 +41,9 @@ std::unordered_map<const Interpreter*, TrayState*>& States() {
 
 class TrayState final : public HostClassState {
 public:
-    explicit TrayState(Interpreter& interp) : events(interp, kEventCount), interp_(&interp) { States()[&interp] = this; }
+    explicit TrayState(Interpreter& interp) : events(interp, kEventCount), interp_(&interp) {
+        States()[&interp] = this;
+    }
     ~TrayState() override { States().erase(interp_); }
 
     EventHandlers events;
