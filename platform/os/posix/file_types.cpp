@@ -2,25 +2,17 @@
 // each change safely (profile.cpp), one section per key path.
 #include "platform/file_types.h"
 
-#include <memory>
-
 #include "platform/profile.h"
 
 namespace velmo::platform {
 
-namespace {
-Profile& FileTypeStore() {
-    static const std::unique_ptr<Profile> store = OpenProfile("Velmo", "File types");
-    return *store;
-}
-}  // namespace
-
+// Opened afresh for each key, so that it follows the configuration folder as the profile does.
 std::optional<std::string> ReadFileTypeValue(const std::string& keyPath) {
-    return FileTypeStore().ReadString(keyPath, "");
+    return OpenProfile("Velmo", "File types")->ReadString(keyPath, "");
 }
 
 bool WriteFileTypeValue(const std::string& keyPath, const std::string& text) {
-    return FileTypeStore().WriteString(keyPath, "", text);
+    return OpenProfile("Velmo", "File types")->WriteString(keyPath, "", text);
 }
 
 }  // namespace velmo::platform
