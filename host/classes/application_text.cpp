@@ -42,7 +42,8 @@ char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + '
 // A key part: its code and whether it is a key of the extended block.
 HotKey KeyOfPart(std::string_view part) {
     const auto is = [&](std::string_view name) { return platform::AnsiEqualNoCase(part, name); };
-    if (is("ins")) return {kInsertKey, kHotKeyExtended};
+    // "Insert" too: it is what reading gives, and it must not come back as the key I.
+    if (is("ins") || is("insert")) return {kInsertKey, kHotKeyExtended};
     if (is("home")) return {kHomeKey, kHotKeyExtended};
     if (is("end")) return {kEndKey, kHotKeyExtended};
     for (uint16_t n = 0; n <= 9; ++n)

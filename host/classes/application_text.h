@@ -29,10 +29,10 @@ struct HotKey {
     bool operator==(const HotKey&) const = default;
 };
 
-// Reads "ctrl+shift+q": the parts between "+" name modifiers (CTRL, SHIFT, ALT) or the key ("ins",
-// "home", "end", "num 0" to "num 9", "f1" to "f12", else the upper-cased first character), all
-// without regard to case; the last key part wins, together with its extended flag. The whole text
-// "None" is the empty hot key, so that what reading gives can be written back.
+// Reads "ctrl+shift+q": the parts between "+" name modifiers (CTRL, SHIFT, ALT) or the key ("ins"
+// or "insert", "home", "end", "num 0" to "num 9", "f1" to "f12", else the upper-cased first
+// character), all without regard to case; the last key part wins, together with its extended flag.
+// The whole text "None" is the empty hot key, so that what reading gives can be written back.
 HotKey ParseHotKeyText(std::string_view text);
 
 // Writes the hot key back: "None" when empty, else the set modifiers in the order CTRL, SHIFT, ALT
