@@ -15,6 +15,7 @@
 #include "host/classes/application_text.h"
 #include "host/framework/projector.h"
 #include "host/make_engine.h"
+#include "host/movie/movie_call_context.h"
 #include "platform/byte_order.h"
 #include "platform/environment.h"
 #include "platform/file_types.h"
@@ -119,6 +120,7 @@ public:
     TrayIconSpec trayIcon;
     TrayBalloon balloon;
     bool capture = false;
+    std::optional<MovieCallContext> calls;
 
     void Apply(SettingsChange change) override { log.push_back("apply " + std::to_string(static_cast<int>(change))); }
     std::vector<std::string> MovieCollection() const override { return movies; }
@@ -159,6 +161,7 @@ public:
         return true;
     }
     platform::MovieControl* Movie() const override { return movie.get(); }
+    const MovieCallContext* MovieCalls() const override { return calls ? &*calls : nullptr; }
     std::string CommandLine() const override { return commandLine; }
     std::string ExtractAttachedFile(const std::string& path) override {
         const auto found = attached.find(path);
@@ -408,6 +411,23 @@ TEST_F(ApplicationRun, MessagesCommandsAndTheMovieWindow) {
     projector_.commandLine = "\"C:\\App\\app.exe\" -x 'a b'";
     (void)Run("items = Application.cmdItems; n = '' + items.length + items[0] + '|' + items[1];");
     EXPECT_EQ(Global("n"), "2-x|a b");
+}
+
+TEST_F(ApplicationRun, MovieFunctionsAreRegisteredOnlyForTextsAndOnlyWithAMovie) {
+    (void)Run("Application.registerASMethods('early');");
+    EXPECT_EQ(script::GlobalByName(engine_->Interp(), "early").tag, script::Tag::Undefined);
+    std::vector<std::u16string> requests;
+    projector_.calls.emplace();
+    projector_.calls->flashGateOpen = true;
+    projector_.calls->callMovie = [&](std::u16string_view request) -> std::optional<std::u16string> {
+        requests.emplace_back(request);
+        return std::nullopt;
+    };
+    (void)Run("Application.registerASMethods('play', 3, null, 'stop'); play(1); stop();");
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_NE(requests[0].find(u"\"play\""), std::u16string::npos);
+    EXPECT_NE(requests[1].find(u"\"stop\""), std::u16string::npos);
+    EXPECT_EQ(script::GlobalByName(engine_->Interp(), "3").tag, script::Tag::Undefined);
 }
 
 TEST_F(ApplicationRun, TheTraceFileGetsEachTraceLineUntilItIsClosed) {
