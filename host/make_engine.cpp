@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "host/classes/application_object.h"
 #include "host/classes/data_file_object.h"
 #include "host/classes/encryption_object.h"
 #include "host/classes/global_functions.h"
@@ -21,8 +22,9 @@ script::CompileOutcome Outcome(script::compiler::CompileResult result) {
 // FlashPlayer, MovieClip, the global host functions, Window, Menu, Application (with its sub-object
 // classes), DirectX, Encryption, DiskInfo, DesktopToy, DataFile. A class (host/classes/) adds its
 // row at its place here and nowhere else.
-constexpr std::array<HostClassEntry, 3> kHostClasses = {{
+constexpr std::array<HostClassEntry, 4> kHostClasses = {{
     {"global host functions", &RegisterGlobalHostFunctions},
+    {"Application", &RegisterApplicationClass},
     {"Encryption", &RegisterEncryptionClass},
     {"DataFile", &RegisterDataFileClass},
 }};
