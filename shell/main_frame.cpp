@@ -367,15 +367,13 @@ void MainFrame::SetScaleMode(uint32_t mode) {
     if (control_) ApplyScaleMode(*control_, mode);
 }
 
-bool MainFrame::Relayout(const SizeAndPosition& size, const Appearance& appearance,
-                         const std::vector<std::string>& regions) {
+bool MainFrame::Relayout(const SizeAndPosition& size) {
     if (!control_ || control_->Movie().empty()) {
         size_ = size;  // taken up by the next layout
         Record("layout waits for a movie");
         return false;
     }
     ApplySizeAndPosition(size);
-    ApplyWindowShape(appearance, regions);
     return true;
 }
 

@@ -88,9 +88,9 @@ public:
     void SetCaption(const std::string& caption);
     // The movie's scale mode, as the frame's private scale-mode message sets it.
     void SetScaleMode(uint32_t mode);
-    // Lays the window out again for the loaded movie, and its shape; false (nothing done) while no
-    // movie is loaded.
-    bool Relayout(const SizeAndPosition& size, const Appearance& appearance, const std::vector<std::string>& regions);
+    // Lays the window out again for the loaded movie; false (the record kept for the next layout)
+    // while no movie is loaded.
+    bool Relayout(const SizeAndPosition& size);
     // The tray icon from an ".ico" file, or from `iconResource` when the file is empty.
     bool ShowTrayIcon(const std::string& iconFile, int iconResource, const std::string& tip);
     bool RemoveTrayIcon();

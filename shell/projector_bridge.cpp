@@ -59,7 +59,7 @@ void ProjectorBridge::Apply(host::SettingsChange change) {
         case host::SettingsChange::FrameStyle: frame->ApplyFrameStyle(s.appearance); return;
         case host::SettingsChange::ScaleMode: frame->SetScaleMode(s.appearance.scaleMode); return;
         case host::SettingsChange::Caption: frame->SetCaption(s.appearance.caption); return;
-        case host::SettingsChange::Layout: (void)frame->Relayout(s.sizeAndPosition, s.appearance, s.regionList); return;
+        case host::SettingsChange::Layout: (void)frame->Relayout(s.sizeAndPosition); return;
         case host::SettingsChange::WindowFlags: frame->ApplyWindowFlags(s.behaviour); return;
         case host::SettingsChange::ContextMenu: frame->AddMenuCommands(s.behaviour); return;
         case host::SettingsChange::InputRestrictions: app_->ReapplyInputRestrictions(); return;

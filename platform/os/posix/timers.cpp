@@ -60,7 +60,8 @@ int64_t NextTimerDueInMs() {
     if (Timers().empty()) return -1;
     Clock::time_point next = Timers().front().due;
     for (const Timer& t : Timers()) next = std::min(next, t.due);
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count();
+    // Rounded up: a caller that sleeps this long finds the timer due, rather than a fraction early.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
     return std::max<int64_t>(left, 0);
 }
 
