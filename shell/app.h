@@ -79,6 +79,9 @@ public:
     // The name messages are titled with: the executable's name without folder and extension.
     const std::string& AppName() const { return appName_; }
 
+    // One line of the application's log (`[app]` under `velmo play --verbose`).
+    void Note(const std::string& line) const;
+
     // Runs the compiled script resource `name` (type "VELMO"), as the "Velmo_Run" command does.
     ScriptRun RunScriptResource(const std::string& name);
 
@@ -90,7 +93,6 @@ private:
     bool RunStartupScript();
     void ApplyMute();
     void LoadMovieOrShowEmpty();
-    void Note(const std::string& line) const;
     void Fail(const std::string& message) const;
 
     AppServices& services_;

@@ -1,5 +1,7 @@
 #include "shell/projector_bridge.h"
 
+#include <cstdio>
+
 #include "host/classes/application_object.h"
 #include "platform/environment.h"
 #include "platform/movie_control.h"
@@ -115,7 +117,15 @@ void ProjectorBridge::FocusMovieWindow() {
 }
 
 intptr_t ProjectorBridge::SendWindowMessage(uintptr_t window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-    return desktop_.SendWindowMessage(window, message, wParam, lParam);
+    const intptr_t result = desktop_.SendWindowMessage(window, message, wParam, lParam);
+    if (app_) {
+        char line[160];
+        std::snprintf(line, sizeof line, "message 0x%X (0x%llX, 0x%llX) sent to window 0x%llX: %lld", message,
+                      static_cast<unsigned long long>(wParam), static_cast<unsigned long long>(lParam),
+                      static_cast<unsigned long long>(window), static_cast<long long>(result));
+        app_->Note(line);
+    }
+    return result;
 }
 
 bool ProjectorBridge::ShowTrayIcon(const host::TrayIconSpec& icon) {

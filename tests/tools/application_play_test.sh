@@ -91,6 +91,40 @@ check "the start-up layout uses the script's size and place" \
 check "always on top reaches the frame" has settings '^\[frame\] window flags: always on top'
 check "the command line carries the application's arguments" has settings '^\[trace\] first|second item$'
 
+# The window operations of Application and SysTray reach the frame, and what the frame answers
+# comes back: the tray icon's tip, the focus and capture of the movie window.
+pack window "var t = Application.SysTray;
+t.tip = 'In the tray';
+trace('add ' + t.add());
+t.balloonTip = 'Hello'; t.balloonTitle = 'Note'; t.balloonIcon = 'info'; t.balloonTimeout = 1500;
+trace('balloon ' + t.showBalloonTip());
+trace('remove ' + t.remove() + ' ' + t.remove());
+Application.setFocus = true; Application.captureMouse = true;
+trace('focus ' + Application.setFocus + ', capture ' + Application.captureMouse);
+Application.captureMouse = false;
+trace('capture ' + Application.captureMouse);
+Application.setDragRegion(0, 0, 100, 20);
+Application.setDragRegion();
+Application.cursor = 'hide';
+trace('sent ' + Application.sendMessage(0x1234, 0x10, 1));
+Application.about();
+true;"
+play window
+check "the tray icon shows with the script's tip" has window '^\[frame\] tray icon 128, tip "In the tray"$'
+check "add answers true" has window '^\[trace\] add true$'
+check "the balloon reaches the frame" has window '^\[frame\] tray balloon "Note": "Hello", icon "info", 1500 ms$'
+check "showBalloonTip answers true" has window '^\[trace\] balloon true$'
+check "remove answers true, then false" has window '^\[trace\] remove true false$'
+check "focus and capture read back" has window '^\[trace\] focus true, capture true$'
+check "the capture is released" has window '^\[trace\] capture false$'
+check "the drag region reaches the frame" has window '^\[frame\] drag region of 1 rectangle(s)$'
+check "and is cleared" has window '^\[frame\] no drag region$'
+check "the pointer is hidden" has window '^\[frame\] pointer hidden$'
+check "a message sent is told, with the answer of a desktop without that window" \
+    has window '^\[app\] message 0x10 (0x1, 0x0) sent to window 0x1234: 0$'
+check "sendMessage answers 0 there" has window '^\[trace\] sent 0$'
+check "about() opens the About box" has window '^\[frame\] about box "About '
+
 # The movie sets an Application event to one of its own functions (velmo_seh); firing the handler
 # calls that movie function through _call with the handler's arguments.
 pack seh "true;"

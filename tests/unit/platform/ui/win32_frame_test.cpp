@@ -156,6 +156,62 @@ TEST_F(Win32FrameTest, RegionsFlagsTheTrayAndTheSystemMenuReachTheSystem) {
     EXPECT_TRUE(::IsWindowVisible(hwnd_));
 }
 
+// A 16 x 16 icon (type 1) or cursor (type 2, the hot spot where an icon keeps planes and depth)
+// file of one 32-bit image.
+std::vector<uint8_t> IconFile(uint16_t type) {
+    std::vector<uint8_t> bytes;
+    const auto u16 = [&](uint32_t v) { bytes.insert(bytes.end(), {uint8_t(v), uint8_t(v >> 8)}); };
+    const auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
+    const uint32_t imageBytes = 40 + 16 * 16 * 4 + 16 * 4;
+    u16(0), u16(type), u16(1);
+    bytes.insert(bytes.end(), {16, 16, 0, 0});
+    u16(type == 1 ? 1 : 8), u16(type == 1 ? 32 : 8), u32(imageBytes), u32(22);
+    u32(40), u32(16), u32(32), u16(1), u16(32), u32(0), u32(0), u32(0), u32(0), u32(0), u32(0);
+    for (int i = 0; i < 16 * 16; ++i) u32(0xFF3080C0);
+    bytes.insert(bytes.end(), 16 * 4, 0);
+    return bytes;
+}
+
+TEST_F(Win32FrameTest, WhatScriptsChangeWhileTheFrameRunsReachesTheSystem) {
+    Place(kSizeCustom, kPositionTopLeft, 400, 300);
+    ASSERT_TRUE(::IsWindowVisible(hwnd_));
+    Appearance a;
+    a.borderStyle = kBorderNone;
+    frame_.ApplyFrameStyle(a);
+    EXPECT_FALSE(::GetWindowLongA(hwnd_, GWL_STYLE) & WS_CAPTION);
+    EXPECT_TRUE(::IsWindowVisible(hwnd_)) << "a running frame stays shown while its style changes";
+    frame_.SetCaption("Renamed");
+    char caption[32] = {};
+    ::GetWindowTextA(hwnd_, caption, sizeof caption);
+    EXPECT_STREQ(caption, "Renamed");
+
+    const testing::ScratchFolder scratch;
+    const std::string icon = scratch.Write("small.ico", IconFile(1));
+    const std::string cursor = scratch.Write("hand.cur", IconFile(2));
+    EXPECT_TRUE(frame_.SetSmallIcon(icon));
+    EXPECT_NE(::SendMessageA(hwnd_, WM_GETICON, ICON_SMALL, 0), 0);
+    EXPECT_FALSE(frame_.SetSmallIcon(scratch.Path() + "missing.ico"));
+    EXPECT_TRUE(frame_.SetMovieCursor(cursor));
+    EXPECT_FALSE(frame_.SetMovieCursor(scratch.Path() + "missing.cur"));
+    EXPECT_TRUE(frame_.SetMovieCursor(""));
+
+    EXPECT_FALSE(frame_.ShowTrayBalloon("text", "title", "info", 1000)) << "a balloon needs a tray icon";
+    EXPECT_TRUE(frame_.ShowTrayIcon(icon, 0, "from a file"));
+    EXPECT_EQ(frame_.Window()->TrayTip(), "from a file");
+    EXPECT_FALSE(frame_.ShowTrayIcon(scratch.Path() + "missing.ico", 0, "kept"));
+    EXPECT_EQ(frame_.Window()->TrayTip(), "from a file");
+    EXPECT_TRUE(frame_.RemoveTrayIcon());
+    EXPECT_FALSE(frame_.RemoveTrayIcon());
+
+    ::SetForegroundWindow(hwnd_);
+    frame_.FocusMovie();
+    EXPECT_TRUE(frame_.Window()->MovieHasFocus());
+    frame_.SetMovieCapture(true);
+    EXPECT_TRUE(frame_.Window()->MovieHasCapture());
+    frame_.SetMovieCapture(false);
+    EXPECT_FALSE(frame_.Window()->MovieHasCapture());
+}
+
 TEST_F(Win32FrameTest, AResizeKeepsTheRatioAndCloseRequestsReachTheFrame) {
     SizeAndPosition s;
     s.sizeMode = kSizeCustom;
@@ -268,6 +324,20 @@ TEST_F(Win32FrameTest, InjectedInputIsFilteredBeforeTheMovieSeesIt) {
     bool movedWithButton = false;
     for (const auto& [m, w] : passed) movedWithButton |= m == WM_MOUSEMOVE && (w & MK_LBUTTON);
     EXPECT_FALSE(movedWithButton);
+
+    // A drag region that leaves out the pressed point: the press is the movie's, the window stays.
+    frame_.SetDragRegion(platform::Region{{0, 0, 20, 20}});
+    const Rect before = SystemRect();
+    MouseTo(x + 40, y + 20, MOUSEEVENTF_LEFTDOWN);
+    Pump();
+    for (int step = 1; step <= 3; ++step) {
+        MouseTo(x + 40 + 10 * step, y + 20);
+        Pump(2);
+    }
+    MouseTo(x + 70, y + 20, MOUSEEVENTF_LEFTUP);
+    Pump();
+    EXPECT_EQ(SystemRect(), before);
+    frame_.SetDragRegion(std::nullopt);
 }
 
 }  // namespace
