@@ -1,5 +1,6 @@
 #include "host/classes/native_marshal.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -57,6 +58,11 @@ T* PointerAt(const uint8_t* at) {
 }
 
 }  // namespace
+
+size_t NativeFrame::ElementBytes(Element element) {
+    if (element.type.isPointer) return kPointerBytes;
+    return element.type.kind == NativeKind::Struct ? element.layout->size : ScalarBytes(element.type.kind);
+}
 
 Value TextAt(script::Interpreter& interp, const char* address) {
     if (!address) return Value::Null();
@@ -158,12 +164,12 @@ bool NativeFrame::StorePointer(Element pointee, const Value& value, uint8_t* at)
         return StoreScalar(text, value, at);
     } else if (value.Is(Tag::Array)) {
         const uint64_t length = value.AsArray()->length;
-        const size_t elementBytes = pointee.type.kind == NativeKind::Struct ? pointee.layout->size
-                                                                            : ScalarBytes(pointee.type.kind);
-        if (length > kMaxFrameBytes / (elementBytes ? elementBytes : 1)) return Fail("the array is too long");
+        const size_t elementBytes = std::max<size_t>(ElementBytes(pointee), 1);
+        if (length > kMaxFrameBytes / elementBytes) return Fail("the array is too long");
         const size_t count = length ? static_cast<size_t>(length) : 1;
         uint8_t* buffer = Allocate(count * elementBytes);
-        if (!buffer || !StoreArray(pointee, value, count, buffer)) return buffer ? false : Fail("the array is too long");
+        if (!buffer) return Fail("the array is too long");
+        if (!StoreArray(pointee, value, count, buffer)) return false;
         reads_.push_back({value, pointee.type, pointee.layout, buffer, count});
         address = reinterpret_cast<uintptr_t>(buffer);
     } else if (value.Is(Tag::Object) && pointee.type.kind == NativeKind::Struct) {
@@ -207,10 +213,7 @@ bool NativeFrame::StoreBox(Element pointee, const Value& box, uint8_t* at) {
 }
 
 bool NativeFrame::StoreArray(Element element, const Value& array, size_t count, uint8_t* at) {
-    const size_t elementBytes =
-        element.type.kind == NativeKind::Struct && !element.type.isPointer ? element.layout->size
-        : element.type.isPointer                                           ? kPointerBytes
-                                                                           : ScalarBytes(element.type.kind);
+    const size_t elementBytes = ElementBytes(element);
     for (size_t i = 0; i < count; ++i) {
         const Value* item = script::GetElement(array.AsArray(), i);
         if (!item) continue;
@@ -266,10 +269,10 @@ void NativeFrame::WriteBack() {
             const Value old = Property(read.target, "value");
             // A text box reads back its text, within its buffer.
             const Value now = IsCharKind(read.type) && old.Is(Tag::String)
-                                  ? script::StringValue(interp_, platform::AnsiToUtf16(std::string(
-                                                                     reinterpret_cast<const char*>(read.buffer),
-                                                                     strnlen(reinterpret_cast<const char*>(read.buffer),
-                                                                             read.count))))
+                                  ? script::StringValue(
+                                        interp_, platform::AnsiToUtf16(std::string(
+                                                     reinterpret_cast<const char*>(read.buffer),
+                                                     strnlen(reinterpret_cast<const char*>(read.buffer), read.count))))
                                   : LoadScalar(read.type, read.buffer);
             script::SetOwn(interp_, read.target.AsObject(), script::Intern(interp_, "value"), now);
         }
@@ -321,10 +324,7 @@ Value NativeFrame::LoadScalar(const NativeType& type, const uint8_t* at) {
 
 Value NativeFrame::LoadArray(Element element, const uint8_t* at, size_t count, const Value& old) {
     script::ArrayRecord* array = old.Is(Tag::Array) ? old.AsArray() : script::NewArray(interp_, count);
-    const size_t elementBytes =
-        element.type.kind == NativeKind::Struct && !element.type.isPointer ? element.layout->size
-        : element.type.isPointer                                           ? kPointerBytes
-                                                                           : ScalarBytes(element.type.kind);
+    const size_t elementBytes = ElementBytes(element);
     for (size_t i = 0; i < count; ++i) {
         const Value* item = script::GetElement(array, i);
         const Value previous = item ? *item : Value::Undefined();
@@ -339,7 +339,8 @@ Value NativeFrame::LoadStruct(const NativeStruct& layout, const uint8_t* at, con
     const Value target = Value::Object(object);
     for (const NativeField& field : layout.fields) {
         const Value previous = Property(target, field.name);
-        script::SetOwn(interp_, object, script::Intern(interp_, field.name), LoadField(field, at + field.offset, previous));
+        script::SetOwn(interp_, object, script::Intern(interp_, field.name),
+                       LoadField(field, at + field.offset, previous));
     }
     return target;
 }

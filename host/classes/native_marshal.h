@@ -54,17 +54,18 @@ public:
 
 private:
     struct Element {
-        const NativeType& type;        // the type of one element; isPointer set for stored pointers
-        const NativeStruct* layout;    // for Struct
+        const NativeType& type;      // the type of one element; isPointer set for stored pointers
+        const NativeStruct* layout;  // for Struct
     };
     struct PendingRead {
-        script::Value target;          // the Object, Array or box the buffer came from
-        NativeType type;               // the element type
+        script::Value target;  // the Object, Array or box the buffer came from
+        NativeType type;       // the element type
         const NativeStruct* layout;
         uint8_t* buffer;
-        size_t count;                  // elements (Arrays); 0: a structure object or a box
+        size_t count;  // elements (Arrays); 0: a structure object or a box
     };
 
+    static size_t ElementBytes(Element element);
     uint8_t* Allocate(size_t bytes);
     bool Fail(std::string problem);
     bool StoreElement(Element element, const script::Value& value, uint8_t* at);
