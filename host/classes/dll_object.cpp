@@ -7,6 +7,7 @@
 // else holds the value, the collector frees the class, and with it the library's open.
 #include "host/classes/dll_object.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -92,8 +93,8 @@ std::optional<NativeSlotType> ReadType(script::Interpreter& interp, const std::s
     };
     LayoutResult layout = LayoutOfStructure(type->structName, source);
     if (!layout.layout) {
-        Warn(interp, "the structure \"" + type->structName + "\" of \"" + functionName + "\" cannot be used: " +
-                         layout.error);
+        Warn(interp,
+             "the structure \"" + type->structName + "\" of \"" + functionName + "\" cannot be used: " + layout.error);
         return std::nullopt;
     }
     slot.layout = std::move(layout.layout);
@@ -108,8 +109,8 @@ std::optional<Declaration> ReadDeclaration(HostCall& call) {
                                   "the return type"};
     for (size_t i = 0; i < texts.size(); ++i)
         if (!texts[i] || (i == 2 && texts[i]->empty())) {
-            Warn(call.interp, (i < 5 ? std::string(kRoles[i]) : "parameter type " + std::to_string(i - 4)) +
-                                  " is not a string");
+            Warn(call.interp,
+                 (i < 5 ? std::string(kRoles[i]) : "parameter type " + std::to_string(i - 4)) + " is not a string");
             return std::nullopt;
         }
     Declaration d{*texts[0], *texts[1], *texts[2], {}};
