@@ -53,11 +53,8 @@ bool IsKnownCallType(std::string_view callType) {
 
 NativeFunction::NativeFunction(std::string scriptName, platform::NativeLibrary library, void* address,
                                NativeSignature signature)
-    : scriptName_(std::move(scriptName)),
-      library_(std::move(library)),
-      address_(address),
-      signature_(std::move(signature)),
-      interface_(std::make_unique<CallInterface>()) {}
+    : scriptName_(std::move(scriptName)), library_(std::move(library)), address_(address),
+      signature_(std::move(signature)), interface_(std::make_unique<CallInterface>()) {}
 
 NativeFunction::~NativeFunction() = default;
 
@@ -68,9 +65,8 @@ std::unique_ptr<NativeFunction> NativeFunction::Bind(std::string scriptName, pla
     CallInterface& call = *function->interface_;
     for (const NativeSlotType& parameter : function->signature_.parameters)
         call.argumentTypes.push_back(CallType(parameter.type));
-    const ffi_status status =
-        ffi_prep_cif(&call.cif, FFI_DEFAULT_ABI, static_cast<unsigned>(call.argumentTypes.size()),
-                     CallType(function->signature_.result.type), call.argumentTypes.data());
+    const ffi_status status = ffi_prep_cif(&call.cif, FFI_DEFAULT_ABI, static_cast<unsigned>(call.argumentTypes.size()),
+                                           CallType(function->signature_.result.type), call.argumentTypes.data());
     if (status != FFI_OK) {
         error = "the call interface cannot be built (libffi status " + std::to_string(status) + ")";
         return nullptr;
@@ -91,8 +87,8 @@ void NativeFunction::Call(script::Interpreter& interp, const script::Args& args,
     std::vector<void*> pointers(expected);
     for (size_t i = 0; i < expected; ++i) {
         if (!frame.StoreArgument(signature_.parameters[i], args[static_cast<uint32_t>(i + 1)], cells[i])) {
-            Warn(interp, "native function \"" + scriptName_ + "\": argument " + std::to_string(i + 1) + ": " +
-                             frame.Problem());
+            Warn(interp,
+                 "native function \"" + scriptName_ + "\": argument " + std::to_string(i + 1) + ": " + frame.Problem());
             return;
         }
         pointers[i] = &cells[i];

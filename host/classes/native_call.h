@@ -26,8 +26,8 @@ bool IsKnownCallType(std::string_view callType);
 class NativeFunction {
 public:
     // Null with `error` set when the call interface cannot be built for the signature.
-    static std::unique_ptr<NativeFunction> Bind(std::string scriptName, platform::NativeLibrary library,
-                                                void* address, NativeSignature signature, std::string& error);
+    static std::unique_ptr<NativeFunction> Bind(std::string scriptName, platform::NativeLibrary library, void* address,
+                                                NativeSignature signature, std::string& error);
     ~NativeFunction();
     NativeFunction(const NativeFunction&) = delete;
     NativeFunction& operator=(const NativeFunction&) = delete;

@@ -45,8 +45,7 @@ private:
         layout->name = platform::Utf16ToAnsi(element.Name());
         std::set<std::string> names;
         for (size_t i = 0; i < element.ChildCount(); ++i) {
-            if (++fields_ > kMaxLayoutFields)
-                return Fail("more than " + std::to_string(kMaxLayoutFields) + " members");
+            if (++fields_ > kMaxLayoutFields) return Fail("more than " + std::to_string(kMaxLayoutFields) + " members");
             std::optional<NativeField> field = ReadField(element.Child(i), depth);
             if (!field) return nullptr;
             if (!names.insert(field->name).second) return Fail("member \"" + field->name + "\" is declared twice");
@@ -80,7 +79,7 @@ private:
             if (field.type.kind == NativeKind::Struct) field.layout = ReadNamed(field.type.structName, depth + 1);
         }
         if (field.type.kind == NativeKind::Struct && !field.layout) return std::nullopt;
-        field.elementBytes = field.type.isPointer               ? kPointerBytes
+        field.elementBytes = field.type.isPointer                    ? kPointerBytes
                              : field.type.kind == NativeKind::Struct ? field.layout->size
                                                                      : ScalarBytes(field.type.kind);
         return field;
@@ -110,14 +109,15 @@ private:
     }
 
     bool Place(NativeStruct& layout, NativeField& field) {
-        const size_t alignment = field.type.isPointer                   ? kPointerBytes
+        const size_t alignment = field.type.isPointer                    ? kPointerBytes
                                  : field.type.kind == NativeKind::Struct ? field.layout->alignment
                                                                          : field.elementBytes;
         const size_t elements = field.count ? field.count : 1;
         field.offset = (layout.size + alignment - 1) / alignment * alignment;
         // Both factors are bounded (a member's size by the limit, the count by its own), so the
         // product cannot overflow before the comparison.
-        if (field.elementBytes * elements > kMaxLayoutBytes || field.offset + field.elementBytes * elements > kMaxLayoutBytes) {
+        if (field.elementBytes * elements > kMaxLayoutBytes ||
+            field.offset + field.elementBytes * elements > kMaxLayoutBytes) {
             Fail("structure \"" + layout.name + "\" is larger than " + std::to_string(kMaxLayoutBytes) + " bytes");
             return false;
         }

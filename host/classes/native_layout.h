@@ -23,10 +23,10 @@
 
 namespace velmo::host {
 
-inline constexpr int kMaxLayoutDepth = 8;            // structures within structures
-inline constexpr size_t kMaxLayoutFields = 1024;     // members of one layout, nested ones included
-inline constexpr size_t kMaxLayoutBytes = 1 << 20;   // the size of one structure
-inline constexpr uint32_t kMaxLayoutCount = 65536;   // elements of one array member
+inline constexpr int kMaxLayoutDepth = 8;           // structures within structures
+inline constexpr size_t kMaxLayoutFields = 1024;    // members of one layout, nested ones included
+inline constexpr size_t kMaxLayoutBytes = 1 << 20;  // the size of one structure
+inline constexpr uint32_t kMaxLayoutCount = 65536;  // elements of one array member
 
 struct NativeStruct;
 

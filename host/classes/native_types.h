@@ -13,13 +13,26 @@
 
 namespace velmo::host {
 
-enum class NativeKind : uint8_t { Char, Short, Long, Int, Int64, Float, Double, Pointer, String, Boolean, Void, Struct };
+enum class NativeKind : uint8_t {
+    Char,
+    Short,
+    Long,
+    Int,
+    Int64,
+    Float,
+    Double,
+    Pointer,
+    String,
+    Boolean,
+    Void,
+    Struct
+};
 
 struct NativeType {
     NativeKind kind = NativeKind::Void;
     bool isUnsigned = false;
-    bool isPointer = false;   // written with a trailing "*"
-    std::string structName;   // for NativeKind::Struct: the global that holds the layout
+    bool isPointer = false;  // written with a trailing "*"
+    std::string structName;  // for NativeKind::Struct: the global that holds the layout
 };
 
 // Reads "[unsigned ]WORD[*]": WORD one of the type words or, for any other identifier, a
@@ -35,9 +48,7 @@ std::string NativeTypeText(const NativeType& type);
 inline constexpr size_t kPointerBytes = 8;
 size_t ScalarBytes(NativeKind kind);
 // The kind's bytes in a structure or an argument: a pointer type takes a pointer.
-inline size_t StorageBytes(const NativeType& type) {
-    return type.isPointer ? kPointerBytes : ScalarBytes(type.kind);
-}
+inline size_t StorageBytes(const NativeType& type) { return type.isPointer ? kPointerBytes : ScalarBytes(type.kind); }
 
 bool IsIntegerKind(NativeKind kind);
 
