@@ -51,15 +51,6 @@ TEST(NativeType, ReadsTheDeclarationTextsAndRefusesEverythingElse) {
         EXPECT_FALSE(ParseNativeType(bad)) << '"' << bad << '"';
 }
 
-TEST(NativeType, SizesFollowTheWindowsAbiOnEveryTarget) {
-    EXPECT_EQ(ScalarBytes(NativeKind::Char), 1u);
-    EXPECT_EQ(ScalarBytes(NativeKind::Short), 2u);
-    EXPECT_EQ(ScalarBytes(NativeKind::Long), 4u);  // not the 8 of a Linux C long
-    EXPECT_EQ(ScalarBytes(NativeKind::Boolean), 4u);
-    EXPECT_EQ(ScalarBytes(NativeKind::String), 8u);
-    EXPECT_EQ(StorageBytes(*ParseNativeType("char*")), 8u);
-}
-
 // Layouts from texts held in a map, as globals hold them.
 class Layouts : public ::testing::Test {
 protected:
