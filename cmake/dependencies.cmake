@@ -1,5 +1,5 @@
 # Third-party libraries; tools/install-deps.sh installs the Debian packages that provide them.
-# Both targets define the same imported targets (ZLIB::ZLIB, PkgConfig::GCRYPT, Boost::regex,
+# Both targets define the same imported targets (ZLIB::ZLIB, PkgConfig::GCRYPT, PkgConfig::FFI, Boost::regex,
 # GTest::gtest and GTest::gtest_main), so the rest of the build does not know which one it is building.
 if(CMAKE_CROSSCOMPILING AND WIN32)
     # The cross sysroot has no pkg-config files we can trust, so the static archives are named here.
@@ -36,6 +36,20 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
         INTERFACE_INCLUDE_DIRECTORIES ${VELMO_BOOST_REGEX_DIR}/include
         INTERFACE_COMPILE_DEFINITIONS BOOST_REGEX_NO_LIB)
 
+    # libffi likewise: tools/build-libffi-mingw.sh builds it from Debian's sources as a static library.
+    set(VELMO_LIBFFI_DIR ${CMAKE_BINARY_DIR}/libffi CACHE PATH "libffi built for mingw-w64")
+    if(NOT EXISTS ${VELMO_LIBFFI_DIR}/lib/libffi.a)
+        execute_process(COMMAND bash ${CMAKE_SOURCE_DIR}/tools/build-libffi-mingw.sh ${VELMO_LIBFFI_DIR}
+                        RESULT_VARIABLE status)
+        if(NOT status EQUAL 0)
+            message(FATAL_ERROR "tools/build-libffi-mingw.sh failed")
+        endif()
+    endif()
+    add_library(PkgConfig::FFI STATIC IMPORTED)
+    set_target_properties(PkgConfig::FFI PROPERTIES
+        IMPORTED_LOCATION ${VELMO_LIBFFI_DIR}/lib/libffi.a
+        INTERFACE_INCLUDE_DIRECTORIES ${VELMO_LIBFFI_DIR}/include)
+
     if(VELMO_TESTS AND NOT VELMO_FUZZ)
         # GoogleTest from the sources libgtest-dev ships (it defines GTest::gtest and GTest::gtest_main).
         set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
@@ -58,6 +72,8 @@ else()
     pkg_check_modules(GCRYPT REQUIRED IMPORTED_TARGET libgcrypt)
     # Cabinet files on POSIX systems; Windows has its own expander.
     pkg_check_modules(MSPACK REQUIRED IMPORTED_TARGET libmspack)
+    # Native calls of the Dll object.
+    pkg_check_modules(FFI REQUIRED IMPORTED_TARGET libffi)
     find_package(Boost 1.74 REQUIRED COMPONENTS regex)
 
     if(VELMO_TESTS AND NOT VELMO_FUZZ)

@@ -4,6 +4,7 @@
 
 #include "host/classes/application_object.h"
 #include "host/classes/data_file_object.h"
+#include "host/classes/dll_object.h"
 #include "host/classes/encryption_object.h"
 #include "host/classes/global_functions.h"
 #include "host/framework/host_registry.h"
@@ -20,13 +21,14 @@ script::CompileOutcome Outcome(script::compiler::CompileResult result) {
 
 // The host classes, registered in this order after the core library: Dialogs, Shell, MCI,
 // FlashPlayer, MovieClip, the global host functions, Window, Menu, Application (with its sub-object
-// classes), DirectX, Encryption, DiskInfo, DesktopToy, DataFile. A class (host/classes/) adds its
+// classes), DirectX, Encryption, DiskInfo, DesktopToy, DataFile, and then Dll. A class (host/classes/) adds its
 // row at its place here and nowhere else.
-constexpr std::array<HostClassEntry, 4> kHostClasses = {{
+constexpr std::array<HostClassEntry, 5> kHostClasses = {{
     {"global host functions", &RegisterGlobalHostFunctions},
     {"Application", &RegisterApplicationClass},
     {"Encryption", &RegisterEncryptionClass},
     {"DataFile", &RegisterDataFileClass},
+    {"Dll", &RegisterDllClass},
 }};
 
 // The registration order is part of the engine's contract: later classes may look up earlier

@@ -8,8 +8,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-runtime"
 "$root/tools/install-deps.sh" windows
 "$root/tools/build-boost-regex-mingw.sh" "$root/build-win/boost-regex"
+"$root/tools/build-libffi-mingw.sh" "$root/build-win/libffi"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
     -DCMAKE_BUILD_TYPE=MinSizeRel -DVELMO_TESTS=OFF -DVELMO_BOOST_REGEX_DIR="$root/build-win/boost-regex" \
+    -DVELMO_LIBFFI_DIR="$root/build-win/libffi" \
     -DCMAKE_CXX_FLAGS="-ffunction-sections -fdata-sections" \
     -DCMAKE_EXE_LINKER_FLAGS="-static -static-libgcc -static-libstdc++ -Wl,--gc-sections" > /dev/null
 cmake --build "$build" --target velmo-projector

@@ -10,6 +10,7 @@ build="$root/build-win"
 if [ "${1:-}" != "--inside-display" ]; then
     "$root/tools/install-deps.sh" windows
     "$root/tools/build-boost-regex-mingw.sh" "$build/boost-regex"
+    "$root/tools/build-libffi-mingw.sh" "$build/libffi"
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
         -DCMAKE_BUILD_TYPE=Debug > /dev/null
     cmake --build "$build" --target velmo velmo-projector > /dev/null

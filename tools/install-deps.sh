@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, only when something is missing.
 #   install-deps.sh build    compilers, CMake, Ninja and the libraries (libedit gives the velmo
-#                            prompt line editing and history; the build works without it)
+#                            prompt line editing and history; the build works without it; libffi
+#                            makes the Dll object's native calls)
 #   install-deps.sh test     build, plus GoogleTest and the tools the tests compare against
 #   install-deps.sh fuzz     build, plus clang with libFuzzer and the sanitizer runtimes
 #   install-deps.sh format   clang-format, for tools/check-format.sh
 #   install-deps.sh windows  the mingw-w64 cross compiler and libraries, GoogleTest sources, Boost's
-#                            headers (Boost.Regex is compiled for mingw from them), wine, Xvfb and
-#                            the X tools the window tests read the screen with
+#                            headers (Boost.Regex is compiled for mingw from them; libffi is built
+#                            from its source package), wine, Xvfb and the X tools the window
+#                            tests read the screen with
 #
 # A task needs commands and files. Each is checked for itself (command -v, test -e) rather than by
 # its package's name: a package can be installed without the command a task runs (wine64 alone,
@@ -20,7 +22,7 @@ set -euo pipefail
 build=(cmd:cmake:cmake cmd:ninja:ninja-build cmd:g++:g++ cmd:make:make cmd:pkg-config:pkg-config
        file:/usr/include/zlib.h:zlib1g-dev file:/usr/include/gcrypt.h:libgcrypt20-dev
        file:/usr/include/boost/regex.hpp:libboost-regex-dev file:/usr/include/editline/readline.h:libedit-dev
-       file:/usr/include/mspack.h:libmspack-dev)
+       file:/usr/include/mspack.h:libmspack-dev pkg:libffi-dev:libffi-dev)
 needs=("${build[@]}")
 for task in "$@"; do
     case "$task" in

@@ -12,8 +12,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-win"
 if [ "${1:-}" != "--inside-display" ]; then
     "$root/tools/install-deps.sh" windows test
-    # Boost.Regex for mingw, compiled once and kept under build-win/boost-regex.
+    # Boost.Regex and libffi for mingw, compiled once and kept under build-win/.
     "$root/tools/build-boost-regex-mingw.sh" "$build/boost-regex"
+    "$root/tools/build-libffi-mingw.sh" "$build/libffi"
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
         -DCMAKE_BUILD_TYPE=Debug -DVELMO_TESTS=ON > /dev/null
     cmake --build "$build"
