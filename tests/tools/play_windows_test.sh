@@ -107,6 +107,31 @@ check "a driven play exits 0" test $? -eq 0
 check "the movie's fscommand ran its script" grep -q '^\[trace\] from the movie 42' "$work/driven.out"
 check "the movie's external call got its reply" grep -qF '[movie] SetReturnValue("<number>3</number>")' "$work/driven.out"
 
+# The Application object in the real runtime: the start-up script's onGetMovie picks another packed
+# movie, and an interval ticks on the system's timers in the window's message loop until the movie
+# quits.
+mkdir -p "$work/ticking"
+cp -r "$root/examples/demo/." "$work/ticking/"
+sed -i 's|^identifier = .*$|identifier = "Velmo/Hooked\\\\V1.0"|' "$work/ticking/velmo.toml"
+cp "$work/ticking/movie.swf" "$work/ticking/other.swf"
+cat > "$work/ticking/scripts/initialize.qvs" <<'QVS'
+function Choose(o) { o.value = getAdditionalFile("other.swf"); return true; }
+function Tick() { trace("tick " + (++ticks)); }
+Application.onGetMovie = Choose;
+ticks = 0;
+Application.setInterval(Tick, 40);
+true;
+QVS
+wine "$velmo" pack "$work/ticking" -o "$work/ticking.exe" --runtime "$projector" > /dev/null ||
+    { echo "FAILED: pack with an interval"; exit 1; }
+printf 'wait 600\nfscommand quit\n' > "$work/later.txt"
+VELMO_MOVIE_DRIVER=$(winepath -w "$work/later.txt") VELMO_VERBOSE=1 \
+    run_app "$wine_tmp" "$work/ticking.exe" "$work/ticking.out"
+check "a ticking application exits 0 when its movie quits" test $? -eq 0
+check "the interval ticked on the system's timer" grep -q '^\[trace\] tick 3' "$work/ticking.out"
+check "the start-up script chose the movie" grep -q '^\[app\] movie chosen by the scripts: .*other\.swf' "$work/ticking.out"
+check "a ticking application leaves no run folder" test -z "$(ls -A "$work/tmp")"
+
 forget_profiles
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]
