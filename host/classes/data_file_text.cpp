@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "host/classes/uri_text.h"
+#include "host/classes/uri_coding.h"
 #include "platform/text.h"
 
 namespace velmo::host {
@@ -146,7 +146,7 @@ std::optional<int64_t> ReadIntegerText(std::string_view text) {
 }
 
 std::optional<std::string> StringValueText(std::u16string_view text) {
-    const std::optional<std::u16string> encoded = EncodeUri(text, kUriReserved);
+    const std::optional<std::u16string> encoded = EncodeUriText(text, kUriKeptByEncodeUri);
     if (!encoded) return std::nullopt;
     std::string out;
     for (const char16_t c : *encoded) {
@@ -157,7 +157,7 @@ std::optional<std::string> StringValueText(std::u16string_view text) {
 }
 
 std::optional<std::u16string> StringFromValueText(std::string_view text) {
-    return DecodeUri(platform::AnsiToUtf16(text), kUriReserved);
+    return DecodeUriText(platform::AnsiToUtf16(text), kUriReservedSet);
 }
 
 }  // namespace velmo::host

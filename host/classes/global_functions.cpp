@@ -143,10 +143,7 @@ void CodeUri(HostCall& call, std::optional<std::u16string> (*code)(std::u16strin
     call.Return(script::StringValue(call.interp, *coded));
 }
 
-void EncodeUri(HostCall& call) {
-    static const std::u16string kept = std::u16string(kUriUnescapedSet) + std::u16string(kUriReservedSet);
-    CodeUri(call, &EncodeUriText, kept);
-}
+void EncodeUri(HostCall& call) { CodeUri(call, &EncodeUriText, kUriKeptByEncodeUri); }
 void EncodeUriComponent(HostCall& call) { CodeUri(call, &EncodeUriText, kUriUnescapedSet); }
 void DecodeUri(HostCall& call) { CodeUri(call, &DecodeUriText, kUriReservedSet); }
 void DecodeUriComponent(HostCall& call) { CodeUri(call, &DecodeUriText, {}); }

@@ -17,6 +17,9 @@ inline constexpr std::u16string_view kUriUnescapedSet =
     u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz-_.!~*'()";
 // What decodeURI leaves escaped.
 inline constexpr std::u16string_view kUriReservedSet = u";/?:@&=+$,#";
+// What encodeURI leaves as it is: both sets.
+inline constexpr std::u16string_view kUriKeptByEncodeUri =
+    u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz-_.!~*'();/?:@&=+$,#";
 
 // `text` with every character outside `unescaped` escaped; nullopt on a lone surrogate.
 std::optional<std::u16string> EncodeUriText(std::u16string_view text, std::u16string_view unescaped);

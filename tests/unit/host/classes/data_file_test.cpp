@@ -9,7 +9,6 @@
 #include "host/classes/data_file_text.h"
 #include "host/classes/data_key.h"
 #include "host/classes/enciphered_file.h"
-#include "host/classes/uri_text.h"
 #include "host/make_engine.h"
 #include "platform/files.h"
 #include "script/runtime/interpreter_api.h"
@@ -30,16 +29,6 @@ TEST(Base64, EncodesWithPaddingAndDecodesLeniently) {
     EXPECT_EQ(DecodeBase64("Zm9v\r\nYmFy"), Bytes("foobar"));  // line breaks skipped
     EXPECT_EQ(DecodeBase64("Zg==Zm8="), Bytes("f"));           // stops at the first "="
     EXPECT_EQ(DecodeBase64("Zm9v!YmFy"), Bytes("foo!bar"));    // strangers copied through
-}
-
-TEST(UriText, EncodesAndDecodesAsTheUriFunctions) {
-    EXPECT_EQ(EncodeUri(u"a b&c\u00e9\U0001F600", kUriReserved), u"a%20b&c%C3%A9%F0%9F%98%80");
-    EXPECT_EQ(EncodeUri(u"a b&c", {}), u"a%20b%26c");
-    EXPECT_FALSE(EncodeUri(std::u16string(1, char16_t{0xD800}), kUriReserved));
-    EXPECT_EQ(DecodeUri(u"%3B%41%c3%a9%F0%9F%98%80", kUriReserved), u"%3BA\u00e9\U0001F600");
-    EXPECT_FALSE(DecodeUri(u"%E2%82", kUriReserved));  // cut short
-    EXPECT_FALSE(DecodeUri(u"%C3%41", kUriReserved));  // no continuation octet
-    EXPECT_FALSE(DecodeUri(u"%4", kUriReserved));
 }
 
 TEST(DataFileText, NamesAndValuesSurviveTheProfileCalls) {
