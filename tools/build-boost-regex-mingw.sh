@@ -4,8 +4,6 @@
 # and compile against those headers. Usage: build-boost-regex-mingw.sh [CACHE]
 # (default build-win/boost-regex). The result, CACHE/lib/libboost_regex.a, is kept: a second run
 # with it present does nothing.
-# The system's apt sources are left alone: a scratch apt configuration under CACHE/apt lists only
-# the deb-src entry this needs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cache=$(realpath -m "${1:-$root/build-win/boost-regex}")
@@ -19,22 +17,8 @@ for tool in "$cxx" "$ar" apt-get xz; do
 done
 [ -d /usr/include/boost/regex ] || { echo "build-boost-regex-mingw.sh: libboost-dev is missing" >&2; exit 1; }
 
-mkdir -p "$cache/apt/lists/partial" "$cache/apt/cache/archives/partial" "$cache/apt/sources.list.d" "$cache/source"
-echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm main" \
-    > "$cache/apt/sources.list"
-apt_options=(
-    -o "Dir::Etc::SourceList=$cache/apt/sources.list"
-    -o "Dir::Etc::SourceParts=$cache/apt/sources.list.d"
-    -o "Dir::State::Lists=$cache/apt/lists"
-    -o "Dir::Cache=$cache/apt/cache"
-    # The cache belongs to whoever runs the build; apt's download user may not be able to write it.
-    -o "APT::Sandbox::User=$(id -un)"
-)
-if ! compgen -G "$cache/source/boost1.74_*.orig.tar.*" > /dev/null; then
-    echo "downloading the boost1.74 source package into $cache/source"
-    apt-get "${apt_options[@]}" -qq update
-    (cd "$cache/source" && apt-get "${apt_options[@]}" -qq source --download-only boost1.74 > /dev/null)
-fi
+source "$root/tools/debian-source.sh"
+fetch_debian_source boost1.74 "$cache"
 
 # Only the regex sources and their private header; icu.cpp needs ICU, which the Windows target
 # neither has nor needs.

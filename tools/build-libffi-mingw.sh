@@ -4,8 +4,6 @@
 # library for x86_64-w64-mingw32. Usage: build-libffi-mingw.sh [CACHE] (default
 # build-win/libffi). The result, CACHE/lib/libffi.a with CACHE/include/ffi.h, is kept: a second run
 # with it present does nothing.
-# The system's apt sources are left alone: a scratch apt configuration under CACHE/apt lists only
-# the deb-src entry this needs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cache=$(realpath -m "${1:-$root/build-win/libffi}")
@@ -17,22 +15,8 @@ for tool in "$host-gcc-posix" "$host-ar" apt-get make tar; do
     command -v "$tool" > /dev/null || { echo "build-libffi-mingw.sh: $tool is missing (tools/install-deps.sh windows)" >&2; exit 1; }
 done
 
-mkdir -p "$cache/apt/lists/partial" "$cache/apt/cache/archives/partial" "$cache/apt/sources.list.d" "$cache/source"
-echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm main" \
-    > "$cache/apt/sources.list"
-apt_options=(
-    -o "Dir::Etc::SourceList=$cache/apt/sources.list"
-    -o "Dir::Etc::SourceParts=$cache/apt/sources.list.d"
-    -o "Dir::State::Lists=$cache/apt/lists"
-    -o "Dir::Cache=$cache/apt/cache"
-    # The cache belongs to whoever runs the build; apt's download user may not be able to write it.
-    -o "APT::Sandbox::User=$(id -un)"
-)
-if ! compgen -G "$cache/source/libffi_*.orig.tar.*" > /dev/null; then
-    echo "downloading the libffi source package into $cache/source"
-    apt-get "${apt_options[@]}" -qq update
-    (cd "$cache/source" && apt-get "${apt_options[@]}" -qq source --download-only libffi > /dev/null)
-fi
+source "$root/tools/debian-source.sh"
+fetch_debian_source libffi "$cache"
 
 work=$(mktemp -d "$cache/work.XXXXXX")
 trap 'rm -rf "$work"' EXIT

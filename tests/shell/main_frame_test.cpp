@@ -1,5 +1,6 @@
 // The main frame over the in-memory desktop: what the window ends up like after the settings are
 // applied, and what the user's actions on it do. The same frame drives the Win32 window.
+#include "tests/support/mask_file.h"
 #include "shell/main_frame.h"
 
 #include <gtest/gtest.h>
@@ -16,19 +17,7 @@ using platform::Rect;
 using platform::Region;
 using platform::WindowState;
 
-std::vector<uint8_t> MaskFile(const std::vector<std::array<int32_t, 4>>& rects) {
-    std::vector<uint8_t> data;
-    platform::AppendU32(data, 32);
-    platform::AppendU32(data, 1);
-    platform::AppendU32(data, static_cast<uint32_t>(rects.size()));
-    data.resize(32);
-    for (const auto& r : rects)
-        for (const int32_t v : r) platform::AppendU32(data, static_cast<uint32_t>(v));
-    std::vector<uint8_t> file;
-    platform::AppendU32(file, static_cast<uint32_t>(data.size()));
-    file.insert(file.end(), data.begin(), data.end());
-    return file;
-}
+using testing::MaskFile;
 
 TEST(WindowRegion, MasksAreScaledAsTheMovieIsAndMovedIntoTheWindow) {
     const std::optional<Region> mask = ParseMaskFile(MaskFile({{0, 0, 100, 50}, {10, 10, 10, 20}, {50, 50, 100, 100}}));

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/mask_file.h"
 #include "host/classes/application_object.h"
 #include "host/classes/application_text.h"
 #include "host/framework/projector.h"
@@ -332,19 +333,7 @@ TEST_F(ApplicationRun, CursorsComeFromFilesOrElseFromThePackage) {
               "hide pointer;cursor ;");
 }
 
-std::vector<uint8_t> MaskFile(const std::vector<std::array<int32_t, 4>>& rects) {
-    std::vector<uint8_t> data;
-    platform::AppendU32(data, 32);
-    platform::AppendU32(data, 1);
-    platform::AppendU32(data, static_cast<uint32_t>(rects.size()));
-    data.resize(32);
-    for (const auto& r : rects)
-        for (const int32_t v : r) platform::AppendU32(data, static_cast<uint32_t>(v));
-    std::vector<uint8_t> file;
-    platform::AppendU32(file, static_cast<uint32_t>(data.size()));
-    file.insert(file.end(), data.begin(), data.end());
-    return file;
-}
+using testing::MaskFile;
 
 TEST_F(ApplicationRun, DragRegionsComeFromMaskFilesAndRectangles) {
     const std::string mask =
