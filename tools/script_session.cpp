@@ -7,6 +7,7 @@
 
 #include "host/make_engine.h"
 #include "platform/console.h"
+#include "platform/last_error.h"
 #include "platform/text.h"
 #include "script/runtime/arrays.h"
 #include "script/runtime/interpreter_api.h"
@@ -66,7 +67,7 @@ bool OpenTrace(script::Engine& engine, const std::string& target, bool quiet, st
         return true;
     }
     if (trace.OpenFile(target)) return true;
-    error = std::strerror(errno);
+    error = platform::SystemErrorText(platform::LastErrorCode());
     return false;
 }
 

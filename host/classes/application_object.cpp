@@ -50,17 +50,12 @@ public:
         States()[&interp] = this;
         interp_ = &interp;
     }
-    ~ApplicationState() override {
-        // The trace output outlives the class state by a little: it must not keep writing here.
-        if (traceFile) script::Trace(*interp_).Close();
-        States().erase(interp_);
-    }
+    ~ApplicationState() override { States().erase(interp_); }
 
     EventHandlers events;
     IntervalTable intervals;
     std::optional<script::Pinned> self;  // the class value, `this` of the events
     bool keepsLayeredOff = false;
-    std::unique_ptr<platform::File> traceFile;  // what traceToFile opened, written by the trace's sink
 
 private:
     Interpreter* interp_;  // not owned
@@ -156,26 +151,17 @@ void ClearInterval(HostCall& call) {
     (void)StateOf(call.cls).intervals.Clear(static_cast<uint32_t>(*id));
 }
 
-// The file is opened through the platform's files, which take the system's paths on every desktop,
-// and fed by a sink; each line ends in CR LF, as text-mode files on the system end them. A file
-// that cannot be opened leaves the trace closed.
+// Each line ends in CR LF, as text-mode files on the system end them. A file that cannot be opened
+// leaves the trace closed.
 void TraceToFile(HostCall& call) {
     std::optional<std::string> path;
     if (call.args.Has(1)) {
         path = AnsiArg(call.args, 1);
         if (!path) return call.Fail();
     }
-    ApplicationState& state = StateOf(call.cls);
     script::TraceOutput& trace = script::Trace(call.interp);
     trace.Close();
-    state.traceFile.reset();
-    if (!path) return;
-    state.traceFile = platform::OpenFile(*path, platform::FileMode::CreateReadWrite);
-    if (!state.traceFile) return;
-    trace.OpenSink([file = state.traceFile.get()](std::string_view line) {
-        const std::string text = std::string(line) + "\r\n";
-        (void)file->Write(text.data(), text.size());
-    });
+    if (path) (void)trace.OpenFile(*path);
 }
 
 // sendMessage(window, message[, wParam[, lParam]]): the 32-bit result, sign-extended.

@@ -4,10 +4,8 @@ namespace velmo::script {
 
 bool TraceOutput::OpenFile(const std::string& ansiPath) {
     Close();
-    stream_ = std::fopen(ansiPath.c_str(), "wb");
-    ownsStream_ = stream_ != nullptr;
-    lineEnd_ = "\r\n";
-    return stream_ != nullptr;
+    file_ = platform::OpenFile(ansiPath, platform::FileMode::CreateReadWrite);
+    return file_ != nullptr;
 }
 
 void TraceOutput::OpenStream(std::FILE* stream, std::string_view lineEnd) {
@@ -22,15 +20,21 @@ void TraceOutput::OpenSink(Sink sink) {
 }
 
 void TraceOutput::Close() {
-    if (stream_ && ownsStream_) std::fclose(stream_);
-    else if (stream_) std::fflush(stream_);
+    if (stream_) std::fflush(stream_);
     stream_ = nullptr;
-    ownsStream_ = false;
+    file_.reset();
     sink_ = nullptr;
 }
 
 void TraceOutput::WriteLine(std::string_view text) {
     if (sink_) return sink_(text);
+    if (file_) {
+        // Lines go to the file as they come (unbuffered): a script that never ends still shows
+        // what it traced, and files always end their lines in CR LF.
+        const std::string line = std::string(text) + "\r\n";
+        (void)file_->Write(line.data(), line.size());
+        return;
+    }
     if (!stream_) return;
     std::fwrite(text.data(), 1, text.size(), stream_);
     std::fwrite(lineEnd_.data(), 1, lineEnd_.size(), stream_);

@@ -7,8 +7,11 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "platform/files.h"
 
 namespace velmo::script {
 
@@ -21,7 +24,9 @@ public:
     TraceOutput(const TraceOutput&) = delete;
     TraceOutput& operator=(const TraceOutput&) = delete;
 
-    // Closes what was open, then opens `ansiPath` truncated; false (and closed) when it cannot.
+    // Closes what was open, then opens `ansiPath` truncated (a path of the system the application
+    // runs on: on the headless desktop its backslashes are folders too); false (and closed, the
+    // reason in the platform's last error) when it cannot.
     [[nodiscard]] bool OpenFile(const std::string& ansiPath);
     // A stream the caller keeps open for as long as this output uses it; each line ends in
     // `lineEnd` (a static string).
@@ -30,14 +35,14 @@ public:
     void OpenSink(Sink sink);
     void Close();
 
-    bool IsOpen() const { return stream_ || sink_; }
+    bool IsOpen() const { return stream_ || file_ || sink_; }
     // Writes `text` and CR LF.
     void WriteLine(std::string_view text);
 
 private:
     std::FILE* stream_ = nullptr;
+    std::unique_ptr<platform::File> file_;
     std::string_view lineEnd_ = "\r\n";
-    bool ownsStream_ = false;
     Sink sink_;
 };
 
