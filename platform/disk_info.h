@@ -13,10 +13,10 @@ namespace velmo::platform {
 inline constexpr int kIdentifiedDrives = 4;
 
 struct DriveIdentity {
-    std::string model;     // at most 40 characters
-    std::string serial;    // at most 20
-    std::string revision;  // at most 8
-    std::string driveType;  // "Removable", "Fixed" or "Unknown"
+    std::string model;       // at most 40 characters
+    std::string serial;      // at most 20
+    std::string revision;    // at most 8
+    std::string driveType;   // "Removable", "Fixed" or "Unknown"
     int32_t bufferSize = 0;  // bytes
     int32_t cylinders = 0, heads = 0, sectors = 0;
 };

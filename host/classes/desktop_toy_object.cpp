@@ -108,8 +108,8 @@ void Act(HostCall& call) {
     const std::optional<std::array<int64_t, 5>> a = call.args.RequiredIntegers<5>();
     if (!a) return call.Fail();
     ToyState& state = StateOf(call.cls);
-    const ThrowSpec spec{(*a)[0], (*a)[1], (*a)[2], (*a)[3], (*a)[4],
-                         call.args.Has(6) && script::ToBoolean(call.args[6])};
+    const ThrowSpec spec{(*a)[0], (*a)[1], (*a)[2],
+                         (*a)[3], (*a)[4], call.args.Has(6) && script::ToBoolean(call.args[6])};
     // Without a frame the motion starts from the screen's corner, and nothing moves.
     const platform::Rect window = ProjectorOf(call.interp).MainWindowRect().value_or(platform::Rect{});
     state.motion = StartThrow(spec, window, state.Now());
@@ -138,12 +138,9 @@ void SpriteBounds(HostProperty& access) { SpriteText(access, StateOf(access.cls)
 void SpriteInfoFrame(HostProperty& access) { SpriteText(access, StateOf(access.cls).spriteInfoFrame); }
 
 constexpr HostMember kMembers[] = {
-    PropertyMember("spriteBounds", &SpriteBounds),
-    PropertyMember("spriteInfoFrame", &SpriteInfoFrame),
-    PropertyMember("followCursor", &FollowCursor),
-    Event("onStop", kOnStop),
-    Method("act", Failure::Undefined, &Act),
-    Method("stop", Failure::Undefined, &StopMethod),
+    PropertyMember("spriteBounds", &SpriteBounds), PropertyMember("spriteInfoFrame", &SpriteInfoFrame),
+    PropertyMember("followCursor", &FollowCursor), Event("onStop", kOnStop),
+    Method("act", Failure::Undefined, &Act),       Method("stop", Failure::Undefined, &StopMethod),
 };
 
 EventHandlers* ToyEvents(script::ClassRecord& cls, void*) { return &StateOf(cls).events; }

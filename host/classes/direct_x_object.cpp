@@ -28,8 +28,8 @@ public:
 DisplayState& StateOf(const script::ClassRecord& cls) { return *ClassStateAs<DisplayState>(cls); }
 
 std::string ModeText(const platform::DisplayMode& mode) {
-    return std::to_string(mode.width) + " x " + std::to_string(mode.height) + ", " +
-           std::to_string(mode.bitsPerPixel) + " bits";
+    return std::to_string(mode.width) + " x " + std::to_string(mode.height) + ", " + std::to_string(mode.bitsPerPixel) +
+           " bits";
 }
 
 bool FitsInt(int64_t value) { return value > 0 && value <= std::numeric_limits<int>::max(); }

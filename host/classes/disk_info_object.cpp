@@ -23,7 +23,8 @@ class DiskTable final : public HostClassState {
 public:
     const std::optional<DriveIdentity>& Entry(int drive) {
         if (!filled_) {
-            for (int d = 0; d < platform::kIdentifiedDrives; ++d) drives_[static_cast<size_t>(d)] = platform::ReadDriveIdentity(d);
+            for (int d = 0; d < platform::kIdentifiedDrives; ++d)
+                drives_[static_cast<size_t>(d)] = platform::ReadDriveIdentity(d);
             filled_ = true;
         }
         return drives_[static_cast<size_t>(drive)];

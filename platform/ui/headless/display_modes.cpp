@@ -12,8 +12,15 @@ namespace velmo::platform {
 
 namespace {
 
-constexpr std::array<Size, 9> kSizes = {{
-    {640, 480}, {800, 600}, {1024, 768}, {1152, 864}, {1280, 720}, {1280, 1024}, {1366, 768}, {1600, 900}, {1920, 1080}}};
+constexpr std::array<Size, 9> kSizes = {{{640, 480},
+                                         {800, 600},
+                                         {1024, 768},
+                                         {1152, 864},
+                                         {1280, 720},
+                                         {1280, 1024},
+                                         {1366, 768},
+                                         {1600, 900},
+                                         {1920, 1080}}};
 constexpr std::array<int, 4> kDepths = {8, 16, 24, 32};
 
 DisplayMode ModelScreenMode() {

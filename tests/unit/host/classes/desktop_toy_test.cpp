@@ -169,7 +169,8 @@ protected:
         ASSERT_TRUE(engine_);
         SetDesktopToyClock(engine_->Interp(), [this] { return now_; });
         timersBefore_ = platform::RunningTimers();
-        Run("stops = ''; DesktopToy.onStop = function (l, t) { stops += l + ',' + t + (this == DesktopToy ? ';' : '?;'); };");
+        Run("stops = ''; DesktopToy.onStop = function (l, t) { stops += l + ',' + t + (this == DesktopToy ? ';' : "
+            "'?;'); };");
     }
     void TearDown() override { engine_.reset(); }
     void Run(const std::string& script) { ASSERT_EQ(engine_->RunSourceText(script), 1) << engine_->ErrorText(); }

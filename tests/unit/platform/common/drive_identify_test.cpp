@@ -23,8 +23,8 @@ public:
     IdentifyData& Text(size_t first, size_t words, std::string text) {
         text.resize(2 * words, ' ');
         for (size_t i = 0; i < words; ++i)
-            Word(first + i, static_cast<uint16_t>(static_cast<uint8_t>(text[2 * i]) << 8 |
-                                                  static_cast<uint8_t>(text[2 * i + 1])));
+            Word(first + i,
+                 static_cast<uint16_t>(static_cast<uint8_t>(text[2 * i]) << 8 | static_cast<uint8_t>(text[2 * i + 1])));
         return *this;
     }
     const std::vector<uint8_t>& Bytes() const { return bytes_; }

@@ -22,14 +22,13 @@ protected:
         std::filesystem::create_directories(file.parent_path());
         std::ofstream(file) << text;
     }
-    std::optional<DriveIdentity> Drive(int n) {
-        return ReadSysBlockIdentity(Root() + "block", Root() + "udev", n);
-    }
+    std::optional<DriveIdentity> Drive(int n) { return ReadSysBlockIdentity(Root() + "block", Root() + "udev", n); }
     testing::ScratchFolder folder_;
 };
 
 TEST_F(SysBlock, DrivesAreTheWholeDisksInNameOrder) {
-    for (const char* name : {"loop0", "zram0", "dm-0", "md127", "sr0", "ram1", "nbd3", "fd0"}) Put(std::string("block/") + name + "/size", "8\n");
+    for (const char* name : {"loop0", "zram0", "dm-0", "md127", "sr0", "ram1", "nbd3", "fd0"})
+        Put(std::string("block/") + name + "/size", "8\n");
     Put("block/sdb/device/model", "SECOND\n");
     Put("block/nvme0n1/device/model", "FIRST\n");
     Put("block/vda/size", "0\n");
