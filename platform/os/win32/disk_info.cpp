@@ -18,7 +18,8 @@ namespace velmo::platform {
 
 namespace {
 
-constexpr DWORD kMiniportIdentify = (FILE_DEVICE_SCSI << 16) + 0x0501;
+constexpr DWORD kFileDeviceScsi = 0x1B;  // the SCSI miniport device type, not in every header set
+constexpr DWORD kMiniportIdentify = (kFileDeviceScsi << 16) + 0x0501;
 constexpr DWORD kMiniportTimeoutSeconds = 10000;
 
 win32::FileHandle OpenDevice(const char* path) {
