@@ -4,6 +4,9 @@
 
 #include "host/classes/application_object.h"
 #include "host/classes/data_file_object.h"
+#include "host/classes/desktop_toy_object.h"
+#include "host/classes/direct_x_object.h"
+#include "host/classes/disk_info_object.h"
 #include "host/classes/dll_object.h"
 #include "host/classes/encryption_object.h"
 #include "host/classes/global_functions.h"
@@ -23,10 +26,13 @@ script::CompileOutcome Outcome(script::compiler::CompileResult result) {
 // FlashPlayer, MovieClip, the global host functions, Window, Menu, Application (with its sub-object
 // classes), DirectX, Encryption, DiskInfo, DesktopToy, DataFile, and then Dll. A class (host/classes/) adds its
 // row at its place here and nowhere else.
-constexpr std::array<HostClassEntry, 5> kHostClasses = {{
+constexpr std::array<HostClassEntry, 8> kHostClasses = {{
     {"global host functions", &RegisterGlobalHostFunctions},
     {"Application", &RegisterApplicationClass},
+    {"DirectX", &RegisterDirectXClass},
     {"Encryption", &RegisterEncryptionClass},
+    {"DiskInfo", &RegisterDiskInfoClass},
+    {"DesktopToy", &RegisterDesktopToyClass},
     {"DataFile", &RegisterDataFileClass},
     {"Dll", &RegisterDllClass},
 }};

@@ -14,4 +14,8 @@ int64_t CurrentTimeMs();
 // west of Greenwich (300 for US Eastern standard time), negative east of it.
 int32_t ZoneBiasMinutes();
 
+// A millisecond counter that only moves forward, for measuring intervals: it starts at no fixed
+// point and wraps round after 2^32 milliseconds, so only differences taken modulo 2^32 mean anything.
+uint32_t TickCountMs();
+
 }  // namespace velmo::platform

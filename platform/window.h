@@ -20,6 +20,10 @@ struct Size {
     int width = 0, height = 0;
     bool operator==(const Size&) const = default;
 };
+struct Point {
+    int x = 0, y = 0;
+    bool operator==(const Point&) const = default;
+};
 // A rectangle by its top left corner and size; on the screen unless said otherwise.
 struct Rect {
     int left = 0, top = 0, width = 0, height = 0;
@@ -236,6 +240,11 @@ public:
     // The system's synchronous send-message call to any window by handle; 0 where there is no
     // such window (every handle on the headless desktop, whose windows have none).
     virtual intptr_t SendWindowMessage(uintptr_t window, uint32_t message, uintptr_t wParam, intptr_t lParam) = 0;
+
+    // The part of the primary screen that windows may cover: the screen less the task bar.
+    virtual Rect WorkArea() const = 0;
+    // Where the mouse pointer is on the screen.
+    virtual Point PointerPosition() const = 0;
 };
 
 // The desktop of the user interface this build was made for.

@@ -6,6 +6,7 @@
 #include "platform/environment.h"
 #include "platform/movie_control.h"
 #include "platform/path.h"
+#include "platform/text.h"
 #include "platform/window.h"
 #include "shell/app.h"
 #include "shell/command_channel.h"
@@ -179,6 +180,32 @@ platform::Profile* ProjectorBridge::Profile() {
 }
 
 // The window events waiting now; the application ends when its frame is closing.
+std::optional<platform::Rect> ProjectorBridge::MainWindowRect() const {
+    MainFrame* frame = Frame();
+    if (!frame || !frame->Window()) return std::nullopt;
+    return frame->Window()->WindowRect();
+}
+
+// Not told as a frame line: a moving desktop toy moves the window a hundred times a second.
+bool ProjectorBridge::MoveMainWindow(int left, int top) {
+    MainFrame* frame = Frame();
+    if (!frame || !frame->Window()) return false;
+    const platform::Rect now = frame->Window()->WindowRect();
+    frame->Window()->Move({left, top, now.width, now.height}, true);
+    return true;
+}
+
+void ProjectorBridge::SetSprite(const std::string& boundsName, const std::string& frameLabel) {
+    MainFrame* frame = Frame();
+    if (!frame) return;
+    if (boundsName.empty()) return frame->SetSprite(std::nullopt);
+    frame->SetSprite(SpriteSource{platform::AnsiToUtf16(frameLabel), platform::AnsiToUtf16(boundsName)});
+}
+
+void ProjectorBridge::Note(const std::string& line) {
+    if (app_) app_->Note(line);
+}
+
 bool ProjectorBridge::PumpMessages() {
     (void)desktop_.ProcessEvents(false);
     MainFrame* frame = Frame();

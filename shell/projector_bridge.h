@@ -8,6 +8,7 @@
 #include <string>
 
 #include "host/framework/projector.h"
+#include "platform/window.h"
 
 namespace velmo::platform {
 class Desktop;
@@ -59,6 +60,13 @@ public:
     std::string AttachmentsFolder() const override;
     platform::Profile* Profile() override;
     bool PumpMessages() override;
+
+    std::optional<platform::Rect> MainWindowRect() const override;
+    bool MoveMainWindow(int left, int top) override;
+    std::optional<platform::Rect> WorkArea() const override { return desktop_.WorkArea(); }
+    std::optional<platform::Point> PointerPosition() const override { return desktop_.PointerPosition(); }
+    void SetSprite(const std::string& boundsName, const std::string& frameLabel) override;
+    void Note(const std::string& line) override;
 
 private:
     MainFrame* Frame() const;

@@ -123,6 +123,22 @@ public:
     // message came, or the frame is closing).
     virtual bool PumpMessages();
 
+    // ---- The frame on the desktop: moving it, the desktop-toy sprite, the display mode
+    // The frame window's rectangle on the screen; none without a frame.
+    virtual std::optional<platform::Rect> MainWindowRect() const { return std::nullopt; }
+    // Puts the frame window's top left corner at `left`, `top`, keeping its size; false without a frame.
+    virtual bool MoveMainWindow(int /*left*/, int /*top*/) { return false; }
+    // The desktop's work area (the screen less the task bar); none without a desktop.
+    virtual std::optional<platform::Rect> WorkArea() const { return std::nullopt; }
+    // The mouse pointer on the screen; none without a desktop.
+    virtual std::optional<platform::Point> PointerPosition() const { return std::nullopt; }
+    // The sprite a desktop-toy movie publishes: the name of the movie object holding its bounds and
+    // the frame label that updates them (8-bit texts, either may be empty). An empty name: no sprite.
+    virtual void SetSprite(const std::string& /*boundsName*/, const std::string& /*frameLabel*/) {}
+    // Tells what the application did to the system outside its frame (a display mode change), for
+    // `velmo play --verbose`; nothing hears it without an application.
+    virtual void Note(const std::string& /*line*/) {}
+
 private:
     shell::SettingsRecord settings_;
     std::unique_ptr<platform::Profile> profile_;

@@ -18,6 +18,7 @@ constexpr uint32_t kExToolWindow = 0x80, kExLayered = 0x80000;
 constexpr size_t kTipLimit = 127;
 constexpr uint32_t kTimerWaitMs = 100;  // at most, so that the caller can look at its own flags
 constexpr int kFileIcon = -1;           // the tray icon came from a file rather than a resource
+constexpr int kTaskBarHeight = 40;
 
 Size ScreenFromEnvironment() {
     int w = 0, h = 0;
@@ -178,6 +179,9 @@ std::unique_ptr<FrameWindow> ModelDesktop::CreateFrameWindow(const std::string&,
     events_ = &events;
     return std::make_unique<ModelFrameWindow>(*this, events);
 }
+
+// A screen too small for the task bar keeps a work area of no height rather than a negative one.
+Rect ModelDesktop::WorkArea() const { return {0, 0, screen_.width, std::max(0, screen_.height - kTaskBarHeight)}; }
 
 // With nothing posted, the desktop still has events while timers run: their ticks.
 bool ModelDesktop::ProcessEvents(bool wait) {

@@ -5,7 +5,9 @@
 //
 // Its frame metrics are fixed so that geometry is predictable: a resizable frame has a 4-pixel
 // border, a caption-only frame a 3-pixel one, a caption is 19 pixels high (15 for a small
-// caption), a popup has neither. A new window sits at 0, 0 and is 640 x 480.
+// caption), a popup has neither. A new window sits at 0, 0 and is 640 x 480. A task bar 40 pixels
+// high runs along the bottom of the screen, outside the work area; the pointer rests at the
+// screen's top left corner until a test moves it.
 
 #include <deque>
 #include <functional>
@@ -30,6 +32,11 @@ public:
     void SetPointerShown(bool shown) override { pointerShown_ = shown; }
     bool PointerShown() const override { return pointerShown_; }
     intptr_t SendWindowMessage(uintptr_t, uint32_t, uintptr_t, intptr_t) override { return 0; }
+    Rect WorkArea() const override;
+    Point PointerPosition() const override { return pointer_; }
+
+    // The user moves the pointer.
+    void SetPointer(Point at) { pointer_ = at; }
 
     // The command the next menus tracked answer with, in order; a menu with none left answers 0.
     void ChooseFromMenus(std::vector<uint32_t> commands) { choices_.assign(commands.begin(), commands.end()); }
@@ -47,6 +54,7 @@ private:
     std::vector<std::vector<MenuEntry>> tracked_;
     FrameWindowEvents* events_ = nullptr;
     bool pointerShown_ = true;
+    Point pointer_;
 };
 
 }  // namespace velmo::platform

@@ -12,6 +12,14 @@ int64_t CurrentTimeMs() {
     return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
+uint32_t TickCountMs() {
+    timespec now{};
+    if (clock_gettime(CLOCK_MONOTONIC, &now) != 0) return 0;
+    // Wraps as the system's 32-bit tick count does.
+    return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000 +
+                                 static_cast<uint64_t>(now.tv_nsec) / 1000000);
+}
+
 int32_t ZoneBiasMinutes() {
     tzset();  // localtime_r need not look at TZ again once it has been read
     const time_t now = time(nullptr);

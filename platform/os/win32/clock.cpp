@@ -29,3 +29,9 @@ int32_t ZoneBiasMinutes() {
 }
 
 }  // namespace velmo::platform
+
+namespace velmo::platform {
+
+uint32_t TickCountMs() { return ::GetTickCount(); }
+
+}  // namespace velmo::platform

@@ -75,6 +75,20 @@ public:
         return static_cast<int32_t>(::SendMessageA(target, message, wParam, lParam));
     }
 
+    Rect WorkArea() const override {
+        RECT area{};
+        if (!::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0)) {
+            const Size screen = ScreenSize();  // no work area known: all of the screen
+            return {0, 0, screen.width, screen.height};
+        }
+        return {area.left, area.top, area.right - area.left, area.bottom - area.top};
+    }
+    Point PointerPosition() const override {
+        POINT at{};
+        if (!::GetCursorPos(&at)) return {};
+        return {at.x, at.y};
+    }
+
 private:
     void RunPosted() {
         std::deque<std::function<void()>> now;
