@@ -98,9 +98,9 @@ std::optional<intptr_t> OnClose(WindowClassState& state, WindowRecord& record) {
     if (HasHandler(state, window, kOnQueryClose)) {
         const EventOutcome asked = Fire(state, window, kOnQueryClose);
         if (!script::ToBoolean(asked.resultTemp)) return 0;
-    } else {
-        Fire(state, window, kOnClose);
     }
+    // The close goes ahead: onClose hears of it whether or not it was asked first.
+    Fire(state, window, kOnClose);
     if (window == 0 || window != ProjectorOf(state.interp).MainWindow()) return std::nullopt;
     if (WindowRecord* still = state.Find(window); still && still->subclassed) {
         still->windows.Unsubclass(window);
@@ -116,9 +116,8 @@ WindowRecord::WindowRecord(uint64_t handle, WindowClassState& state)
     : SharedRecord(handle), windows(platform::Windows()) {
     WindowClassState* owner = &state;
     const WindowHandle window = Window();
-    subclassed = window != 0 && windows.Subclass(window, [owner](const WindowMessage& m) {
-        return DispatchWindowMessage(*owner, m);
-    });
+    subclassed = window != 0 &&
+                 windows.Subclass(window, [owner](const WindowMessage& m) { return DispatchWindowMessage(*owner, m); });
 }
 
 WindowRecord::~WindowRecord() {
