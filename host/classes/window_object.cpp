@@ -159,8 +159,7 @@ void Animate(HostCall& call) {
     call.ReturnBoolean(false);
     const std::optional<int64_t> duration = call.args.Integer(1), flags = call.args.Integer(2);
     if (!duration || !flags) return;
-    call.ReturnBoolean(
-        t->windows.Animate(t->window, static_cast<uint32_t>(*duration), static_cast<uint32_t>(*flags)));
+    call.ReturnBoolean(t->windows.Animate(t->window, static_cast<uint32_t>(*duration), static_cast<uint32_t>(*flags)));
 }
 
 void Update(HostCall& call) {
@@ -227,16 +226,16 @@ void Create(HostCall& call) {
     call.Return(Value::Null());
     const std::optional<std::string> className = AnsiArg(call.args, 1);
     if (!className) return;
-    const WindowHandle made = platform::Windows().CreateChild(
-        *className, kStyleChild | kStyleVisible, {0, 0, kCreatedSize.width, kCreatedSize.height},
-        ProjectorOf(call.interp).MainWindow());
+    const WindowHandle made = platform::Windows().CreateChild(*className, kStyleChild | kStyleVisible,
+                                                              {0, 0, kCreatedSize.width, kCreatedSize.height},
+                                                              ProjectorOf(call.interp).MainWindow());
     if (made) call.Return(WindowValue(call.interp, call.cls, made));
 }
 
 // ---- Properties
 
-#define WINDOW_OR_RETURN(access)                                     \
-    const std::optional<Target> t = LiveWindow((access).native);     \
+#define WINDOW_OR_RETURN(access)                                 \
+    const std::optional<Target> t = LiveWindow((access).native); \
     if (!t) return
 
 void Caption(HostProperty& p) {
@@ -251,7 +250,10 @@ void EdgeProperty(HostProperty& p, Edge edge) {
     WINDOW_OR_RETURN(p);
     Rect r = t->windows.PlacedRect(t->window);
     if (!p.isSet) {
-        const int value = edge == Edge::Left ? r.left : edge == Edge::Top ? r.top : edge == Edge::Width ? r.width : r.height;
+        const int value = edge == Edge::Left    ? r.left
+                          : edge == Edge::Top   ? r.top
+                          : edge == Edge::Width ? r.width
+                                                : r.height;
         return p.Return(Value::Integer(value));
     }
     if (!p.Incoming().Is(Tag::Integer)) return;

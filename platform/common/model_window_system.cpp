@@ -13,8 +13,18 @@ constexpr const char* kSystemClasses[] = {"BUTTON", "EDIT", "STATIC", "LISTBOX",
 
 // The SW_* and AW_* numbers the model acts on.
 enum : int {
-    kShowHide = 0, kShowNormal = 1, kShowMinimized = 2, kShowMaximized = 3, kShowNoActivate = 4, kShowShow = 5,
-    kShowMinimize = 6, kShowMinNoActive = 7, kShowNa = 8, kShowRestore = 9, kShowDefault = 10, kShowForceMinimize = 11
+    kShowHide = 0,
+    kShowNormal = 1,
+    kShowMinimized = 2,
+    kShowMaximized = 3,
+    kShowNoActivate = 4,
+    kShowShow = 5,
+    kShowMinimize = 6,
+    kShowMinNoActive = 7,
+    kShowNa = 8,
+    kShowRestore = 9,
+    kShowDefault = 10,
+    kShowForceMinimize = 11
 };
 constexpr uint32_t kAnimateHide = 0x10000, kAnimateActivate = 0x20000;
 constexpr uint32_t kPosNoSize = 0x1, kPosNoMove = 0x2, kPosShow = 0x40, kPosHide = 0x80;
@@ -27,7 +37,8 @@ bool SameText(std::string_view a, std::string_view b) {
 }
 
 intptr_t PackWords(int low, int high) {
-    return static_cast<intptr_t>((static_cast<uint32_t>(low) & 0xFFFF) | ((static_cast<uint32_t>(high) & 0xFFFF) << 16));
+    return static_cast<intptr_t>((static_cast<uint32_t>(low) & 0xFFFF) |
+                                 ((static_cast<uint32_t>(high) & 0xFFFF) << 16));
 }
 
 std::string RectText(const Rect& r) {
@@ -178,9 +189,7 @@ void ModelWindowSystem::Place(Window& w, const Rect& screen, bool sendMessages) 
     }
 }
 
-void ModelWindowSystem::Move(WindowHandle window, const Rect& placed, bool) {
-    SetPosition(window, placed, 0);
-}
+void ModelWindowSystem::Move(WindowHandle window, const Rect& placed, bool) { SetPosition(window, placed, 0); }
 
 void ModelWindowSystem::SetPosition(WindowHandle window, const Rect& placed, uint32_t flags) {
     Window* w = Entry(window);
@@ -370,8 +379,7 @@ WindowHandle ModelWindowSystem::Find(const std::optional<std::string>& className
                                      const std::optional<std::string>& title) const {
     for (const WindowHandle handle : zOrder_) {
         const Window& w = *Entry(handle);
-        if ((!className || SameText(*className, w.className)) && (!title || SameText(*title, w.title)))
-            return handle;
+        if ((!className || SameText(*className, w.className)) && (!title || SameText(*title, w.title))) return handle;
     }
     return 0;
 }

@@ -36,7 +36,7 @@ public:
     struct Window {
         WindowHandle handle = 0;
         std::string className, title;
-        Rect rect;  // on the screen; a maximized window covers the screen instead
+        Rect rect;                              // on the screen; a maximized window covers the screen instead
         uint32_t style = 0, extendedStyle = 0;  // the visible bit is `visible`
         WindowHandle parent = 0;
         std::vector<WindowHandle> children;  // in creation order

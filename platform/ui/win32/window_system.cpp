@@ -23,9 +23,9 @@ Rect FromRect(const RECT& r) { return {r.left, r.top, r.right - r.left, r.bottom
 
 struct Subclassing {
     WNDPROC previous = nullptr;
-    MessageHook hook;     // none once un-subclassed while another procedure sits in front of ours
-    int running = 0;      // hooks of this window running now (a hook may send it messages)
-    bool gone = false;    // freed when the last running hook returns
+    MessageHook hook;   // none once un-subclassed while another procedure sits in front of ours
+    int running = 0;    // hooks of this window running now (a hook may send it messages)
+    bool gone = false;  // freed when the last running hook returns
 };
 
 Subclassing* RecordOf(HWND window) { return static_cast<Subclassing*>(::GetPropA(window, kSubclassProperty)); }
@@ -217,7 +217,8 @@ public:
         const HWND hwnd = Hwnd(window);
         Subclassing* record = IsWindow(window) ? RecordOf(hwnd) : nullptr;
         if (!record || !record->hook) return;
-        if (::GetWindowLongPtrA(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&SharedProcedure)) Detach(hwnd, record);
+        if (::GetWindowLongPtrA(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&SharedProcedure))
+            Detach(hwnd, record);
         else record->hook = nullptr;  // stays in the later procedure's chain, passing everything on
     }
     bool IsSubclassed(WindowHandle window) const override {

@@ -96,8 +96,8 @@ protected:
 TEST_F(WindowObject, GeometryEdgesAndCaptionOfACreatedChild) {
     Run("var w = Window.create('BUTTON'); h = w.handle; cls = w.className; p = w.parent.handle;"
         "w.caption = 42; cap = w.caption; x0 = w.left; w0 = w.width; h0 = w.height;"
-        "w.left = 10; l1 = w.left; w1 = w.width;"      // the right edge stays
-        "w.width = 300; l2 = w.left; w2 = w.width;"    // the left edge stays
+        "w.left = 10; l1 = w.left; w1 = w.width;"    // the right edge stays
+        "w.width = 300; l2 = w.left; w2 = w.width;"  // the left edge stays
         "w.top = 5; t3 = w.top; h3 = w.height;"
         "w.left = 'far'; w.width = 1.5; l4 = w.left; w4 = w.width;"  // other types are ignored
         "w.move(1, 2); m = [w.left, w.top, w.width, w.height].join();"
@@ -244,7 +244,7 @@ TEST_F(WindowObject, EventsGetTheirArgumentsAndSizingReadsTheRectangleBack) {
     platform::WindowEdges edges{10, 20, 30, 40};
     ws_.Send(h, platform::kMsgSizing, 8, reinterpret_cast<intptr_t>(&edges));
     EXPECT_EQ(edges.right, 410);
-    EXPECT_EQ(edges.bottom, 40);  // not an Integer any more: left as it was
+    EXPECT_EQ(edges.bottom, 40);              // not an Integer any more: left as it was
     ws_.Send(h, platform::kMsgSizing, 8, 0);  // no rectangle, no event
     platform::WindowEdges moving{1, 2, 3, 4};
     ws_.Send(h, platform::kMsgMoving, 0, reinterpret_cast<intptr_t>(&moving));  // a failing handler
