@@ -5,6 +5,7 @@
 // stays in their chain, passing everything on, until the window is destroyed.
 #include <windows.h>
 
+#include <cstddef>
 #include <memory>
 
 #include "platform/window_system.h"
@@ -32,10 +33,11 @@ Subclassing* RecordOf(HWND window) { return static_cast<Subclassing*>(::GetPropA
 
 LRESULT CALLBACK SharedProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Takes our procedure out of the chain if it is still in front; the record goes with it unless a
-// hook of it is still running.
+// Takes our procedure out of the chain if it is still in front (at the window's end it may not be);
+// the record goes with it unless a hook of it is still running.
 void Detach(HWND window, Subclassing* record) {
-    ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(record->previous));
+    if (::GetWindowLongPtrA(window, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&SharedProcedure))
+        ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(record->previous));
     ::RemovePropA(window, kSubclassProperty);
     record->hook = nullptr;
     record->gone = true;
