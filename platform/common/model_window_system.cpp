@@ -7,9 +7,9 @@ namespace velmo::platform {
 
 namespace {
 
-// The window classes the system registers for every program; others exist once the desktop
-// registers them.
-constexpr const char* kSystemClasses[] = {"BUTTON", "EDIT", "STATIC", "LISTBOX", "COMBOBOX", "SCROLLBAR", "MDICLIENT"};
+// The window classes the system registers for every program, spelled as it reports them; others
+// exist once the desktop registers them.
+constexpr const char* kSystemClasses[] = {"Button", "Edit", "Static", "ListBox", "ComboBox", "ScrollBar", "MDIClient"};
 
 // The SW_* and AW_* numbers the model acts on.
 enum : int {
@@ -327,17 +327,19 @@ bool ModelWindowSystem::Animate(WindowHandle window, uint32_t durationMs, uint32
 
 WindowHandle ModelWindowSystem::CreateChild(const std::string& className, uint32_t style, const Rect& placed,
                                             WindowHandle parent) {
-    bool known = false;
-    for (const char* name : kSystemClasses) known = known || SameText(className, name);
-    for (const auto& [handle, w] : windows_) known = known || SameText(className, w->className);
-    if (!known) return 0;
+    std::string known;
+    for (const char* name : kSystemClasses)
+        if (SameText(className, name)) known = name;
+    for (const auto& [handle, w] : windows_)
+        if (known.empty() && SameText(className, w->className)) known = w->className;
+    if (known.empty()) return 0;
     if ((style & kStyleChild) && !IsWindow(parent)) return 0;  // a child style needs a parent
-    const WindowHandle made = Register(className, style & ~kStyleVisible, {}, IsWindow(parent) ? parent : 0, nullptr);
+    const WindowHandle made = Register(known, style & ~kStyleVisible, {}, IsWindow(parent) ? parent : 0, nullptr);
     Window& w = *Entry(made);
     w.visible = (style & kStyleVisible) != 0;
     const Rect origin = ParentClientOrigin(w);
     w.rect = {placed.left + origin.left, placed.top + origin.top, placed.width, placed.height};
-    Note("create " + WindowName(made) + " " + className + " in " + WindowName(w.parent) + " at " + RectText(placed));
+    Note("create " + WindowName(made) + " " + known + " in " + WindowName(w.parent) + " at " + RectText(placed));
     return made;
 }
 

@@ -35,7 +35,7 @@ check "the title change is recorded" grep -q '^\[window\] title 0x[0-9A-F]* "Mov
 check "the move is recorded with its new rectangle" grep -q '^\[window\] move 0x[0-9A-F]* to 40,30 400x300$' "$work/run.out"
 check "onMove fired with the client area's corner" grep -q '^\[trace\] moved to 44,53 by VelmoFrame$' "$work/run.out"
 check "the script read its changes back" grep -q '^\[trace\] handle true, title Moved by a script, width 400$' "$work/run.out"
-check "a child of the main window was made" grep -q '^\[window\] create 0x[0-9A-F]* BUTTON in 0x[0-9A-F]* at 0,0 200x20$' "$work/run.out"
+check "a child of the main window was made" grep -q '^\[window\] create 0x[0-9A-F]* Button in 0x[0-9A-F]* at 0,0 200x20$' "$work/run.out"
 check "the movie window and the button are its children" grep -q '^\[trace\] children 2$' "$work/run.out"
 check "the subclass goes with the engine" grep -q '^\[window\] unsubclass 0x[0-9A-F]*$' "$work/run.out"
 "$velmo" play "$work/app.exe" > "$work/quiet.out" 2>&1

@@ -107,7 +107,7 @@ TEST_F(WindowObject, GeometryEdgesAndCaptionOfACreatedChild) {
     const WindowHandle h = Handle("h");
     EXPECT_EQ(ws_.Parent(h), frame_->NativeHandle());
     EXPECT_EQ(Handle("p"), frame_->NativeHandle());
-    EXPECT_EQ(Text("cls"), "BUTTON");
+    EXPECT_EQ(Text("cls"), "Button");
     EXPECT_EQ(Text("cap"), "42");
     EXPECT_EQ(ws_.Title(h), "42");
     EXPECT_EQ(Int("x0"), 0);

@@ -56,6 +56,7 @@ TEST(ModelWindowSystem, ChildrenArePlacedInTheirParentsClientArea) {
     EXPECT_EQ(ws.Parent(button), top);
     EXPECT_TRUE(ws.IsVisible(button));
     EXPECT_EQ(ws.Style(button), kChildVisible);
+    EXPECT_EQ(ws.ClassName(button), "Button");  // as the system spells its classes
 
     // Moving the parent carries the child; hiding it hides the child too.
     ws.Move(top, {0, 0, 400, 300}, true);
@@ -77,7 +78,7 @@ TEST(ModelWindowSystem, ChildrenArePlacedInTheirParentsClientArea) {
     EXPECT_EQ(ws.Parent(other), 0u);
 
     ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "create " + WindowName(button) + " button in " + WindowName(top) + " at 10,5 200x20");
+    EXPECT_EQ(lines[0], "create " + WindowName(button) + " Button in " + WindowName(top) + " at 10,5 200x20");
     EXPECT_EQ(lines[1], "move " + WindowName(top) + " to 0,0 400x300");
 }
 
