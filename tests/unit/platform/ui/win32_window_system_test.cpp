@@ -162,7 +162,8 @@ TEST_F(Win32WindowSystem, ScriptEventsFireOnARealWindow) {
     ASSERT_TRUE(engine);
     const std::string source = "var w = new Window(" + std::to_string(handle_) +
                                "); log = []; allow = false;"
-                               "w.onMessage = function(m, wp, lp) { if (m == " + std::to_string(kEcho) +
+                               "w.onMessage = function(m, wp, lp) { if (m == " +
+                               std::to_string(kEcho) +
                                ") log.push(wp + ':' + lp); };"
                                "w.onQueryClose = function() { log.push('asked'); return allow; };"
                                "w.onMove = function(x, y) { log.push('move ' + x + ',' + y); };";
@@ -179,8 +180,8 @@ TEST_F(Win32WindowSystem, ScriptEventsFireOnARealWindow) {
     // WM_MOVE gives the client area's corner: the frame's border and caption lie before it.
     RECT frame{0, 0, 0, 0};
     ::AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, FALSE, 0);
-    EXPECT_EQ(got, "3:-5|asked|move " + std::to_string(120 - frame.left) + "," + std::to_string(80 - frame.top) +
-                       "|asked");
+    EXPECT_EQ(got,
+              "3:-5|asked|move " + std::to_string(120 - frame.left) + "," + std::to_string(80 - frame.top) + "|asked");
     engine.reset();
 }
 
