@@ -10,6 +10,7 @@
 #include "host/classes/dll_object.h"
 #include "host/classes/encryption_object.h"
 #include "host/classes/global_functions.h"
+#include "host/classes/window_object.h"
 #include "host/framework/host_registry.h"
 #include "script/compiler/compiler.h"
 #include "script/library/core_classes.h"
@@ -26,8 +27,9 @@ script::CompileOutcome Outcome(script::compiler::CompileResult result) {
 // FlashPlayer, MovieClip, the global host functions, Window, Menu, Application (with its sub-object
 // classes), DirectX, Encryption, DiskInfo, DesktopToy, DataFile, and then Dll. A class (host/classes/) adds its
 // row at its place here and nowhere else.
-constexpr std::array<HostClassEntry, 8> kHostClasses = {{
+constexpr std::array<HostClassEntry, 9> kHostClasses = {{
     {"global host functions", &RegisterGlobalHostFunctions},
+    {"Window", &RegisterWindowClass},
     {"Application", &RegisterApplicationClass},
     {"DirectX", &RegisterDirectXClass},
     {"Encryption", &RegisterEncryptionClass},

@@ -213,7 +213,8 @@ public:
 
     // Asks for the close the user's close box gives, after the current event.
     virtual void PostCloseRequest() = 0;
-    // The system's handle, for the control host and the Window objects of scripts; 0 headless.
+    // The system's handle, for the control host and the Window objects of scripts; on the headless
+    // desktop the handle of its model window (platform/common/model_window_system.h).
     virtual uintptr_t NativeHandle() const = 0;
 };
 
@@ -238,7 +239,7 @@ public:
     // headless desktop, or work handed to the user-interface thread.
     virtual void Post(std::function<void()> event) = 0;
     // The system's synchronous send-message call to any window by handle; 0 where there is no
-    // such window (every handle on the headless desktop, whose windows have none).
+    // such window.
     virtual intptr_t SendWindowMessage(uintptr_t window, uint32_t message, uintptr_t wParam, intptr_t lParam) = 0;
 
     // The part of the primary screen that windows may cover: the screen less the task bar.

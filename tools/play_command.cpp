@@ -19,6 +19,7 @@
 #include "shell/command_channel.h"
 #include "shell/engine_script_host.h"
 #include "platform/window.h"
+#include "platform/window_system.h"
 #include "shell/main_frame.h"
 #include "shell/package.h"
 #include "tools/app_runner.h"
@@ -33,7 +34,8 @@ const CommandSpec kPlaySpec = {
     "run an application (headless on Linux, in a real window on Windows) until its movie is done, showing "
     "its scripts' trace lines and errors (docs/startup.md)",
     {
-        {"--verbose", nullptr, "also print every start-up and shutdown step, the frame's and the movie's"},
+        {"--verbose", nullptr,
+         "also print every start-up and shutdown step, the frame's, the movie's and the windows'"},
         {"--movie-driver", "FILE", "the events the stand-in movie control raises (docs/movie-standin.md)"},
         {"--timeout", "SECONDS", "close the application after this time, whatever it still waits for"},
     },
@@ -139,12 +141,16 @@ int PlayCommand(const Args& args) {
         verbose ? platform::StandinMovieControl::Sink(
                       [](const std::string& line) { std::printf("[movie] %s\n", line.c_str()); })
                 : nullptr;
+    // What scripts do to windows by handle, as the model records it.
+    if (verbose)
+        platform::Windows().SetSink([](const std::string& line) { std::printf("[window] %s\n", line.c_str()); });
     PlayerServices services(sink, std::move(movie), movieSink);
     // The scripts' trace lines, and the errors the engine reports there.
     services.Channel().SetTraceSink(
         [](std::string_view text) { std::printf("[trace] %.*s\n", static_cast<int>(text.size()), text.data()); });
     const int status = RunApplication(services, appArgs, MakeLog(verbose), timeout);
     platform::SetProcessCommandLine({});
+    platform::Windows().SetSink(nullptr);
     std::fflush(stdout);
     return status;
 }

@@ -6,7 +6,7 @@
 // demonstrations, since the command line belongs to the application: VELMO_MOVIE_DRIVER names a
 // driving file for the in-process stand-in, which then takes the player's place in a real window
 // too (docs/movie-standin.md), and VELMO_VERBOSE set to 1 prints every start-up step, frame
-// operation, movie record and trace line to standard output, as `velmo play --verbose` does.
+// operation, window change, movie record and trace line to standard output, as `velmo play --verbose` does.
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -19,6 +19,7 @@
 #include "platform/movie_control.h"
 #include "platform/standin/standin_movie_control.h"
 #include "platform/window.h"
+#include "platform/window_system.h"
 #include "shell/app.h"
 #include "shell/command_channel.h"
 #include "shell/engine_script_host.h"
@@ -86,6 +87,7 @@ std::optional<platform::StandinMovieScript> MovieDriver() {
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     const bool verbose = platform::GetEnvironment("VELMO_VERBOSE").value_or("") == "1";
+    if (verbose) platform::Windows().SetSink([](const std::string& line) { PrintLine("window", line); });
     ProjectorServices services(MovieDriver(), verbose);
     return tools::RunApplication(
         services, args, verbose ? shell::App::Log([](const std::string& line) { PrintLine("app", line); }) : nullptr);

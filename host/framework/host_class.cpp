@@ -77,6 +77,7 @@ bool EventProperty(ClassRecord& cls, const HostClassData& data, void* native, in
 bool PropertyOp(Interpreter& interp, ClassRecord& cls, void* native, uint32_t nameId, bool isSet, Value* io) {
     const HostClassData& data = *DataOf(cls);
     const HostMember* member = FindMember(cls, nameId);
+    if (member && data.spec.answersProperties && !data.spec.answersProperties(cls, native, *member)) member = nullptr;
     if (member && member->property) {
         HostProperty access{interp, cls, native, isSet, io};
         member->property(access);

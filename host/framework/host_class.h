@@ -128,6 +128,9 @@ struct HostClassSpec {
     // class has no events or the value has no slots.
     EventHandlers* (*events)(script::ClassRecord&, void* native) = nullptr;
     EmptyEvent emptyEvent = EmptyEvent::Undefined;
+    // Whether `native` (null: the class value) answers the property or event `member` now; when it
+    // does not, the name falls through to the value's own properties. Null: always.
+    bool (*answersProperties)(script::ClassRecord&, void* native, const HostMember& member) = nullptr;
     // Class state made once at registration.
     std::unique_ptr<HostClassState> (*makeState)(script::Interpreter&) = nullptr;
 };

@@ -12,9 +12,10 @@ namespace velmo::platform {
 namespace {
 
 // The system's style bits this model looks at.
-constexpr uint32_t kPopup = 0x80000000, kClipSiblings = 0x04000000, kCaption = 0x00C00000, kThickFrame = 0x00040000,
-                   kOverlappedWindow = 0x00CF0000;
-constexpr uint32_t kExToolWindow = 0x80, kExLayered = 0x80000;
+constexpr uint32_t kChild = kStyleChild, kClipSiblings = kStyleClipSiblings, kOverlappedWindow = kStyleOverlappedWindow;
+constexpr uint32_t kExLayered = 0x80000;
+// The frame's private message that closes it as the close box does.
+constexpr uint32_t kCloseMessage = 0x8064;
 constexpr size_t kTipLimit = 127;
 constexpr uint32_t kTimerWaitMs = 100;  // at most, so that the caller can look at its own flags
 constexpr int kFileIcon = -1;           // the tray icon came from a file rather than a resource
@@ -29,54 +30,69 @@ Size ScreenFromEnvironment() {
 
 }  // namespace
 
+// The frame's window state lives in its record in the model window system, where scripts change
+// it too; a record a script destroyed leaves the frame its last state.
 class ModelFrameWindow final : public FrameWindow {
 public:
-    ModelFrameWindow(ModelDesktop& desktop, FrameWindowEvents& events) : desktop_(desktop), events_(events) {}
+    ModelFrameWindow(ModelDesktop& desktop, FrameWindowEvents& events)
+        : desktop_(desktop), events_(events), windows_(desktop.Windows()) {
+        frame_ = windows_.Register("VelmoFrame", kOverlappedWindow | kClipSiblings, {0, 0, 640, 480}, 0,
+                                   [this](const WindowMessage& m) { return OnMessage(m); });
+        area_ = windows_.Register("VelmoMovieArea", kChild | kClipSiblings, {}, frame_, nullptr);
+        if (ModelWindowSystem::Window* area = windows_.Entry(area_)) area->visible = true;
+        FitArea();
+    }
     ~ModelFrameWindow() override {
+        closing_ = true;
+        windows_.Unregister(frame_);
         if (desktop_.events_ == &events_) desktop_.events_ = nullptr;
     }
 
     void ChangeStyles(uint32_t remove, uint32_t add, uint32_t removeExtended, uint32_t addExtended) override {
         // Keep the client area where the frame around it changes, as the system does.
-        style_ = (style_ & ~remove) | add | kClipSiblings;
-        extended_ = (extended_ & ~removeExtended) | addExtended;
+        W().style = (W().style & ~remove) | add | kClipSiblings;
+        W().extendedStyle = (W().extendedStyle & ~removeExtended) | addExtended;
+        FitArea();
     }
-    uint32_t Style() const override { return style_; }
-    uint32_t ExtendedStyle() const override { return extended_; }
-    void SetCaption(const std::string& caption) override { caption_ = caption; }
-    std::string Caption() const override { return caption_; }
+    uint32_t Style() const override { return W().style; }
+    uint32_t ExtendedStyle() const override { return W().extendedStyle; }
+    void SetCaption(const std::string& caption) override { W().title = caption; }
+    std::string Caption() const override { return W().title; }
 
     Rect WindowRect() const override {
-        return maximized_ ? Rect{0, 0, desktop_.screen_.width, desktop_.screen_.height} : rect_;
+        return W().maximized ? Rect{0, 0, desktop_.screen_.width, desktop_.screen_.height} : W().rect;
     }
     Size ClientSize() const override {
         const Rect r = WindowRect();
         const Size o = ClientOffset();
         return {std::max(0, r.width - 2 * o.width), std::max(0, r.height - o.height - Border())};
     }
-    Size ClientOffset() const override { return {Border(), Border() + CaptionHeight()}; }
-    void Move(const Rect& rect, bool) override { rect_ = rect; }
+    Size ClientOffset() const override { return ModelWindowSystem::ClientOffsetFor(W().style, W().extendedStyle); }
+    void Move(const Rect& rect, bool) override { Place(rect); }
     void Show(ShowCommand command) override {
+        ModelWindowSystem::Window& w = W();
         switch (command) {
-            case ShowCommand::Hide: visible_ = false; return;
-            case ShowCommand::Show: visible_ = true; return;
-            case ShowCommand::ShowMaximized: visible_ = maximized_ = true, minimized_ = false; return;
-            case ShowCommand::Minimize: visible_ = minimized_ = true; return;
+            case ShowCommand::Hide: w.visible = false; break;
+            case ShowCommand::Show: w.visible = true; break;
+            case ShowCommand::ShowMaximized: w.visible = w.maximized = true, w.minimized = false; break;
+            case ShowCommand::Minimize: w.visible = w.minimized = true; break;
             case ShowCommand::Restore:
-                visible_ = true;
-                if (minimized_) minimized_ = false;
-                else maximized_ = false;
-                return;
+                w.visible = true;
+                if (w.minimized) w.minimized = false;
+                else w.maximized = false;
+                break;
         }
+        FitArea();
     }
     WindowState State() const override {
-        if (!visible_) return WindowState::Hidden;
-        if (minimized_) return WindowState::Minimized;
-        return maximized_ ? WindowState::Maximized : WindowState::Visible;
+        const ModelWindowSystem::Window& w = W();
+        if (!w.visible) return WindowState::Hidden;
+        if (w.minimized) return WindowState::Minimized;
+        return w.maximized ? WindowState::Maximized : WindowState::Visible;
     }
     void SetTopmost(bool topmost, bool show) override {
         topmost_ = topmost;
-        if (show) visible_ = true;
+        if (show) W().visible = true;
     }
     bool Topmost() const override { return topmost_; }
     void SetRegion(const std::optional<Region>& region) override { region_ = region; }
@@ -88,17 +104,17 @@ public:
         if (source.left < 0 || source.top < 0 || source.width <= 0 || source.height <= 0 ||
             source.left + source.width > image.size.width || source.top + source.height > image.size.height)
             return false;
-        extended_ |= kExLayered;
+        W().extendedStyle |= kExLayered;
         // A layered update places and sizes the window as well.
-        rect_ = {screenLeft, screenTop, source.width, source.height};
+        Place({screenLeft, screenTop, source.width, source.height});
         return true;
     }
     void PlaceForSprite(const Rect& screen, Size controlAt) override {
-        rect_ = screen;
-        visible_ = true;
+        Place(screen);
+        W().visible = true;
         controlAt_ = controlAt;
     }
-    void EndLayered() override { extended_ &= ~kExLayered; }
+    void EndLayered() override { W().extendedStyle &= ~kExLayered; }
 
     void SetSystemMenuAdditions(const std::vector<MenuEntry>& entries) override { additions_ = entries; }
     std::vector<MenuEntry> SystemMenuAdditions() const override { return additions_; }
@@ -144,25 +160,45 @@ public:
     void PostCloseRequest() override {
         desktop_.Post([this] { events_.OnCloseRequest(); });
     }
-    uintptr_t NativeHandle() const override { return 0; }
+    uintptr_t NativeHandle() const override { return frame_; }
 
 private:
-    int Border() const {
-        if (style_ & kThickFrame) return 4;
-        return (style_ & kCaption) ? 3 : 0;
+    ModelWindowSystem::Window& W() const {
+        ModelWindowSystem::Window* w = windows_.Entry(frame_);
+        return w ? *w : lost_;
     }
-    int CaptionHeight() const {
-        if ((style_ & kPopup) || (style_ & kCaption) != kCaption) return 0;
-        return (extended_ & kExToolWindow) ? 15 : 19;
+    int Border() const { return ModelWindowSystem::BorderFor(W().style); }
+    void Place(const Rect& rect) {
+        if (windows_.Entry(frame_)) windows_.Relocate(frame_, rect);
+        else lost_.rect = rect;
+        FitArea();
+    }
+    // The movie window fills the client area, as the real frame keeps it.
+    void FitArea() {
+        const Rect r = WindowRect();
+        const Size offset = ClientOffset(), client = ClientSize();
+        if (windows_.Entry(area_))
+            windows_.Relocate(area_, {r.left + offset.width, r.top + offset.height, client.width, client.height});
+    }
+    // The frame's own procedure: what the real frame's window procedure does with these messages.
+    intptr_t OnMessage(const WindowMessage& m) {
+        if (closing_) return 0;
+        switch (m.message) {
+            case kMsgClose:
+            case kCloseMessage: events_.OnCloseRequest(); return 0;
+            case kMsgEnterSizeMove: events_.OnSizeMoveStart(); return 0;
+            case kMsgExitSizeMove: events_.OnSizeMoveEnd(); return 0;
+            case kMsgSize: FitArea(); return 0;
+            default: return 0;
+        }
     }
 
     ModelDesktop& desktop_;
     FrameWindowEvents& events_;
-    uint32_t style_ = kOverlappedWindow | kClipSiblings;
-    uint32_t extended_ = 0;
-    std::string caption_;
-    Rect rect_{0, 0, 640, 480};
-    bool visible_ = false, minimized_ = false, maximized_ = false, topmost_ = false;
+    ModelWindowSystem& windows_;
+    WindowHandle frame_ = 0, area_ = 0;
+    mutable ModelWindowSystem::Window lost_;
+    bool closing_ = false, topmost_ = false;
     std::optional<Region> region_;
     std::vector<MenuEntry> additions_;
     Size controlAt_;  // the control window's place in the client area after a sprite placement
@@ -172,8 +208,11 @@ private:
     bool capture_ = false, focus_ = false;
 };
 
-ModelDesktop::ModelDesktop(Size screen)
-    : screen_(screen.width > 0 && screen.height > 0 ? screen : ScreenFromEnvironment()) {}
+ModelDesktop::ModelDesktop(Size screen, ModelWindowSystem* windows)
+    : screen_(screen.width > 0 && screen.height > 0 ? screen : ScreenFromEnvironment()),
+      windows_(windows ? windows : &ModelWindowSystem::Shared()) {
+    windows_->SetScreen(screen_);
+}
 
 std::unique_ptr<FrameWindow> ModelDesktop::CreateFrameWindow(const std::string&, FrameWindowEvents& events) {
     events_ = &events;
@@ -185,6 +224,7 @@ Rect ModelDesktop::WorkArea() const { return {0, 0, screen_.width, std::max(0, s
 
 // With nothing posted, the desktop still has events while timers run: their ticks.
 bool ModelDesktop::ProcessEvents(bool wait) {
+    if (windows_->DeliverPosted()) return true;
     if (posted_.empty()) {
         if (RunningTimers() == 0) return false;
         RunDueTimers(wait ? kTimerWaitMs : 0);

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/common/model_window_system.h"
 #include "platform/window.h"
 
 namespace velmo::platform {
@@ -23,7 +24,7 @@ class ModelDesktop final : public Desktop {
 public:
     // The screen is `screen`, or, when it has no area, what VELMO_SCREEN says ("1280x1024"), or
     // 1024 x 768.
-    explicit ModelDesktop(Size screen = {});
+    explicit ModelDesktop(Size screen = {}, ModelWindowSystem* windows = nullptr);
 
     Size ScreenSize() const override { return screen_; }
     std::unique_ptr<FrameWindow> CreateFrameWindow(const std::string& iconSource, FrameWindowEvents& events) override;
@@ -31,7 +32,10 @@ public:
     void Post(std::function<void()> event) override { posted_.push_back(std::move(event)); }
     void SetPointerShown(bool shown) override { pointerShown_ = shown; }
     bool PointerShown() const override { return pointerShown_; }
-    intptr_t SendWindowMessage(uintptr_t, uint32_t, uintptr_t, intptr_t) override { return 0; }
+    intptr_t SendWindowMessage(uintptr_t window, uint32_t message, uintptr_t wParam, intptr_t lParam) override {
+        return windows_->Send(window, message, wParam, lParam);
+    }
+    ModelWindowSystem& Windows() const { return *windows_; }
     Rect WorkArea() const override;
     Point PointerPosition() const override { return pointer_; }
 
@@ -49,6 +53,7 @@ public:
 private:
     friend class ModelFrameWindow;
     Size screen_;
+    ModelWindowSystem* windows_;  // not owned
     std::deque<std::function<void()>> posted_;
     std::deque<uint32_t> choices_;
     std::vector<std::vector<MenuEntry>> tracked_;
