@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/projector_engine.h"
 #include "tests/support/mask_file.h"
 #include "host/classes/application_object.h"
 #include "host/classes/application_text.h"
@@ -186,9 +187,7 @@ std::string Applied(std::initializer_list<SettingsChange> changes) {
 class ApplicationRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        script::EngineOptions options;
-        options.host = &projector_;
-        engine_ = MakeEngine(options);
+        engine_ = testing::EngineOver(projector_);
         ASSERT_TRUE(engine_);
     }
     // Runs `script`; the log it caused, each entry followed by ";".

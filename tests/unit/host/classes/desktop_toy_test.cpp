@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/projector_engine.h"
 #include "host/classes/desktop_toy_motion.h"
 #include "host/classes/desktop_toy_object.h"
 #include "host/framework/projector.h"
@@ -163,9 +164,7 @@ public:
 class DesktopToyRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        script::EngineOptions options;
-        options.host = &projector_;
-        engine_ = MakeEngine(options);
+        engine_ = testing::EngineOver(projector_);
         ASSERT_TRUE(engine_);
         SetDesktopToyClock(engine_->Interp(), [this] { return now_; });
         timersBefore_ = platform::RunningTimers();

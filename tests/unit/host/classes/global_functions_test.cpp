@@ -2,6 +2,7 @@
 // coding on its own, the application folder's text, and an event handler set by the movie that
 // reaches the movie again through _call. What scripts see without a projector (URI texts and
 // failures, _call's lists) is covered by tests/scripts/host-functions.
+#include "tests/support/projector_engine.h"
 #include "host/classes/global_functions.h"
 
 #include <gtest/gtest.h>
@@ -168,9 +169,7 @@ constexpr HostClassSpec kFakeWindowSpec{.name = "Window",
 class GlobalFunctions : public ::testing::Test {
 protected:
     void SetUp() override {
-        script::EngineOptions options;
-        options.host = &projector_;
-        engine_ = MakeEngine(options);
+        engine_ = testing::EngineOver(projector_);
         ASSERT_TRUE(engine_);
     }
     script::Interpreter& interp() { return engine_->Interp(); }

@@ -3,6 +3,7 @@
 // a handle, `this` the newest value, rectangles read back, the close veto, hover tracking), the
 // record's lifetime, and the arithmetic of fly and centering. What needs no window is covered by
 // tests/scripts/window.
+#include "tests/support/projector_engine.h"
 #include "host/classes/window_object.h"
 
 #include <gtest/gtest.h>
@@ -59,9 +60,7 @@ protected:
         frame_->Move({0, 0, 640, 480}, true);
         frame_->Show(platform::ShowCommand::Show);  // children of a hidden frame are hidden too
         projector_.frame = frame_->NativeHandle();
-        script::EngineOptions options;
-        options.host = &projector_;
-        engine_ = MakeEngine(options);
+        engine_ = testing::EngineOver(projector_);
         ASSERT_TRUE(engine_);
     }
     void TearDown() override {
