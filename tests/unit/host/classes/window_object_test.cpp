@@ -3,6 +3,7 @@
 // a handle, `this` the newest value, rectangles read back, the close veto, hover tracking), the
 // record's lifetime, and the arithmetic of fly and centering. What needs no window is covered by
 // tests/scripts/window.
+#include "tests/support/frame_events.h"
 #include "tests/support/projector_engine.h"
 #include "host/classes/window_object.h"
 
@@ -27,23 +28,7 @@ using platform::WindowHandle;
 using script::Tag;
 using script::Value;
 
-class FrameEvents final : public platform::FrameWindowEvents {
-public:
-    void OnCloseRequest() override { ++closeRequests; }
-    void OnEndSession() override {}
-    void OnSizeMoveStart() override {}
-    void OnSizeMoveEnd() override {}
-    void OnCommand(uint32_t) override {}
-    void OnTrayNotify(uint32_t) override {}
-    platform::KeyDecision OnKey(platform::KeyEvent, uint32_t, uint32_t) override { return {}; }
-    platform::MouseDecision OnMouse(const platform::MouseInput&) override { return {}; }
-    void OnScaleModeMessage(int) override {}
-    void OnBackgroundMessage(uint32_t) override {}
-    void OnShapeMessage() override {}
-    void OnTransparentModeMessage(bool) override {}
-    bool OnPaintControl(std::optional<Rect>) override { return false; }
-    int closeRequests = 0;
-};
+using FrameEvents = testing::CountingFrameEvents;
 
 class FrameProjector final : public Projector {
 public:

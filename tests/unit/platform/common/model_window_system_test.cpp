@@ -1,6 +1,7 @@
 // The headless desktop's model of windows by handle: geometry in parent coordinates, the messages
 // a move sends, enumeration and search, the frame's windows, and subclassing that keeps the chain
 // whole whatever a hook does.
+#include "tests/support/frame_events.h"
 #include "platform/common/model_window_system.h"
 
 #include <gtest/gtest.h>
@@ -16,23 +17,7 @@ namespace {
 
 constexpr uint32_t kChildVisible = kStyleChild | kStyleVisible;
 
-class Events final : public FrameWindowEvents {
-public:
-    void OnCloseRequest() override { ++closeRequests; }
-    void OnEndSession() override {}
-    void OnSizeMoveStart() override {}
-    void OnSizeMoveEnd() override {}
-    void OnCommand(uint32_t) override {}
-    void OnTrayNotify(uint32_t) override {}
-    KeyDecision OnKey(KeyEvent, uint32_t, uint32_t) override { return {}; }
-    MouseDecision OnMouse(const MouseInput&) override { return {}; }
-    void OnScaleModeMessage(int) override {}
-    void OnBackgroundMessage(uint32_t) override {}
-    void OnShapeMessage() override {}
-    void OnTransparentModeMessage(bool) override {}
-    bool OnPaintControl(std::optional<Rect>) override { return false; }
-    int closeRequests = 0;
-};
+using Events = testing::CountingFrameEvents;
 
 // A top-level window with a caption and a thick frame: client area from (4, 23).
 WindowHandle TopLevel(ModelWindowSystem& ws, const Rect& rect, const std::string& title = "") {

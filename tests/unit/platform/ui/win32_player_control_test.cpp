@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/frame_events.h"
 #include "platform/ui/win32/player_control.h"  // the Win32 declarations come with it
 #include "shell/main_frame.h"
 #include "tests/support/scratch.h"
@@ -56,22 +57,7 @@ private:
     std::vector<std::string>& log_;
 };
 
-// A frame window whose events nobody needs.
-struct Quiet final : FrameWindowEvents {
-    void OnCloseRequest() override {}
-    void OnEndSession() override {}
-    void OnSizeMoveStart() override {}
-    void OnSizeMoveEnd() override {}
-    void OnCommand(uint32_t) override {}
-    void OnTrayNotify(uint32_t) override {}
-    KeyDecision OnKey(KeyEvent, uint32_t, uint32_t) override { return {}; }
-    MouseDecision OnMouse(const MouseInput&) override { return {}; }
-    void OnScaleModeMessage(int) override {}
-    void OnBackgroundMessage(uint32_t) override {}
-    void OnShapeMessage() override {}
-    void OnTransparentModeMessage(bool) override {}
-    bool OnPaintControl(std::optional<Rect>) override { return false; }
-};
+using Quiet = testing::CountingFrameEvents;
 
 class Win32PlayerControlTest : public ::testing::Test {
 protected:

@@ -1,7 +1,6 @@
 // Windows by handle over the real Win32 windows (under wine in CI): geometry and search as the
 // system reports them, subclassing that keeps the window's chain whole whatever the hook does or
 // whoever subclasses after us, and the scripts' Window object on a real window.
-#include <windows.h>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +9,7 @@
 
 #include "host/framework/projector.h"
 #include "host/make_engine.h"
+#include "platform/os/win32/handles.h"  // the Win32 declarations come with it
 #include "platform/window_system.h"
 #include "script/runtime/internal/interpreter.h"
 #include "script/runtime/strings.h"
