@@ -11,6 +11,12 @@ uint32_t NameTable::Find(std::string_view name) const {
     return kNoName;
 }
 
+uint32_t NameTable::FindAscii(std::u16string_view name) const {
+    for (const NameEntry* e = buckets_[NameHash(name) & (buckets_.size() - 1)]; e; e = e->next)
+        if (SameAsciiName(e->text, name)) return e->id;
+    return kNoName;
+}
+
 uint32_t NameTable::Intern(std::string_view name) {
     const uint32_t found = Find(name);
     if (found != kNoName) return found;

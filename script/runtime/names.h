@@ -34,6 +34,8 @@ public:
     // The id of `name`, or nullopt-like kNoName when it was never interned.
     static constexpr uint32_t kNoName = 0xFFFFFFFF;
     uint32_t Find(std::string_view name) const;
+    // The same for a name given as ASCII UTF-16 text (every code unit below 0x80).
+    uint32_t FindAscii(std::u16string_view name) const;
     // The text of `id`; "???" for an id that has none.
     std::string_view Text(uint32_t id) const;
     const NameEntry* Entry(uint32_t id) const { return id < byId_.size() ? byId_[id].get() : nullptr; }

@@ -219,6 +219,12 @@ NameIndexEntry* FindEntry(const ObjectRecord* object, std::string_view text) {
     return nullptr;
 }
 
+NameIndexEntry* FindAsciiEntry(const ObjectRecord* object, std::u16string_view ascii) {
+    for (NameIndexEntry* e = object->index->heads[NameHash(ascii) & (kNameIndexBuckets - 1)]; e; e = e->next)
+        if (SameAsciiName({e->name, e->nameLength}, ascii)) return e;
+    return nullptr;
+}
+
 // Unlinks the entry of slot `position` (named `text`). The blocks are left to the collector:
 // ListProperties callers may still hold views of them. An entry before the enumeration point
 // takes one from its count; the point's own entry hands the point to its predecessor.
@@ -250,6 +256,20 @@ uint32_t SlotOfText(Interpreter& interp, const ObjectRecord* object, std::string
         return id == NameTable::kNoName ? kNoSlot : LookUpId(object->ids, id);
     }
     const NameIndexEntry* entry = FindEntry(object, text);
+    return entry ? entry->slot : kNoSlot;
+}
+
+// The slot named by the string `key`. Keys are mostly ASCII, and those are looked up from their
+// UTF-16 units: converting every key to 8-bit text first made each `obj[key]` cost a copy of it.
+uint32_t SlotOfKey(Interpreter& interp, const ObjectRecord* object, const Value& key) {
+    const std::u16string_view text = Text(key.AsString());
+    interp.ChargeWork(text.size());
+    if (!IsAsciiText(text)) return SlotOfText(interp, object, platform::Utf16ToAnsi(text));
+    if (object->ids) {
+        const uint32_t id = interp.Names().FindAscii(text);
+        return id == NameTable::kNoName ? kNoSlot : LookUpId(object->ids, id);
+    }
+    const NameIndexEntry* entry = FindAsciiEntry(object, text);
     return entry ? entry->slot : kNoSlot;
 }
 
@@ -381,7 +401,7 @@ bool GetByKey(Interpreter& interp, ObjectRecord* object, const Value& key, Value
     }
     if (!key.Is(Tag::String)) return false;
     EnsureIndex(interp, object);
-    const uint32_t position = SlotOfText(interp, object, KeyText(key));
+    const uint32_t position = SlotOfKey(interp, object, key);
     if (position == kNoSlot) return false;
     out = object->slots[position].value;
     return true;
@@ -403,13 +423,12 @@ void SetByKey(Interpreter& interp, ObjectRecord* object, const Value& key, Value
     }
     if (!key.Is(Tag::String)) return;
     EnsureIndex(interp, object);
-    const std::string text = KeyText(key);
-    const uint32_t position = SlotOfText(interp, object, text);
+    const uint32_t position = SlotOfKey(interp, object, key);
     if (position != kNoSlot) {
         object->slots[position].value = value;
         return;
     }
-    CreateSlot(interp, object, interp.Intern(text), value);
+    CreateSlot(interp, object, interp.Intern(KeyText(key)), value);
 }
 
 void DeleteByKey(Interpreter& interp, ObjectRecord* object, const Value& key) {
@@ -420,7 +439,7 @@ void DeleteByKey(Interpreter& interp, ObjectRecord* object, const Value& key) {
     }
     if (!key.Is(Tag::String)) return;
     EnsureIndex(interp, object);
-    const uint32_t position = SlotOfText(interp, object, KeyText(key));
+    const uint32_t position = SlotOfKey(interp, object, key);
     if (position != kNoSlot) DeleteSlot(interp, object, position);
 }
 

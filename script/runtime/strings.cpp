@@ -20,6 +20,7 @@ StringRecord* NewString(Interpreter& interp, std::u16string_view text) { return 
 StringRecord* NewStringConcat(Interpreter& interp, std::u16string_view first, std::u16string_view second) {
     Heap& heap = interp.GetHeap();
     const size_t length = first.size() + second.size();
+    interp.ChargeWork(length);
     // The characters first: if the record's allocation then fails, nothing refers to them and
     // the next sweep takes them back.
     char16_t* chars = static_cast<char16_t*>(heap.Allocate(std::max<size_t>(length, 1) * sizeof(char16_t)));

@@ -172,6 +172,15 @@ public:
     };
     SourcePosition SourcePositionAt(const uint32_t* pc);
 
+    // Counts work that is not one instruction (characters copied or hashed) against the step
+    // bound of fuzzing builds, so that a short module cannot spend minutes in a few thousand
+    // steps on ever longer strings. Nothing in other builds.
+    void ChargeWork([[maybe_unused]] uint64_t units) {
+#if defined(VELMO_FUZZ_STEP_LIMIT)
+        fuzzSteps_ += units / 64;
+#endif
+    }
+
     // ---- Recovery ----
     // Marks a protected host call: script throws that reach it become the error text, and
     // whatever ran above it (frames, try records, stack cells) is dropped when it ends.

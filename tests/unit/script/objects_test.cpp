@@ -268,5 +268,34 @@ TEST(Objects, IndexStaysInStepAndEverythingSurvivesCollections) {
     EXPECT_TRUE(interp.GetHeap().CheckConsistency());
 }
 
+// Keys reach a slot the same way whether they came as names or as string values, and whether the
+// object looks names up through its index or through its id table: ASCII keys take a direct path
+// from their UTF-16 units, other keys are converted first, and neither may find a near miss.
+TEST(Objects, StringKeysFindTheSameSlotsAsNamesOnSmallAndLargeObjects) {
+    Interpreter interp;
+    const std::vector<std::string> names = {"plain", "caf\xC3\xA9", std::string("a\0b", 3), "x"};
+    const std::vector<std::string> misses = {"plai", "cafe", "a", "X", ""};
+    for (const uint32_t filler : {0u, 40u}) {  // 40 slots: well past where the id table starts
+        ObjectRecord* o = NewObject(interp);
+        for (uint32_t i = 0; i < filler; ++i)
+            SetOwn(interp, o, interp.Intern("f" + std::to_string(i)), Value::Integer(0));
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (i % 2) SetOwn(interp, o, interp.Intern(names[i]), Value::Integer(static_cast<int64_t>(i)));
+            else SetByKey(interp, o, Key(interp, names[i]), Value::Integer(static_cast<int64_t>(i)));
+        }
+        for (size_t i = 0; i < names.size(); ++i) {
+            SCOPED_TRACE(names[i]);
+            EXPECT_EQ(Own(interp, o, names[i]), static_cast<int64_t>(i));
+            EXPECT_EQ(Inherited(interp, o, names[i]), static_cast<int64_t>(i));
+        }
+        for (const std::string& miss : misses) EXPECT_EQ(Own(interp, o, miss), -1) << miss;
+        DeleteByKey(interp, o, Key(interp, names[1]));
+        DeleteByKey(interp, o, Key(interp, names[2]));
+        EXPECT_EQ(Own(interp, o, names[1]), -1);
+        EXPECT_EQ(Inherited(interp, o, names[2]), -1);
+        EXPECT_EQ(Own(interp, o, names[3]), 3);
+    }
+}
+
 }  // namespace
 }  // namespace velmo::script
