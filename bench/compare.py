@@ -17,28 +17,30 @@ import sys
 import tempfile
 import time
 
-# The workload whose peak memory is compared: the one built to make the collector work.
-ALLOCATION_PROGRAM = "bintrees"
-MEMORY_TARGET = 1.5          # Velmo's peak memory on it, at most this many times Lua's
+# The workloads whose peak memory is compared with Lua's: the ones that allocate the most.
+ALLOCATION_PROGRAMS = ("bintrees", "maps", "pqueue", "sorting")
+MEMORY_TARGET = 1.3          # Velmo's peak memory on each, at most this many times Lua's
+EMPTY_SCRIPT_TARGET_MIB = 3.0  # Velmo's peak memory running an empty script
 TIMEOUT_SECONDS = 600
 
 
 class Engine:
-    def __init__(self, key, title, argv, suffix, target=None):
+    def __init__(self, key, title, argv, suffix, target=None, worst=None):
         self.key = key
         self.title = title
         self.argv = argv          # the command before the program file
         self.suffix = suffix
-        self.target = target      # the highest acceptable Velmo/peer time ratio; None for Velmo
+        self.target = target      # the highest acceptable geometric mean of Velmo/peer; None for Velmo
+        self.worst = worst        # the highest acceptable Velmo/peer ratio of any one program, if any
 
 
 def make_engines(velmo):
     return [
         Engine("velmo", "Velmo", [velmo, "run", "--trace", "-"], ".qvs"),
-        Engine("lua", "Lua 5.4", ["lua5.4"], ".lua", 1.5),
-        Engine("duk", "Duktape", ["duk"], ".js", 0.5),
-        Engine("mujs", "MuJS", ["mujs"], ".js", 0.5),
-        Engine("node", "Node-jitless", ["node", "--jitless"], ".js", 1.0),
+        Engine("lua", "Lua 5.4", ["lua5.4"], ".lua", 1.0, 1.5),
+        Engine("duk", "Duktape", ["duk"], ".js", 0.35),
+        Engine("mujs", "MuJS", ["mujs"], ".js", 0.25),
+        Engine("node", "Node-jitless", ["node", "--jitless"], ".js", 0.8, 1.2),
     ]
 
 
@@ -87,6 +89,15 @@ def fmt_time(seconds):
 
 def fmt_ratio(ratio):
     return "%.2f" % ratio if ratio is not None else "-"
+
+
+def empty_script_peak(velmo_argv):
+    """Velmo's peak KiB running a script with nothing in it: the floor every program pays."""
+    with tempfile.TemporaryDirectory(prefix="velmo-bench-") as folder:
+        script = os.path.join(folder, "empty.qvs")
+        open(script, "w").close()
+        _, _, _, status, peak = run_once(velmo_argv + [script], os.path.join(folder, "rss"))
+        return peak if status == 0 else None
 
 
 def find_programs(folder, only):
@@ -166,6 +177,7 @@ def main():
     print(header)
     print("-" * len(header))
     ratios = {e.key: [] for e in peers}
+    worst = {e.key: (None, None) for e in peers}  # (ratio, program) of the highest ratio
     for name in names:
         velmo = median(name, "velmo")
         row = "%-12s" % name + "".join(
@@ -175,6 +187,8 @@ def main():
             ratio = velmo / peer if velmo is not None and peer else None
             if ratio is not None:
                 ratios[e.key].append(ratio)
+                if worst[e.key][0] is None or ratio > worst[e.key][0]:
+                    worst[e.key] = (ratio, name)
             row += "%10s" % fmt_ratio(ratio)
         print(row)
     print("-" * len(header))
@@ -187,19 +201,34 @@ def main():
         g = geomean(ratios[e.key])
         counted = "" if len(ratios[e.key]) == len(names) else \
             " over %d of %d programs" % (len(ratios[e.key]), len(names))
-        print("geomean Velmo/%-13s %6s   target <= %.1f   %s%s" % (
+        print("geomean Velmo/%-13s %6s   target <= %.2f  %s%s" % (
             e.title, fmt_ratio(g), e.target, verdict(g, e.target), counted))
+    for e in peers:
+        if e.worst is None:
+            continue
+        ratio, name = worst[e.key]
+        print("worst   Velmo/%-13s %6s   target <= %.2f  %s%s" % (
+            e.title, fmt_ratio(ratio), e.worst, verdict(ratio, e.worst), " (%s)" % name if name else ""))
 
-    if ALLOCATION_PROGRAM in names:
+    measured = [n for n in ALLOCATION_PROGRAMS if n in names]
+    if measured:
         print()
-        print("Peak memory (max RSS) of %s:" % ALLOCATION_PROGRAM)
-        for e in engines:
-            kib = peaks.get((ALLOCATION_PROGRAM, e.key))
-            print("  %-13s %s" % (e.title, "%8.1f MiB" % (kib / 1024.0) if kib else "       -"))
-        v, lua = peaks.get((ALLOCATION_PROGRAM, "velmo")), peaks.get((ALLOCATION_PROGRAM, "lua"))
-        ratio = v / lua if v and lua else None
-        print("memory Velmo/Lua 5.4       %6s   target <= %.1f   %s" % (
-            fmt_ratio(ratio), MEMORY_TARGET, verdict(ratio, MEMORY_TARGET)))
+        print("Peak memory (max RSS) in MiB, and Velmo's as a multiple of Lua's:")
+        print("  %-10s" % "program" + "".join("%13s" % e.title for e in engines) + "   V/lua")
+        for name in measured:
+            row = "  %-10s" % name
+            for e in engines:
+                kib = peaks.get((name, e.key))
+                row += "%13s" % ("%.1f" % (kib / 1024.0) if kib else "-")
+            v, lua = peaks.get((name, "velmo")), peaks.get((name, "lua"))
+            ratio = v / lua if v and lua else None
+            print(row + "   %s" % fmt_ratio(ratio))
+            print("memory  Velmo/Lua 5.4 %-8s %6s   target <= %.2f  %s" % (
+                name, fmt_ratio(ratio), MEMORY_TARGET, verdict(ratio, MEMORY_TARGET)))
+    empty = empty_script_peak(engines[0].argv)
+    print("memory  Velmo empty script %8s   target <  %.1f MiB  %s" % (
+        "%.1f MiB" % (empty / 1024.0) if empty else "-", EMPTY_SCRIPT_TARGET_MIB,
+        "n/a" if not empty else ("met" if empty / 1024.0 < EMPTY_SCRIPT_TARGET_MIB else "MISSED")))
 
     native_failed = False
     if args.native:
