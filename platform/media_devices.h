@@ -81,8 +81,8 @@ public:
     // Play and record from and to the given positions (none: from the current one, to the end).
     virtual uint32_t Play(uint32_t device, std::optional<uint32_t> from, std::optional<uint32_t> to, uint32_t flags,
                           WindowHandle callback) = 0;
-    virtual uint32_t Record(uint32_t device, std::optional<uint32_t> from, std::optional<uint32_t> to,
-                            bool overwrite, uint32_t flags, WindowHandle callback) = 0;
+    virtual uint32_t Record(uint32_t device, std::optional<uint32_t> from, std::optional<uint32_t> to, bool overwrite,
+                            uint32_t flags, WindowHandle callback) = 0;
     virtual uint32_t Seek(uint32_t device, MciSeek where, uint32_t to, uint32_t flags, WindowHandle callback) = 0;
     // Steps by `frames`, backwards when `backwards`.
     virtual uint32_t Step(uint32_t device, uint32_t frames, bool backwards, uint32_t flags, WindowHandle callback) = 0;

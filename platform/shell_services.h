@@ -26,7 +26,7 @@ struct ProcessStart {
 
 struct ProcessStarted {
     bool started = false;
-    uint32_t error = 0;     // the system's error code when not started
+    uint32_t error = 0;       // the system's error code when not started
     WindowHandle window = 0;  // its main thread's first top-level, non-popup window; 0 for none
 };
 

@@ -190,7 +190,7 @@ void Unpack(HostCall& call) {
 
 // ---- Properties
 
-#define DEVICE_OR_RETURN(p)                  \
+#define DEVICE_OR_RETURN(p)                 \
     MciDevice* d = (p).Native<MciDevice>(); \
     if (!d) return
 
@@ -220,8 +220,9 @@ void TimeFormat(HostProperty& p) {
 void Command(HostProperty& p) {
     DEVICE_OR_RETURN(p);
     if (!p.isSet) return;  // write-only: reading falls to nothing
-    if (const auto text = p.Incoming().Is(Tag::String) ? std::optional<std::u16string>(script::ToText(p.interp, p.Incoming()))
-                                                       : std::nullopt)
+    if (const auto text = p.Incoming().Is(Tag::String)
+                              ? std::optional<std::u16string>(script::ToText(p.interp, p.Incoming()))
+                              : std::nullopt)
         RunCommand(*d, *ClassStateAs<MciClassState>(p.cls), platform::Utf16ToAnsi(*text));
 }
 

@@ -59,12 +59,28 @@ struct FolderName {
     int id;
 };
 constexpr FolderName kFolders[] = {
-    {"appdata", 26},        {"cookies", 33},        {"desktop", 16},       {"desktop all", 25},
-    {"favorites", 6},       {"fonts", 20},          {"history", 34},       {"internet cache", 32},
-    {"my documents", 5},    {"nethood", 19},        {"printers", 27},      {"programs", 2},
-    {"programs all", 23},   {"recent", 8},          {"sendto", 9},         {"startmenu", 11},
-    {"startmenu all", 22},  {"startup", 7},         {"startup all", 24},   {"templates", 21},
-    {"windows", platform::kFolderWindows},          {"system", platform::kFolderSystem},
+    {"appdata", 26},
+    {"cookies", 33},
+    {"desktop", 16},
+    {"desktop all", 25},
+    {"favorites", 6},
+    {"fonts", 20},
+    {"history", 34},
+    {"internet cache", 32},
+    {"my documents", 5},
+    {"nethood", 19},
+    {"printers", 27},
+    {"programs", 2},
+    {"programs all", 23},
+    {"recent", 8},
+    {"sendto", 9},
+    {"startmenu", 11},
+    {"startmenu all", 22},
+    {"startup", 7},
+    {"startup all", 24},
+    {"templates", 21},
+    {"windows", platform::kFolderWindows},
+    {"system", platform::kFolderSystem},
 };
 
 std::string Lower(std::string text) {

@@ -15,8 +15,8 @@ struct ButtonName {
     std::string_view name;
     int id;
 };
-constexpr ButtonName kButtonNames[] = {{"ok", 1},    {"cancel", 2}, {"abort", 3}, {"retry", 4},
-                                       {"ignore", 5}, {"yes", 6},    {"no", 7},    {"close", 8},
+constexpr ButtonName kButtonNames[] = {{"ok", 1},     {"cancel", 2}, {"abort", 3},    {"retry", 4},
+                                       {"ignore", 5}, {"yes", 6},    {"no", 7},       {"close", 8},
                                        {"help", 9},   {"try", 10},   {"continue", 11}};
 
 std::string Lower(std::string_view text) {

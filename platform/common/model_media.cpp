@@ -223,7 +223,8 @@ uint32_t ModelMedia::ToUnits(const Device& d, uint32_t ms) const {
 
 uint32_t ModelMedia::FromUnits(const Device& d, uint32_t units) const {
     switch (d.timeFormat) {
-        case kFormatBytes: return d.bytesPerSecond ? static_cast<uint32_t>(uint64_t{units} * 1000 / d.bytesPerSecond) : 0;
+        case kFormatBytes:
+            return d.bytesPerSecond ? static_cast<uint32_t>(uint64_t{units} * 1000 / d.bytesPerSecond) : 0;
         case kFormatSamples:
             return d.samplesPerSecond ? static_cast<uint32_t>(uint64_t{units} * 1000 / d.samplesPerSecond) : 0;
         default: return units;
@@ -241,7 +242,8 @@ MciStringReply ModelMedia::SendString(const std::string& command, size_t returnB
     reply.error = Run(words, reply.text, callback);
     if (!reply.error && returnBytes && reply.text.size() + 1 > returnBytes) reply.error = kErrParamOverflow;
     if (reply.error) reply.text.clear();
-    NoteAction("mci", command + " -> " + std::to_string(reply.error) + (reply.text.empty() ? "" : " \"" + reply.text + "\""));
+    NoteAction("mci",
+               command + " -> " + std::to_string(reply.error) + (reply.text.empty() ? "" : " \"" + reply.text + "\""));
     return reply;
 }
 
@@ -250,10 +252,11 @@ uint32_t ModelMedia::Run(Words& words, std::string& reply, WindowHandle callback
     if (words.words.empty()) return kErrMissingCommandString;
     words.TakeFlags();
     const std::string verb = words.NextLower();
-    if (words.Done()) return verb == "open" || verb == "close" || verb == "play" || verb == "stop" || verb == "status" ||
-                                     verb == "pause" || verb == "resume" || verb == "seek" || verb == "sysinfo"
-                                 ? kErrMissingDeviceName
-                                 : kMciErrUnrecognizedCommand;
+    if (words.Done())
+        return verb == "open" || verb == "close" || verb == "play" || verb == "stop" || verb == "status" ||
+                       verb == "pause" || verb == "resume" || verb == "seek" || verb == "sysinfo"
+                   ? kErrMissingDeviceName
+                   : kMciErrUnrecognizedCommand;
     const WindowHandle notifyTo = words.notify ? callback : 0;
     const auto succeed = [&](Device* d) {
         if (notifyTo) ModelDesktop().Post(notifyTo, kMsgMciNotify, kMciNotifySuccessful, d ? d->id : 0);
@@ -482,11 +485,12 @@ uint32_t ModelMedia::Query(Device& d, Words& words, std::string& reply, bool cap
     if (words.Done()) return kErrMissingParameter;
     std::string item;
     // Items are one to three words; the longest known one is taken.
-    static const char* const kStatusItems[] = {"length", "position", "start position", "mode", "number of tracks",
-                                               "time format", "ready", "media present", "current track"};
-    static const char* const kCapabilityItems[] = {"can eject", "can play", "can record", "can save", "has video",
-                                                   "has audio", "device type", "compound device", "uses files",
-                                                   "can step"};
+    static const char* const kStatusItems[] = {"length", "position",         "start position",
+                                               "mode",   "number of tracks", "time format",
+                                               "ready",  "media present",    "current track"};
+    static const char* const kCapabilityItems[] = {"can eject",  "can play",  "can record",  "can save",
+                                                   "has video",  "has audio", "device type", "compound device",
+                                                   "uses files", "can step"};
     const auto take = [&](const char* const* items, size_t count) {
         std::string best;
         for (size_t i = 0; i < count; ++i) {
@@ -608,8 +612,8 @@ uint32_t ModelMedia::Command(uint32_t device, const std::string& rest, uint32_t 
                              std::string* reply) {
     const std::string alias = AliasOf(device);
     if (alias.empty()) {
-        NoteAction("mci", "device " + std::to_string(device) + ": " + rest + " -> " +
-                              std::to_string(kMciErrInvalidDeviceId));
+        NoteAction("mci",
+                   "device " + std::to_string(device) + ": " + rest + " -> " + std::to_string(kMciErrInvalidDeviceId));
         return kMciErrInvalidDeviceId;
     }
     const std::string verb = rest.substr(0, rest.find(' '));
@@ -682,9 +686,9 @@ MciResult ModelMedia::Status(uint32_t device, uint32_t item, std::optional<uint3
                                                           : nullptr;
     if (!name) return {kMciErrUnsupportedFunction, 0};
     std::string text;
-    const uint32_t error = Command(device, std::string("status ") + name +
-                                               (track ? " track " + std::to_string(*track) : std::string()),
-                                   flags, callback, &text);
+    const uint32_t error =
+        Command(device, std::string("status ") + name + (track ? " track " + std::to_string(*track) : std::string()),
+                flags, callback, &text);
     if (error) return {error, 0};
     if (item == kMciStatusMode) {
         for (uint32_t mode = kMciModeNotReady; mode <= kMciModeOpen; ++mode)
@@ -697,7 +701,7 @@ MciResult ModelMedia::Status(uint32_t device, uint32_t item, std::optional<uint3
 
 MciResult ModelMedia::Capability(uint32_t device, uint32_t item, uint32_t flags, WindowHandle callback) {
     // The device object asks "can step" with the video item's number; both answer the same here.
-    const char* name = item == kMciCanRecord ? "can record"
+    const char* name = item == kMciCanRecord  ? "can record"
                        : item == kMciHasVideo ? "has video"
                        : item == kMciCanEject ? "can eject"
                        : item == kMciCanPlay  ? "can play"
@@ -738,19 +742,15 @@ WindowHandle ModelMedia::CreatePlaybackWindow(WindowHandle parent, PlaybackHook 
     ModelWindowSystem& model = ModelDesktop();
     if (parent && !model.IsWindow(parent)) parent = 0;
     const uint32_t style = parent ? kStyleChild : kStylePopup;
-    const WindowHandle window = model.Register(kPlaybackClass, style, {0, 0, 0, 0}, parent,
-                                               [hook](const WindowMessage& message) -> intptr_t {
-                                                   if (message.message == kMsgSize ||
-                                                       message.message == kMsgMciNotify ||
-                                                       message.message == kMsgPaint)
-                                                       if (hook) hook(message);
-                                                   return 0;
-                                               });
+    const WindowHandle window =
+        model.Register(kPlaybackClass, style, {0, 0, 0, 0}, parent, [hook](const WindowMessage& message) -> intptr_t {
+            if (message.message == kMsgSize || message.message == kMsgMciNotify || message.message == kMsgPaint)
+                if (hook) hook(message);
+            return 0;
+        });
     return window;
 }
 
-void ModelMedia::DestroyPlaybackWindow(WindowHandle window) {
-    ModelDesktop().Unregister(window);
-}
+void ModelMedia::DestroyPlaybackWindow(WindowHandle window) { ModelDesktop().Unregister(window); }
 
 }  // namespace velmo::platform

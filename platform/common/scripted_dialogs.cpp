@@ -50,9 +50,9 @@ DialogAnswer ScriptedDialogs::Next(bool& missing) {
         std::vector<uint8_t> bytes;
         if (path && !path->empty()) {
             if (ReadWholeFile(*path, bytes))
-                answers_ = ParseDialogAnswers(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-            else
-                NoteAction("dialog", "no answers: cannot read " + *path);
+                answers_ =
+                    ParseDialogAnswers(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+            else NoteAction("dialog", "no answers: cannot read " + *path);
         }
         for (const DialogAnswer& a : answers_)
             if (!a.problem.empty()) NoteAction("dialog", "answer line " + std::to_string(a.line) + ": " + a.problem);

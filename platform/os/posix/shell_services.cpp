@@ -142,17 +142,17 @@ std::optional<std::string> SpecialFolderPath(int id) {
         case kFolderWindows: return WindowsDirectory();
         case kFolderSystem: return SystemDirectory();
         case kFolderProgramFilesRecord: return std::nullopt;
-        case 2: return data + "/applications";     // programs
-        case 5: return home + "/Documents";        // my documents
-        case 6: return data + "/favorites";        // favorites
-        case 7: return config + "/autostart";      // startup
-        case 8: return data + "/recent";           // recent
-        case 16: return home + "/Desktop";         // desktop
-        case 20: return data + "/fonts";           // fonts
-        case 21: return home + "/Templates";       // templates
-        case 23: return "/usr/share/applications";  // programs all
-        case 24: return "/etc/xdg/autostart";       // startup all
-        case 26: return config;                     // appdata
+        case 2: return data + "/applications";              // programs
+        case 5: return home + "/Documents";                 // my documents
+        case 6: return data + "/favorites";                 // favorites
+        case 7: return config + "/autostart";               // startup
+        case 8: return data + "/recent";                    // recent
+        case 16: return home + "/Desktop";                  // desktop
+        case 20: return data + "/fonts";                    // fonts
+        case 21: return home + "/Templates";                // templates
+        case 23: return "/usr/share/applications";          // programs all
+        case 24: return "/etc/xdg/autostart";               // startup all
+        case 26: return config;                             // appdata
         case 32: return Base("XDG_CACHE_HOME", "/.cache");  // internet cache
         default: return std::nullopt;
     }

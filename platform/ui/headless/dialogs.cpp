@@ -9,7 +9,9 @@ int ShowMessageBox(WindowHandle, const std::string& text, const std::string& cap
     return ProcessScriptedDialogs().MessageBox(text, caption, type);
 }
 
-FileDialogAnswer ShowFileDialog(const FileDialogRequest& request) { return ProcessScriptedDialogs().FileDialog(request); }
+FileDialogAnswer ShowFileDialog(const FileDialogRequest& request) {
+    return ProcessScriptedDialogs().FileDialog(request);
+}
 
 FolderAnswer ShowFolderBrowser(WindowHandle, const std::string& title, const std::string& initialFolder,
                                uint32_t flags) {

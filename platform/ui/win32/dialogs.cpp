@@ -19,7 +19,9 @@ namespace {
 
 bool Scripted() { return GetEnvironment("VELMO_NO_DIALOGS").has_value(); }
 
-HWND Owner(WindowHandle owner) { return ::IsWindow(reinterpret_cast<HWND>(owner)) ? reinterpret_cast<HWND>(owner) : nullptr; }
+HWND Owner(WindowHandle owner) {
+    return ::IsWindow(reinterpret_cast<HWND>(owner)) ? reinterpret_cast<HWND>(owner) : nullptr;
+}
 
 // The save dialog's hook: present only because its flags ask for one; the dialog keeps its own
 // behaviour.

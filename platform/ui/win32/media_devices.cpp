@@ -69,8 +69,8 @@ public:
     MciStringReply SendString(const std::string& command, size_t returnBytes, WindowHandle callback) override {
         std::vector<char> buffer(returnBytes ? returnBytes : 1, '\0');
         MciStringReply reply;
-        reply.error = ::mciSendStringA(command.c_str(), buffer.data(), static_cast<UINT>(buffer.size()),
-                                       Hwnd(callback));
+        reply.error =
+            ::mciSendStringA(command.c_str(), buffer.data(), static_cast<UINT>(buffer.size()), Hwnd(callback));
         if (!reply.error) reply.text = buffer.data();
         return reply;
     }
@@ -87,7 +87,8 @@ public:
         count.lpstrReturn = reinterpret_cast<LPSTR>(&quantity);
         count.dwRetSize = sizeof quantity;
         std::vector<std::string> names;
-        if (::mciSendCommandA(MCI_ALL_DEVICE_ID, MCI_SYSINFO, MCI_SYSINFO_QUANTITY, reinterpret_cast<DWORD_PTR>(&count)))
+        if (::mciSendCommandA(MCI_ALL_DEVICE_ID, MCI_SYSINFO, MCI_SYSINFO_QUANTITY,
+                              reinterpret_cast<DWORD_PTR>(&count)))
             return names;
         for (DWORD i = 1; i <= quantity && i <= 4096; ++i) {
             char name[128] = {};

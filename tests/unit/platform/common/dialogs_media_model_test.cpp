@@ -213,8 +213,8 @@ TEST_F(MediaModel, DeviceCommandsAgreeWithStringsAndNotifyTheCallbackWindow) {
     EXPECT_EQ(rec.lines.front(), "mci: open \"clip.avi\" alias \"_Velmo_MCI_0\" -> 0 \"1\"");
     EXPECT_EQ(rec.lines.back(), "mci: device 0: pause -> 257");
     EXPECT_EQ(media_.ErrorText(kMciErrInvalidDeviceId, 10), "Invalid de");
-    EXPECT_EQ(media_.DeviceNames(), (std::vector<std::string>{"waveaudio", "sequencer", "cdaudio", "avivideo",
-                                                               "mpegvideo"}));
+    EXPECT_EQ(media_.DeviceNames(),
+              (std::vector<std::string>{"waveaudio", "sequencer", "cdaudio", "avivideo", "mpegvideo"}));
     media_.DestroyPlaybackWindow(playback);
 }
 
