@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (a.kind == DialogAnswerKind::Files)
             for (const auto& name : a.names)
                 if (name.empty()) __builtin_trap();
-        if ((a.kind == DialogAnswerKind::File || a.kind == DialogAnswerKind::Folder) && a.path.empty()) __builtin_trap();
+        if ((a.kind == DialogAnswerKind::File || a.kind == DialogAnswerKind::Folder) && a.path.empty())
+            __builtin_trap();
     }
     ScriptedDialogs dialogs;
     const size_t count = answers.size();

@@ -125,13 +125,6 @@ std::string RectWords(const Rect& r) {
            std::to_string(r.height);
 }
 
-// The model desktop the playback windows live on and notifications go to: the process's window
-// system when it is a model (a test's own), else the shared one.
-ModelWindowSystem& ModelDesktop() {
-    if (auto* model = dynamic_cast<ModelWindowSystem*>(&Windows())) return *model;
-    return ModelWindowSystem::Shared();
-}
-
 std::string FlagWords(uint32_t flags) {
     return std::string(flags & kMciNotify ? " notify" : "") + (flags & kMciWait ? " wait" : "");
 }
@@ -189,12 +182,19 @@ struct ModelMedia::Words {
     }
 };
 
-ModelMedia::ModelMedia()
-    : reader_([](const std::string& path) -> std::optional<std::vector<uint8_t>> {
-          std::vector<uint8_t> bytes;
-          if (!FileExists(path) || !ReadWholeFile(path, bytes)) return std::nullopt;
-          return bytes;
-      }) {}
+ModelMedia::ModelMedia(DesktopFinder desktop)
+    : ModelMedia(
+          [](const std::string& path) -> std::optional<std::vector<uint8_t>> {
+              std::vector<uint8_t> bytes;
+              if (!FileExists(path) || !ReadWholeFile(path, bytes)) return std::nullopt;
+              return bytes;
+          },
+          std::move(desktop)) {}
+
+ModelMedia::ModelMedia(FileReader reader, DesktopFinder desktop)
+    : reader_(std::move(reader)), desktop_(std::move(desktop)) {}
+
+ModelWindowSystem& ModelMedia::Desktop() const { return desktop_ ? desktop_() : ModelWindowSystem::Shared(); }
 
 ModelMedia::Device* ModelMedia::Find(const std::string& name) {
     const std::string lower = Lower(name);
@@ -232,7 +232,7 @@ uint32_t ModelMedia::FromUnits(const Device& d, uint32_t units) const {
 }
 
 void ModelMedia::EndPlay(Device& d, uint32_t code) {
-    if (d.playNotify) ModelDesktop().Post(d.playNotify, kMsgMciNotify, code, d.id);
+    if (d.playNotify) Desktop().Post(d.playNotify, kMsgMciNotify, code, d.id);
     d.playNotify = 0;
 }
 
@@ -259,7 +259,7 @@ uint32_t ModelMedia::Run(Words& words, std::string& reply, WindowHandle callback
                    : kMciErrUnrecognizedCommand;
     const WindowHandle notifyTo = words.notify ? callback : 0;
     const auto succeed = [&](Device* d) {
-        if (notifyTo) ModelDesktop().Post(notifyTo, kMsgMciNotify, kMciNotifySuccessful, d ? d->id : 0);
+        if (notifyTo) Desktop().Post(notifyTo, kMsgMciNotify, kMciNotifySuccessful, d ? d->id : 0);
         return 0u;
     };
     if (verb == "open") {
@@ -296,7 +296,7 @@ uint32_t ModelMedia::Run(Words& words, std::string& reply, WindowHandle callback
         EndPlay(d, kMciNotifyAborted);
         const uint32_t id = d.id;
         devices_.erase(id);
-        if (notifyTo) ModelDesktop().Post(notifyTo, kMsgMciNotify, kMciNotifySuccessful, id);
+        if (notifyTo) Desktop().Post(notifyTo, kMsgMciNotify, kMciNotifySuccessful, id);
         return 0;
     }
     if (verb == "play" || verb == "record") {
@@ -739,7 +739,7 @@ uint32_t ModelMedia::Update(uint32_t device, WindowHandle window, uintptr_t pain
 }
 
 WindowHandle ModelMedia::CreatePlaybackWindow(WindowHandle parent, PlaybackHook hook) {
-    ModelWindowSystem& model = ModelDesktop();
+    ModelWindowSystem& model = Desktop();
     if (parent && !model.IsWindow(parent)) parent = 0;
     const uint32_t style = parent ? kStyleChild : kStylePopup;
     const WindowHandle window =
@@ -751,6 +751,6 @@ WindowHandle ModelMedia::CreatePlaybackWindow(WindowHandle parent, PlaybackHook 
     return window;
 }
 
-void ModelMedia::DestroyPlaybackWindow(WindowHandle window) { ModelDesktop().Unregister(window); }
+void ModelMedia::DestroyPlaybackWindow(WindowHandle window) { Desktop().Unregister(window); }
 
 }  // namespace velmo::platform

@@ -18,14 +18,20 @@
 #include "platform/media_devices.h"
 
 namespace velmo::platform {
+class ModelWindowSystem;
+}
+
+namespace velmo::platform {
 
 class ModelMedia final : public MediaDevices {
 public:
     // Reads an element file whole; none when it cannot be read.
     using FileReader = std::function<std::optional<std::vector<uint8_t>>(const std::string& path)>;
-    // Reads files through platform/files.h.
-    ModelMedia();
-    explicit ModelMedia(FileReader reader) : reader_(std::move(reader)) {}
+    // The model desktop the playback windows live on and notifications are posted to.
+    using DesktopFinder = std::function<ModelWindowSystem&()>;
+    // Reads files through platform/files.h; without a finder, the shared model desktop.
+    explicit ModelMedia(DesktopFinder desktop = nullptr);
+    explicit ModelMedia(FileReader reader, DesktopFinder desktop = nullptr);
 
     MciStringReply SendString(const std::string& command, size_t returnBytes, WindowHandle callback) override;
     std::string ErrorText(uint32_t error, size_t limit) override;
@@ -85,7 +91,10 @@ private:
     uint32_t ToUnits(const Device& d, uint32_t ms) const;
     uint32_t FromUnits(const Device& d, uint32_t units) const;
 
+    ModelWindowSystem& Desktop() const;
+
     FileReader reader_;
+    DesktopFinder desktop_;
     std::map<uint32_t, Device> devices_;
     uint32_t nextId_ = 1;
 };

@@ -42,9 +42,10 @@ protected:
 
     platform::ModelWindowSystem windows_;
     platform::ModelMedia media_{[](const std::string& path) -> std::optional<std::vector<uint8_t>> {
-        if (path == "movie.avi") return std::vector<uint8_t>(4, 0);
-        return std::nullopt;
-    }};
+                                    if (path == "movie.avi") return std::vector<uint8_t>(4, 0);
+                                    return std::nullopt;
+                                },
+                                [this]() -> platform::ModelWindowSystem& { return windows_; }};
     Projector projector_;
     std::unique_ptr<script::Engine> engine_;
 };

@@ -129,14 +129,13 @@ TEST(WaveHeader, ReadsRatesAndDataPastOtherChunksAndRefusesDamage) {
 class MediaModel : public ::testing::Test {
 protected:
     MediaModel()
-        : media_([this](const std::string& path) -> std::optional<std::vector<uint8_t>> {
-              if (path == "C:\\song.wav") return Wave(64000);  // two seconds
-              if (path == "clip.avi" || path == "noise.wav") return std::vector<uint8_t>(10, 1);
-              return std::nullopt;
-          }) {
-        UseWindowSystem(&windows_);
-    }
-    ~MediaModel() override { UseWindowSystem(nullptr); }
+        : media_(
+              [this](const std::string& path) -> std::optional<std::vector<uint8_t>> {
+                  if (path == "C:\\song.wav") return Wave(64000);  // two seconds
+                  if (path == "clip.avi" || path == "noise.wav") return std::vector<uint8_t>(10, 1);
+                  return std::nullopt;
+              },
+              [this]() -> ModelWindowSystem& { return windows_; }) {}
     std::string Send(const std::string& command, uint32_t* error = nullptr) {
         const MciStringReply r = media_.SendString(command, 128, 0);
         if (error) *error = r.error;
