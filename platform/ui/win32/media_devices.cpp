@@ -13,6 +13,8 @@ namespace velmo::platform {
 namespace {
 
 constexpr const char* kPlaybackClass = "Movora_Playback_Window";
+// A driver's mark on an answer whose value is a resource (the MCI driver interface's number).
+constexpr DWORD kResourceReturned = 0x20000;
 
 HWND Hwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
 DWORD_PTR Callback(WindowHandle window) { return static_cast<DWORD_PTR>(window); }
@@ -117,8 +119,8 @@ public:
             flags |= MCI_OPEN_ELEMENT;
             p.lpstrElementName = request.element->c_str();
         }
-        const MCIERROR error = ::mciSendCommandA(0, MCI_OPEN, flags, reinterpret_cast<DWORD_PTR>(&p));
-        return {static_cast<uint32_t>(error), error ? 0 : p.wDeviceID};
+        const uint32_t error = Send(0, MCI_OPEN, flags, &p);
+        return {error, error ? 0 : p.wDeviceID};
     }
 
     uint32_t Act(uint32_t device, MciAction action, uint32_t flags, WindowHandle callback) override {
@@ -185,16 +187,21 @@ public:
         p.dwCallback = Callback(callback);
         p.dwItem = item;
         if (track) flags |= MCI_TRACK, p.dwTrack = *track;
-        const uint32_t error = Send(device, MCI_STATUS, flags | MCI_STATUS_ITEM, &p);
-        return {error, error ? 0 : static_cast<uint64_t>(p.dwReturn)};
+        const DWORD raw = SendRaw(device, MCI_STATUS, flags | MCI_STATUS_ITEM, &p);
+        if (LOWORD(raw)) return {LOWORD(raw), 0};
+        // Modes and time formats are resources (the number again in the high word), as is any
+        // value the driver marks so.
+        const bool resource = (raw & kResourceReturned) || item == MCI_STATUS_MODE || item == MCI_STATUS_TIME_FORMAT;
+        return {0, resource ? uint64_t{LOWORD(p.dwReturn)} : static_cast<uint64_t>(p.dwReturn)};
     }
 
     MciResult Capability(uint32_t device, uint32_t item, uint32_t flags, WindowHandle callback) override {
         MCI_GETDEVCAPS_PARMS p{};
         p.dwCallback = Callback(callback);
         p.dwItem = item;
-        const uint32_t error = Send(device, MCI_GETDEVCAPS, flags | MCI_GETDEVCAPS_ITEM, &p);
-        return {error, error ? 0 : static_cast<uint64_t>(p.dwReturn)};
+        const DWORD raw = SendRaw(device, MCI_GETDEVCAPS, flags | MCI_GETDEVCAPS_ITEM, &p);
+        // The capabilities asked here are booleans, returned as resources: the value is the low word.
+        return {LOWORD(raw), LOWORD(raw) ? uint64_t{0} : uint64_t{LOWORD(p.dwReturn)}};
     }
 
     uint32_t SetTimeFormat(uint32_t device, uint32_t format, uint32_t flags, WindowHandle callback) override {
@@ -257,10 +264,14 @@ public:
     }
 
 private:
+    // The driver's answer: the error code in the low word, flags such as the resource mark above.
+    template <class Params>
+    static DWORD SendRaw(uint32_t device, UINT command, DWORD flags, Params* params) {
+        return ::mciSendCommandA(static_cast<MCIDEVICEID>(device), command, flags, reinterpret_cast<DWORD_PTR>(params));
+    }
     template <class Params>
     static uint32_t Send(uint32_t device, UINT command, DWORD flags, Params* params) {
-        return static_cast<uint32_t>(
-            ::mciSendCommandA(static_cast<MCIDEVICEID>(device), command, flags, reinterpret_cast<DWORD_PTR>(params)));
+        return LOWORD(SendRaw(device, command, flags, params));
     }
 };
 
