@@ -5,11 +5,14 @@
 #include "host/classes/application_object.h"
 #include "host/classes/data_file_object.h"
 #include "host/classes/desktop_toy_object.h"
+#include "host/classes/dialogs_object.h"
 #include "host/classes/direct_x_object.h"
 #include "host/classes/disk_info_object.h"
 #include "host/classes/dll_object.h"
 #include "host/classes/encryption_object.h"
 #include "host/classes/global_functions.h"
+#include "host/classes/mci_object.h"
+#include "host/classes/shell_object.h"
 #include "host/classes/window_object.h"
 #include "host/framework/host_registry.h"
 #include "script/compiler/compiler.h"
@@ -27,7 +30,10 @@ script::CompileOutcome Outcome(script::compiler::CompileResult result) {
 // FlashPlayer, MovieClip, the global host functions, Window, Menu, Application (with its sub-object
 // classes), DirectX, Encryption, DiskInfo, DesktopToy, DataFile, and then Dll. A class (host/classes/) adds its
 // row at its place here and nowhere else.
-constexpr std::array<HostClassEntry, 9> kHostClasses = {{
+constexpr std::array<HostClassEntry, 12> kHostClasses = {{
+    {"Dialogs", &RegisterDialogsClass},
+    {"Shell", &RegisterShellClass},
+    {"MCI", &RegisterMciClass},
     {"global host functions", &RegisterGlobalHostFunctions},
     {"Window", &RegisterWindowClass},
     {"Application", &RegisterApplicationClass},

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/action_record.h"
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/last_error.h"
@@ -144,6 +145,11 @@ int PlayCommand(const Args& args) {
     // What scripts do to windows by handle, as the model records it.
     if (verbose)
         platform::Windows().SetSink([](const std::string& line) { std::printf("[window] %s\n", line.c_str()); });
+    // Programs started, documents opened, dialogs answered and media commands, as recorded.
+    if (verbose)
+        platform::SetActionSink([](std::string_view kind, const std::string& line) {
+            std::printf("[%.*s] %s\n", static_cast<int>(kind.size()), kind.data(), line.c_str());
+        });
     PlayerServices services(sink, std::move(movie), movieSink);
     // The scripts' trace lines, and the errors the engine reports there.
     services.Channel().SetTraceSink(
@@ -151,6 +157,7 @@ int PlayCommand(const Args& args) {
     const int status = RunApplication(services, appArgs, MakeLog(verbose), timeout);
     platform::SetProcessCommandLine({});
     platform::Windows().SetSink(nullptr);
+    platform::SetActionSink(nullptr);
     std::fflush(stdout);
     return status;
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/action_record.h"
 #include "platform/environment.h"
 #include "platform/error_report.h"
 #include "platform/files.h"
@@ -88,6 +89,9 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     const bool verbose = platform::GetEnvironment("VELMO_VERBOSE").value_or("") == "1";
     if (verbose) platform::Windows().SetSink([](const std::string& line) { PrintLine("window", line); });
+    if (verbose)
+        platform::SetActionSink(
+            [](std::string_view kind, const std::string& line) { PrintLine(std::string(kind).c_str(), line); });
     ProjectorServices services(MovieDriver(), verbose);
     return tools::RunApplication(
         services, args, verbose ? shell::App::Log([](const std::string& line) { PrintLine("app", line); }) : nullptr);

@@ -17,6 +17,7 @@ Value& GlobalByName(Interpreter& interp, std::string_view name) { return interp.
 Value& Result(Interpreter& interp) { return interp.Result(); }
 
 const std::string& ErrorText(const Interpreter& interp) { return interp.ErrorText(); }
+void SetErrorText(Interpreter& interp, std::string_view text) { interp.SetErrorText(text); }
 
 TraceOutput& Trace(Interpreter& interp) { return interp.Trace(); }
 

@@ -45,6 +45,8 @@ Value& GlobalByName(Interpreter& interp, std::string_view name);
 Value& Result(Interpreter& interp);
 // The last error or warning of a protected call, at most 1023 bytes.
 const std::string& ErrorText(const Interpreter& interp);
+// Host members that fail with a system error leave its text here (cut to 1023 bytes) and go on.
+void SetErrorText(Interpreter& interp, std::string_view text);
 
 // Warnings and trace lines go here; nothing is written while it is closed.
 TraceOutput& Trace(Interpreter& interp);
