@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     request.bufferBytes = 16 + size % 300;
     for (size_t i = 0; i <= count; ++i) {
         switch (i % 3) {
-            case 0: (void)dialogs.MessageBox("t", "c", static_cast<uint32_t>(size)); break;
+            case 0: (void)dialogs.Message("t", "c", static_cast<uint32_t>(size)); break;
             case 1: {
                 const FileDialogAnswer answer = dialogs.FileDialog(request);
                 if (answer.chosen && answer.names.size() + 2 > request.bufferBytes) __builtin_trap();

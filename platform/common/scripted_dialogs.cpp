@@ -61,7 +61,7 @@ DialogAnswer ScriptedDialogs::Next(bool& missing) {
     return missing ? DialogAnswer{} : answers_[next_++];
 }
 
-int ScriptedDialogs::MessageBox(const std::string& text, const std::string& caption, uint32_t type) {
+int ScriptedDialogs::Message(const std::string& text, const std::string& caption, uint32_t type) {
     bool missing = false;
     const DialogAnswer answer = Next(missing);
     int button = DefaultMessageBoxButton(type);

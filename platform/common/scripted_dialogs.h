@@ -20,7 +20,7 @@ public:
     // Answers read from `answers` instead of the file, for tests.
     void UseAnswers(std::vector<DialogAnswer> answers);
 
-    int MessageBox(const std::string& text, const std::string& caption, uint32_t type);
+    int Message(const std::string& text, const std::string& caption, uint32_t type);
     FileDialogAnswer FileDialog(const FileDialogRequest& request);
     FolderAnswer FolderBrowser(const std::string& title, const std::string& initialFolder, uint32_t flags);
 

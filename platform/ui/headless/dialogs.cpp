@@ -6,7 +6,7 @@
 namespace velmo::platform {
 
 int ShowMessageBox(WindowHandle, const std::string& text, const std::string& caption, uint32_t type) {
-    return ProcessScriptedDialogs().MessageBox(text, caption, type);
+    return ProcessScriptedDialogs().Message(text, caption, type);
 }
 
 FileDialogAnswer ShowFileDialog(const FileDialogRequest& request) {

@@ -42,7 +42,7 @@ int CALLBACK BrowseEvents(HWND dialog, UINT message, LPARAM lParam, LPARAM initi
 }  // namespace
 
 int ShowMessageBox(WindowHandle owner, const std::string& text, const std::string& caption, uint32_t type) {
-    if (Scripted()) return ProcessScriptedDialogs().MessageBox(text, caption, type);
+    if (Scripted()) return ProcessScriptedDialogs().Message(text, caption, type);
     return ::MessageBoxA(Owner(owner), text.c_str(), caption.c_str(), type);
 }
 

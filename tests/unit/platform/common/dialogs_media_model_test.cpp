@@ -82,8 +82,8 @@ TEST(ScriptedDialogs, AnswersInOrderThenDefaultsAndRecordsEveryDialog) {
     Recorded rec;
     ScriptedDialogs dialogs;
     dialogs.UseAnswers(ParseDialogAnswers("button no\ncancel\nfolder C:\\x\nfiles C:\\d|a|b\nfile C:\\p.txt\n"));
-    EXPECT_EQ(dialogs.MessageBox("Sure?", "Ask", 0x4), 7);
-    EXPECT_EQ(dialogs.MessageBox("Sure?", "Ask", 0x4), 6);  // cannot be cancelled: default
+    EXPECT_EQ(dialogs.Message("Sure?", "Ask", 0x4), 7);
+    EXPECT_EQ(dialogs.Message("Sure?", "Ask", 0x4), 6);  // cannot be cancelled: default
     FileDialogRequest open;
     open.filter = std::string("Text\0*.txt\0", 11);
     open.flags = 0x880004;
@@ -96,7 +96,7 @@ TEST(ScriptedDialogs, AnswersInOrderThenDefaultsAndRecordsEveryDialog) {
     EXPECT_FALSE(small.chosen);
     EXPECT_EQ(small.error, 0x3003u);
     EXPECT_FALSE(dialogs.FolderBrowser("Pick", "", 5).chosen);  // none left
-    EXPECT_EQ(dialogs.MessageBox("t", "c", 0x3 | 0x100), 7);
+    EXPECT_EQ(dialogs.Message("t", "c", 0x3 | 0x100), 7);
     ASSERT_EQ(rec.lines.size(), 7u);
     EXPECT_EQ(rec.lines[0], "dialog: msgBox \"Ask\" \"Sure?\" type 0x4 -> 7");
     EXPECT_EQ(rec.lines[1], "dialog: msgBox \"Ask\" \"Sure?\" type 0x4 -> 6 (cannot be cancelled: default button)");
