@@ -9,7 +9,9 @@
 #include "host/classes/disk_info_object.h"
 #include "host/classes/dll_object.h"
 #include "host/classes/encryption_object.h"
+#include "host/classes/flash_player_object.h"
 #include "host/classes/global_functions.h"
+#include "host/classes/movie_clip_object.h"
 #include "host/classes/window_object.h"
 #include "host/framework/host_registry.h"
 #include "script/compiler/compiler.h"
@@ -27,7 +29,9 @@ script::CompileOutcome Outcome(script::compiler::CompileResult result) {
 // FlashPlayer, MovieClip, the global host functions, Window, Menu, Application (with its sub-object
 // classes), DirectX, Encryption, DiskInfo, DesktopToy, DataFile, and then Dll. A class (host/classes/) adds its
 // row at its place here and nowhere else.
-constexpr std::array<HostClassEntry, 9> kHostClasses = {{
+constexpr std::array<HostClassEntry, 11> kHostClasses = {{
+    {"FlashPlayer", &RegisterFlashPlayerClass},
+    {"MovieClip", &RegisterMovieClipClass},
     {"global host functions", &RegisterGlobalHostFunctions},
     {"Window", &RegisterWindowClass},
     {"Application", &RegisterApplicationClass},
