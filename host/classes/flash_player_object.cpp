@@ -201,7 +201,8 @@ void UpdateData(HostCall& call) {
         return;
     }
     std::vector<std::pair<std::u16string, script::Pinned>> taken;
-    for (const BindingTable::Binding* b : table.All()) taken.emplace_back(b->name, script::Pinned(call.interp, b->value.Get()));
+    for (const BindingTable::Binding* b : table.All())
+        taken.emplace_back(b->name, script::Pinned(call.interp, b->value.Get()));
     for (const auto& [name, value] : taken) {
         const std::u16string text = script::ToText(call.interp, value.Get());
         if (MovieControl* control = Control(call.interp)) (void)control->SetVariable(name, text);
@@ -244,7 +245,8 @@ void GetArray(HostCall& call) {
     }
     script::ArrayRecord* array = script::NewArray(interp, parts.size());
     const script::Pinned kept(interp, Value::Array(array));
-    for (size_t i = 0; i < parts.size(); ++i) script::PutElement(interp, array, script::StringValue(interp, parts[i]), i);
+    for (size_t i = 0; i < parts.size(); ++i)
+        script::PutElement(interp, array, script::StringValue(interp, parts[i]), i);
     call.Return(kept.Get());
 }
 
@@ -326,7 +328,8 @@ double Coordinate(const script::Args& args, uint32_t index) {
 
 void SetIntegers(script::Interpreter& interp, script::ObjectRecord* object,
                  std::initializer_list<std::pair<const char*, int64_t>> fields) {
-    for (const auto& [name, value] : fields) script::SetOwn(interp, object, script::Intern(interp, name), Value::Integer(value));
+    for (const auto& [name, value] : fields)
+        script::SetOwn(interp, object, script::Intern(interp, name), Value::Integer(value));
 }
 
 void MovieToWindowMember(HostCall& call) {
@@ -357,13 +360,17 @@ void GetMovieInfo(HostCall& call) {
     script::ObjectRecord* frame = script::NewObject(interp);
     const script::Pinned keptFrame(interp, Value::Object(frame));
     SetIntegers(interp, frame,
-                {{"xMin", header->xMin / 20}, {"xMax", header->xMax / 20}, {"yMin", header->yMin / 20},
+                {{"xMin", header->xMin / 20},
+                 {"xMax", header->xMax / 20},
+                 {"yMin", header->yMin / 20},
                  {"yMax", header->yMax / 20}});
     script::ObjectRecord* info = script::NewObject(interp);
     script::SetOwn(interp, info, script::Intern(interp, "frameSize"), keptFrame.Get());
     SetIntegers(interp, info,
-                {{"rate", static_cast<int64_t>(header->frameRate)}, {"frameCount", header->frameCount},
-                 {"version", header->version}, {"size", header->fileLength}});
+                {{"rate", static_cast<int64_t>(header->frameRate)},
+                 {"frameCount", header->frameCount},
+                 {"version", header->version},
+                 {"size", header->fileLength}});
     call.Return(Value::Object(info));
 }
 

@@ -370,7 +370,7 @@ bool StandinMovieControl::Put(MovieProperty property, const MovieValue& value) {
             } else {
                 break;
             }
-            Record(name + " := " + ValueText(value));
+            Record(name + " := " + ValueText(stored));  // what was kept: a number given for a flag is one
             return true;
         }
     }

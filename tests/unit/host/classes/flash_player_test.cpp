@@ -34,7 +34,7 @@ std::string Narrow(std::u16string_view s) { return std::string(s.begin(), s.end(
 TEST(BindingTable, HashFoldsCaseAndMixesEveryUnit) {
     EXPECT_EQ(BindingNameHash(u""), 0u);
     EXPECT_EQ(BindingNameHash(u"a"), 0x61u);
-    EXPECT_EQ(BindingNameHash(u"ab"), 0xC42u);  // (0x61 << 5) ^ 0x62
+    EXPECT_EQ(BindingNameHash(u"ab"), 0xC42u);     // (0x61 << 5) ^ 0x62
     EXPECT_EQ(BindingNameHash(u"abc"), 0x1883Bu);  // (0xC42 << 5) ^ 0x63 ^ ((6 ^ 0xC42) >> 7)
     EXPECT_EQ(BindingNameHash(u"ABC"), BindingNameHash(u"abc"));
     EXPECT_NE(BindingNameHash(u"ab"), BindingNameHash(u"ba"));
@@ -78,7 +78,8 @@ TEST(MovieText, ReadsAsTheValueTheCReadersTakeWhole) {
     EXPECT_EQ(MovieTextValue(interp, u"99999999999999999999").AsNumber(), 1e20);  // past 64 bits
     EXPECT_TRUE(MovieTextValue(interp, u"nan").Is(Tag::NaN));
     // Exact comparisons, texts the readers stop inside, and the empty text stay Strings.
-    for (const std::u16string_view text : std::initializer_list<std::u16string_view>{u"True", u"FALSE", u"12 ", u"1,5", u"abc", u"", u"\u00e912", std::u16string_view(u"1\0", 2)}) {
+    for (const std::u16string_view text : std::initializer_list<std::u16string_view>{
+             u"True", u"FALSE", u"12 ", u"1,5", u"abc", u"", u"\u00e912", std::u16string_view(u"1\0", 2)}) {
         const Value v = MovieTextValue(interp, text);
         ASSERT_TRUE(v.Is(Tag::String)) << Narrow(text);
         EXPECT_EQ(script::Text(v.AsString()), text);
@@ -94,7 +95,8 @@ TEST(MovieToWindow, EachScaleModePlacesTheRectangle) {
     EXPECT_EQ((std::vector<int64_t>{e->left, e->right, e->top, e->bottom}), (std::vector<int64_t>{0, 1100, 100, 900}));
     // No border: s = 2.5, 1375 x 1000, the offset -137.5 truncated toward zero.
     e = edges(1, whole);
-    EXPECT_EQ((std::vector<int64_t>{e->left, e->right, e->top, e->bottom}), (std::vector<int64_t>{-137, 1238, 0, 1000}));
+    EXPECT_EQ((std::vector<int64_t>{e->left, e->right, e->top, e->bottom}),
+              (std::vector<int64_t>{-137, 1238, 0, 1000}));
     e = edges(2, {55, 110, 40, 80});  // exact fit: 2 x 2.5
     EXPECT_EQ((std::vector<int64_t>{e->left, e->right, e->top, e->bottom}), (std::vector<int64_t>{110, 220, 100, 200}));
     e = edges(3, {-1.5, 10.9, 0, 1});  // no scale: centred at 275, 300; coordinates truncated
@@ -164,17 +166,16 @@ TEST_F(FlashPlayerTest, PlaybackAndTimelineCallsReachTheControlWithTheirArgument
     EXPECT_EQ(Int("b"), 4);
     EXPECT_FALSE(Global("c").AsBoolean());  // beyond the last frame: the control refuses
     EXPECT_FALSE(Global("d").AsBoolean());  // a String is no frame: the control is not asked
-    EXPECT_EQ(Int("e"), -1);  // refused
+    EXPECT_EQ(Int("e"), -1);                // refused
     EXPECT_TRUE(Global("f").AsBoolean());
     EXPECT_FALSE(Global("g").AsBoolean());
     EXPECT_FALSE(Global("h").AsBoolean());
     EXPECT_EQ(Int("i"), 5);
     EXPECT_EQ(Int("j"), 0);
-    EXPECT_EQ(Records(), (std::vector<std::string>{"GotoFrame(4)", "CurrentFrame() -> 4", "GotoFrame(10) refused",
-                                                   "PercentLoaded() refused", "FrameLoaded(9) -> true",
-                                                   "FrameLoaded(10) -> false", "Stop()", "IsPlaying() -> false",
-                                                   "Forward()", "CurrentFrame() -> 5", "Rewind()",
-                                                   "CurrentFrame() -> 0"}));
+    EXPECT_EQ(Records(), (std::vector<std::string>{
+                             "GotoFrame(4)", "CurrentFrame() -> 4", "GotoFrame(10) refused", "PercentLoaded() refused",
+                             "FrameLoaded(9) -> true", "FrameLoaded(10) -> false", "Stop()", "IsPlaying() -> false",
+                             "Forward()", "CurrentFrame() -> 5", "Rewind()", "CurrentFrame() -> 0"}));
 
     Run("k = FlashPlayer.targetGotoLabel('_root.menu', 'open'); l = FlashPlayer.targetCurrentLabel('_root.menu');"
         "FlashPlayer.targetSetPropertyNum('/ball', 2, 7.5); m = FlashPlayer.targetGetPropertyNum('/ball', 2);"
@@ -191,11 +192,11 @@ TEST_F(FlashPlayerTest, PlaybackAndTimelineCallsReachTheControlWithTheirArgument
     EXPECT_TRUE(Global("r").AsBoolean());
     EXPECT_EQ(Int("s"), -1);
     EXPECT_EQ(Int("t"), 10 << 16);
-    EXPECT_EQ(Records(), (std::vector<std::string>{
-                             "TGotoLabel(\"_root.menu\", \"open\")", "TCurrentLabel(\"_root.menu\") -> \"open\"",
-                             "TSetPropertyNum(\"/ball\", 2, 7.5)", "TGetPropertyNum(\"/ball\", 2) -> 7.5",
-                             "TGetProperty(\"/ball\", 2) -> \"7.5\"", "SetZoomRect(1, 2, 3, 4)",
-                             "LoadMovie(1, \"x.swf\")"}));
+    EXPECT_EQ(Records(),
+              (std::vector<std::string>{
+                  "TGotoLabel(\"_root.menu\", \"open\")", "TCurrentLabel(\"_root.menu\") -> \"open\"",
+                  "TSetPropertyNum(\"/ball\", 2, 7.5)", "TGetPropertyNum(\"/ball\", 2) -> 7.5",
+                  "TGetProperty(\"/ball\", 2) -> \"7.5\"", "SetZoomRect(1, 2, 3, 4)", "LoadMovie(1, \"x.swf\")"}));
 }
 
 TEST_F(FlashPlayerTest, PropertiesTakeOnlyTheirOwnKindsAndTotalFramesIsReadOnly) {
@@ -223,9 +224,10 @@ TEST_F(FlashPlayerTest, PropertiesTakeOnlyTheirOwnKindsAndTotalFramesIsReadOnly)
 }
 
 TEST_F(FlashPlayerTest, ArraysAndObjectsCrossAsNumberedAndDottedVariables) {
-    Drive("variable list.length 3\nvariable list.0 1\nvariable list.1 x\nvariable list.2 true\n"
-          "variable csv a,,c\nvariable big.length 5001\nvariable big a,b\n"
-          "variable p.x 10\nvariable p.label hi\n");
+    Drive(
+        "variable list.length 3\nvariable list.0 1\nvariable list.1 x\nvariable list.2 true\n"
+        "variable csv a,,c\nvariable big.length 5001\nvariable big a,b\n"
+        "variable p.x 10\nvariable p.label hi\n");
     Run("l = FlashPlayer.getArray('list'); a0 = l[0]; a1 = l[1]; a2 = l[2]; n = l.length;"
         "c = FlashPlayer.getArray('csv'); cn = c.length; c1 = c[1];"
         "b = FlashPlayer.getArray('big'); bn = b.length; m = FlashPlayer.getArray('missing').length;"
@@ -250,13 +252,13 @@ TEST_F(FlashPlayerTest, ArraysAndObjectsCrossAsNumberedAndDottedVariables) {
     std::vector<std::string> writes = Records();
     std::vector<std::string> objectWrites(writes.begin() + 4, writes.end());
     writes.resize(4);
-    EXPECT_EQ(writes, (std::vector<std::string>{"SetVariable(\"out.0\", \"1\")", "SetVariable(\"out.1\", \"two\")",
-                                                "SetVariable(\"out.2\", \"undefined\")",
-                                                "SetVariable(\"out.3\", \"true\")"}));
+    EXPECT_EQ(writes,
+              (std::vector<std::string>{"SetVariable(\"out.0\", \"1\")", "SetVariable(\"out.1\", \"two\")",
+                                        "SetVariable(\"out.2\", \"undefined\")", "SetVariable(\"out.3\", \"true\")"}));
     std::sort(objectWrites.begin(), objectWrites.end());
-    EXPECT_EQ(objectWrites, (std::vector<std::string>{"SetVariable(\"obj.list\", \"1,2\")",
-                                                      "SetVariable(\"obj.n\", \"1.5\")",
-                                                      "SetVariable(\"obj.s\", \"x\")"}));
+    EXPECT_EQ(objectWrites,
+              (std::vector<std::string>{"SetVariable(\"obj.list\", \"1,2\")", "SetVariable(\"obj.n\", \"1.5\")",
+                                        "SetVariable(\"obj.s\", \"x\")"}));
 }
 
 TEST_F(FlashPlayerTest, BindingsMoveDataOnlyOnUpdateAndReadAsNestedClips) {
@@ -282,16 +284,16 @@ TEST_F(FlashPlayerTest, BindingsMoveDataOnlyOnUpdateAndReadAsNestedClips) {
         "fresh = FlashPlayer._root.hud.extra === undefined;"
         "clipStays = '' + FlashPlayer.a.b;");
     EXPECT_EQ(Text("w2"), "40");
-    EXPECT_EQ(Int("x"), 1);  // an unbound name lands on the clip's own properties,
+    EXPECT_EQ(Int("x"), 1);                    // an unbound name lands on the clip's own properties,
     EXPECT_TRUE(Global("fresh").AsBoolean());  // and every read of a clip path makes a new clip
     EXPECT_EQ(Text("clipStays"), "[object MovieClip]");
     std::vector<std::string> writes;
     for (const std::string& line : Records())
         if (line.rfind("SetVariable", 0) == 0) writes.push_back(line);
     std::sort(writes.begin(), writes.end());
-    EXPECT_EQ(writes, (std::vector<std::string>{"SetVariable(\"_root.hud.lives\", \"two\")",
-                                                "SetVariable(\"nothing\", \"undefined\")",
-                                                "SetVariable(\"score\", \"40\")"}));
+    EXPECT_EQ(writes,
+              (std::vector<std::string>{"SetVariable(\"_root.hud.lives\", \"two\")",
+                                        "SetVariable(\"nothing\", \"undefined\")", "SetVariable(\"score\", \"40\")"}));
 
     Run("FlashPlayer.unbindAll(); gone = FlashPlayer._root; FlashPlayer.score = 5; kept = FlashPlayer.score;");
     EXPECT_TRUE(Global("gone").Is(Tag::Undefined));
@@ -316,8 +318,8 @@ TEST_F(FlashPlayerTest, MovieToWindowNeedsFourArgumentsAndAMovieSize) {
 std::string MovieBytes() {
     std::string movie = "FWS";
     movie += '\x09';
-    const std::string body = std::string("\x78\x00\x05\x5F\x00\x00\x0F\xA0\x00", 9) + std::string("\x80\x18\x0C\x00", 4) +
-                             std::string("\x43\x02\x10\x20\x30\x00\x00", 7);
+    const std::string body = std::string("\x78\x00\x05\x5F\x00\x00\x0F\xA0\x00", 9) +
+                             std::string("\x80\x18\x0C\x00", 4) + std::string("\x43\x02\x10\x20\x30\x00\x00", 7);
     const uint32_t length = static_cast<uint32_t>(8 + body.size());
     for (int i = 0; i < 4; ++i) movie += static_cast<char>((length >> (8 * i)) & 0xFF);
     return movie + body;
@@ -333,11 +335,12 @@ TEST_F(FlashPlayerTest, GetMovieInfoReadsMovieFilesAndProgramsCarryingOne) {
     (void)scratch.Write("p.exe", testing::Bytes(program));
     (void)scratch.Write("t.txt", testing::Bytes("not a movie at all"));
     Drive("");
-    script::GlobalByName(engine_->Interp(), "dir") = script::StringValue(engine_->Interp(), std::u16string(
-                                                                                       scratch.Path().begin(), scratch.Path().end()));
+    script::GlobalByName(engine_->Interp(), "dir") =
+        script::StringValue(engine_->Interp(), std::u16string(scratch.Path().begin(), scratch.Path().end()));
     for (const char* file : {"m.swf", "p.exe"}) {
         Run(std::string("i = FlashPlayer.getMovieInfo(dir + '") + file +
-            "'); f = i.frameSize; s = [f.xMin, f.xMax, f.yMin, f.yMax, i.rate, i.frameCount, i.version, i.size].join();");
+            "'); f = i.frameSize; s = [f.xMin, f.xMax, f.yMin, f.yMax, i.rate, i.frameCount, i.version, "
+            "i.size].join();");
         EXPECT_EQ(Text("s"), "0,550,0,400,24,12,9," + std::to_string(movie.size())) << file;
     }
     Run("t = FlashPlayer.getMovieInfo(dir + 't.txt'); n = FlashPlayer.getMovieInfo(dir + 'none.swf');"
