@@ -62,7 +62,7 @@ std::optional<MovieProperty> ScriptProperty(DISPID id) {
 }
 
 // A variant as the stand-in's value kinds; none for one that gives no text either.
-std::optional<MovieValue> ValueOfVariant(const VARIANT& in) {
+std::optional<MovieValue> ValueOfVariant(VARIANT& in) {
     VARIANT v;
     ::VariantInit(&v);
     std::optional<MovieValue> out;
@@ -264,6 +264,8 @@ HRESULT StandinControl::InvokeProperty(DISPID id, bool isPut, DISPPARAMS& params
     }
 }
 
+namespace {
+
 HRESULT ReturnValue(VARIANT* result, const MovieValue& value) {
     if (const bool* flag = std::get_if<bool>(&value)) return ReturnBoolean(result, *flag);
     if (const int32_t* number = std::get_if<int32_t>(&value)) return ReturnInteger(result, *number);
@@ -274,6 +276,8 @@ HRESULT ReturnValue(VARIANT* result, const MovieValue& value) {
     }
     return S_OK;
 }
+
+}  // namespace
 
 // The stand-in takes any number of arguments and leaves the checking to the model, as a control
 // with a type library would convert them to the member's own kinds.
