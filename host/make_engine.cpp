@@ -10,9 +10,11 @@
 #include "host/classes/disk_info_object.h"
 #include "host/classes/dll_object.h"
 #include "host/classes/encryption_object.h"
+#include "host/classes/flash_player_object.h"
 #include "host/classes/global_functions.h"
 #include "host/classes/mci_object.h"
 #include "host/classes/shell_object.h"
+#include "host/classes/movie_clip_object.h"
 #include "host/classes/window_object.h"
 #include "host/framework/host_registry.h"
 #include "script/compiler/compiler.h"
@@ -30,10 +32,12 @@ script::CompileOutcome Outcome(script::compiler::CompileResult result) {
 // FlashPlayer, MovieClip, the global host functions, Window, Menu, Application (with its sub-object
 // classes), DirectX, Encryption, DiskInfo, DesktopToy, DataFile, and then Dll. A class (host/classes/) adds its
 // row at its place here and nowhere else.
-constexpr std::array<HostClassEntry, 12> kHostClasses = {{
+constexpr std::array<HostClassEntry, 14> kHostClasses = {{
     {"Dialogs", &RegisterDialogsClass},
     {"Shell", &RegisterShellClass},
     {"MCI", &RegisterMciClass},
+    {"FlashPlayer", &RegisterFlashPlayerClass},
+    {"MovieClip", &RegisterMovieClipClass},
     {"global host functions", &RegisterGlobalHostFunctions},
     {"Window", &RegisterWindowClass},
     {"Application", &RegisterApplicationClass},

@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "platform/window.h"
 
@@ -26,6 +28,81 @@ public:
     // before it returns; the movie gets no answer otherwise.
     virtual void OnFlashCall(std::u16string_view request) = 0;
 };
+
+// The player's playback and timeline methods that scripts reach (the FlashPlayer object), beside
+// the few the projector itself uses. Their names, as the control's dispatch interface spells them,
+// are kMovieMethodNames in the same order.
+enum class MovieMethod : uint8_t {
+    Play,
+    Stop,
+    Back,
+    Forward,
+    Rewind,
+    StopPlay,
+    GotoFrame,        // (frame)
+    CurrentFrame,     // -> frame
+    IsPlaying,        // -> playing
+    PercentLoaded,    // -> percent
+    FrameLoaded,      // (frame) -> loaded
+    LoadMovie,        // (layer, url)
+    Zoom,             // (percent)
+    SetZoomRect,      // (left, top, right, bottom)
+    Pan,              // (x, y, mode)
+    TGotoFrame,       // (target, frame)
+    TCallFrame,       // (target, frame)
+    TGotoLabel,       // (target, label)
+    TCallLabel,       // (target, label)
+    TCurrentFrame,    // (target) -> frame
+    TCurrentLabel,    // (target) -> label
+    TPlay,            // (target)
+    TStopPlay,        // (target)
+    TGetProperty,     // (target, property) -> text
+    TSetProperty,     // (target, property, text)
+    TGetPropertyNum,  // (target, property) -> number
+    TSetPropertyNum,  // (target, property, number)
+};
+inline constexpr size_t kMovieMethodCount = 27;
+inline constexpr std::string_view kMovieMethodNames[kMovieMethodCount] = {
+    "Play",         "Stop",       "Back",          "Forward",      "Rewind",          "StopPlay",       "GotoFrame",
+    "CurrentFrame", "IsPlaying",  "PercentLoaded", "FrameLoaded",  "LoadMovie",       "Zoom",           "SetZoomRect",
+    "Pan",          "TGotoFrame", "TCallFrame",    "TGotoLabel",   "TCallLabel",      "TCurrentFrame",  "TCurrentLabel",
+    "TPlay",        "TStopPlay",  "TGetProperty",  "TSetProperty", "TGetPropertyNum", "TSetPropertyNum"};
+
+// The control's properties that scripts read and write; names in kMoviePropertyNames.
+enum class MovieProperty : uint8_t {
+    TotalFrames,  // read only
+    FrameNum,
+    Playing,
+    Loop,
+    Menu,
+    DeviceFont,
+    EmbedMovie,
+    Quality,
+    ScaleMode,
+    AlignMode,
+    BackgroundColor,
+    Movie,
+    WMode,
+    SAlign,
+    Base,
+    Scale,
+    BGColor,
+    Quality2,
+    SWRemote,
+    FlashVars,
+};
+inline constexpr size_t kMoviePropertyCount = 20;
+inline constexpr std::string_view kMoviePropertyNames[kMoviePropertyCount] = {
+    "TotalFrames", "FrameNum",  "Playing",         "Loop",     "Menu",  "DeviceFont", "EmbedMovie", "Quality",
+    "ScaleMode",   "AlignMode", "BackgroundColor", "Movie",    "WMode", "SAlign",     "Base",       "Scale",
+    "BGColor",     "Quality2",  "SWRemote",        "FlashVars"};
+
+inline std::string_view NameOf(MovieMethod method) { return kMovieMethodNames[static_cast<size_t>(method)]; }
+inline std::string_view NameOf(MovieProperty property) { return kMoviePropertyNames[static_cast<size_t>(property)]; }
+
+// An argument or answer of those members: nothing (a method without a result), a flag, a whole
+// number, a floating number or a text.
+using MovieValue = std::variant<std::monostate, bool, int32_t, double, std::u16string>;
 
 class MovieControl {
 public:
@@ -59,6 +136,19 @@ public:
     virtual std::optional<std::u16string> CallFunction(std::u16string_view request) = 0;
     // The answer to the FlashCall being delivered.
     virtual void SetReturnValue(std::u16string_view reply) = 0;
+
+    // Calls one of the player's methods with `args` (as many and of the kinds its comment in
+    // MovieMethod says); its answer, nothing for a method without one, or none when the control
+    // refuses the call or has no such method.
+    virtual std::optional<MovieValue> Call(MovieMethod /*method*/, std::span<const MovieValue> /*args*/) {
+        return std::nullopt;
+    }
+    // Reads and writes one property; none or false when the control refuses.
+    virtual std::optional<MovieValue> Get(MovieProperty /*property*/) { return std::nullopt; }
+    virtual bool Put(MovieProperty /*property*/, const MovieValue& /*value*/) { return false; }
+    // The loaded movie's frame size as the control itself knows it; none when it cannot tell (the
+    // real player does not say: the projector reads the movie's header instead).
+    virtual std::optional<Size> FrameSize() const { return std::nullopt; }
 
     // Runs the frame label `label` of the timeline `target` ("_root" for the main one) at once, as
     // the movie's own call of a frame would; false when the control cannot.

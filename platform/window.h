@@ -216,6 +216,9 @@ public:
     // The system's handle, for the control host and the Window objects of scripts; on the headless
     // desktop the handle of its model window (platform/common/model_window_system.h).
     virtual uintptr_t NativeHandle() const = 0;
+    // The movie window's handle in the same terms: the control's own window, or the area that
+    // stands for it; 0 when there is none.
+    virtual uintptr_t MovieWindowHandle() const { return 0; }
 };
 
 class Desktop {

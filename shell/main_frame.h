@@ -115,6 +115,8 @@ public:
 
     // The movie control inside the frame; null until Create made it and after Destroy.
     platform::MovieControl* Control() const { return control_.get(); }
+    // The movie last handed to the control; empty before the first.
+    const std::string& MoviePath() const { return moviePath_; }
     // Delivers one event of the window or its movie, waiting for one when none is waiting; false
     // once the frame is closing or no event can come any more. Idle work runs between calls, as a
     // message loop runs it.

@@ -157,6 +157,8 @@ std::optional<MovieHeader> Parse(Stream& file) {
     MovieHeader header;
     header.version = signature[3];
     header.compressed = signature[0] == 'C';
+    header.fileLength =
+        static_cast<uint32_t>(signature[4] | signature[5] << 8 | signature[6] << 16) | uint32_t{signature[7]} << 24;
     std::unique_ptr<InflateStream> inflated;
     if (header.compressed) inflated = std::make_unique<InflateStream>(file);
     Stream& body = inflated ? static_cast<Stream&>(*inflated) : file;

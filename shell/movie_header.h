@@ -18,6 +18,7 @@ namespace velmo::shell {
 struct MovieHeader {
     uint8_t version = 0;
     bool compressed = false;
+    uint32_t fileLength = 0;  // the movie's length as its header records it (uncompressed)
     // The frame rectangle in twips (1/20 pixel), as the file gives it.
     int32_t xMin = 0, xMax = 0, yMin = 0, yMax = 0;
     double frameRate = 0;  // frames per second (8.8 fixed point in the file)

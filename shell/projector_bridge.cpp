@@ -11,6 +11,7 @@
 #include "shell/app.h"
 #include "shell/command_channel.h"
 #include "shell/main_frame.h"
+#include "shell/movie_header.h"
 #include "shell/package.h"
 #include "shell/run_folder.h"
 #include "shell/shell_error.h"
@@ -152,6 +153,29 @@ bool ProjectorBridge::ShowTrayBalloon(const host::TrayBalloon& balloon) {
 platform::MovieControl* ProjectorBridge::Movie() const {
     MainFrame* frame = Frame();
     return frame ? frame->Control() : nullptr;
+}
+
+uintptr_t ProjectorBridge::MovieWindow() const {
+    MainFrame* frame = Frame();
+    return frame && frame->Window() ? frame->Window()->MovieWindowHandle() : 0;
+}
+
+std::optional<platform::Size> ProjectorBridge::MainClientSize() const {
+    MainFrame* frame = Frame();
+    if (!frame || !frame->Window()) return std::nullopt;
+    return frame->Window()->ClientSize();
+}
+
+// The movie's header says; a control that knows the size of what it plays answers for a movie
+// whose file has no header this program reads.
+std::optional<platform::Size> ProjectorBridge::MovieFrameSize() const {
+    MainFrame* frame = Frame();
+    if (!frame || frame->MoviePath().empty()) return std::nullopt;
+    if (const std::optional<MovieHeader> header = ReadMovieHeader(frame->MoviePath())) {
+        const platform::Size size = header->FrameSize();
+        if (size.width > 0 && size.height > 0) return size;
+    }
+    return frame->Control() ? frame->Control()->FrameSize() : std::nullopt;
 }
 
 const host::MovieCallContext* ProjectorBridge::MovieCalls() const { return &channel_.MovieCalls(); }

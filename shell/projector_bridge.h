@@ -53,6 +53,9 @@ public:
     bool ShowTrayBalloon(const host::TrayBalloon& balloon) override;
 
     platform::MovieControl* Movie() const override;
+    uintptr_t MovieWindow() const override;
+    std::optional<platform::Size> MainClientSize() const override;
+    std::optional<platform::Size> MovieFrameSize() const override;
     const host::MovieCallContext* MovieCalls() const override;
     void RunCommand(const std::string& command, const std::string& ansiArgument) override;
 

@@ -26,6 +26,12 @@ bool EventHandlers::Set(size_t event, const Value& handler) {
     return true;
 }
 
+void EventHandlers::Clear(size_t event) {
+    if (event >= Count()) return;
+    if (!pins_.empty()) pins_[event].Set(Value::Undefined());
+    else values_[event] = Value::Undefined();
+}
+
 void EventHandlers::Mark(script::Interpreter& interp) const {
     for (const Value& value : values_) script::MarkValue(interp, value);
 }

@@ -28,6 +28,8 @@ public:
     bool IsSet(size_t event) const { return Get(event).Is(script::Tag::Function); }
     // Only a Function replaces the handler; false (and the old handler kept) for anything else.
     bool Set(size_t event, const script::Value& handler);
+    // Empties the slot: only for the few events whose source lets scripts clear them.
+    void Clear(size_t event);
     void Mark(script::Interpreter& interp) const;
 
 private:

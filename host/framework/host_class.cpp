@@ -39,6 +39,7 @@ Value FailureValue(Failure failure) {
     switch (failure) {
         case Failure::Null: return Value::Null();
         case Failure::False: return Value::Boolean(false);
+        case Failure::MinusOne: return Value::Integer(-1);
         case Failure::Undefined: break;
     }
     return Value::Undefined();
@@ -84,6 +85,10 @@ bool PropertyOp(Interpreter& interp, ClassRecord& cls, void* native, uint32_t na
         return true;
     }
     if (member && member->event >= 0) return EventProperty(cls, data, native, member->event, isSet, io);
+    if (data.spec.otherProperty) {
+        HostProperty access{interp, cls, native, isSet, io};
+        if (data.spec.otherProperty(access, nameId)) return true;
+    }
     if (!isSet) *io = Value::Undefined();
     return false;
 }

@@ -24,6 +24,7 @@ enum class Failure : uint8_t {
     Undefined,  // methods without a result
     Null,       // methods that return a string or an object
     False,      // methods that return a boolean
+    MinusOne,   // methods that return a count or a position, where -1 is no answer
 };
 
 // One method call. `native` is the instance's native data, null when the method is invoked on
@@ -131,6 +132,9 @@ struct HostClassSpec {
     // Whether `native` (null: the class value) answers the property or event `member` now; when it
     // does not, the name falls through to the value's own properties. Null: always.
     bool (*answersProperties)(script::ClassRecord&, void* native, const HostMember& member) = nullptr;
+    // Names the member table does not list (or lists without a body): answers them and returns true,
+    // or returns false to let them fall through to the value's own properties. Null: none answered.
+    bool (*otherProperty)(HostProperty& access, uint32_t nameId) = nullptr;
     // Class state made once at registration.
     std::unique_ptr<HostClassState> (*makeState)(script::Interpreter&) = nullptr;
 };

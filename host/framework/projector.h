@@ -104,6 +104,13 @@ public:
     // ---- The movie
     // The frame's movie control; null without one.
     virtual platform::MovieControl* Movie() const { return nullptr; }
+    // The movie window (the control's own window in the frame, or the frame's movie area); 0
+    // without one.
+    virtual uintptr_t MovieWindow() const { return 0; }
+    // The frame's client area; none without a frame.
+    virtual std::optional<platform::Size> MainClientSize() const { return std::nullopt; }
+    // The loaded movie's frame size in pixels; none while no movie of a known size is loaded.
+    virtual std::optional<platform::Size> MovieFrameSize() const { return std::nullopt; }
     // The movie command channel's side of movie calls; null without a channel.
     virtual const MovieCallContext* MovieCalls() const { return nullptr; }
     // Runs a movie command ("Velmo_Run" with a script name) as the channel runs an fscommand.

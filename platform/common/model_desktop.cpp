@@ -161,6 +161,7 @@ public:
         desktop_.Post([this] { events_.OnCloseRequest(); });
     }
     uintptr_t NativeHandle() const override { return frame_; }
+    uintptr_t MovieWindowHandle() const override { return windows_.Entry(area_) ? area_ : 0; }
 
 private:
     ModelWindowSystem::Window& W() const {

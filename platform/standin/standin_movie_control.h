@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,6 +46,13 @@ public:
     // does not replay them.
     // Records the call; the stand-in has no timeline to run.
     bool CallFrame(std::u16string_view target, std::u16string_view label) override;
+    // The player's other methods and properties over a model of one timeline per target: frames
+    // counted from 0 up to the driving file's `frames`, labels and timeline properties as the
+    // scripts set them. A member the file refuses answers none (docs/movie-standin.md).
+    std::optional<MovieValue> Call(MovieMethod method, std::span<const MovieValue> args) override;
+    std::optional<MovieValue> Get(MovieProperty property) override;
+    bool Put(MovieProperty property, const MovieValue& value) override;
+    std::optional<Size> FrameSize() const override;
     // Draws the background and the driving file's painted rectangles; the background colour
     // property becomes the one drawn on, as a real control's does.
     bool DrawOnto(PixelImage& image, const Rect& dest, const Rect& clip, uint32_t backgroundRgb) override;
@@ -56,7 +64,18 @@ public:
     int32_t BackgroundColor() const { return background_; }
 
 private:
+    // A timeline named by a target path; the main one is the movie's own frame and playing state.
+    struct Timeline {
+        int32_t frame = 0;
+        bool playing = true;
+        std::u16string label;
+        std::map<int32_t, std::u16string> properties;
+    };
+
     void Record(const std::string& line);
+    bool Refused(std::string_view member) const { return script_.refused.count(std::string(member)) != 0; }
+    std::optional<MovieValue> Answer(MovieMethod method, std::span<const MovieValue> args);
+    bool GoTo(int32_t& frame, int32_t to) const;
 
     StandinMovieScript script_;
     Sink sink_;
@@ -67,12 +86,18 @@ private:
     bool playing_ = true;  // a control starts playing what it loads
     int scaleMode_ = 0;
     int32_t background_ = -1;  // none written
+    int32_t frame_ = 0;
+    std::map<MovieProperty, MovieValue> properties_;  // those without a member of their own above
+    std::map<std::u16string, Timeline> timelines_;
     bool loaded_ = false;
     size_t nextEvent_ = 0;
     std::optional<std::chrono::steady_clock::time_point> waitEnds_;  // the end of the wait under way
     int flashCallDepth_ = 0;
     bool answered_ = false;
 };
+
+// A method's argument or answer as a record shows it: texts quoted, flags as true and false.
+std::string ValueText(const MovieValue& value);
 
 // `text` as a double-quoted UTF-8 literal with \" \\ \n \r \t and \uXXXX for other controls.
 std::string QuotedText(std::u16string_view text);

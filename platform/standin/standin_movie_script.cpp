@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/common/utf8.h"
+#include "platform/movie_control.h"
 
 namespace velmo::platform {
 
@@ -60,6 +61,26 @@ std::optional<uint32_t> ParseVersion(std::string_view text) {
     return parts[0] << 16 | parts[1];
 }
 
+// Decimal digits only, at most `limit`.
+std::optional<uint32_t> ParseCount(std::string_view text, uint32_t limit) {
+    if (text.empty() || text.size() > 9) return std::nullopt;
+    uint32_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + static_cast<uint32_t>(c - '0');
+    }
+    if (value > limit) return std::nullopt;
+    return value;
+}
+
+bool KnownMember(std::string_view name) {
+    for (const std::string_view m : kMovieMethodNames)
+        if (m == name) return true;
+    for (const std::string_view p : kMoviePropertyNames)
+        if (p == name) return true;
+    return false;
+}
+
 }  // namespace
 
 StandinScriptResult ParseStandinMovieScript(std::string_view text) {
@@ -112,6 +133,20 @@ StandinScriptResult ParseStandinMovieScript(std::string_view text) {
             paint.height = h;
             paint.rgb = rgb;
             script.paints.push_back(paint);
+        } else if (keyword == "frames") {
+            const std::optional<uint32_t> count = ParseCount(rest, 16000);
+            if (!count || *count == 0) return refuse("frames is a count from 1 to 16000");
+            script.frames = static_cast<int32_t>(*count);
+        } else if (keyword == "framesize") {
+            std::string_view h = rest;
+            const std::optional<uint32_t> width = ParseCount(TakeWord(h), 16384), height = ParseCount(h, 16384);
+            if (!width || !height || *width == 0 || *height == 0)
+                return refuse("a framesize is WIDTH HEIGHT, each from 1 to 16384");
+            script.frameWidth = static_cast<int>(*width);
+            script.frameHeight = static_cast<int>(*height);
+        } else if (keyword == "refuse") {
+            if (!KnownMember(rest)) return refuse("refuse names a method or property of the player");
+            script.refused.insert(std::string(rest));
         } else if (keyword == "wait") {
             // Ten minutes at most: a driving file is for tests and demonstrations.
             uint32_t ms = 0;

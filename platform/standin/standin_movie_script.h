@@ -10,12 +10,16 @@
 //     wait MILLISECONDS      raise the next event that much later, the window staying responsive
 //     paint X Y W H RRGGBB   the movie's picture holds an opaque rectangle of that colour
 //     unavailable            the control cannot be created, as where no player is installed
+//     frames COUNT           the movie's frame count (1 unless given)
+//     framesize W H          the frame size the control reports for the loaded movie
+//     refuse MEMBER          the control refuses every call, read and write of that member
 //
 // Texts are UTF-8 with the escapes \\ \n \r \t and \s (a blank, for a command or name that holds
 // one); blank lines and lines starting with '#' are skipped.
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,6 +48,9 @@ struct StandinMovieScript {
     std::vector<StandinEvent> events;
     std::vector<StandinPaint> paints;  // drawn in order, over the background
     bool unavailable = false;          // the factory makes no control
+    int32_t frames = 1;
+    int frameWidth = 0, frameHeight = 0;  // none reported while either is 0
+    std::set<std::string> refused;        // member names as the player spells them
 };
 
 struct StandinScriptResult {

@@ -100,6 +100,7 @@ public:
     bool OpenHelp(const std::string& path) override;
     void PostCloseRequest() override;
     uintptr_t NativeHandle() const override { return reinterpret_cast<uintptr_t>(frame_.Get()); }
+    uintptr_t MovieWindowHandle() const override { return reinterpret_cast<uintptr_t>(ControlWindow()); }
     HWND Handle() const { return frame_.Get(); }
     // The window at id 0x459: the attached control's, or the placeholder area.
     HWND ControlWindow() const { return movieWindow_ ? movieWindow_ : area_.Get(); }

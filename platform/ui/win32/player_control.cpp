@@ -223,7 +223,12 @@ void PlayerControl::OnFlashCall(const std::u16string& request) {
 
 HRESULT PlayerControl::Invoke(PlayerMember member, WORD flags, VARIANT* args, UINT count, VARIANT* result) const {
     const std::optional<DISPID> id = ids_[static_cast<size_t>(member)];
-    if (!id || !dispatch_.Get()) return DISP_E_MEMBERNOTFOUND;
+    if (!id) return DISP_E_MEMBERNOTFOUND;
+    return InvokeId(*id, flags, args, count, result);
+}
+
+HRESULT PlayerControl::InvokeId(DISPID id, WORD flags, VARIANT* args, UINT count, VARIANT* result) const {
+    if (!dispatch_.Get()) return DISP_E_MEMBERNOTFOUND;
     // Dispatch takes its arguments last first.
     std::vector<VARIANT> reversed(args, args + count);
     std::reverse(reversed.begin(), reversed.end());
@@ -237,7 +242,7 @@ HRESULT PlayerControl::Invoke(PlayerMember member, WORD flags, VARIANT* args, UI
     std::memset(&exception, 0, sizeof exception);
     UINT argumentError = 0;
     const HRESULT status =
-        dispatch_->Invoke(*id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &exception, &argumentError);
+        dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &exception, &argumentError);
     // The control's exception texts are ours to free.
     ::SysFreeString(exception.bstrSource);
     ::SysFreeString(exception.bstrDescription);
@@ -341,6 +346,110 @@ bool PlayerControl::CallFrame(std::u16string_view target, std::u16string_view la
     if (!SetString(args[0].value, target) || !SetString(args[1].value, label)) return false;
     VARIANT plain[2] = {args[0].value, args[1].value};
     return SUCCEEDED(Invoke(PlayerMember::CallLabel, DISPATCH_METHOD, plain, 2, nullptr));
+}
+
+std::optional<DISPID> PlayerControl::IdOf(std::string_view name) {
+    if (!dispatch_.Get()) return std::nullopt;
+    const auto known = scriptIds_.find(name);
+    if (known != scriptIds_.end()) return known->second;
+    std::u16string wide = AnsiToUtf16(name);
+    LPOLESTR names = const_cast<LPOLESTR>(WidePath(wide));
+    DISPID id = DISPID_UNKNOWN;
+    std::optional<DISPID> found;
+    if (SUCCEEDED(dispatch_->GetIDsOfNames(IID_NULL, &names, 1, LOCALE_USER_DEFAULT, &id))) found = id;
+    scriptIds_.emplace(std::string(name), found);
+    return found;
+}
+
+namespace {
+
+// The variants of `values`, cleared with the object; false when a text found no memory.
+class VariantList {
+public:
+    explicit VariantList(std::span<const MovieValue> values) : variants_(values.size()) {
+        for (size_t i = 0; i < values.size(); ++i) {
+            VARIANT& v = variants_[i].value;
+            if (const bool* flag = std::get_if<bool>(&values[i])) {
+                v.vt = VT_BOOL;
+                v.boolVal = *flag ? VARIANT_TRUE : VARIANT_FALSE;
+            } else if (const int32_t* number = std::get_if<int32_t>(&values[i])) {
+                v.vt = VT_I4;
+                v.lVal = *number;
+            } else if (const double* real = std::get_if<double>(&values[i])) {
+                v.vt = VT_R8;
+                v.dblVal = *real;
+            } else if (const std::u16string* text = std::get_if<std::u16string>(&values[i])) {
+                ok_ = SetString(v, *text) && ok_;
+            }
+        }
+    }
+    bool Ok() const { return ok_; }
+    // Plain copies for the call: the list keeps ownership.
+    std::vector<VARIANT> Plain() const {
+        std::vector<VARIANT> plain;
+        for (const Variant& v : variants_) plain.push_back(v.value);
+        return plain;
+    }
+
+private:
+    std::vector<Variant> variants_;
+    bool ok_ = true;
+};
+
+// What a member answered, in the few kinds scripts take; a kind the control should not give
+// (an object, an array) is read as text when the system can make one of it.
+std::optional<MovieValue> ValueOf(VARIANT& v) {
+    switch (v.vt) {
+        case VT_EMPTY: return MovieValue{};
+        case VT_BOOL: return MovieValue{v.boolVal != VARIANT_FALSE};
+        case VT_I1:
+        case VT_I2:
+        case VT_I4:
+        case VT_INT:
+        case VT_UI1:
+        case VT_UI2:
+        case VT_UI4:
+        case VT_UINT:
+            if (FAILED(::VariantChangeType(&v, &v, 0, VT_I4))) return std::nullopt;
+            return MovieValue{static_cast<int32_t>(v.lVal)};
+        case VT_R4:
+        case VT_R8:
+            if (FAILED(::VariantChangeType(&v, &v, 0, VT_R8))) return std::nullopt;
+            return MovieValue{v.dblVal};
+        default: {
+            const std::optional<std::u16string> text = TextOf(v);
+            if (!text) return std::nullopt;
+            return MovieValue{*text};
+        }
+    }
+}
+
+}  // namespace
+
+std::optional<MovieValue> PlayerControl::Call(MovieMethod method, std::span<const MovieValue> args) {
+    const std::optional<DISPID> id = IdOf(NameOf(method));
+    VariantList list(args);
+    if (!id || !list.Ok()) return std::nullopt;
+    std::vector<VARIANT> plain = list.Plain();
+    Variant result;
+    if (FAILED(InvokeId(*id, DISPATCH_METHOD, plain.data(), static_cast<UINT>(plain.size()), &result.value)))
+        return std::nullopt;
+    return ValueOf(result.value);
+}
+
+std::optional<MovieValue> PlayerControl::Get(MovieProperty property) {
+    const std::optional<DISPID> id = IdOf(NameOf(property));
+    Variant result;
+    if (!id || FAILED(InvokeId(*id, DISPATCH_PROPERTYGET, nullptr, 0, &result.value))) return std::nullopt;
+    return ValueOf(result.value);
+}
+
+bool PlayerControl::Put(MovieProperty property, const MovieValue& value) {
+    const std::optional<DISPID> id = IdOf(NameOf(property));
+    VariantList list(std::span<const MovieValue>(&value, 1));
+    if (!id || !list.Ok()) return false;
+    std::vector<VARIANT> plain = list.Plain();
+    return SUCCEEDED(InvokeId(*id, DISPATCH_PROPERTYPUT, plain.data(), 1, nullptr));
 }
 
 namespace {

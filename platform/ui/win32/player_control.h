@@ -9,6 +9,7 @@
 #include <oleidl.h>
 
 #include <array>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -64,6 +65,9 @@ public:
     std::optional<std::u16string> CallFunction(std::u16string_view request) override;
     void SetReturnValue(std::u16string_view reply) override;
     bool CallFrame(std::u16string_view target, std::u16string_view label) override;
+    std::optional<MovieValue> Call(MovieMethod method, std::span<const MovieValue> args) override;
+    std::optional<MovieValue> Get(MovieProperty property) override;
+    bool Put(MovieProperty property, const MovieValue& value) override;
     bool DrawOnto(PixelImage& image, const Rect& dest, const Rect& clip, uint32_t backgroundRgb) override;
 
     // The control's own window (the frame's movie window); null once it went.
@@ -78,6 +82,9 @@ private:
     void TearDown();
     // Invokes `member` with `args` (first to last; a property write's value is its one argument).
     HRESULT Invoke(PlayerMember member, WORD flags, VARIANT* args, UINT count, VARIANT* result) const;
+    HRESULT InvokeId(DISPID id, WORD flags, VARIANT* args, UINT count, VARIANT* result) const;
+    // The dispatch id of a member scripts reach, looked up by name at its first use.
+    std::optional<DISPID> IdOf(std::string_view name);
     std::optional<std::u16string> ReadString(PlayerMember member) const;
     bool WriteString(PlayerMember member, std::u16string_view text);
     std::optional<int32_t> ReadInteger(PlayerMember member, WORD flags) const;
@@ -101,7 +108,8 @@ private:
     ComPtr<IConnectionPoint> eventPoint_;
     DWORD eventCookie_ = 0;
     std::array<std::optional<DISPID>, kPlayerMemberCount> ids_;
-    MovieControlEvents* events_ = nullptr;  // not owned
+    std::map<std::string, std::optional<DISPID>, std::less<>> scriptIds_;  // names of MovieMethod, MovieProperty
+    MovieControlEvents* events_ = nullptr;                                 // not owned
 };
 
 // Frees the files of controls torn down inside one of their own events, once no event is under

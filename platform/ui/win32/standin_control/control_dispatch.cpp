@@ -1,7 +1,10 @@
 // The control's dispatch interface, written by hand (there is no type library): names resolve
 // case-insensitively to fixed ids, arguments of another type are converted with VariantChangeType,
 // and each member forwards to the stand-in member of the same meaning.
+#include <cctype>
 #include <cwchar>
+#include <cwctype>
+#include <vector>
 #include <optional>
 #include <string>
 
@@ -34,6 +37,60 @@ constexpr Member kMembers[] = {
     {L"FlashVersion", kDispidFlashVersion, Kind::Method, 0},
     {L"TCallLabel", kDispidTCallLabel, Kind::Method, 2},
 };
+
+// The player's other members (platform/movie_control.h) answer to ids of their own, each the base
+// plus the member's place in its list.
+constexpr DISPID kFirstScriptMethod = 100, kFirstScriptProperty = 200;
+
+bool SameName(const wchar_t* wide, std::string_view name) {
+    size_t i = 0;
+    for (; wide[i] && i < name.size(); ++i)
+        if (std::towlower(wide[i]) != static_cast<wchar_t>(std::tolower(static_cast<unsigned char>(name[i]))))
+            return false;
+    return !wide[i] && i == name.size();
+}
+
+std::optional<MovieMethod> ScriptMethod(DISPID id) {
+    if (id < kFirstScriptMethod || id >= kFirstScriptMethod + static_cast<DISPID>(kMovieMethodCount))
+        return std::nullopt;
+    return static_cast<MovieMethod>(id - kFirstScriptMethod);
+}
+std::optional<MovieProperty> ScriptProperty(DISPID id) {
+    if (id < kFirstScriptProperty || id >= kFirstScriptProperty + static_cast<DISPID>(kMoviePropertyCount))
+        return std::nullopt;
+    return static_cast<MovieProperty>(id - kFirstScriptProperty);
+}
+
+// A variant as the stand-in's value kinds; none for one that gives no text either.
+std::optional<MovieValue> ValueOfVariant(VARIANT& in) {
+    VARIANT v;
+    ::VariantInit(&v);
+    std::optional<MovieValue> out;
+    switch (in.vt) {
+        case VT_BOOL: return MovieValue{in.boolVal != VARIANT_FALSE};
+        case VT_R4:
+        case VT_R8:
+            if (SUCCEEDED(::VariantChangeType(&v, &in, 0, VT_R8))) out = MovieValue{v.dblVal};
+            break;
+        case VT_I1:
+        case VT_I2:
+        case VT_I4:
+        case VT_INT:
+        case VT_UI1:
+        case VT_UI2:
+        case VT_UI4:
+        case VT_UINT:
+            if (SUCCEEDED(::VariantChangeType(&v, &in, 0, VT_I4))) out = MovieValue{static_cast<int32_t>(v.lVal)};
+            break;
+        default:
+            if (SUCCEEDED(::VariantChangeType(&v, &in, 0, VT_BSTR)))
+                out = MovieValue{std::u16string(reinterpret_cast<const char16_t*>(v.bstrVal ? v.bstrVal : L""),
+                                                v.bstrVal ? ::SysStringLen(v.bstrVal) : 0u)};
+            break;
+    }
+    ::VariantClear(&v);
+    return out;
+}
 
 const Member* FindMember(DISPID id) {
     for (const Member& m : kMembers)
@@ -132,6 +189,10 @@ HRESULT StandinControl::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
     for (const Member& m : kMembers) {
         if (names[0] && ::_wcsicmp(names[0], m.name) == 0) ids[0] = m.id;
     }
+    for (size_t i = 0; names[0] && ids[0] == DISPID_UNKNOWN && i < kMovieMethodCount; ++i)
+        if (SameName(names[0], kMovieMethodNames[i])) ids[0] = kFirstScriptMethod + static_cast<DISPID>(i);
+    for (size_t i = 0; names[0] && ids[0] == DISPID_UNKNOWN && i < kMoviePropertyCount; ++i)
+        if (SameName(names[0], kMoviePropertyNames[i])) ids[0] = kFirstScriptProperty + static_cast<DISPID>(i);
     if (ids[0] == DISPID_UNKNOWN || count > 1) hr = DISP_E_UNKNOWNNAME;
     return hr;
 }
@@ -140,6 +201,10 @@ HRESULT StandinControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
                                UINT* argError) {
     if (!params || (params->cArgs > 0 && !params->rgvarg) || (params->cNamedArgs > 0 && !params->rgdispidNamedArgs))
         return E_POINTER;
+    if (ScriptMethod(id) || ScriptProperty(id)) {
+        if (result) ::VariantInit(result);
+        return Guarded([&] { return InvokeScriptMember(id, flags, *params, result); });
+    }
     const Member* member = FindMember(id);
     if (!member) return DISP_E_MEMBERNOTFOUND;
     const bool isPut = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
@@ -197,6 +262,49 @@ HRESULT StandinControl::InvokeProperty(DISPID id, bool isPut, DISPPARAMS& params
             return movie_->SetBase(text) ? S_OK : E_FAIL;
         default: return DISP_E_MEMBERNOTFOUND;
     }
+}
+
+namespace {
+
+HRESULT ReturnValue(VARIANT* result, const MovieValue& value) {
+    if (const bool* flag = std::get_if<bool>(&value)) return ReturnBoolean(result, *flag);
+    if (const int32_t* number = std::get_if<int32_t>(&value)) return ReturnInteger(result, *number);
+    if (const std::u16string* text = std::get_if<std::u16string>(&value)) return ReturnText(result, *text);
+    if (const double* real = std::get_if<double>(&value); real && result) {
+        result->vt = VT_R8;
+        result->dblVal = *real;
+    }
+    return S_OK;
+}
+
+}  // namespace
+
+// The stand-in takes any number of arguments and leaves the checking to the model, as a control
+// with a type library would convert them to the member's own kinds.
+HRESULT StandinControl::InvokeScriptMember(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result) {
+    const bool isPut = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+    std::vector<MovieValue> args;
+    for (UINT i = params.cArgs; i > 0; --i) {
+        const std::optional<MovieValue> value = ValueOfVariant(params.rgvarg[i - 1]);
+        if (!value) return DISP_E_TYPEMISMATCH;
+        args.push_back(*value);
+    }
+    if (const std::optional<MovieMethod> method = ScriptMethod(id)) {
+        if (isPut || params.cNamedArgs != 0) return DISP_E_MEMBERNOTFOUND;
+        const std::optional<MovieValue> answer = movie_->Call(*method, args);
+        return answer ? ReturnValue(result, *answer) : E_FAIL;
+    }
+    const MovieProperty property = *ScriptProperty(id);
+    if (isPut) {
+        if (args.size() != 1 || params.cNamedArgs != 1 || params.rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
+            return DISP_E_BADPARAMCOUNT;
+        if (!movie_->Put(property, args[0])) return E_FAIL;
+        if (property == MovieProperty::Movie) ArmTimer();
+        return S_OK;
+    }
+    if (!args.empty()) return DISP_E_BADPARAMCOUNT;
+    const std::optional<MovieValue> value = movie_->Get(property);
+    return value ? ReturnValue(result, *value) : E_FAIL;
 }
 
 HRESULT StandinControl::InvokeMethod(DISPID id, DISPPARAMS& params, VARIANT* result, UINT* argError) {

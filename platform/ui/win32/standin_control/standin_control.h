@@ -130,6 +130,8 @@ private:
     // The property and method calls of Invoke, already checked for their kind and argument count.
     HRESULT InvokeProperty(DISPID id, bool isPut, DISPPARAMS& params, VARIANT* result, UINT* argError);
     HRESULT InvokeMethod(DISPID id, DISPPARAMS& params, VARIANT* result, UINT* argError);
+    // The player's members scripts reach (platform/movie_control.h), forwarded to the model.
+    HRESULT InvokeScriptMember(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result);
 
     ULONG refs_ = 1;
     std::unique_ptr<StandinMovieControl> movie_;

@@ -4,6 +4,10 @@
 // file's tables.
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+#include <vector>
+
 #include "platform/standin/standin_movie_control.h"
 #include "platform/standin/standin_movie_script.h"
 
@@ -67,6 +71,49 @@ TEST(StandinMovieScript, RefusesWithTheLineThatIsWrong) {
     for (const char* paint : {"paint 1 2 3", "paint 0 0 0 5 FF0000", "paint 0 0 5 5 red", "paint 0 0 5 5 FF0000 more",
                               "paint 99999 0 5 5 FF0000"})
         EXPECT_EQ(RefusalOf(paint), "line 1: a paint is X Y WIDTH HEIGHT RRGGBB, sides from 1 to 16384") << paint;
+}
+
+TEST(StandinMovieScript, FramesFrameSizeAndRefusalsAreCheckedAndKept) {
+    const StandinMovieScript script = Parsed("frames 16000\nframesize 550 400\nrefuse CurrentFrame\nrefuse Loop\n");
+    EXPECT_EQ(script.frames, 16000);
+    EXPECT_EQ(script.frameWidth, 550);
+    EXPECT_EQ(script.frameHeight, 400);
+    EXPECT_EQ(script.refused, (std::set<std::string>{"CurrentFrame", "Loop"}));
+    EXPECT_EQ(Parsed("").frames, 1);
+    for (const char* frames : {"frames", "frames 0", "frames 16001", "frames -3", "frames 1x"})
+        EXPECT_EQ(RefusalOf(frames), "line 1: frames is a count from 1 to 16000") << frames;
+    for (const char* size : {"framesize 550", "framesize 0 400", "framesize 550 16385", "framesize 550 400 1"})
+        EXPECT_EQ(RefusalOf(size), "line 1: a framesize is WIDTH HEIGHT, each from 1 to 16384") << size;
+    for (const char* member : {"refuse", "refuse currentframe", "refuse Playback", "refuse Play "})
+        EXPECT_EQ(RefusalOf(member), "line 1: refuse names a method or property of the player") << member;
+}
+
+TEST(StandinMovieControl, KeepsATimelinePerTargetAndRefusesWhatTheFileSays) {
+    StandinMovieControl control(Parsed("frames 4\nframesize 100 50\nrefuse Quality\n"));
+    EXPECT_FALSE(control.FrameSize());  // nothing loaded yet
+    EXPECT_EQ(control.Call(MovieMethod::PercentLoaded, {}), MovieValue{0});
+    ASSERT_TRUE(control.SetMovie(u"m.swf"));
+    EXPECT_EQ(control.FrameSize(), (Size{100, 50}));
+    EXPECT_EQ(control.Call(MovieMethod::PercentLoaded, {}), MovieValue{100});
+    const MovieValue three[] = {3}, four[] = {4}, text[] = {u"3"};
+    EXPECT_TRUE(control.Call(MovieMethod::GotoFrame, three));
+    EXPECT_FALSE(control.Call(MovieMethod::GotoFrame, four));
+    EXPECT_FALSE(control.Call(MovieMethod::GotoFrame, text));
+    EXPECT_EQ(control.Get(MovieProperty::FrameNum), MovieValue{3});
+    const MovieValue clip[] = {u"/clip", 2}, clipOnly[] = {u"/clip"}, main[] = {u"/"};
+    EXPECT_TRUE(control.Call(MovieMethod::TGotoFrame, clip));
+    EXPECT_EQ(control.Call(MovieMethod::TCurrentFrame, clipOnly), MovieValue{2});
+    EXPECT_EQ(control.Call(MovieMethod::TCurrentFrame, main), MovieValue{0});  // timelines apart
+    EXPECT_FALSE(control.Get(MovieProperty::Quality));
+    EXPECT_FALSE(control.Put(MovieProperty::Quality, 2));
+    EXPECT_FALSE(control.Put(MovieProperty::TotalFrames, 9));
+    EXPECT_FALSE(control.Put(MovieProperty::WMode, 1));  // a number is no mode's name
+    EXPECT_TRUE(control.Put(MovieProperty::Loop, 0));    // a number is a flag
+    EXPECT_EQ(control.Get(MovieProperty::Loop), MovieValue{false});
+    const std::vector<std::string>& r = control.Recorded();
+    EXPECT_EQ(std::vector<std::string>(r.end() - 6, r.end()),
+              (std::vector<std::string>{"Quality -> refused", "Quality := 2 refused", "TotalFrames := 9 refused",
+                                        "WMode := 1 refused", "Loop := false", "Loop -> false"}));
 }
 
 TEST(StandinMovieScript, UnavailableStandsAloneOnItsLine) {

@@ -468,7 +468,7 @@ TEST_F(StandinControlTest, MembersConvertTheirArgumentsAndFailWhereTheMovieHasNo
     EXPECT_EQ(reply.Text(), L"<number>7</number>");
     EXPECT_EQ(Call(d.Get(), L"CallFunction", DISPATCH_METHOD, TestSink::Args(L"<invoke name=\"h\"/>")), E_FAIL);
 
-    EXPECT_EQ(IdOf(d.Get(), L"Rewind"), DISPID_UNKNOWN);
+    EXPECT_EQ(IdOf(d.Get(), L"Rewound"), DISPID_UNKNOWN);
     EXPECT_EQ(Call(d.Get(), L"GetVariable", DISPATCH_METHOD, {}), DISP_E_BADPARAMCOUNT);
     EXPECT_EQ(Call(d.Get(), L"FlashVersion", DISPATCH_PROPERTYPUT, TestSink::Args(L"1")), DISP_E_MEMBERNOTFOUND);
     std::vector<Var> frame;
@@ -476,6 +476,42 @@ TEST_F(StandinControlTest, MembersConvertTheirArgumentsAndFailWhereTheMovieHasNo
     frame.emplace_back(L"start");
     EXPECT_EQ(Call(d.Get(), L"TCallLabel", DISPATCH_METHOD, std::move(frame)), S_OK);
     EXPECT_EQ(Recorded().back(), "CallFrame(\"_root\", \"start\")");
+}
+
+TEST_F(StandinControlTest, PlaybackTimelineAndPropertyMembersAnswerByNameLikeThePlayers) {
+    Drive("frames 5\nrefuse PercentLoaded\n");
+    ComPtr<IOleObject> control = CreateFromFile();
+    ASSERT_NE(control.Get(), nullptr);
+    ComPtr<IDispatch> d = As<IDispatch>(control.Get(), IID_IDispatch);
+    EXPECT_NE(IdOf(d.Get(), L"rewind"), DISPID_UNKNOWN);  // names match without case
+    EXPECT_EQ(IdOf(d.Get(), L"gotoframe"), IdOf(d.Get(), L"GotoFrame"));
+    std::vector<Var> frame;
+    frame.emplace_back(4);
+    EXPECT_EQ(Call(d.Get(), L"GotoFrame", DISPATCH_METHOD, std::move(frame)), S_OK);
+    frame.emplace_back(5);
+    EXPECT_EQ(Call(d.Get(), L"GotoFrame", DISPATCH_METHOD, std::move(frame)), E_FAIL);  // past the last
+    Var current, total, refused;
+    EXPECT_EQ(Call(d.Get(), L"CurrentFrame", DISPATCH_METHOD, {}, &current), S_OK);
+    EXPECT_EQ(current.Get()->vt, VT_I4);
+    EXPECT_EQ(current.Get()->lVal, 4);
+    EXPECT_EQ(Call(d.Get(), L"TotalFrames", DISPATCH_PROPERTYGET, {}, &total), S_OK);
+    EXPECT_EQ(total.Get()->lVal, 5);
+    EXPECT_EQ(Call(d.Get(), L"PercentLoaded", DISPATCH_METHOD, {}, &refused), E_FAIL);
+
+    std::vector<Var> mode;
+    mode.emplace_back(L"Opaque");
+    EXPECT_EQ(Call(d.Get(), L"WMode", DISPATCH_PROPERTYPUT, std::move(mode)), S_OK);
+    Var wmode;
+    EXPECT_EQ(Call(d.Get(), L"WMode", DISPATCH_PROPERTYGET, {}, &wmode), S_OK);
+    EXPECT_EQ(wmode.Text(), L"Opaque");
+    std::vector<Var> label;
+    label.emplace_back(L"/menu");
+    label.emplace_back(L"open");
+    EXPECT_EQ(Call(d.Get(), L"TGotoLabel", DISPATCH_METHOD, std::move(label)), S_OK);
+    Var current2;
+    EXPECT_EQ(Call(d.Get(), L"TCurrentLabel", DISPATCH_METHOD, TestSink::Args(L"/menu"), &current2), S_OK);
+    EXPECT_EQ(current2.Text(), L"open");
+    EXPECT_EQ(Recorded().back(), "TCurrentLabel(\"/menu\") -> \"open\"");
 }
 
 // The zones as documented, on black and on white, read back the way the transparent window's
