@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     shell::SettingsRecord settings;
-    platform::PropertySheet sheet = shell::MakeOptionsSheet(settings);
+    platform::SheetDescription sheet = shell::MakeOptionsSheet(settings);
     for (const auto& [id, value] : parsed.values->values) {
         const bool known = sheet.Find(id) != nullptr;
         if (platform::SetSheetValue(sheet, id, value) && !known) __builtin_trap();

@@ -61,7 +61,7 @@ struct SheetPage {
     std::vector<SheetControl> controls;
 };
 
-struct PropertySheet {
+struct SheetDescription {
     std::string caption;
     int iconId = 0;
     std::vector<SheetPage> pages;

@@ -81,7 +81,7 @@ void App::ReapplyTrayIcon() {
 
 void App::RunOptionsSheet() {
     if (!frame_) return;
-    platform::PropertySheet sheet = MakeOptionsSheet(settings_);
+    platform::SheetDescription sheet = MakeOptionsSheet(settings_);
     if (!frame_->RunPropertySheet(sheet).ok) return;  // Cancel changes nothing
     ReadOptionsSheet(sheet, settings_);
     // The running window takes the new settings even where the profile cannot keep them.

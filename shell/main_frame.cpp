@@ -515,7 +515,7 @@ void MainFrame::RunCommand(uint32_t id) {
     Record(std::string(IsPlayerCommand(id) ? "player command " : "command ") + Hex(id));
 }
 
-platform::SheetResult MainFrame::RunPropertySheet(platform::PropertySheet& sheet) {
+platform::SheetResult MainFrame::RunPropertySheet(platform::SheetDescription& sheet) {
     std::string pages;
     for (const platform::SheetPage& page : sheet.pages) pages += (pages.empty() ? "" : ", ") + page.caption;
     Record("options sheet \"" + sheet.caption + "\": " + pages);

@@ -109,7 +109,7 @@ public:
     // does nothing while the menus do not offer it.
     void SetConfigureHandler(std::function<void()> handler) { configure_ = std::move(handler); }
     // Shows `sheet` modally over the window and tells how it closed; the values chosen stay in it.
-    platform::SheetResult RunPropertySheet(platform::PropertySheet& sheet);
+    platform::SheetResult RunPropertySheet(platform::SheetDescription& sheet);
     // Who hears of the tray icon's mouse messages first: false from it skips the built-in
     // handling (the menu, the double click that shows the window).
     void SetTrayListener(std::function<bool(uint32_t mouseMessage)> listener) { trayListener_ = std::move(listener); }

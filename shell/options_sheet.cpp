@@ -11,8 +11,8 @@ namespace velmo::shell {
 namespace {
 
 using platform::DialogRect;
-using platform::PropertySheet;
 using platform::SheetControl;
+using platform::SheetDescription;
 using platform::SheetPage;
 using Kind = platform::SheetControlKind;
 
@@ -295,32 +295,32 @@ SheetPage MiscellaneousPage(const SettingsRecord& s) {
 
 // ---- Reading the values back
 
-bool Checked(const PropertySheet& sheet, int id) {
+bool Checked(const SheetDescription& sheet, int id) {
     const SheetControl* c = sheet.Find(id);
     return c && c->value == "1";
 }
 
-std::optional<uint32_t> ChosenRadio(const PropertySheet& sheet, std::span<const Choice> choices) {
+std::optional<uint32_t> ChosenRadio(const SheetDescription& sheet, std::span<const Choice> choices) {
     for (const Choice& c : choices)
         if (Checked(sheet, c.id)) return c.value;
     return std::nullopt;
 }
 
 // `field` with the bits of `choices` as their check boxes say; other bits stay.
-uint32_t WithBits(const PropertySheet& sheet, std::span<const Choice> choices, uint32_t field) {
+uint32_t WithBits(const SheetDescription& sheet, std::span<const Choice> choices, uint32_t field) {
     for (const Choice& c : choices) field = Checked(sheet, c.id) ? (field | c.value) : (field & ~c.value);
     return field;
 }
 
 // `field` with the radio chosen among `choices`, whose values are bits of it; none chosen keeps it.
-uint32_t WithRadioBit(const PropertySheet& sheet, std::span<const Choice> choices, uint32_t field) {
+uint32_t WithRadioBit(const SheetDescription& sheet, std::span<const Choice> choices, uint32_t field) {
     const std::optional<uint32_t> chosen = ChosenRadio(sheet, choices);
     if (!chosen) return field;
     for (const Choice& c : choices) field &= ~c.value;
     return field | *chosen;
 }
 
-std::optional<uint32_t> Number(const PropertySheet& sheet, int id) {
+std::optional<uint32_t> Number(const SheetDescription& sheet, int id) {
     const SheetControl* c = sheet.Find(id);
     if (!c || c->value.empty() || c->value.size() > 10) return std::nullopt;
     uint64_t n = 0;
@@ -331,12 +331,12 @@ std::optional<uint32_t> Number(const PropertySheet& sheet, int id) {
     return n > 0xFFFFFFFFu ? std::nullopt : std::optional<uint32_t>(static_cast<uint32_t>(n));
 }
 
-void ReadWord(const PropertySheet& sheet, int id, uint16_t& field) {
+void ReadWord(const SheetDescription& sheet, int id, uint16_t& field) {
     if (const std::optional<uint32_t> n = Number(sheet, id))
         field = static_cast<uint16_t>(std::min<uint32_t>(*n, kMaxWord));
 }
 
-void ReadText(const PropertySheet& sheet, int id, size_t limit, std::string& field) {
+void ReadText(const SheetDescription& sheet, int id, size_t limit, std::string& field) {
     if (const SheetControl* c = sheet.Find(id)) field = c->value.substr(0, limit);
 }
 
@@ -350,8 +350,8 @@ std::optional<uint32_t> ColourWord(const std::string& text) {
 
 }  // namespace
 
-PropertySheet MakeOptionsSheet(const SettingsRecord& settings) {
-    PropertySheet sheet;
+SheetDescription MakeOptionsSheet(const SettingsRecord& settings) {
+    SheetDescription sheet;
     sheet.caption = "Options";
     sheet.iconId = kOptionsSheetIcon;
     sheet.pages = {AppearancePage(settings), SizePage(settings), InteractionPage(settings), BehaviourPage(settings),
@@ -359,7 +359,7 @@ PropertySheet MakeOptionsSheet(const SettingsRecord& settings) {
     return sheet;
 }
 
-void ReadOptionsSheet(const PropertySheet& sheet, SettingsRecord& settings) {
+void ReadOptionsSheet(const SheetDescription& sheet, SettingsRecord& settings) {
     Appearance& a = settings.appearance;
     if (const auto shape = ChosenRadio(sheet, kShapes)) a.windowShape = *shape;
     ReadText(sheet, kClipImage, kMaxOptionText, a.clipShapeImage);

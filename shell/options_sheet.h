@@ -21,10 +21,10 @@ inline constexpr int kBackgroundColourButton = 1092;
 // The longest caption and clip-shape image name the edits take.
 inline constexpr size_t kMaxOptionText = 256;
 
-platform::PropertySheet MakeOptionsSheet(const SettingsRecord& settings);
+platform::SheetDescription MakeOptionsSheet(const SettingsRecord& settings);
 
 // Takes the sheet's values into `settings`. A radio group with none of its radios checked keeps
 // the field's value; an empty or unreadable number keeps its field too.
-void ReadOptionsSheet(const platform::PropertySheet& sheet, SettingsRecord& settings);
+void ReadOptionsSheet(const platform::SheetDescription& sheet, SettingsRecord& settings);
 
 }  // namespace velmo::shell

@@ -159,7 +159,7 @@ public:
     // No user to read it: the frame's own line tells what was shown.
     void ShowAbout(const std::string&, const std::string&) override {}
     bool OpenHelp(const std::string& path) override { return !path.empty(); }
-    SheetResult RunPropertySheet(PropertySheet& sheet) override { return AnswerSheetFromEnvironment(sheet); }
+    SheetResult RunPropertySheet(SheetDescription& sheet) override { return AnswerSheetFromEnvironment(sheet); }
 
     void PostCloseRequest() override {
         desktop_.Post([this] { events_.OnCloseRequest(); });

@@ -8,14 +8,14 @@
 
 namespace velmo::platform {
 
-SheetControl* PropertySheet::Find(int id) {
+SheetControl* SheetDescription::Find(int id) {
     for (SheetPage& page : pages)
         for (SheetControl& control : page.controls)
             if (id != 0 && control.id == id) return &control;
     return nullptr;
 }
 
-const SheetControl* PropertySheet::Find(int id) const { return const_cast<PropertySheet*>(this)->Find(id); }
+const SheetControl* SheetDescription::Find(int id) const { return const_cast<SheetDescription*>(this)->Find(id); }
 
 namespace {
 
@@ -50,7 +50,7 @@ std::optional<uint32_t> ParseNumber(std::string_view text, bool hex) {
     return static_cast<uint32_t>(n);
 }
 
-const SheetControl* SpinOf(const PropertySheet& sheet, int editId) {
+const SheetControl* SpinOf(const SheetDescription& sheet, int editId) {
     for (const SheetPage& page : sheet.pages)
         for (const SheetControl& control : page.controls)
             if (control.kind == SheetControlKind::Spin && control.buddy == editId) return &control;
@@ -90,7 +90,7 @@ SheetValuesParse ParseSheetValues(std::string_view text) {
     return {std::move(result), {}};  // no closing line: Cancel
 }
 
-std::optional<std::string> CheckSheetValue(const PropertySheet& sheet, const SheetControl& control,
+std::optional<std::string> CheckSheetValue(const SheetDescription& sheet, const SheetControl& control,
                                            const std::string& value) {
     switch (control.kind) {
         case SheetControlKind::GroupBox:
@@ -163,7 +163,7 @@ SheetValuesLoad LoadSheetValuesFromEnvironment() {
     return load;
 }
 
-bool SetSheetValue(PropertySheet& sheet, int id, const std::string& value) {
+bool SetSheetValue(SheetDescription& sheet, int id, const std::string& value) {
     SheetControl* control = sheet.Find(id);
     if (!control) return false;
     const std::optional<std::string> checked = CheckSheetValue(sheet, *control, value);
@@ -177,7 +177,7 @@ bool SetSheetValue(PropertySheet& sheet, int id, const std::string& value) {
     return true;
 }
 
-SheetResult AnswerSheetFromEnvironment(PropertySheet& sheet) {
+SheetResult AnswerSheetFromEnvironment(SheetDescription& sheet) {
     SheetValuesLoad load = LoadSheetValuesFromEnvironment();
     SheetResult result;
     result.notes = std::move(load.notes);

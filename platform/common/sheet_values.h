@@ -40,7 +40,7 @@ SheetValuesParse ParseSheetValues(std::string_view text);
 // neither "0" nor "1", a text with a NUL or longer than the edit takes, a colour not in "#RRGGBB"
 // form, digits in a NumberEdit beyond the spin's range...). A Spin's value is checked as its
 // buddy's is; `sheet` finds the buddy.
-std::optional<std::string> CheckSheetValue(const PropertySheet& sheet, const SheetControl& control,
+std::optional<std::string> CheckSheetValue(const SheetDescription& sheet, const SheetControl& control,
                                            const std::string& value);
 
 // What a run without a user does with a sheet: reads the file VELMO_OPTIONS_VALUES names and, when
@@ -54,9 +54,9 @@ SheetValuesLoad LoadSheetValuesFromEnvironment();
 
 // Sets one value on the sheet's description: a checked radio clears its group, a spin sets its
 // buddy. False (and nothing changed) when no control has `id` or it refuses the value.
-bool SetSheetValue(PropertySheet& sheet, int id, const std::string& value);
+bool SetSheetValue(SheetDescription& sheet, int id, const std::string& value);
 
 // The whole answer of a run without a user, on the description itself (the headless desktop).
-SheetResult AnswerSheetFromEnvironment(PropertySheet& sheet);
+SheetResult AnswerSheetFromEnvironment(SheetDescription& sheet);
 
 }  // namespace velmo::platform

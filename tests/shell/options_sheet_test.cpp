@@ -12,7 +12,7 @@
 namespace velmo::shell {
 namespace {
 
-using platform::PropertySheet;
+using platform::SheetDescription;
 
 SettingsRecord Sample() {
     SettingsRecord s;
@@ -27,7 +27,7 @@ SettingsRecord Sample() {
 
 // What OK gives after the user set `values` (control id, value text) on a sheet made from `s`.
 SettingsRecord Edited(const SettingsRecord& s, std::initializer_list<std::pair<int, std::string>> values) {
-    PropertySheet sheet = MakeOptionsSheet(s);
+    SheetDescription sheet = MakeOptionsSheet(s);
     for (const auto& [id, value] : values) EXPECT_TRUE(platform::SetSheetValue(sheet, id, value)) << id << "=" << value;
     SettingsRecord out = s;
     ReadOptionsSheet(sheet, out);
@@ -35,7 +35,7 @@ SettingsRecord Edited(const SettingsRecord& s, std::initializer_list<std::pair<i
 }
 
 TEST(OptionsSheet, FivePagesInOrderWithUniqueControlIds) {
-    const PropertySheet sheet = MakeOptionsSheet(Sample());
+    const SheetDescription sheet = MakeOptionsSheet(Sample());
     ASSERT_EQ(sheet.pages.size(), 5u);
     const struct {
         int dialog, icon;
@@ -74,7 +74,7 @@ TEST(OptionsSheet, ControlsShowTheRecord) {
     s.interaction.hotKeyCode = 'Q';
     s.interaction.hotKeyModifiers = platform::kModifierControl;
     s.appearance.borderStyle = kBorderResizable | kBorderSmallCaption;
-    const PropertySheet sheet = MakeOptionsSheet(s);
+    const SheetDescription sheet = MakeOptionsSheet(s);
     const auto value = [&](int id) { return sheet.Find(id)->value; };
     EXPECT_EQ(value(1040), "1");  // rectangle
     EXPECT_EQ(value(1047), "1");  // resizable
@@ -107,7 +107,7 @@ TEST(OptionsSheet, ControlsShowTheRecord) {
 TEST(OptionsSheet, UntouchedSheetGivesTheRecordBack) {
     for (SettingsRecord s : {Sample(), SettingsRecord{}}) {
         s.appearance.windowShape = 3;  // no radio shows it; it must survive
-        PropertySheet sheet = MakeOptionsSheet(s);
+        SheetDescription sheet = MakeOptionsSheet(s);
         SettingsRecord out = s;
         ReadOptionsSheet(sheet, out);
         EXPECT_EQ(out, s);
@@ -170,7 +170,7 @@ TEST(OptionsSheet, FlagsKeepTheBitsNoControlShows) {
 TEST(OptionsSheet, NoAdditionsShowsNothingTickedAndTickingReplacesIt) {
     SettingsRecord s = Sample();
     s.behaviour.menuAdditions = kMenuNone | kMenuConfigure | kMenuAbout;
-    const PropertySheet sheet = MakeOptionsSheet(s);
+    const SheetDescription sheet = MakeOptionsSheet(s);
     for (const int id : {1032, 1033, 1035, 1039}) EXPECT_EQ(sheet.Find(id)->value, "0") << id;
     EXPECT_EQ(Edited(s, {}).behaviour.menuAdditions, 0u);
     EXPECT_EQ(Edited(s, {{1039, "1"}}).behaviour.menuAdditions, kMenuHelp);
@@ -191,7 +191,7 @@ TEST(OptionsSheet, BackgroundColourAndItsFlagShareBitZero) {
 TEST(OptionsSheet, LongTextsAreCutToWhatTheEditsTake) {
     SettingsRecord s = Sample();
     s.appearance.caption = std::string(259, 'c');
-    PropertySheet sheet = MakeOptionsSheet(s);
+    SheetDescription sheet = MakeOptionsSheet(s);
     EXPECT_EQ(sheet.Find(1055)->value.size(), kMaxOptionText);
     EXPECT_FALSE(platform::SetSheetValue(sheet, 1055, std::string(kMaxOptionText + 1, 'x')));
     EXPECT_TRUE(platform::SetSheetValue(sheet, 1055, std::string(kMaxOptionText, 'x')));

@@ -753,7 +753,7 @@ bool FrameWindowImpl::OpenHelp(const std::string& path) {
     return ::WinHelpA(frame_.Get(), path.c_str(), HELP_CONTENTS, 0) != FALSE;
 }
 
-SheetResult FrameWindowImpl::RunPropertySheet(PropertySheet& sheet) {
+SheetResult FrameWindowImpl::RunPropertySheet(SheetDescription& sheet) {
     return RunPropertySheetOver(frame_.Get(), sheet);
 }
 

@@ -130,7 +130,7 @@ std::vector<uint8_t> PageTemplate(const SheetPage& page) {
 // ---- One run of the sheet
 
 struct SheetRun {
-    PropertySheet* sheet = nullptr;
+    SheetDescription* sheet = nullptr;
     std::optional<SheetValues> answers;  // a run without a user
     bool withoutUser = false;
     std::string picturesFolder;
@@ -261,17 +261,20 @@ void ReadPage(HWND page, const PageState& state) {
             c.value = ReadControl(page, state, c);
 }
 
-// A 32-bit BMP of what the screen shows of `window`.
+// A 32-bit BMP of `window` as it is drawn, frame included. Read from the window's own device
+// context: what reached the screen may lag behind what was drawn.
 void WritePicture(HWND window, const std::string& path) {
     RECT r;
     if (!::GetWindowRect(window, &r)) return;
     const int width = r.right - r.left, height = r.bottom - r.top;
     if (width <= 0 || height <= 0) return;
-    WindowDc screen(nullptr);
-    const HDC memory = ::CreateCompatibleDC(screen.Get());
-    GdiObject bitmap(::CreateCompatibleBitmap(screen.Get(), width, height));
+    const HDC source = ::GetWindowDC(window);
+    if (!source) return;
+    const HDC memory = ::CreateCompatibleDC(source);
+    GdiObject bitmap(::CreateCompatibleBitmap(source, width, height));
     const HGDIOBJ old = ::SelectObject(memory, bitmap.Get());
-    ::BitBlt(memory, 0, 0, width, height, screen.Get(), r.left, r.top, SRCCOPY);
+    ::BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY);
+    ::ReleaseDC(window, source);
     ::SelectObject(memory, old);
     BITMAPINFOHEADER info{};
     info.biSize = sizeof info;
@@ -284,6 +287,8 @@ void WritePicture(HWND window, const std::string& path) {
     ::GetDIBits(memory, static_cast<HBITMAP>(bitmap.Get()), 0, static_cast<UINT>(height), pixels.data(),
                 reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
     ::DeleteDC(memory);
+    // The device leaves the fourth byte 0, which viewers read as fully transparent.
+    for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 0xFF;
     BITMAPFILEHEADER file{};
     file.bfType = 0x4D42;  // "BM"
     file.bfOffBits = sizeof file + sizeof info;
@@ -393,7 +398,7 @@ HICON SmallIcon(int id) {
 
 }  // namespace
 
-SheetResult RunPropertySheetOver(HWND owner, PropertySheet& sheet) {
+SheetResult RunPropertySheetOver(HWND owner, SheetDescription& sheet) {
     SheetRun run;
     run.sheet = &sheet;
     run.withoutUser = GetEnvironment("VELMO_NO_DIALOGS").has_value();
@@ -432,7 +437,7 @@ SheetResult RunPropertySheetOver(HWND owner, PropertySheet& sheet) {
     }
     PROPSHEETHEADERA header{};
     header.dwSize = sizeof header;
-    header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
+    header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW | PSH_NOCONTEXTHELP;
     header.hwndParent = owner;
     header.hInstance = ::GetModuleHandleA(nullptr);
     if (const HICON icon = SmallIcon(sheet.iconId)) {

@@ -12,6 +12,6 @@
 
 namespace velmo::platform::win32 {
 
-SheetResult RunPropertySheetOver(HWND owner, PropertySheet& sheet);
+SheetResult RunPropertySheetOver(HWND owner, SheetDescription& sheet);
 
 }  // namespace velmo::platform::win32

@@ -21,7 +21,7 @@ SheetControl Make(int id, SheetControlKind kind) {
 }
 
 // One page with a control of each kind that has a value, and a label.
-PropertySheet TestSheet() {
+SheetDescription TestSheet() {
     SheetPage page;
     page.caption = "Page";
     SheetControl a = Make(10, SheetControlKind::Radio), b = Make(11, SheetControlKind::Radio);
@@ -52,7 +52,7 @@ PropertySheet TestSheet() {
                      Make(40, SheetControlKind::HotKey),
                      Make(50, SheetControlKind::Colour),
                      Make(0, SheetControlKind::Label)};
-    PropertySheet sheet;
+    SheetDescription sheet;
     sheet.pages = {page};
     return sheet;
 }
@@ -87,7 +87,7 @@ TEST(SheetValues, RefusesTheWholeFileForOneBadLine) {
 }
 
 TEST(SheetValues, EachKindChecksAndNormalisesItsValue) {
-    const PropertySheet sheet = TestSheet();
+    const SheetDescription sheet = TestSheet();
     const auto check = [&](int id, const std::string& value) { return CheckSheetValue(sheet, *sheet.Find(id), value); };
     EXPECT_EQ(check(13, "1"), "1");
     EXPECT_FALSE(check(13, "2"));
@@ -114,7 +114,7 @@ TEST(SheetValues, EachKindChecksAndNormalisesItsValue) {
 }
 
 TEST(SheetValues, SettingARadioClearsOnlyItsGroupAndASpinSetsItsBuddy) {
-    PropertySheet sheet = TestSheet();
+    SheetDescription sheet = TestSheet();
     EXPECT_TRUE(SetSheetValue(sheet, 11, "1"));
     EXPECT_EQ(sheet.Find(10)->value, "0");
     EXPECT_EQ(sheet.Find(11)->value, "1");
@@ -131,7 +131,7 @@ TEST(SheetValues, TheEnvironmentNamesTheFileThatAnswers) {
     ScratchFolder folder;
     {
         ScopedEnvironment none(kSheetValuesVariable, std::nullopt);
-        PropertySheet sheet = TestSheet();
+        SheetDescription sheet = TestSheet();
         const SheetResult r = AnswerSheetFromEnvironment(sheet);
         EXPECT_FALSE(r.ok);
         ASSERT_EQ(r.notes.size(), 1u);
@@ -140,7 +140,7 @@ TEST(SheetValues, TheEnvironmentNamesTheFileThatAnswers) {
     {
         const std::string path = folder.Write("values.txt", Bytes("11=1\n99=1\n30=7\n13=1\nOK\n"));
         ScopedEnvironment named(kSheetValuesVariable, path);
-        PropertySheet sheet = TestSheet();
+        SheetDescription sheet = TestSheet();
         const SheetResult r = AnswerSheetFromEnvironment(sheet);
         EXPECT_TRUE(r.ok);
         EXPECT_EQ(sheet.Find(11)->value, "1");
@@ -151,7 +151,7 @@ TEST(SheetValues, TheEnvironmentNamesTheFileThatAnswers) {
     {
         const std::string path = folder.Write("bad.txt", Bytes("11=1\nyes please\nOK\n"));
         ScopedEnvironment named(kSheetValuesVariable, path);
-        PropertySheet sheet = TestSheet();
+        SheetDescription sheet = TestSheet();
         const SheetResult r = AnswerSheetFromEnvironment(sheet);
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(sheet.Find(11)->value, "0");  // nothing of a refused file is taken
@@ -160,7 +160,7 @@ TEST(SheetValues, TheEnvironmentNamesTheFileThatAnswers) {
     }
     {
         ScopedEnvironment missing(kSheetValuesVariable, folder.Path() + "missing.txt");
-        PropertySheet sheet = TestSheet();
+        SheetDescription sheet = TestSheet();
         EXPECT_FALSE(AnswerSheetFromEnvironment(sheet).ok);
     }
 }
