@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/property_sheet.h"
+
 namespace velmo::platform {
 
 struct Size {
@@ -207,6 +209,10 @@ public:
 
     // The About box: `text` under `title`, with an OK button; returns when the user closed it.
     virtual void ShowAbout(const std::string& title, const std::string& text) = 0;
+    // Shows `sheet` modally over this window and leaves the values the user chose in it. Without a
+    // user (the headless desktop; Win32 with VELMO_NO_DIALOGS) the values file named by
+    // VELMO_OPTIONS_VALUES answers (platform/common/sheet_values.h).
+    virtual SheetResult RunPropertySheet(SheetDescription& sheet) = 0;
     // Opens the help file in the system's viewer for its kind (compiled HTML help for ".chm",
     // the older help viewer otherwise); false when there is none or it refused.
     virtual bool OpenHelp(const std::string& path) = 0;

@@ -9,6 +9,7 @@
 #include "platform/system.h"
 #include "platform/text.h"
 #include "shell/control_choice.h"
+#include "shell/options_sheet.h"
 #include "shell/package.h"
 #include "shell/resource_blob.h"
 #include "shell/run_folder.h"
@@ -47,6 +48,46 @@ void App::ReapplyInputRestrictions() {
     if (!frame_) return;
     frame_->EnableInput(inputBlock_);
     inputBlock_ = frame_->DisableInput(settings_.interaction);
+}
+
+void App::ReapplySettings() {
+    if (!frame_) return;
+    frame_->ApplyAppearance(settings_.appearance);
+    frame_->ApplySizeAndPosition(settings_.sizeAndPosition);
+    frame_->ApplyWindowShape(settings_.appearance, settings_.regionList);
+    ReapplyInputRestrictions();
+    frame_->ApplyWindowFlags(settings_.behaviour);
+    frame_->AddMenuCommands(settings_.behaviour);
+    frame_->ApplyMiscellaneous(settings_.misc);
+    ReapplyMute();
+    frame_->KeepAspectRatio();
+    ReapplyTrayIcon();
+}
+
+void App::ReapplyMute() {
+    if (settings_.misc.flags & kMuteSpeakers) {
+        if (!mutedByUs_) ApplyMute();
+        return;
+    }
+    if (mutedByUs_ && platform::SetSpeakerMute(previousMute_)) Note("speakers restored");
+    mutedByUs_ = false;
+}
+
+void App::ReapplyTrayIcon() {
+    if (settings_.behaviour.flags & kShowInTray)
+        frame_->AddTrayIcon((settings_.behaviour.flags & kTrayUsesAppIcon) ? kAppIconResource : kTrayIconResource);
+    else if (frame_->Window() && frame_->Window()->TrayIconShown()) (void)frame_->RemoveTrayIcon();
+}
+
+void App::RunOptionsSheet() {
+    if (!frame_) return;
+    platform::SheetDescription sheet = MakeOptionsSheet(settings_);
+    if (!frame_->RunPropertySheet(sheet).ok) return;  // Cancel changes nothing
+    ReadOptionsSheet(sheet, settings_);
+    // The running window takes the new settings even where the profile cannot keep them.
+    Note(profile_ && StoreOptions(*profile_, settings_) ? "options stored in the profile"
+                                                        : "options cannot be stored in the profile");
+    ReapplySettings();
 }
 
 void App::Note(const std::string& line) const {
@@ -141,6 +182,7 @@ bool App::CreateFrame() {
     if (movies_.movieName.empty()) frame_->SetNoMovie();
     frame_->SetMovieKey(MovieKeyFromProtection(movies_.protection));
     frame_->SetAboutInformation(settings_.about, settings_.aboutBox);
+    frame_->SetConfigureHandler([this] { RunOptionsSheet(); });
     services_.AttachFrame(frame, &settings_);
     return true;
 }

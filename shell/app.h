@@ -72,6 +72,9 @@ public:
     // Takes the keyboard and pointer restrictions away and installs them again for the interaction
     // record as it stands now.
     void ReapplyInputRestrictions();
+    // Applies the whole settings record to the running frame again, as after the options sheet:
+    // look, place, shape, input, window flags, menus, help and background, mute, ratio, tray.
+    void ReapplySettings();
     const MovieListRecord& Movies() const { return movies_; }
     const IdentifierRecord& Identifier() const { return identifier_; }
     MainFrame* Frame() const { return frame_.get(); }
@@ -92,6 +95,10 @@ private:
     std::string ChooseControl();
     bool RunStartupScript();
     void ApplyMute();
+    void ReapplyMute();
+    void ReapplyTrayIcon();
+    // "Config...": the options sheet over the current settings; OK stores and applies its values.
+    void RunOptionsSheet();
     void LoadMovieOrShowEmpty();
     void Fail(const std::string& message) const;
 

@@ -502,9 +502,28 @@ void MainFrame::RunCommand(uint32_t id) {
         Record(helpPath_.empty() ? "help: no help file" : "help \"" + helpPath_ + "\"" + (opened ? "" : ": no viewer"));
         return;
     }
-    // The options sheet and the player's own commands are not built yet: the command is told, so
-    // that a test or a user sees it arrived.
+    if (id == kCommandConfigure) {
+        // Only a menu that offers "Config..." can send it; anyone else's 0x8009 is not obeyed.
+        if (!(menuAdditions_ & kMenuConfigure) || (menuAdditions_ & kMenuNone))
+            Record("command 0x8009: \"Config...\" is not in the menus");
+        else if (configure_) configure_();
+        else Record("command 0x8009: no options sheet");
+        return;
+    }
+    // The player's own commands are not built yet: the command is told, so that a test or a user
+    // sees it arrived.
     Record(std::string(IsPlayerCommand(id) ? "player command " : "command ") + Hex(id));
+}
+
+platform::SheetResult MainFrame::RunPropertySheet(platform::SheetDescription& sheet) {
+    std::string pages;
+    for (const platform::SheetPage& page : sheet.pages) pages += (pages.empty() ? "" : ", ") + page.caption;
+    Record("options sheet \"" + sheet.caption + "\": " + pages);
+    platform::SheetResult result;
+    if (window_) result = window_->RunPropertySheet(sheet);
+    for (const std::string& note : result.notes) Record("options sheet: " + note);
+    Record(result.ok ? "options sheet: OK" : "options sheet: Cancel");
+    return result;
 }
 
 void MainFrame::OnCloseRequest() {

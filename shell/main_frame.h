@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/movie_control.h"
+#include "platform/property_sheet.h"
 #include "platform/window.h"
 #include "shell/frame_rules.h"
 #include "shell/mouse_filter.h"
@@ -104,6 +105,11 @@ public:
     void FocusMovie();
     // A command of the frame's menus, as if the user chose it (the About box's, the Close item's).
     void RunMenuCommand(uint32_t id) { RunCommand(id); }
+    // Who runs the options sheet when the user chooses "Config..." (command 0x8009); the command
+    // does nothing while the menus do not offer it.
+    void SetConfigureHandler(std::function<void()> handler) { configure_ = std::move(handler); }
+    // Shows `sheet` modally over the window and tells how it closed; the values chosen stay in it.
+    platform::SheetResult RunPropertySheet(platform::SheetDescription& sheet);
     // Who hears of the tray icon's mouse messages first: false from it skips the built-in
     // handling (the menu, the double click that shows the window).
     void SetTrayListener(std::function<bool(uint32_t mouseMessage)> listener) { trayListener_ = std::move(listener); }
@@ -200,6 +206,7 @@ private:
     bool sessionEnded_ = false;
     bool destroyed_ = false;
     std::function<bool(uint32_t)> trayListener_;
+    std::function<void()> configure_;
     std::function<bool()> regionOnlyQuery_;
     std::function<void(const std::string&)> movieLoaded_;
 };

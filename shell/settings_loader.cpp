@@ -33,7 +33,7 @@ SettingsSource LoadSettings(platform::Profile& profile, const std::string& runFo
         source = SettingsSource::StoredOptions;
     } else if (const auto builtIn = LoadOptionalBlob("ST"); builtIn && ReadSettingsRecord(*builtIn, settings)) {
         // Only settings that decoded are stored: a damaged "ST" must not become the user's options.
-        (void)profile.WriteBinary(kSection, "Options", WriteSettingsRecord(settings));
+        (void)StoreOptions(profile, settings);
         source = SettingsSource::BuiltIn;
     }
 
@@ -42,6 +42,10 @@ SettingsSource LoadSettings(platform::Profile& profile, const std::string& runFo
         if (const auto list = LoadOptionalBlob("ML")) (void)ReadMovieList(*list, movies);
     }
     return source;
+}
+
+bool StoreOptions(platform::Profile& profile, const SettingsRecord& settings) {
+    return profile.WriteBinary(kSection, "Options", WriteSettingsRecord(settings));
 }
 
 }  // namespace velmo::shell

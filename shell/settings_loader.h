@@ -17,4 +17,8 @@ enum class SettingsSource { StoredOptions, BuiltIn, Defaults };
 SettingsSource LoadSettings(platform::Profile& profile, const std::string& runFolder, SettingsRecord& settings,
                             MovieListRecord& movies);
 
+// Keeps `settings` as the user's options ("Settings"/"Options"), in the layout LoadSettings reads
+// back; false when the profile refuses the write.
+[[nodiscard]] bool StoreOptions(platform::Profile& profile, const SettingsRecord& settings);
+
 }  // namespace velmo::shell

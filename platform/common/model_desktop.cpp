@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/common/sheet_values.h"
 #include "platform/files.h"
 #include "platform/timers.h"
 
@@ -16,6 +17,8 @@ constexpr uint32_t kChild = kStyleChild, kClipSiblings = kStyleClipSiblings, kOv
 constexpr uint32_t kExLayered = 0x80000;
 // The frame's private message that closes it as the close box does.
 constexpr uint32_t kCloseMessage = 0x8064;
+// Menu commands; the system's own commands of the system menu start at kFirstSystemCommand.
+constexpr uint32_t kMsgCommand = 0x0111, kMsgSysCommand = 0x0112, kFirstSystemCommand = 0xF000;
 constexpr size_t kTipLimit = 127;
 constexpr uint32_t kTimerWaitMs = 100;  // at most, so that the caller can look at its own flags
 constexpr int kFileIcon = -1;           // the tray icon came from a file rather than a resource
@@ -156,6 +159,7 @@ public:
     // No user to read it: the frame's own line tells what was shown.
     void ShowAbout(const std::string&, const std::string&) override {}
     bool OpenHelp(const std::string& path) override { return !path.empty(); }
+    SheetResult RunPropertySheet(SheetDescription& sheet) override { return AnswerSheetFromEnvironment(sheet); }
 
     void PostCloseRequest() override {
         desktop_.Post([this] { events_.OnCloseRequest(); });
@@ -190,6 +194,12 @@ private:
             case kMsgEnterSizeMove: events_.OnSizeMoveStart(); return 0;
             case kMsgExitSizeMove: events_.OnSizeMoveEnd(); return 0;
             case kMsgSize: FitArea(); return 0;
+            // The frame's menu commands, as a script may send them.
+            case kMsgCommand: events_.OnCommand(static_cast<uint32_t>(m.wParam & 0xFFFF)); return 0;
+            case kMsgSysCommand:
+                if ((m.wParam & 0xFFFF) < kFirstSystemCommand)
+                    events_.OnCommand(static_cast<uint32_t>(m.wParam & 0xFFFF));
+                return 0;
             default: return 0;
         }
     }

@@ -12,6 +12,7 @@
 #include "shell/digest.h"
 #include "platform/common/model_desktop.h"
 #include "platform/standin/standin_movie_control.h"
+#include "shell/frame_rules.h"
 #include "shell/main_frame.h"
 #include "shell/record_codec.h"
 #include "shell/run_folder.h"
@@ -305,6 +306,57 @@ TEST_F(AppTest, StoredOptionsWinUntilABuildChangesTheFingerprint) {
     ASSERT_TRUE(ReadSettingsRecord(*platform::OpenProfile("Vendor", "Product\\V1.0")->ReadBinary("Settings", "Options"),
                                    stored));
     EXPECT_EQ(stored.appearance.caption, "New build");
+}
+
+TEST_F(AppTest, ConfigOkStoresAndAppliesTheSheetWhileCancelChangesNothing) {
+    ImageSpec spec;
+    spec.settings.appearance = {kShapeRectangle, kBorderSingle, kIconSystemMenu, kScaleShowAll, "", "Before"};
+    spec.settings.behaviour = {kMenuConfigure, kAutoPlay};
+    UseImage(spec);
+    ASSERT_TRUE(Start());
+    const std::unique_ptr<platform::Profile> profile = platform::OpenProfile("Vendor", "Product\\V1.0");
+    const std::optional<std::vector<uint8_t>> before = profile->ReadBinary("Settings", "Options");
+    ASSERT_TRUE(before);
+
+    testing::ScopedEnvironment values{"VELMO_OPTIONS_VALUES", scratch_.Path() + "values.txt"};
+    scratch_.Write("values.txt", Bytes("1055=Never\n1085=1\nCancel\n"));
+    services_.lastFrame->RunMenuCommand(kCommandConfigure);
+    EXPECT_TRUE(AppliedStartsWith("options sheet: Cancel"));
+    EXPECT_EQ(app_.Settings().appearance.caption, "Before");
+    EXPECT_EQ(profile->ReadBinary("Settings", "Options"), before);
+    EXPECT_FALSE(services_.lastFrame->Window()->Topmost());
+
+    scratch_.Write("values.txt", Bytes("1055=After\n1085=1\n1086=1\n1047=1\nOK\n"));
+    services_.lastFrame->RunMenuCommand(kCommandConfigure);
+    EXPECT_TRUE(AppliedStartsWith("options sheet: OK"));
+    SettingsRecord stored;
+    ASSERT_TRUE(ReadSettingsRecord(*profile->ReadBinary("Settings", "Options"), stored));
+    EXPECT_EQ(stored, app_.Settings());
+    EXPECT_EQ(stored.appearance.caption, "After");
+    EXPECT_EQ(stored.appearance.borderStyle, kBorderResizable);
+    EXPECT_EQ(stored.behaviour.flags, kAutoPlay | kAlwaysOnTop | kShowInTray);
+    // The running window took the new settings.
+    const platform::FrameWindow& window = *services_.lastFrame->Window();
+    EXPECT_EQ(window.Caption(), "After");
+    EXPECT_TRUE(window.Style() & style::kThickFrame);
+    EXPECT_TRUE(window.Topmost());
+    EXPECT_TRUE(window.TrayIconShown());
+    EXPECT_EQ(window.TrayTip(), "After");
+    app_.ExitInstance();
+}
+
+TEST_F(AppTest, ConfigIsObeyedOnlyWhenTheMenusOfferIt) {
+    ImageSpec spec;
+    spec.settings.behaviour = {kMenuNone | kMenuConfigure, 0};
+    UseImage(spec);
+    ASSERT_TRUE(Start());
+    testing::ScratchFolder folder;
+    testing::ScopedEnvironment values{"VELMO_OPTIONS_VALUES", folder.Write("v.txt", Bytes("1055=Changed\nOK\n"))};
+    services_.lastFrame->RunMenuCommand(kCommandConfigure);
+    EXPECT_TRUE(AppliedStartsWith("command 0x8009: \"Config...\" is not in the menus"));
+    EXPECT_FALSE(AppliedStartsWith("options sheet"));
+    EXPECT_EQ(app_.Settings().appearance.caption, "");
+    app_.ExitInstance();
 }
 
 TEST_F(AppTest, MuteIsUndoneOnlyWhenStartUpChangedIt) {

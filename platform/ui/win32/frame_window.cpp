@@ -10,6 +10,7 @@
 #include "platform/environment.h"
 #include "platform/path.h"
 #include "platform/ui/win32/picture_bitmap.h"
+#include "platform/ui/win32/property_sheet.h"
 
 namespace velmo::platform::win32 {
 
@@ -750,6 +751,10 @@ bool FrameWindowImpl::OpenHelp(const std::string& path) {
         return htmlHelp && htmlHelp(frame_.Get(), path.c_str(), kDisplayTopic, 0) != nullptr;
     }
     return ::WinHelpA(frame_.Get(), path.c_str(), HELP_CONTENTS, 0) != FALSE;
+}
+
+SheetResult FrameWindowImpl::RunPropertySheet(SheetDescription& sheet) {
+    return RunPropertySheetOver(frame_.Get(), sheet);
 }
 
 void FrameWindowImpl::PostCloseRequest() { ::PostMessageA(frame_.Get(), WM_CLOSE, 0, 0); }

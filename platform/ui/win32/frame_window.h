@@ -98,6 +98,7 @@ public:
 
     void ShowAbout(const std::string& title, const std::string& text) override;
     bool OpenHelp(const std::string& path) override;
+    SheetResult RunPropertySheet(SheetDescription& sheet) override;
     void PostCloseRequest() override;
     uintptr_t NativeHandle() const override { return reinterpret_cast<uintptr_t>(frame_.Get()); }
     uintptr_t MovieWindowHandle() const override { return reinterpret_cast<uintptr_t>(ControlWindow()); }
