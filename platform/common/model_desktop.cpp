@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "platform/files.h"
+#include "platform/menu_system.h"
 #include "platform/timers.h"
 
 namespace velmo::platform {
@@ -189,6 +190,8 @@ private:
             case kMsgEnterSizeMove: events_.OnSizeMoveStart(); return 0;
             case kMsgExitSizeMove: events_.OnSizeMoveEnd(); return 0;
             case kMsgSize: FitArea(); return 0;
+            case kMsgCommand: events_.OnCommand(static_cast<uint32_t>(m.wParam & 0xFFFF)); return 0;
+            case kMsgInitMenuPopup: Menus().NotifyOpening(static_cast<MenuHandle>(m.wParam)); return 0;
             default: return 0;
         }
     }
