@@ -10,6 +10,7 @@
 #include "host/classes/dll_object.h"
 #include "host/classes/encryption_object.h"
 #include "host/classes/global_functions.h"
+#include "host/classes/menu_object.h"
 #include "host/classes/window_object.h"
 #include "host/framework/host_registry.h"
 #include "script/compiler/compiler.h"
@@ -27,9 +28,10 @@ script::CompileOutcome Outcome(script::compiler::CompileResult result) {
 // FlashPlayer, MovieClip, the global host functions, Window, Menu, Application (with its sub-object
 // classes), DirectX, Encryption, DiskInfo, DesktopToy, DataFile, and then Dll. A class (host/classes/) adds its
 // row at its place here and nowhere else.
-constexpr std::array<HostClassEntry, 9> kHostClasses = {{
+constexpr std::array<HostClassEntry, 10> kHostClasses = {{
     {"global host functions", &RegisterGlobalHostFunctions},
     {"Window", &RegisterWindowClass},
+    {"Menu", &RegisterMenuClass},
     {"Application", &RegisterApplicationClass},
     {"DirectX", &RegisterDirectXClass},
     {"Encryption", &RegisterEncryptionClass},
