@@ -19,6 +19,7 @@
 #include "shell/command_channel.h"
 #include "shell/engine_script_host.h"
 #include "platform/window.h"
+#include "platform/menu_system.h"
 #include "platform/window_system.h"
 #include "shell/main_frame.h"
 #include "shell/package.h"
@@ -142,8 +143,10 @@ int PlayCommand(const Args& args) {
                       [](const std::string& line) { std::printf("[movie] %s\n", line.c_str()); })
                 : nullptr;
     // What scripts do to windows by handle, as the model records it.
-    if (verbose)
+    if (verbose) {
         platform::Windows().SetSink([](const std::string& line) { std::printf("[window] %s\n", line.c_str()); });
+        platform::Menus().SetSink([](const std::string& line) { std::printf("[menu] %s\n", line.c_str()); });
+    }
     PlayerServices services(sink, std::move(movie), movieSink);
     // The scripts' trace lines, and the errors the engine reports there.
     services.Channel().SetTraceSink(
@@ -151,6 +154,7 @@ int PlayCommand(const Args& args) {
     const int status = RunApplication(services, appArgs, MakeLog(verbose), timeout);
     platform::SetProcessCommandLine({});
     platform::Windows().SetSink(nullptr);
+    platform::Menus().SetSink(nullptr);
     std::fflush(stdout);
     return status;
 }

@@ -19,6 +19,7 @@
 #include "platform/movie_control.h"
 #include "platform/standin/standin_movie_control.h"
 #include "platform/window.h"
+#include "platform/menu_system.h"
 #include "platform/window_system.h"
 #include "shell/app.h"
 #include "shell/command_channel.h"
@@ -88,6 +89,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     const bool verbose = platform::GetEnvironment("VELMO_VERBOSE").value_or("") == "1";
     if (verbose) platform::Windows().SetSink([](const std::string& line) { PrintLine("window", line); });
+    if (verbose) platform::Menus().SetSink([](const std::string& line) { PrintLine("menu", line); });
     ProjectorServices services(MovieDriver(), verbose);
     return tools::RunApplication(
         services, args, verbose ? shell::App::Log([](const std::string& line) { PrintLine("app", line); }) : nullptr);

@@ -8,12 +8,14 @@ A script states what it must produce in comments:
                               a TEXT of "..." stands for any number of lines (the rest of a chain of calls)
     // expect status: N       the exit status (0 when absent)
     // run with: OPTIONS      options for `velmo run` before the script's name (blank-separated)
+    // env: NAME=VALUE        an environment variable for the run (a path is relative to the script's folder)
 Each script runs in its own folder and is named by its file name alone, so that diagnostics read
 "NAME.qvs:LINE: ..." wherever the tree lies.
 Every failing file is reported with what differed; the exit status is 1 when any file failed.
 """
 import argparse
 import difflib
+import os
 import pathlib
 import re
 import subprocess
@@ -21,16 +23,21 @@ import sys
 
 EXPECT = re.compile(r"//\s*expect(?: (stderr|status))?: ?(.*)$")
 RUN_WITH = re.compile(r"//\s*run with: ?(.*)$")
+ENV = re.compile(r"//\s*env: ?([A-Za-z_][A-Za-z0-9_]*)=(.*)$")
 
 
 class Expectations:
     def __init__(self, path):
-        self.stdout, self.stderr, self.status, self.options = [], [], 0, []
+        self.stdout, self.stderr, self.status, self.options, self.env = [], [], 0, [], {}
         # Bytes are read as Latin-1 so that any 8-bit trace text round-trips unchanged.
         for number, line in enumerate(path.read_text(encoding="latin-1").splitlines()):
             options = RUN_WITH.search(line)
             if options:
                 self.options += options.group(1).split()
+                continue
+            env = ENV.search(line)
+            if env:
+                self.env[env.group(1)] = env.group(2).strip()
                 continue
             match = EXPECT.search(line)
             if not match:
@@ -83,7 +90,8 @@ def run_one(path, args):
         return [f"    bad expectation: {error}"]
     command = args.runner + [args.velmo, "run", "--trace", "-"] + want.options + [path.name]
     try:
-        done = subprocess.run(command, capture_output=True, timeout=args.timeout, cwd=path.parent)
+        env = dict(os.environ, **want.env) if want.env else None
+        done = subprocess.run(command, capture_output=True, timeout=args.timeout, cwd=path.parent, env=env)
     except subprocess.TimeoutExpired:
         return [f"    timed out after {args.timeout} s"]
     problems = []
