@@ -32,9 +32,9 @@ enum class MenuItemKind { Command, Submenu, Separator };
 
 struct MenuItemInfo {
     MenuItemKind kind = MenuItemKind::Separator;
-    uint32_t id = 0;          // a command's id
-    MenuHandle submenu = 0;   // a submenu's handle
-    std::string text;         // 8-bit text as shown: "&" marks and a tab before the key text included
+    uint32_t id = 0;         // a command's id
+    MenuHandle submenu = 0;  // a submenu's handle
+    std::string text;        // 8-bit text as shown: "&" marks and a tab before the key text included
     bool enabled = true;
     bool checked = false;
 };

@@ -63,8 +63,7 @@ void UpdateItems(MenuState& state, MenuHandle menu);
 
 class MenuState final : public HostClassState {
 public:
-    explicit MenuState(Interpreter& interp)
-        : events(interp, kEventCount), interp(interp), menus(platform::Menus()) {
+    explicit MenuState(Interpreter& interp) : events(interp, kEventCount), interp(interp), menus(platform::Menus()) {
         States()[&interp] = this;
         token_ = menus.AddOpeningListener([this](MenuHandle menu) { UpdateItems(*this, menu); });
     }
@@ -372,18 +371,18 @@ void UpdateItem(MenuState& state, MenuHandle menu, uint32_t id) {
     const std::string itemName = *name;
     script::ObjectRecord* object = script::NewObject(interp);
     const script::Pinned kept(interp, Value::Object(object));  // read back below, whatever the handler did
-    const EventOutcome outcome =
-        FireEvent(interp, state.events, kOnUpdateItem, state.self->Get(), {AnsiStringValue(interp, itemName), kept.Get()});
+    const EventOutcome outcome = FireEvent(interp, state.events, kOnUpdateItem, state.self->Get(),
+                                           {AnsiStringValue(interp, itemName), kept.Get()});
     if (!outcome.fired) return;
     Value value;
-    if (script::GetOwnOrInherited(interp, object, script::Intern(interp, "enable"), value) &&
-        !value.Is(Tag::Undefined))
+    if (script::GetOwnOrInherited(interp, object, script::Intern(interp, "enable"), value) && !value.Is(Tag::Undefined))
         (void)state.menus.SetEnabled(menu, id, script::ToBoolean(value));
     if (script::GetOwnOrInherited(interp, object, script::Intern(interp, "check"), value) && !value.Is(Tag::Undefined))
         (void)state.menus.SetChecked(menu, id, script::ToBoolean(value));
     if (script::GetOwnOrInherited(interp, object, script::Intern(interp, "caption"), value) && value.Is(Tag::String))
         (void)state.menus.SetText(
-            menu, id, ItemText(platform::Utf16ToAnsi(script::Text(value.AsString())), state.commands.AcceleratorOf(id)));
+            menu, id,
+            ItemText(platform::Utf16ToAnsi(script::Text(value.AsString())), state.commands.AcceleratorOf(id)));
 }
 
 void UpdateItems(MenuState& state, MenuHandle menu) {

@@ -15,10 +15,10 @@ struct KeyName {
 };
 // The first name of a key is the one AcceleratorText writes.
 constexpr KeyName kKeyNames[] = {
-    {"Enter", 0x0D}, {"Return", 0x0D}, {"Esc", 0x1B},    {"Escape", 0x1B},   {"Tab", 0x09},   {"Space", 0x20},
-    {"Backspace", 0x08}, {"Del", 0x2E}, {"Delete", 0x2E}, {"Ins", 0x2D},     {"Insert", 0x2D}, {"Home", 0x24},
-    {"End", 0x23},   {"PgUp", 0x21},   {"PageUp", 0x21}, {"PgDn", 0x22},     {"PageDown", 0x22}, {"Left", 0x25},
-    {"Up", 0x26},    {"Right", 0x27},  {"Down", 0x28},
+    {"Enter", 0x0D},     {"Return", 0x0D}, {"Esc", 0x1B},    {"Escape", 0x1B}, {"Tab", 0x09},      {"Space", 0x20},
+    {"Backspace", 0x08}, {"Del", 0x2E},    {"Delete", 0x2E}, {"Ins", 0x2D},    {"Insert", 0x2D},   {"Home", 0x24},
+    {"End", 0x23},       {"PgUp", 0x21},   {"PageUp", 0x21}, {"PgDn", 0x22},   {"PageDown", 0x22}, {"Left", 0x25},
+    {"Up", 0x26},        {"Right", 0x27},  {"Down", 0x28},
 };
 constexpr uint32_t kFirstFunctionKey = 0x70;  // F1; F24 is 0x87
 constexpr int kFunctionKeys = 24;

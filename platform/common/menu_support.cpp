@@ -30,8 +30,8 @@ std::vector<std::string> SplitLines(const std::vector<uint8_t>& bytes) {
 
 // The submenus from `menu` down to the command item captioned `caption`, and its position in the
 // last of them; false when no command has that caption.
-bool FindPath(MenuSystem& menus, MenuHandle menu, const std::string& caption, int depth,
-              std::vector<MenuHandle>& path, int& position) {
+bool FindPath(MenuSystem& menus, MenuHandle menu, const std::string& caption, int depth, std::vector<MenuHandle>& path,
+              int& position) {
     if (depth > kMaxAnswerDepth) return false;
     path.push_back(menu);
     const int count = menus.ItemCount(menu);

@@ -78,8 +78,8 @@ bool ModelMenuSystem::Insert(MenuHandle menu, int position, const MenuItemInfo& 
     if (!entry) return false;
     const bool appends = position < 0 || static_cast<size_t>(position) >= entry->items.size();
     entry->items.insert(appends ? entry->items.end() : entry->items.begin() + position, item);
-    Note((appends ? "append " : "insert ") + MenuName(menu) + (appends ? "" : " at " + std::to_string(position)) +
-         " " + what);
+    Note((appends ? "append " : "insert ") + MenuName(menu) + (appends ? "" : " at " + std::to_string(position)) + " " +
+         what);
     return true;
 }
 

@@ -40,8 +40,8 @@ public:
 
     bool InsertCommand(MenuHandle menu, int position, uint32_t id, const std::string& text) override {
         if (!IsMenu(menu)) return false;
-        return ::InsertMenuA(Hmenu(menu), InsertPosition(Hmenu(menu), position), MF_BYPOSITION | MF_STRING,
-                             id & 0xFFFF, text.c_str());
+        return ::InsertMenuA(Hmenu(menu), InsertPosition(Hmenu(menu), position), MF_BYPOSITION | MF_STRING, id & 0xFFFF,
+                             text.c_str());
     }
     bool InsertSubmenu(MenuHandle menu, int position, MenuHandle submenu, const std::string& text) override {
         if (!IsMenu(menu) || !IsMenu(submenu) || menu == submenu) return false;
@@ -108,7 +108,8 @@ public:
         // A menu whose owner is not in the foreground would not go away when the user clicks
         // elsewhere; the null message afterwards lets it close at once.
         if (!owner) ::SetForegroundWindow(window);
-        const BOOL chosen = ::TrackPopupMenu(Hmenu(menu), TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, window, nullptr);
+        const BOOL chosen =
+            ::TrackPopupMenu(Hmenu(menu), TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, window, nullptr);
         if (!owner) ::PostMessageA(window, WM_NULL, 0, 0);
         return static_cast<uint32_t>(chosen) & 0xFFFF;
     }
@@ -137,7 +138,8 @@ public:
         return reinterpret_cast<uintptr_t>(made);
     }
     void RemoveAccelerators(uintptr_t table) override {
-        const auto found = std::find_if(tables_.begin(), tables_.end(), [table](const auto& t) { return t.first == table; });
+        const auto found =
+            std::find_if(tables_.begin(), tables_.end(), [table](const auto& t) { return t.first == table; });
         if (found == tables_.end()) return;
         tables_.erase(found);
         ::DestroyAcceleratorTable(reinterpret_cast<HACCEL>(table));
