@@ -14,7 +14,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const auto items = velmo::builder::ParseMenuText(text, "fuzz.menu");
         const auto read = velmo::shell::ReadMenuDefinition(velmo::shell::WriteMenuDefinition(items));
         if (!read || *read != items) __builtin_trap();
-    } catch (const velmo::builder::ManifestError&) {
-    }
+    } catch (const velmo::builder::ManifestError&) {}
     return 0;
 }

@@ -289,7 +289,7 @@ LRESULT FrameWindowImpl::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lPar
         case WM_INITMENUPOPUP:
             // The scripts' menus on the bar and tracked with the frame as owner: their items'
             // states are brought up to date before the popup shows.
-            Menus().NotifyOpening(static_cast<MenuHandle>(wParam));
+            Menus().NotifyOpening(static_cast<platform::MenuHandle>(wParam));
             break;
         case kScaleModeMessage: events_.OnScaleModeMessage(static_cast<int>(lParam)); return 0;
         case kBackgroundMessage: events_.OnBackgroundMessage(static_cast<uint32_t>(lParam)); return 0;

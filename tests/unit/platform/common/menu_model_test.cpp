@@ -95,10 +95,14 @@ TEST(ModelMenuSystem, DestroyTakesSubmenusAndTheWindowBarAlong) {
     EXPECT_EQ(menus.ItemCount(bar), -1);
     EXPECT_FALSE(menus.Remove(other, 0));
     const std::vector<std::string> want = {
-        "create bar 0x30010",   "create popup 0x30011", "create bar 0x30012",
-        "append 0x30010 submenu 0x30011 \"&File\"", "insert 0x30010 at 0 separator",
+        "create bar 0x30010",
+        "create popup 0x30011",
+        "create bar 0x30012",
+        "append 0x30010 submenu 0x30011 \"&File\"",
+        "insert 0x30010 at 0 separator",
         "bar " + WindowName(frame) + " 0x30010",
-        "destroy 0x30010", "destroy 0x30011",
+        "destroy 0x30010",
+        "destroy 0x30011",
     };
     EXPECT_EQ(lines, want);
     UseWindowSystem(nullptr);
