@@ -15,6 +15,7 @@
 #include "host/classes/mci_object.h"
 #include "host/classes/shell_object.h"
 #include "host/classes/movie_clip_object.h"
+#include "host/classes/menu_object.h"
 #include "host/classes/window_object.h"
 #include "host/framework/host_registry.h"
 #include "script/compiler/compiler.h"
@@ -32,7 +33,7 @@ script::CompileOutcome Outcome(script::compiler::CompileResult result) {
 // FlashPlayer, MovieClip, the global host functions, Window, Menu, Application (with its sub-object
 // classes), DirectX, Encryption, DiskInfo, DesktopToy, DataFile, and then Dll. A class (host/classes/) adds its
 // row at its place here and nowhere else.
-constexpr std::array<HostClassEntry, 14> kHostClasses = {{
+constexpr std::array<HostClassEntry, 15> kHostClasses = {{
     {"Dialogs", &RegisterDialogsClass},
     {"Shell", &RegisterShellClass},
     {"MCI", &RegisterMciClass},
@@ -40,6 +41,7 @@ constexpr std::array<HostClassEntry, 14> kHostClasses = {{
     {"MovieClip", &RegisterMovieClipClass},
     {"global host functions", &RegisterGlobalHostFunctions},
     {"Window", &RegisterWindowClass},
+    {"Menu", &RegisterMenuClass},
     {"Application", &RegisterApplicationClass},
     {"DirectX", &RegisterDirectXClass},
     {"Encryption", &RegisterEncryptionClass},

@@ -552,7 +552,10 @@ void MainFrame::OnSizeMoveEnd() {
     if (kept != Size{r.width, r.height}) window_->Move({r.left, r.top, kept.width, kept.height}, true);
 }
 
-void MainFrame::OnCommand(uint32_t id) { RunCommand(id); }
+void MainFrame::OnCommand(uint32_t id) {
+    if (id >= kFirstScriptedCommand && id <= kLastScriptedCommand && scriptedCommands_ && scriptedCommands_(id)) return;
+    RunCommand(id);
+}
 
 void MainFrame::OnTrayNotify(uint32_t mouseMessage) {
     if (!window_) return;

@@ -32,6 +32,9 @@ enum : uint32_t {
     kCommandHelp = 0x800A,
     kCommandAbout = 0x800C,
     kCommandShowHide = 0x8010,
+    // Commands of the scripts' menus, handed to them before the frame's own handling.
+    kFirstScriptedCommand = 0xB798,
+    kLastScriptedCommand = 0xDEA7,
 };
 
 class MainFrame final : private platform::FrameWindowEvents {
@@ -113,6 +116,11 @@ public:
     // Who hears of the tray icon's mouse messages first: false from it skips the built-in
     // handling (the menu, the double click that shows the window).
     void SetTrayListener(std::function<bool(uint32_t mouseMessage)> listener) { trayListener_ = std::move(listener); }
+    // Who hears of the commands of the scripts' menus (kFirstScriptedCommand..kLastScriptedCommand);
+    // true when it took the command, which then goes no further.
+    void SetScriptedCommandListener(std::function<bool(uint32_t id)> listener) {
+        scriptedCommands_ = std::move(listener);
+    }
     // Who hears of each movie path the control accepted.
     void SetMovieLoadedListener(std::function<void(const std::string& path)> listener) {
         movieLoaded_ = std::move(listener);
@@ -207,6 +215,7 @@ private:
     bool destroyed_ = false;
     std::function<bool(uint32_t)> trayListener_;
     std::function<void()> configure_;
+    std::function<bool(uint32_t)> scriptedCommands_;
     std::function<bool()> regionOnlyQuery_;
     std::function<void(const std::string&)> movieLoaded_;
 };

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "host/classes/application_object.h"
+#include "host/classes/menu_object.h"
 #include "platform/environment.h"
 #include "platform/movie_control.h"
 #include "platform/path.h"
@@ -11,8 +12,10 @@
 #include "shell/app.h"
 #include "shell/command_channel.h"
 #include "shell/main_frame.h"
+#include "shell/menu_definition.h"
 #include "shell/movie_header.h"
 #include "shell/package.h"
+#include "shell/resource_blob.h"
 #include "shell/run_folder.h"
 #include "shell/shell_error.h"
 
@@ -38,6 +41,13 @@ void ProjectorBridge::ListenTo(MainFrame& frame) {
         script::Engine* engine = channel_.Engine();
         return !engine || host::NotifyTrayMouse(engine->Interp(), message);
     });
+    // Inside a dispatch of its own, so that a close the command asks for waits until it is done.
+    frame.SetScriptedCommandListener([this](uint32_t id) {
+        script::Engine* engine = channel_.Engine();
+        if (!engine) return false;
+        const CommandChannel::NestingScope dispatch(channel_);
+        return host::FireMenuCommand(engine->Interp(), id);
+    });
     frame.SetRegionOnlyQuery([this] {
         script::Engine* engine = channel_.Engine();
         return engine && host::KeepsLayeredOff(engine->Interp());
@@ -45,6 +55,12 @@ void ProjectorBridge::ListenTo(MainFrame& frame) {
     frame.SetMovieLoadedListener([this](const std::string& path) {
         if (script::Engine* engine = channel_.Engine()) host::NotifyMovieLoaded(engine->Interp(), path);
     });
+}
+
+// A definition that is there but damaged is reported as every damaged record is.
+std::optional<std::vector<uint8_t>> ProjectorBridge::MenuDefinition(const std::string& name) const {
+    if (name.empty() || name[0] == '#') return std::nullopt;  // "#n" would name a numbered resource
+    return LoadResourceBlobIfPresent(name, kMenuResourceType);
 }
 
 SettingsRecord& ProjectorBridge::Settings() { return app_ ? app_->MutableSettings() : Projector::Settings(); }

@@ -33,6 +33,7 @@ public:
 
     shell::SettingsRecord& Settings() override;
     std::vector<std::string> MovieCollection() const override { return {}; }
+    std::optional<std::vector<uint8_t>> MenuDefinition(const std::string& name) const override;
 
     void Apply(host::SettingsChange change) override;
     uintptr_t MainWindow() const override;

@@ -20,6 +20,7 @@
 #include "shell/command_channel.h"
 #include "shell/engine_script_host.h"
 #include "platform/window.h"
+#include "platform/menu_system.h"
 #include "platform/window_system.h"
 #include "shell/main_frame.h"
 #include "shell/package.h"
@@ -143,8 +144,10 @@ int PlayCommand(const Args& args) {
                       [](const std::string& line) { std::printf("[movie] %s\n", line.c_str()); })
                 : nullptr;
     // What scripts do to windows by handle, as the model records it.
-    if (verbose)
+    if (verbose) {
         platform::Windows().SetSink([](const std::string& line) { std::printf("[window] %s\n", line.c_str()); });
+        platform::Menus().SetSink([](const std::string& line) { std::printf("[menu] %s\n", line.c_str()); });
+    }
     // Programs started, documents opened, dialogs answered and media commands, as recorded.
     if (verbose)
         platform::SetActionSink([](std::string_view kind, const std::string& line) {
@@ -158,6 +161,7 @@ int PlayCommand(const Args& args) {
     platform::SetProcessCommandLine({});
     platform::Windows().SetSink(nullptr);
     platform::SetActionSink(nullptr);
+    platform::Menus().SetSink(nullptr);
     std::fflush(stdout);
     return status;
 }

@@ -20,6 +20,7 @@
 #include "platform/movie_control.h"
 #include "platform/standin/standin_movie_control.h"
 #include "platform/window.h"
+#include "platform/menu_system.h"
 #include "platform/window_system.h"
 #include "shell/app.h"
 #include "shell/command_channel.h"
@@ -92,6 +93,7 @@ int main(int argc, char** argv) {
     if (verbose)
         platform::SetActionSink(
             [](std::string_view kind, const std::string& line) { PrintLine(std::string(kind).c_str(), line); });
+    if (verbose) platform::Menus().SetSink([](const std::string& line) { PrintLine("menu", line); });
     ProjectorServices services(MovieDriver(), verbose);
     return tools::RunApplication(
         services, args, verbose ? shell::App::Log([](const std::string& line) { PrintLine("app", line); }) : nullptr);

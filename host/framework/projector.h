@@ -66,6 +66,11 @@ public:
     virtual shell::SettingsRecord& Settings() { return settings_; }
     // The paths of the movie collection's entries whose flag is 1, in list order.
     virtual std::vector<std::string> MovieCollection() const { return {}; }
+    // The decoded bytes of the menu definition `name` the application carries (resource type
+    // "MENUS", shell/menu_definition.h); none when it has no such definition.
+    virtual std::optional<std::vector<uint8_t>> MenuDefinition(const std::string& /*name*/) const {
+        return std::nullopt;
+    }
 
     // ---- The main frame
     virtual void Apply(SettingsChange /*change*/) {}

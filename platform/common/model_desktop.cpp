@@ -6,6 +6,7 @@
 
 #include "platform/common/sheet_values.h"
 #include "platform/files.h"
+#include "platform/menu_system.h"
 #include "platform/timers.h"
 
 namespace velmo::platform {
@@ -200,6 +201,7 @@ private:
                 if ((m.wParam & 0xFFFF) < kFirstSystemCommand)
                     events_.OnCommand(static_cast<uint32_t>(m.wParam & 0xFFFF));
                 return 0;
+            case kMsgInitMenuPopup: Menus().NotifyOpening(static_cast<MenuHandle>(m.wParam)); return 0;
             default: return 0;
         }
     }

@@ -686,6 +686,7 @@ void ApplyFaceName(Mapper& p, const TomlValue& v) {
 }
 
 void ApplyScript(Mapper& p, const TomlValue& v) { p.m.scripts.push_back({p.Key(), p.Named(v)}); }
+void ApplyMenu(Mapper& p, const TomlValue& v) { p.m.menus.push_back({p.Key(), p.Named(v)}); }
 
 // Glob patterns over project paths, stored with '/' between components. A pattern that could never
 // name a project entry (empty, absolute, with a drive or "..") is refused, so a typing mistake does
@@ -842,6 +843,7 @@ const TableSpec kTables[] = {
     {"behaviour", kBehaviourKeys},
     {"flash_player", kFlashPlayerKeys},
     {"scripts", {}, &ApplyScript},
+    {"menus", {}, &ApplyMenu},
     {"build", kBuildKeys},
     {"package", kPackageKeys},
 };
@@ -915,6 +917,10 @@ void Finish(Mapper& p, bool hasFlashPlayerTable) {
     for (const ScriptResource& script : m.scripts)
         if (!scriptNames.insert(Lower(script.name)).second)
             p.FailAt(script.file.line, "script '" + script.name + "' is given twice (resource names ignore case)");
+    std::set<std::string> menuNames;
+    for (const MenuResource& menu : m.menus)
+        if (!menuNames.insert(Lower(menu.name)).second)
+            p.FailAt(menu.file.line, "menu '" + menu.name + "' is given twice (resource names ignore case)");
     std::set<std::string> stems;
     for (const NamedFile& image : m.regionImages) {
         const std::string stem = RegionImageName(image.path);

@@ -44,6 +44,11 @@ struct ScriptResource {
     NamedFile file;    // precompiled module bytes
 };
 
+struct MenuResource {
+    std::string name;  // resource name of type "MENUS": the name scripts load it by
+    NamedFile file;    // the definition's text form (tools/builder/menu_text.h)
+};
+
 struct Manifest {
     shell::SettingsRecord settings;  // the build record's time is filled in only when given
     shell::MovieListRecord movieList;
@@ -54,6 +59,7 @@ struct Manifest {
     std::vector<NamedFile> regionImages;       // ".msk" files; each is named by its file stem
     std::optional<NamedFile> aboutBackground;  // a BMP file for the "BK" record
     std::vector<ScriptResource> scripts;
+    std::vector<MenuResource> menus;
     bool hasBuildTime = false;          // [build] time was given; otherwise the builder uses the current time
     std::vector<NamedFile> namedFiles;  // every file above, the movie and every other path setting
     // [package]: glob patterns over project paths ('/' between components) that bring entries the

@@ -19,7 +19,9 @@
 #include "shell/movie_cipher.h"
 #include "shell/digest.h"
 #include "shell/identifier_record.h"
+#include "shell/menu_definition.h"
 #include "tools/builder/blob_writer.h"
+#include "tools/builder/menu_text.h"
 #include "tools/builder/package_writer.h"
 #include "tools/builder/records_writer.h"
 
@@ -199,6 +201,14 @@ std::vector<ImageResource> BuildResources(const Manifest& manifest, const std::s
     }
     for (const ScriptResource& script : manifest.scripts)
         resources.push_back(Blob(kScriptType, script.name, ScriptModule(projectFolder, script)));
+    for (const MenuResource& menu : manifest.menus) {
+        const std::vector<uint8_t> bytes = ReadNamedFile(projectFolder, menu.file);
+        const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        std::string shown = menu.file.path;  // as the author wrote it in the manifest, '/' between parts
+        std::replace(shown.begin(), shown.end(), '\\', '/');
+        resources.push_back(
+            Blob(shell::kMenuResourceType, menu.name, shell::WriteMenuDefinition(ParseMenuText(text, shown))));
+    }
     return resources;
 }
 

@@ -7,6 +7,7 @@
 
 #include "platform/ui/win32/activex_events.h"
 #include "platform/ui/win32/frame_window.h"
+#include "platform/ui/win32/menu_system.h"
 #include "platform/ui/win32/player_control.h"
 
 namespace velmo::platform {
@@ -39,6 +40,8 @@ public:
                 quit_ = true;
                 break;
             }
+            // A key of an installed accelerator table becomes its command instead.
+            if (win32::TranslateMenuAccelerators(message)) continue;
             ::TranslateMessage(&message);
             ::DispatchMessageA(&message);
             win32::FreeRetiredControlFiles();

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/environment.h"
+#include "platform/menu_system.h"
 #include "platform/path.h"
 #include "platform/ui/win32/picture_bitmap.h"
 #include "platform/ui/win32/property_sheet.h"
@@ -286,6 +287,11 @@ LRESULT FrameWindowImpl::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lPar
             }
             break;
         case WM_COMMAND: events_.OnCommand(LOWORD(wParam)); return 0;
+        case WM_INITMENUPOPUP:
+            // The scripts' menus on the bar and tracked with the frame as owner: their items'
+            // states are brought up to date before the popup shows.
+            Menus().NotifyOpening(static_cast<platform::MenuHandle>(wParam));
+            break;
         case kScaleModeMessage: events_.OnScaleModeMessage(static_cast<int>(lParam)); return 0;
         case kBackgroundMessage: events_.OnBackgroundMessage(static_cast<uint32_t>(lParam)); return 0;
         case kShapeMessage: events_.OnShapeMessage(); return 0;
