@@ -19,7 +19,8 @@ constexpr uint32_t kExLayered = 0x80000;
 // The frame's private message that closes it as the close box does.
 constexpr uint32_t kCloseMessage = 0x8064;
 // Menu commands; the system's own commands of the system menu start at kFirstSystemCommand.
-constexpr uint32_t kMsgCommand = 0x0111, kMsgSysCommand = 0x0112, kFirstSystemCommand = 0xF000;
+// (WM_COMMAND itself comes with the menu system's messages.)
+constexpr uint32_t kMsgSysCommand = 0x0112, kFirstSystemCommand = 0xF000;
 constexpr size_t kTipLimit = 127;
 constexpr uint32_t kTimerWaitMs = 100;  // at most, so that the caller can look at its own flags
 constexpr int kFileIcon = -1;           // the tray icon came from a file rather than a resource
