@@ -13,54 +13,11 @@ has() { grep -qF -- "$1" "$work/play.out"; }
 
 mkdir -p "$work/app"
 cp -r "$root/examples/demo/." "$work/app/"
-cat > "$work/app/scripts/checks.qvs" <<'QVS'
-FlashPlayer.bindData("_root.hud.score", "level", "_root.hud.gone");
-FlashPlayer.updateData();
-trace("bound ", FlashPlayer._root.hud.score + 1, " ", FlashPlayer.level, " ", FlashPlayer._root.hud.gone, " ",
-      FlashPlayer._root.hud);
-FlashPlayer._root.hud.score = 99;
-FlashPlayer.updateData(false);
-var list = FlashPlayer.getArray("list");
-trace("array ", list.length, " ", list[0] + 1, " ", list[1], " ", list[2] === true);
-FlashPlayer.putObject("saved", {name: "Ada", level: 3});
-var before = FlashPlayer.currentFrame();
-var went = FlashPlayer.gotoFrame(7);
-trace("frames ", FlashPlayer.totalFrames, " at ", before, ", goto ", went, " ", FlashPlayer.currentFrame(),
-      ", refused ", FlashPlayer.percentLoaded());
-var r = FlashPlayer.movieToWindow(0, 550, 0, 400);
-var c = FlashPlayer.window.clientRect;
-trace("window ", r.left, ",", r.top, " ", r.right, ",", r.bottom, " client ", c.width, "x", c.height);
-var info = FlashPlayer.getMovieInfo(FlashPlayer.movie);
-trace("movie ", info.frameSize.xMax, "x", info.frameSize.yMax, " v", info.version, " ", info.frameCount, " frames");
-var packed = FlashPlayer.getMovieInfo(getExeName());
-trace("packed ", packed === null ? "none" : packed.frameSize.xMax);
-var clicks = 0;
-FlashPlayer.onContextMenu = function() { clicks++; trace("context menu on ", this.className); };
-var handle = FlashPlayer.window.handle;
-var answer = Application.sendMessage(handle, 0x204, 2, 0);
-trace("right button ", answer, " clicks ", clicks);
-FlashPlayer.onContextMenu = null;
-Application.sendMessage(handle, 0x7B, handle, 0);
-trace("after clearing, clicks ", clicks, ", print dialog ", FlashPlayer.showPrintDlg);
-FlashPlayer.showPrintDlg = false;
-trace("print dialog ", FlashPlayer.showPrintDlg);
-QVS
+cp "$(dirname "$0")/flashplayer/checks.qvs" "$work/app/scripts/checks.qvs"
 sed -i 's|^Initialize = "scripts/initialize.qvs"$|&\nChecks = "scripts/checks.qvs"|' "$work/app/velmo.toml"
 "$velmo" pack "$work/app" -o "$work/app.exe" > "$work/pack.out" 2>&1 || { echo "FAILED: pack"; cat "$work/pack.out"; exit 1; }
 
-cat > "$work/movie.txt" <<'DRIVER'
-frames 12
-refuse PercentLoaded
-variable _root.hud.score 41
-variable level two
-variable list.length 3
-variable list.0 1
-variable list.1 x
-variable list.2 true
-fscommand Velmo_Run Checks
-fscommand quit
-DRIVER
-"$velmo" play "$work/app.exe" --verbose --movie-driver "$work/movie.txt" > "$work/play.out" 2>&1
+"$velmo" play "$work/app.exe" --verbose --movie-driver "$(dirname "$0")/flashplayer/movie.txt" > "$work/play.out" 2>&1
 check "the run exits 0" test $? -eq 0
 check "bound variables read as nested values, a missing one as undefined" \
     has '[trace] bound 42 two undefined [object MovieClip]'
