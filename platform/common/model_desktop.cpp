@@ -24,7 +24,6 @@ constexpr uint32_t kMsgSysCommand = 0x0112, kFirstSystemCommand = 0xF000;
 constexpr size_t kTipLimit = 127;
 constexpr uint32_t kTimerWaitMs = 100;  // at most, so that the caller can look at its own flags
 constexpr int kFileIcon = -1;           // the tray icon came from a file rather than a resource
-constexpr int kTaskBarHeight = 40;
 
 Size ScreenFromEnvironment() {
     int w = 0, h = 0;
@@ -234,7 +233,7 @@ std::unique_ptr<FrameWindow> ModelDesktop::CreateFrameWindow(const std::string&,
 }
 
 // A screen too small for the task bar keeps a work area of no height rather than a negative one.
-Rect ModelDesktop::WorkArea() const { return {0, 0, screen_.width, std::max(0, screen_.height - kTaskBarHeight)}; }
+Rect ModelDesktop::WorkArea() const { return {0, 0, screen_.width, std::max(0, screen_.height - kModelTaskBarHeight)}; }
 
 // With nothing posted, the desktop still has events while timers run: their ticks.
 bool ModelDesktop::ProcessEvents(bool wait) {

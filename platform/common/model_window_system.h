@@ -10,6 +10,7 @@
 // Every change made through the WindowSystem interface is reported to the sink as one line
 // ("move 0x10020 to 10,20 300x200"); what the desktop's own frame does is the frame's to report.
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -22,6 +23,10 @@
 #include "platform/window_system.h"
 
 namespace velmo::platform {
+
+// The height of the task bar along the bottom of the model screen: both the model desktop and its
+// windows leave it out of the work area.
+inline constexpr int kModelTaskBarHeight = 40;
 
 // Style bits the model looks at.
 inline constexpr uint32_t kStyleChild = 0x40000000, kStyleVisible = 0x10000000, kStyleDisabled = 0x08000000,
@@ -84,7 +89,8 @@ public:
     Size ClientSize(WindowHandle window) const override;
     void Move(WindowHandle window, const Rect& placed, bool repaint) override;
     void SetPosition(WindowHandle window, const Rect& placed, uint32_t flags) override;
-    Rect WorkArea() const override { return {0, 0, screen_.width, screen_.height}; }
+    // The screen above the model's task bar, as the model desktop has it.
+    Rect WorkArea() const override { return {0, 0, screen_.width, std::max(0, screen_.height - kModelTaskBarHeight)}; }
     WindowHandle Parent(WindowHandle window) const override;
     void SetParent(WindowHandle window, WindowHandle parent) override;
     bool IsVisible(WindowHandle window) const override;
