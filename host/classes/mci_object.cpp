@@ -291,8 +291,11 @@ void PlayerWindow(HostProperty& p) {
 void Construct(script::Interpreter& interp, script::ClassRecord& cls, Value*, Value* result) {
     auto device = std::make_unique<MciDevice>(interp);
     MciDevice* d = device.get();
-    d->playback = Media().CreatePlaybackWindow(ProjectorOf(interp).MainWindow(),
-                                               [d](const platform::WindowMessage& m) { PlaybackEvent(*d, m); });
+    // Video plays over the movie; without a movie window the frame holds it, and without a frame
+    // it is a window of its own.
+    const Projector& projector = ProjectorOf(interp);
+    const uintptr_t parent = projector.MovieWindow() ? projector.MovieWindow() : projector.MainWindow();
+    d->playback = Media().CreatePlaybackWindow(parent, [d](const platform::WindowMessage& m) { PlaybackEvent(*d, m); });
     *result = script::NewHostValue(interp, &cls, device.release());
     d->self = *result;
 }

@@ -80,6 +80,22 @@ TEST_F(HostObjects, VideoFillsThePlaybackWindowAtTheSetPlaceAndSize) {
     EXPECT_FALSE(Global("vis").AsBoolean());
 }
 
+// Video plays over the movie: a device's playback window is a child of the movie window.
+TEST_F(HostObjects, ThePlaybackWindowIsAChildOfTheMovieWindow) {
+    struct WithMovie : Projector {
+        uintptr_t main = 0, movie = 0;
+        uintptr_t MainWindow() const override { return main; }
+        uintptr_t MovieWindow() const override { return movie; }
+    } frame;
+    frame.main = windows_.Register("VelmoFrame", 0, {0, 0, 640, 480}, 0, nullptr);
+    frame.movie = windows_.Register("VelmoMovieArea", 0, {0, 0, 640, 480}, frame.main, nullptr);
+    auto engine = testing::EngineOver(frame);
+    ASSERT_TRUE(engine);
+    ASSERT_EQ(engine->RunSourceText("m = new MCI(); h = m.playerWindow.handle;"), 1) << engine->ErrorText();
+    const auto handle = static_cast<platform::WindowHandle>(engine->Interp().GlobalByName("h").AsInteger());
+    EXPECT_EQ(windows_.Parent(handle), frame.movie);
+}
+
 TEST_F(HostObjects, CollectingADeviceClosesItAndDestroysItsWindow) {
     Run("m = new MCI(); m.fileName = 'movie.avi'; m.command = 'open'; h = m.playerWindow.handle;");
     const auto handle = static_cast<platform::WindowHandle>(Global("h").AsInteger());
