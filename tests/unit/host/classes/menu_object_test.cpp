@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/classes/menu_commands.h"
+#include "tests/support/frame_events.h"
 #include "host/framework/projector.h"
 #include "platform/common/model_desktop.h"
 #include "platform/common/model_menu_system.h"
@@ -28,23 +29,7 @@ using platform::MenuItemKind;
 using script::Tag;
 using script::Value;
 
-class CommandEvents final : public platform::FrameWindowEvents {
-public:
-    void OnCloseRequest() override {}
-    void OnEndSession() override {}
-    void OnSizeMoveStart() override {}
-    void OnSizeMoveEnd() override {}
-    void OnCommand(uint32_t id) override { commands.push_back(id); }
-    void OnTrayNotify(uint32_t) override {}
-    platform::KeyDecision OnKey(platform::KeyEvent, uint32_t, uint32_t) override { return {}; }
-    platform::MouseDecision OnMouse(const platform::MouseInput&) override { return {}; }
-    void OnScaleModeMessage(int) override {}
-    void OnBackgroundMessage(uint32_t) override {}
-    void OnShapeMessage() override {}
-    void OnTransparentModeMessage(bool) override {}
-    bool OnPaintControl(std::optional<platform::Rect>) override { return false; }
-    std::vector<uint32_t> commands;
-};
+using CommandEvents = testing::CountingFrameEvents;
 
 class MenuProjector final : public Projector {
 public:
