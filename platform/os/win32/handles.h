@@ -55,6 +55,14 @@ struct FileHandleTraits {
 };
 using FileHandle = UniqueHandle<FileHandleTraits>;
 
+// Process and thread handles: none is null, not INVALID_HANDLE_VALUE.
+struct ProcessHandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { ::CloseHandle(h); }
+};
+using ProcessHandle = UniqueHandle<ProcessHandleTraits>;
+
 struct FindHandleTraits {
     using Handle = HANDLE;
     static Handle Invalid() { return INVALID_HANDLE_VALUE; }

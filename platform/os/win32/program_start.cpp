@@ -30,16 +30,6 @@ bool StartProgram(const std::string& path, const std::string& parameters, const 
     return reinterpret_cast<intptr_t>(result) > 32;
 }
 
-namespace {
-// Process and thread handles: none is null, not INVALID_HANDLE_VALUE.
-struct ProcessHandleTraits {
-    using Handle = HANDLE;
-    static Handle Invalid() { return nullptr; }
-    static void Close(Handle h) { ::CloseHandle(h); }
-};
-using ProcessHandle = win32::UniqueHandle<ProcessHandleTraits>;
-}  // namespace
-
 ProgramWait RunProgramAndWait(const std::string& path, const std::vector<std::string>& arguments, uint32_t limitMs) {
     std::string commandLine = "\"" + path + "\"";
     for (const std::string& argument : arguments) commandLine += " " + argument;
@@ -51,8 +41,8 @@ ProgramWait RunProgramAndWait(const std::string& path, const std::vector<std::st
     line.push_back('\0');
     if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return ProgramWait::NotStarted;
-    const ProcessHandle processHandle(process.hProcess);
-    const ProcessHandle threadHandle(process.hThread);
+    const win32::ProcessHandle processHandle(process.hProcess);
+    const win32::ProcessHandle threadHandle(process.hThread);
     return ::WaitForSingleObject(process.hProcess, limitMs) == WAIT_OBJECT_0 ? ProgramWait::Ended
                                                                              : ProgramWait::TimedOut;
 }

@@ -16,13 +16,6 @@ namespace velmo::platform {
 
 namespace {
 
-struct ProcessHandleTraits {
-    using Handle = HANDLE;
-    static Handle Invalid() { return nullptr; }
-    static void Close(Handle h) { ::CloseHandle(h); }
-};
-using ProcessHandle = win32::UniqueHandle<ProcessHandleTraits>;
-
 BOOL CALLBACK FirstMainWindow(HWND window, LPARAM found) {
     if (::GetWindowLongA(window, GWL_STYLE) & WS_POPUP) return TRUE;
     *reinterpret_cast<HWND*>(found) = window;
@@ -63,8 +56,8 @@ ProcessStarted StartProcess(const ProcessStart& start, uint32_t idleWaitMs) {
         result.error = ::GetLastError();
         return result;
     }
-    const ProcessHandle processHandle(process.hProcess);
-    const ProcessHandle threadHandle(process.hThread);
+    const win32::ProcessHandle processHandle(process.hProcess);
+    const win32::ProcessHandle threadHandle(process.hThread);
     result.started = true;
     ::WaitForInputIdle(process.hProcess, idleWaitMs);
     HWND found = nullptr;
