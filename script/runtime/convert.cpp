@@ -243,7 +243,7 @@ bool StrictEquals(const Value& a, const Value& b) {
         case Tag::Integer: return a.AsInteger() == b.AsInteger();
         case Tag::Number: return a.AsNumber() == b.AsNumber();
         case Tag::Name: return a.AsNameId() == b.AsNameId();
-        case Tag::String: return StringCompare(Text(a.AsString()), Text(b.AsString())) == 0;
+        case Tag::String: return SameText(a.AsString(), b.AsString());
         case Tag::HostObject:
             return a.AsHost() == b.AsHost() ||
                    (a.AsHost()->cls == b.AsHost()->cls && a.AsHost()->nativeData == b.AsHost()->nativeData);

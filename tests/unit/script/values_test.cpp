@@ -116,12 +116,38 @@ TEST(Collector, KeepsWhatRootsReachAndReusesTheRest) {
     EXPECT_EQ(Text(interp.Global(kept).AsString()), u"global text");
 }
 
+// Equality of string values: by text, whatever records hold it.
+TEST(Strings, StrictEqualityComparesTextNotRecords) {
+    Interpreter interp;
+    const Value a = StringValue(interp, u"abcdefghi\x0100");
+    EXPECT_TRUE(StrictEquals(a, a));
+    EXPECT_TRUE(StrictEquals(a, StringValue(interp, u"abcdefghi\x0100")));
+    EXPECT_FALSE(StrictEquals(a, StringValue(interp, u"abcdefghi\x0101")));  // last unit, high byte same
+    EXPECT_FALSE(StrictEquals(a, StringValue(interp, u"abcdefghi\x0200")));
+    EXPECT_FALSE(StrictEquals(a, StringValue(interp, u"abcdefghi")));
+    EXPECT_FALSE(StrictEquals(StringValue(interp, u"ab"), StringValue(interp, u"abc")));
+    EXPECT_TRUE(StrictEquals(StringValue(interp, u""), StaticStringValue(interp, u"")));
+    EXPECT_TRUE(LooseEquals(StaticStringValue(interp, u"xyz"), StringValue(interp, u"xyz")));
+}
+
 TEST(Strings, CompareByUnsignedCodeUnitsWithPrefixesSmaller) {
     EXPECT_EQ(StringCompare(u"ab", u"abc"), -1);
     EXPECT_EQ(StringCompare(u"b", u"abc"), 1);
     EXPECT_EQ(StringCompare(u"", u""), 0);
     EXPECT_EQ(StringCompare(u"\xFFFF", u"a"), 1);  // unsigned: no sign trouble above 0x7FFF
     EXPECT_EQ(StringCompare(u"a", u"A"), 1);       // no case folding
+    // Long shared starts, differences in every position of a word and in the tail after it.
+    const std::u16string base = u"abcdefghijklmnopq";
+    for (size_t i = 0; i < base.size(); ++i) {
+        std::u16string higher = base, lower = base;
+        higher[i] = u'\xFF00';
+        lower[i] = u'A';
+        EXPECT_EQ(StringCompare(base, higher), -1) << i;
+        EXPECT_EQ(StringCompare(higher, base), 1) << i;
+        EXPECT_EQ(StringCompare(base, lower), 1) << i;
+        EXPECT_EQ(StringCompare(base.substr(0, i), base), -1) << i;
+        EXPECT_EQ(StringCompare(base.substr(0, i), base.substr(0, i)), 0) << i;
+    }
     Interpreter interp;
     static constexpr std::u16string_view kLiteral = u"static";
     StringRecord* s = NewStaticString(interp, kLiteral);
