@@ -375,6 +375,18 @@ Value ToString(Interpreter& interp, const Value& v) {
     }
 }
 
+std::u16string_view DecimalText(int64_t v, char16_t (&buffer)[kDecimalUnits]) {
+    // The magnitude in unsigned arithmetic, so that the most negative integer has one too.
+    uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+    size_t start = kDecimalUnits;
+    do {
+        buffer[--start] = static_cast<char16_t>(u'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (v < 0) buffer[--start] = u'-';
+    return {buffer + start, kDecimalUnits - start};
+}
+
 std::u16string ToText(Interpreter& interp, const Value& v) {
     return std::u16string(Text(ToString(interp, v).AsString()));
 }

@@ -359,6 +359,9 @@ TEST(Objects, ARememberedKeyNamesTheSamePropertyOnEveryObject) {
     ObjectRecord* small = NewObject(interp);
     ObjectRecord* large = NewObject(interp);
     for (uint32_t i = 0; i < 40; ++i) SetOwn(interp, large, interp.Intern("g" + std::to_string(i)), Value::Integer(0));
+    interp.GlobalByName("small") = Value::Object(small);
+    interp.GlobalByName("large") = Value::Object(large);
+    interp.GlobalByName("key") = key;
     Value out;
     EXPECT_FALSE(GetByKey(interp, small, key, out));  // never interned yet: nothing to remember
     SetByKey(interp, small, key, Value::Integer(7));

@@ -280,5 +280,36 @@ TEST(Arithmetic, IntegersStayExactAndWrapStringsConcatenateNaNSpreads) {
     EXPECT_TRUE(Same(Subtract(interp, Value::Undefined(), Value::Integer(4)), Value::NaN()));
 }
 
+// Concatenation writes integers itself only while their text is known to be decimal: with no
+// Integer class, or one that declared so; any other class's toString is still asked.
+bool WordsToString(Interpreter& interp, ClassRecord&, void* self, uint32_t nameId, Value* result, Value*) {
+    if (!self || nameId != interp.idToString()) return false;
+    *result = StaticStringValue(interp, u"<int>");
+    return true;
+}
+
+TEST(Arithmetic, IntegersConcatenateAsTheirTextWhateverClassWritesIt) {
+    Interpreter interp;
+    for (const int64_t v : {int64_t{0}, int64_t{7}, int64_t{-7}, int64_t{1000000}, INT64_MAX, INT64_MIN}) {
+        SCOPED_TRACE(v);
+        const std::u16string digits = ToText(interp, Value::Integer(v));
+        EXPECT_EQ(Text(Add(interp, StringValue(interp, u"k"), Value::Integer(v)).AsString()), u"k" + digits);
+        EXPECT_EQ(Text(Add(interp, Value::Integer(v), StringValue(interp, u"k")).AsString()), digits + u"k");
+    }
+    EXPECT_EQ(ToText(interp, Value::Integer(INT64_MIN)), u"-9223372036854775808");
+
+    ClassRecord* words = interp.GetHeap().New<ClassRecord>();
+    words->CallMethod = &WordsToString;
+    SetTypeClass(interp, Tag::Integer, words);
+    EXPECT_EQ(Text(Add(interp, StringValue(interp, u"k"), Value::Integer(5)).AsString()), u"k<int>");
+    EXPECT_EQ(Text(Add(interp, Value::Integer(5), StringValue(interp, u"k")).AsString()), u"<int>k");
+    DeclareDecimalIntegers(interp);  // a false declaration shows: the class is no longer asked
+    EXPECT_EQ(Text(Add(interp, StringValue(interp, u"k"), Value::Integer(5)).AsString()), u"k5");
+    SetTypeClass(interp, Tag::Integer, words);
+    EXPECT_EQ(Text(Add(interp, StringValue(interp, u"k"), Value::Integer(5)).AsString()), u"k<int>");
+    SetTypeClass(interp, Tag::Integer, nullptr);
+    EXPECT_EQ(Text(Add(interp, StringValue(interp, u"k"), Value::Integer(5)).AsString()), u"k5");
+}
+
 }  // namespace
 }  // namespace velmo::script
