@@ -75,6 +75,9 @@ int ComparatorSign(const Value& result) {
 int DefaultOrder(Interpreter& interp, const Value& a, const Value& b) {
     if (a.Is(Tag::Undefined)) return 1;
     if (b.Is(Tag::Undefined)) return -1;
+    // Strings, what is mostly sorted, are compared in place; other values are converted to text,
+    // which may run script code (toString), so their texts are copied out before the next one.
+    if (a.Is(Tag::String) && b.Is(Tag::String)) return StringCompare(Text(a.AsString()), Text(b.AsString()));
     const std::u16string left = ToText(interp, a);
     const std::u16string right = ToText(interp, b);
     return StringCompare(left, right);

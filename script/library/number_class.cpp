@@ -140,6 +140,7 @@ void RegisterNumberClass(Interpreter& interp) {
     cls->FreeClassData = &FreeIds;
     PublishClass(interp, "Number", cls);
     for (const Tag tag : {Tag::Integer, Tag::Number, Tag::NaN}) SetTypeClass(interp, tag, cls);
+    DeclareDecimalIntegers(interp);  // NumberText: IntegerText in radix 10
 }
 
 }  // namespace velmo::script::library

@@ -31,15 +31,23 @@ Value Add(Interpreter& interp, const Value& a, const Value& b) {
     // Each side is copied once: strings built up in a loop copy their text at every step, so
     // that copy is all a concatenation should cost. The other side's text comes first, since
     // converting it may run script code; the string records stay where the caller keeps them.
+    // Nothing collects between the conversion and the copy, so the converted record is read in
+    // place. Integers, the commonest other side, are written straight into the copy when their
+    // text is known to be their decimal digits.
     if (a.Is(Tag::String) && b.Is(Tag::String))
         return Value::String(NewStringConcat(interp, Text(a.AsString()), Text(b.AsString())));
+    char16_t digits[kDecimalUnits];
+    if (a.Is(Tag::String) && b.Is(Tag::Integer) && interp.DecimalIntegers())
+        return Value::String(NewStringConcat(interp, Text(a.AsString()), DecimalText(b.AsInteger(), digits)));
+    if (b.Is(Tag::String) && a.Is(Tag::Integer) && interp.DecimalIntegers())
+        return Value::String(NewStringConcat(interp, DecimalText(a.AsInteger(), digits), Text(b.AsString())));
     if (a.Is(Tag::String)) {
-        const std::u16string right = ToText(interp, b);
-        return Value::String(NewStringConcat(interp, Text(a.AsString()), right));
+        const Value right = ToString(interp, b);
+        return Value::String(NewStringConcat(interp, Text(a.AsString()), Text(right.AsString())));
     }
     if (b.Is(Tag::String)) {
-        const std::u16string left = ToText(interp, a);
-        return Value::String(NewStringConcat(interp, left, Text(b.AsString())));
+        const Value left = ToString(interp, a);
+        return Value::String(NewStringConcat(interp, Text(left.AsString()), Text(b.AsString())));
     }
     return Numeric(
         interp, a, b, [](int64_t x, int64_t y) { return Wrap(static_cast<uint64_t>(x) + static_cast<uint64_t>(y)); },

@@ -243,7 +243,7 @@ bool StrictEquals(const Value& a, const Value& b) {
         case Tag::Integer: return a.AsInteger() == b.AsInteger();
         case Tag::Number: return a.AsNumber() == b.AsNumber();
         case Tag::Name: return a.AsNameId() == b.AsNameId();
-        case Tag::String: return StringCompare(Text(a.AsString()), Text(b.AsString())) == 0;
+        case Tag::String: return SameText(a.AsString(), b.AsString());
         case Tag::HostObject:
             return a.AsHost() == b.AsHost() ||
                    (a.AsHost()->cls == b.AsHost()->cls && a.AsHost()->nativeData == b.AsHost()->nativeData);
@@ -373,6 +373,18 @@ Value ToString(Interpreter& interp, const Value& v) {
         case Tag::Name: return StringValue(interp, *PrimitiveText(interp, v));
         default: return StaticText(interp, u"unknown");
     }
+}
+
+std::u16string_view DecimalText(int64_t v, char16_t (&buffer)[kDecimalUnits]) {
+    // The magnitude in unsigned arithmetic, so that the most negative integer has one too.
+    uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+    size_t start = kDecimalUnits;
+    do {
+        buffer[--start] = static_cast<char16_t>(u'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (v < 0) buffer[--start] = u'-';
+    return {buffer + start, kDecimalUnits - start};
 }
 
 std::u16string ToText(Interpreter& interp, const Value& v) {

@@ -3,6 +3,7 @@
 // objects (ToPrimitive through "toString"/"valueOf") go through the class operations and, for
 // script functions, through the interpreter's calls.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -72,6 +73,9 @@ int32_t ToInt32(Interpreter& interp, const Value& v);
 // A String value; objects without a usable "toString" give "object", other tags "unknown".
 Value ToString(Interpreter& interp, const Value& v);
 std::u16string ToText(Interpreter& interp, const Value& v);
+// The decimal digits of `v` (a '-' first when negative), written into `buffer`.
+inline constexpr size_t kDecimalUnits = 20;  // "-9223372036854775808"
+std::u16string_view DecimalText(int64_t v, char16_t (&buffer)[kDecimalUnits]);
 Value ToObject(Interpreter& interp, const Value& v);
 // The equality operator: objects against primitives are made primitive first.
 bool Equals(Interpreter& interp, const Value& a, const Value& b);

@@ -49,6 +49,7 @@ void Interpreter::SetTypeClass(Tag tag, ClassRecord* cls) {
     const auto index = static_cast<uint32_t>(tag);
     VELMO_CHECK(index < kTypeClassCount);
     typeClasses_[index] = cls;
+    if (tag == Tag::Integer) decimalIntegers_ = cls == nullptr;
 }
 
 PinRecord* Interpreter::Pin(Value value) {

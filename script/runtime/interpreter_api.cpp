@@ -23,6 +23,8 @@ TraceOutput& Trace(Interpreter& interp) { return interp.Trace(); }
 
 void SetTypeClass(Interpreter& interp, Tag tag, ClassRecord* cls) { interp.SetTypeClass(tag, cls); }
 
+void DeclareDecimalIntegers(Interpreter& interp) { interp.DeclareDecimalIntegers(); }
+
 void SetRegExpFactory(Interpreter& interp, RegExpFactory factory) { interp.SetRegExpFactory(factory); }
 
 uint32_t AnonymousFunctions(const Interpreter& interp) { return interp.AnonymousFunctions(); }

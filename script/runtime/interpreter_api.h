@@ -53,6 +53,9 @@ TraceOutput& Trace(Interpreter& interp);
 
 // The class whose operations serve every value of `tag` (String, Array, Number...).
 void SetTypeClass(Interpreter& interp, Tag tag, ClassRecord* cls);
+// After setting the Integer class: its toString of an integer (no radix) writes the plain decimal
+// digits, as with no class, so string concatenation may write them without calling it.
+void DeclareDecimalIntegers(Interpreter& interp);
 // Without a factory, regular-expression constants of loaded modules stay placeholders.
 void SetRegExpFactory(Interpreter& interp, RegExpFactory factory);
 

@@ -78,6 +78,7 @@ void StringIndexedStore(Interpreter& interp, StringRecord* s, const Value& key, 
     if (!value.Is(Tag::Integer) && !value.Is(Tag::String)) return Warn(interp, Msg::NonCharacterStore);
     const int64_t k = key.AsInteger();
     if (k >= kMaxStringUnits) throw std::bad_alloc();
+    ForgetName(s);  // its text is no longer that name's
     if (k >= s->length) {
         auto* chars = static_cast<char16_t*>(
             interp.GetHeap().Reallocate(const_cast<char16_t*>(s->chars), (k + 1) * sizeof(char16_t)));

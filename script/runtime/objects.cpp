@@ -213,18 +213,6 @@ void EnsureIndex(Interpreter& interp, ObjectRecord* object) {
     object->index = index;
 }
 
-NameIndexEntry* FindEntry(const ObjectRecord* object, std::string_view text) {
-    for (NameIndexEntry* e = object->index->heads[BucketOf(text)]; e; e = e->next)
-        if (std::string_view(e->name, e->nameLength) == text) return e;
-    return nullptr;
-}
-
-NameIndexEntry* FindAsciiEntry(const ObjectRecord* object, std::u16string_view ascii) {
-    for (NameIndexEntry* e = object->index->heads[NameHash(ascii) & (kNameIndexBuckets - 1)]; e; e = e->next)
-        if (SameAsciiName({e->name, e->nameLength}, ascii)) return e;
-    return nullptr;
-}
-
 // Unlinks the entry of slot `position` (named `text`). The blocks are left to the collector:
 // ListProperties callers may still hold views of them. An entry before the enumeration point
 // takes one from its count; the point's own entry hands the point to its predecessor.
@@ -248,29 +236,40 @@ void UnlinkEntry(ObjectRecord* object, std::string_view text, uint32_t position)
     }
 }
 
-// The slot named `text`, or kNoSlot. Objects with a table go through the interned id (a text no
-// name has cannot be a property); the others through the name index, which must exist.
-uint32_t SlotOfText(Interpreter& interp, const ObjectRecord* object, std::string_view text) {
-    if (object->ids) {
-        const uint32_t id = interp.Names().Find(text);
-        return id == NameTable::kNoName ? kNoSlot : LookUpId(object->ids, id);
-    }
-    const NameIndexEntry* entry = FindEntry(object, text);
-    return entry ? entry->slot : kNoSlot;
+// The name id of the string `key`: the one it remembers, else found by its text (and then
+// remembered), else kNoName. Keys are mostly ASCII, and those are looked up from their UTF-16
+// units; a key built once and used many times is looked up only the first time.
+uint32_t NameOfKey(Interpreter& interp, const StringRecord* key) {
+    uint32_t id = RememberedName(key);
+    if (id != NameTable::kNoName) return id;
+    const std::u16string_view text = Text(key);
+    id = IsAsciiText(text) ? interp.Names().FindAscii(text) : interp.Names().Find(platform::Utf16ToAnsi(text));
+    if (id != NameTable::kNoName) RememberName(key, id);
+    return id;
 }
 
-// The slot named by the string `key`. Keys are mostly ASCII, and those are looked up from their
-// UTF-16 units: converting every key to 8-bit text first made each `obj[key]` cost a copy of it.
+// The slot named by the string `key`. A text no name has cannot be a property: every named slot
+// carries an interned id, and the name index holds the text of that id.
 uint32_t SlotOfKey(Interpreter& interp, const ObjectRecord* object, const Value& key) {
-    const std::u16string_view text = Text(key.AsString());
-    interp.ChargeWork(text.size());
-    if (!IsAsciiText(text)) return SlotOfText(interp, object, platform::Utf16ToAnsi(text));
-    if (object->ids) {
-        const uint32_t id = interp.Names().FindAscii(text);
-        return id == NameTable::kNoName ? kNoSlot : LookUpId(object->ids, id);
+    interp.ChargeWork(key.AsString()->length);
+    const uint32_t id = NameOfKey(interp, key.AsString());
+    return id == NameTable::kNoName ? kNoSlot : FindSlot(object, id);
+}
+
+// The name id of `key`, interned when new, and remembered by the key.
+uint32_t InternKey(Interpreter& interp, const StringRecord* key) {
+    uint32_t id = RememberedName(key);
+    if (id != NameTable::kNoName) return id;
+    const std::u16string_view text = Text(key);
+    if (IsAsciiText(text)) {
+        std::string narrow(text.size(), '\0');
+        std::transform(text.begin(), text.end(), narrow.begin(), [](char16_t c) { return static_cast<char>(c); });
+        id = interp.Intern(narrow);
+    } else {
+        id = interp.Intern(platform::Utf16ToAnsi(text));
     }
-    const NameIndexEntry* entry = FindAsciiEntry(object, text);
-    return entry ? entry->slot : kNoSlot;
+    RememberName(key, id);
+    return id;
 }
 
 // ---- Slot changes ----
@@ -326,8 +325,6 @@ bool FindOwn([[maybe_unused]] Interpreter& interp, const ObjectRecord* object, u
     }
     return false;
 }
-
-std::string KeyText(const Value& key) { return platform::Utf16ToAnsi(Text(key.AsString())); }
 
 // Moves the enumeration point to just before the `n`-th entry, through the chain counts; false
 // when there are not that many entries.
@@ -428,7 +425,7 @@ void SetByKey(Interpreter& interp, ObjectRecord* object, const Value& key, Value
         object->slots[position].value = value;
         return;
     }
-    CreateSlot(interp, object, interp.Intern(KeyText(key)), value);
+    CreateSlot(interp, object, InternKey(interp, key.AsString()), value);
 }
 
 void DeleteByKey(Interpreter& interp, ObjectRecord* object, const Value& key) {
@@ -458,6 +455,8 @@ bool EnumerateKey(Interpreter& interp, ObjectRecord* object, uint32_t n, Value& 
     index->cursorEntry = entry;
     index->cursorCount = n + 1;
     out = StringValue(interp, platform::AnsiToUtf16({entry->name, entry->nameLength}));
+    // The loop body mostly reads the property by this key next.
+    RememberName(out.AsString(), object->slots[entry->slot].name);
     return true;
 }
 

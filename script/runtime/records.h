@@ -29,6 +29,14 @@ inline void AssertStorable([[maybe_unused]] const Value& value) {
 }
 
 inline constexpr uint32_t kStaticString = 0x1;
+// A regular-expression constant loaded as a string while no factory makes it (internal/loader.h).
+inline constexpr uint32_t kRegExpPlaceholder = 0x2;
+// A string used as a key remembers the id of the name with its text in the flag bits from
+// kNameCacheShift up, as 1 + id (0: not known yet), so that a key built once and used many times
+// is hashed once. Ids that do not fit are simply not remembered. A change in place forgets it.
+// (Regular-expression placeholders use those bits for their own flags and never remember.)
+inline constexpr int kNameCacheShift = 8;
+inline constexpr uint32_t kNameCacheLimit = (0xFFFFFFFFu >> kNameCacheShift) - 1;  // highest id kept
 
 struct StringRecord {
     uint32_t flags;         // kStaticString: `chars` is not ours to change or free

@@ -60,6 +60,10 @@ public:
 
     ClassRecord* TypeClass(Tag tag) const;
     void SetTypeClass(Tag tag, ClassRecord* cls);
+    // Whether an integer's text (its toString) is its plain decimal digits, so that `+` may write
+    // them itself: so with no Integer class, and with one that declared it (DeclareDecimalIntegers).
+    bool DecimalIntegers() const { return decimalIntegers_; }
+    void DeclareDecimalIntegers() { decimalIntegers_ = true; }
 
     PinRecord* Pin(Value value);
     void Unpin(PinRecord* pin);
@@ -252,6 +256,7 @@ private:
     NameTable names_;
     std::vector<Value> globals_;
     ClassRecord* typeClasses_[kTypeClassCount] = {};
+    bool decimalIntegers_ = true;
     PinRecord* firstPin_ = nullptr;
     PinRecord* lastPin_ = nullptr;
     std::vector<Value> constants_;

@@ -17,8 +17,7 @@ namespace velmo::script {
 // StringRecord flags of a regular-expression constant loaded while no RegExp factory is installed
 // (Interpreter::SetRegExpFactory): the record is a static string holding the pattern, marked
 // kRegExpPlaceholder, with the pool's flag byte in bits kRegExpFlagsShift and up.
-inline constexpr uint32_t kRegExpPlaceholder = 0x100;
-inline constexpr int kRegExpFlagsShift = 16;
+inline constexpr int kRegExpFlagsShift = kNameCacheShift;
 
 struct LoadedModule {
     // ".main" as a Function value, pinned so that a collection between loading and running cannot

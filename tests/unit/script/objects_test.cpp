@@ -14,6 +14,7 @@
 
 #include "platform/text.h"
 #include "script/runtime/internal/interpreter.h"
+#include "script/runtime/internal/interpreter_ops.h"
 #include "script/runtime/name_hash.h"
 #include "script/runtime/strings.h"
 
@@ -295,6 +296,86 @@ TEST(Objects, StringKeysFindTheSameSlotsAsNamesOnSmallAndLargeObjects) {
         EXPECT_EQ(Inherited(interp, o, names[2]), -1);
         EXPECT_EQ(Own(interp, o, names[3]), 3);
     }
+}
+
+// A key string remembers the name it was found under; one changed in place afterwards must be
+// looked up by its new text, on objects with and without an id table, for reads, stores, deletes
+// and for keys that came out of an enumeration.
+TEST(Objects, AKeyChangedInPlaceNoLongerFindsItsOldProperty) {
+    Interpreter interp;
+    for (const uint32_t filler : {0u, 40u}) {
+        SCOPED_TRACE(filler);
+        ObjectRecord* o = NewObject(interp);
+        for (uint32_t i = 0; i < filler; ++i)
+            SetOwn(interp, o, interp.Intern("f" + std::to_string(i)), Value::Integer(0));
+        SetOwn(interp, o, interp.Intern("cat"), Value::Integer(1));
+        SetOwn(interp, o, interp.Intern("bat"), Value::Integer(2));
+        const Value key = Key(interp, "cat");
+        Value out;
+        ASSERT_TRUE(GetByKey(interp, o, key, out));
+        EXPECT_EQ(out.AsInteger(), 1);
+
+        ops::IndexedStore(interp, key, Value::Integer(0), Value::Integer('b'));
+        ASSERT_TRUE(GetByKey(interp, o, key, out));
+        EXPECT_EQ(out.AsInteger(), 2);
+        ops::IndexedStore(interp, key, Value::Integer(0), Value::Integer('r'));  // "rat": no such name
+        EXPECT_FALSE(GetByKey(interp, o, key, out));
+        SetByKey(interp, o, key, Value::Integer(3));
+        EXPECT_EQ(Own(interp, o, "rat"), 3);
+        EXPECT_EQ(Own(interp, o, "cat"), 1);
+        EXPECT_EQ(Own(interp, o, "bat"), 2);
+
+        // Growing the string in place changes its text too.
+        ops::IndexedStore(interp, key, Value::Integer(4), Value::Integer('s'));  // "rat s"
+        EXPECT_FALSE(GetByKey(interp, o, key, out));
+        DeleteByKey(interp, o, key);
+        EXPECT_EQ(Own(interp, o, "rat"), 3);
+
+        // A key handed out by enumeration, then changed into another existing name.
+        Value enumerated;
+        bool sawCat = false;
+        for (uint32_t n = 0; EnumerateKey(interp, o, n, enumerated); ++n)
+            if (Text(enumerated.AsString()) == u"cat") {
+                sawCat = true;
+                break;
+            }
+        ASSERT_TRUE(sawCat);
+        ASSERT_TRUE(GetByKey(interp, o, enumerated, out));
+        EXPECT_EQ(out.AsInteger(), 1);
+        ops::IndexedStore(interp, enumerated, Value::Integer(0), Value::Integer('r'));
+        ASSERT_TRUE(GetByKey(interp, o, enumerated, out));
+        EXPECT_EQ(out.AsInteger(), 3);
+        DeleteByKey(interp, o, enumerated);
+        EXPECT_EQ(Own(interp, o, "rat"), -1);
+        EXPECT_EQ(Own(interp, o, "cat"), 1);
+    }
+}
+
+// One key string used on many objects, where the name is new, known, or made by another key;
+// and a key found once keeps finding the same property after collections (VELMO_GC_STRESS too).
+TEST(Objects, ARememberedKeyNamesTheSamePropertyOnEveryObject) {
+    Interpreter interp;
+    const Value key = Key(interp, "shared");
+    ObjectRecord* small = NewObject(interp);
+    ObjectRecord* large = NewObject(interp);
+    for (uint32_t i = 0; i < 40; ++i) SetOwn(interp, large, interp.Intern("g" + std::to_string(i)), Value::Integer(0));
+    interp.GlobalByName("small") = Value::Object(small);
+    interp.GlobalByName("large") = Value::Object(large);
+    interp.GlobalByName("key") = key;
+    Value out;
+    EXPECT_FALSE(GetByKey(interp, small, key, out));  // never interned yet: nothing to remember
+    SetByKey(interp, small, key, Value::Integer(7));
+    EXPECT_FALSE(GetByKey(interp, large, key, out));
+    SetByKey(interp, large, Key(interp, "shared"), Value::Integer(8));
+    ASSERT_TRUE(GetByKey(interp, large, key, out));
+    EXPECT_EQ(out.AsInteger(), 8);
+    interp.Collect();
+    ASSERT_TRUE(GetByKey(interp, small, key, out));
+    EXPECT_EQ(out.AsInteger(), 7);
+    EXPECT_EQ(Inherited(interp, large, "shared"), 8);
+    DeleteByKey(interp, small, key);
+    EXPECT_EQ(Own(interp, small, "shared"), -1);
+    EXPECT_EQ(Own(interp, large, "shared"), 8);
 }
 
 }  // namespace

@@ -116,12 +116,38 @@ TEST(Collector, KeepsWhatRootsReachAndReusesTheRest) {
     EXPECT_EQ(Text(interp.Global(kept).AsString()), u"global text");
 }
 
+// Equality of string values: by text, whatever records hold it.
+TEST(Strings, StrictEqualityComparesTextNotRecords) {
+    Interpreter interp;
+    const Value a = StringValue(interp, u"abcdefghi\x0100");
+    EXPECT_TRUE(StrictEquals(a, a));
+    EXPECT_TRUE(StrictEquals(a, StringValue(interp, u"abcdefghi\x0100")));
+    EXPECT_FALSE(StrictEquals(a, StringValue(interp, u"abcdefghi\x0101")));  // last unit, high byte same
+    EXPECT_FALSE(StrictEquals(a, StringValue(interp, u"abcdefghi\x0200")));
+    EXPECT_FALSE(StrictEquals(a, StringValue(interp, u"abcdefghi")));
+    EXPECT_FALSE(StrictEquals(StringValue(interp, u"ab"), StringValue(interp, u"abc")));
+    EXPECT_TRUE(StrictEquals(StringValue(interp, u""), StaticStringValue(interp, u"")));
+    EXPECT_TRUE(LooseEquals(StaticStringValue(interp, u"xyz"), StringValue(interp, u"xyz")));
+}
+
 TEST(Strings, CompareByUnsignedCodeUnitsWithPrefixesSmaller) {
     EXPECT_EQ(StringCompare(u"ab", u"abc"), -1);
     EXPECT_EQ(StringCompare(u"b", u"abc"), 1);
     EXPECT_EQ(StringCompare(u"", u""), 0);
     EXPECT_EQ(StringCompare(u"\xFFFF", u"a"), 1);  // unsigned: no sign trouble above 0x7FFF
     EXPECT_EQ(StringCompare(u"a", u"A"), 1);       // no case folding
+    // Long shared starts, differences in every position of a word and in the tail after it.
+    const std::u16string base = u"abcdefghijklmnopq";
+    for (size_t i = 0; i < base.size(); ++i) {
+        std::u16string higher = base, lower = base;
+        higher[i] = u'\xFF00';
+        lower[i] = u'A';
+        EXPECT_EQ(StringCompare(base, higher), -1) << i;
+        EXPECT_EQ(StringCompare(higher, base), 1) << i;
+        EXPECT_EQ(StringCompare(base, lower), 1) << i;
+        EXPECT_EQ(StringCompare(base.substr(0, i), base), -1) << i;
+        EXPECT_EQ(StringCompare(base.substr(0, i), base.substr(0, i)), 0) << i;
+    }
     Interpreter interp;
     static constexpr std::u16string_view kLiteral = u"static";
     StringRecord* s = NewStaticString(interp, kLiteral);
@@ -252,6 +278,37 @@ TEST(Arithmetic, IntegersStayExactAndWrapStringsConcatenateNaNSpreads) {
     EXPECT_TRUE(Same(Add(interp, Value::Boolean(true), Value::Integer(1)), Value::Integer(2)));
     EXPECT_TRUE(Same(Subtract(interp, StringValue(interp, u"10"), Value::Integer(4)), Value::Integer(6)));
     EXPECT_TRUE(Same(Subtract(interp, Value::Undefined(), Value::Integer(4)), Value::NaN()));
+}
+
+// Concatenation writes integers itself only while their text is known to be decimal: with no
+// Integer class, or one that declared so; any other class's toString is still asked.
+bool WordsToString(Interpreter& interp, ClassRecord&, void* self, uint32_t nameId, Value* result, Value*) {
+    if (!self || nameId != interp.idToString()) return false;
+    *result = StaticStringValue(interp, u"<int>");
+    return true;
+}
+
+TEST(Arithmetic, IntegersConcatenateAsTheirTextWhateverClassWritesIt) {
+    Interpreter interp;
+    for (const int64_t v : {int64_t{0}, int64_t{7}, int64_t{-7}, int64_t{1000000}, INT64_MAX, INT64_MIN}) {
+        SCOPED_TRACE(v);
+        const std::u16string digits = ToText(interp, Value::Integer(v));
+        EXPECT_EQ(Text(Add(interp, StringValue(interp, u"k"), Value::Integer(v)).AsString()), u"k" + digits);
+        EXPECT_EQ(Text(Add(interp, Value::Integer(v), StringValue(interp, u"k")).AsString()), digits + u"k");
+    }
+    EXPECT_EQ(ToText(interp, Value::Integer(INT64_MIN)), u"-9223372036854775808");
+
+    ClassRecord* words = interp.GetHeap().New<ClassRecord>();
+    words->CallMethod = &WordsToString;
+    SetTypeClass(interp, Tag::Integer, words);
+    EXPECT_EQ(Text(Add(interp, StringValue(interp, u"k"), Value::Integer(5)).AsString()), u"k<int>");
+    EXPECT_EQ(Text(Add(interp, Value::Integer(5), StringValue(interp, u"k")).AsString()), u"<int>k");
+    DeclareDecimalIntegers(interp);  // a false declaration shows: the class is no longer asked
+    EXPECT_EQ(Text(Add(interp, StringValue(interp, u"k"), Value::Integer(5)).AsString()), u"k5");
+    SetTypeClass(interp, Tag::Integer, words);
+    EXPECT_EQ(Text(Add(interp, StringValue(interp, u"k"), Value::Integer(5)).AsString()), u"k<int>");
+    SetTypeClass(interp, Tag::Integer, nullptr);
+    EXPECT_EQ(Text(Add(interp, StringValue(interp, u"k"), Value::Integer(5)).AsString()), u"k5");
 }
 
 }  // namespace
