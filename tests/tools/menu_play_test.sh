@@ -7,14 +7,7 @@
 set -u
 velmo=$1
 root=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export TMP="$work/tmp" XDG_CONFIG_HOME="$work/config"
-mkdir -p "$TMP"
-failures=0
-check() {  # check DESCRIPTION COMMAND...
-    if "${@:2}"; then echo "ok: $1"; else echo "FAILED: $1"; failures=$((failures + 1)); fi
-}
+source "$(dirname "$0")/checks.sh"
 
 mkdir -p "$work/app/menus"
 cp -r "$root/examples/demo/." "$work/app/"
@@ -77,5 +70,4 @@ check "a bad key text refuses the build" test $? -eq 1
 check "the error names the definition's file and line" \
     grep -q '^velmo: menus/main.menu:2: "Ctrl+Nope" names no key' "$work/bad.out"
 
-echo "$(( 18 - failures )) passed, $failures failed"
-[ "$failures" -eq 0 ]
+summary

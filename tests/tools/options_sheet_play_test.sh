@@ -7,14 +7,7 @@
 set -u
 velmo=$1
 root=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export TMP="$work/tmp" XDG_CONFIG_HOME="$work/config"
-mkdir -p "$TMP"
-passes=0 failures=0
-check() {  # check DESCRIPTION COMMAND...
-    if "${@:2}"; then echo "ok: $1"; passes=$((passes + 1)); else echo "FAILED: $1"; failures=$((failures + 1)); fi
-}
+source "$(dirname "$0")/checks.sh"
 has() { grep -qF -- "$2" "$1"; }
 
 mkdir -p "$work/app"
@@ -103,5 +96,4 @@ check "without Config the command is refused" has "$work/noconfig.out" \
     '[frame] command 0x8009: "Config..." is not in the menus'
 check "without Config no sheet opens" bash -c "! grep -q 'options sheet' '$work/noconfig.out'"
 
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+summary
