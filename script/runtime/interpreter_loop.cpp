@@ -923,25 +923,38 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         if (FusedWord::IsArgument(word)) goto op_GETARG; \
         goto op_GETLOCAL;                                \
     } while (0)
-#define COMPARE_JUMP(name, relation, op)                                                \
-    fused_J##name : {                                                                   \
-        bool holds;                                                                     \
-        if (top - sp >= 2 && sp[1].tag == Tag::Integer && sp[0].tag == Tag::Integer)    \
-            holds = sp[1].payload.i op sp[0].payload.i;                                 \
-        else if (top - sp >= 2 && sp[1].tag == Tag::Number && sp[0].tag == Tag::Number) \
-            holds = sp[1].payload.d op sp[0].payload.d;                                 \
-        else goto op_##relation;                                                        \
-        sp += 2;                                                                        \
-        JUMP_ON_SENSE(holds, pc[-1], pc + 1);                                           \
-        NEXT();                                                                         \
-    }                                                                                   \
-    fused_VJ##name : {                                                                  \
-        const uint32_t word = pc[-1];                                                   \
-        Value* const cell = VARIABLE_CELL(word);                                        \
-        if (!LIVE(cell) || cell->tag != Tag::Integer) RUN_VARIABLE_READ(word);          \
-        const bool holds = cell->payload.i op FIELD_VALUE(word, pc + 2);                \
-        JUMP_ON_SENSE(holds, word, pc + FusedWord::DistanceSlots(word));                \
-        NEXT();                                                                         \
+#define COMPARE_JUMP(name, relation, op)                                                                               \
+    fused_J##name : {                                                                                                  \
+        bool holds;                                                                                                    \
+        if (top - sp >= 2 && sp[1].tag == Tag::Integer && sp[0].tag == Tag::Integer)                                   \
+            holds = sp[1].payload.i op sp[0].payload.i;                                                                \
+        else if (top - sp >= 2 && sp[1].tag == Tag::Number && sp[0].tag == Tag::Number)                                \
+            holds = sp[1].payload.d op sp[0].payload.d;                                                                \
+        else goto op_##relation;                                                                                       \
+        sp += 2;                                                                                                       \
+        JUMP_ON_SENSE(holds, pc[-1], pc + 1);                                                                          \
+        NEXT();                                                                                                        \
+    }                                                                                                                  \
+    fused_VJ##name : {                                                                                                 \
+        const uint32_t word = pc[-1];                                                                                  \
+        Value* const cell = VARIABLE_CELL(word);                                                                       \
+        if (!LIVE(cell) || cell->tag != Tag::Integer) RUN_VARIABLE_READ(word);                                         \
+        const bool holds = cell->payload.i op FIELD_VALUE(word, pc + 2);                                               \
+        JUMP_ON_SENSE(holds, word, pc + FusedWord::DistanceSlots(word));                                               \
+        NEXT();                                                                                                        \
+    }                                                                                                                  \
+    fused_VVJ##name : {                                                                                                \
+        const uint32_t word = pc[-1];                                                                                  \
+        const Value* const a = VARIABLE_CELL(word);                                                                    \
+        const Value* const b =                                                                                         \
+            FusedWord::SecondIsArgument(word) ? ARG(static_cast<int32_t>(pc[2])) : LOCAL(static_cast<int32_t>(pc[2])); \
+        if (!LIVE(a) || !LIVE(b)) RUN_VARIABLE_READ(word);                                                             \
+        bool holds;                                                                                                    \
+        if (a->tag == Tag::Integer && b->tag == Tag::Integer) holds = a->payload.i op b->payload.i;                    \
+        else if (a->tag == Tag::Number && b->tag == Tag::Number) holds = a->payload.d op b->payload.d;                 \
+        else RUN_VARIABLE_READ(word);                                                                                  \
+        JUMP_ON_SENSE(holds, word, pc + FusedWord::DistanceSlots(word));                                               \
+        NEXT();                                                                                                        \
     }
     COMPARE_JUMP(LT, LT, <)
     COMPARE_JUMP(GT, GT, >)
@@ -1159,6 +1172,14 @@ fused_CALLGLOBAL : {
 #undef AS_DOUBLE
 #undef NUMERIC
 #undef CONSTANT_OF
+// An element read whose index is a variable: a[i], and each step of m[i][j].
+fused_VGETELEM : {
+    const uint32_t word = pc[-1];
+    const Value* const cell = VARIABLE_CELL(word);
+    if (top - sp < 1 || !LIVE(cell) || !ops::TryArrayRead(sp[0], *cell, sp[0])) RUN_VARIABLE_READ(word);
+    pc += 2;
+    NEXT();
+}
 fused_GETLOCAL2 : {
     const Value* a = LOCAL(static_cast<int32_t>(pc[0]));
     const Value* b = LOCAL(static_cast<int32_t>(pc[2]));

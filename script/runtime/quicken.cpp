@@ -80,6 +80,21 @@ std::optional<Fused> CompareJump(Op relation, bool withValue) {
     }
 }
 
+// The fused comparison of two variables, then a jump.
+std::optional<Fused> VariablesCompareJump(Op relation) {
+    switch (relation) {
+        case Op::LT: return Fused::VVJLT;
+        case Op::GT: return Fused::VVJGT;
+        case Op::LE: return Fused::VVJLE;
+        case Op::GE: return Fused::VVJGE;
+        case Op::EQ: return Fused::VVJEQ;
+        case Op::NE: return Fused::VVJNE;
+        case Op::STRICTEQ: return Fused::VVJSEQ;
+        case Op::STRICTNE: return Fused::VVJSNE;
+        default: return std::nullopt;
+    }
+}
+
 // The fused comparison of TOS with a pushed constant, then a jump.
 std::optional<Fused> ConstantCompareJump(Op relation) {
     switch (relation) {
@@ -147,6 +162,14 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
                     default: break;
                 }
             }
+        }
+        if (at(k + 1) == Op::GETELEM) return FusedWord::Pack(Fused::VGETELEM, isArg);
+        // i < n with both in variables: the test of most counted loops.
+        if (k + 3 < ins.size() && IsVariableRead(at(k + 1))) {
+            const std::optional<Fused> fused = VariablesCompareJump(at(k + 2));
+            const std::optional<uint32_t> sense = JumpSense(at(k + 3));
+            const uint32_t secondIsArg = at(k + 1) == Op::GETARG ? FusedWord::kSecondArgument : 0;
+            if (fused && sense) return FusedWord::Pack(*fused, *sense | isArg | secondIsArg, slotsFrom(k + 3));
         }
         if (first.op == Op::GETLOCAL && at(k + 1) == Op::GETLOCAL) return static_cast<uint32_t>(Fused::GETLOCAL2);
         if (first.op == Op::GETLOCAL) {

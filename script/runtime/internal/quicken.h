@@ -40,6 +40,9 @@ struct FusedWord {
     static constexpr uint32_t kJumpsWhenTrue = 1u << 8;  // compare-and-jump: jump when the relation holds
     static constexpr uint32_t kSubtracts = 1u << 8;      // ADDTO: n = n - value
     static constexpr uint32_t kArgument = 1u << 9;       // the variable read is GETARG, not GETLOCAL
+    // The second variable of a two-variable compare-and-jump is an argument. Such a word has no
+    // pushed value, so the value's field is free.
+    static constexpr uint32_t kSecondArgument = 1u << 16;
 
     // The pushed value's place (kValueIn...) and, when that is the word, the value (-32768 to 32767).
     struct Pushed {
@@ -56,6 +59,7 @@ struct FusedWord {
     static constexpr bool JumpsWhenTrue(uint32_t word) { return (word & kJumpsWhenTrue) != 0; }
     static constexpr bool Subtracts(uint32_t word) { return (word & kSubtracts) != 0; }
     static constexpr bool IsArgument(uint32_t word) { return (word & kArgument) != 0; }
+    static constexpr bool SecondIsArgument(uint32_t word) { return (word & kSecondArgument) != 0; }
     static constexpr uint32_t DistanceSlots(uint32_t word) { return (word >> 10) & 15u; }
     static constexpr uint32_t ValueIn(uint32_t word) { return (word >> 14) & 3u; }
     static constexpr int32_t Field(uint32_t word) { return static_cast<int32_t>(word) >> 16; }
