@@ -904,15 +904,17 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
         }                                                         \
     } while (0)
 // Jumps through the operand at `operandSlot` when `holds` matches the word's sense, else
-// continues after that operand.
-#define JUMP_ON_SENSE(holds, word, operandSlot)            \
-    do {                                                   \
-        const uint32_t* const jumpOperand = (operandSlot); \
-        if ((holds) == FusedWord::JumpsWhenTrue(word)) {   \
-            TAKE_JUMP(jumpOperand);                        \
-        } else {                                           \
-            pc = jumpOperand + 1;                          \
-        }                                                  \
+// continues after that operand. The left side of `&&` and `||` (FusedWord::KeepsResult) leaves
+// the result for the jump's target, which tests it again, or skips the POP after the jump.
+#define JUMP_ON_SENSE(holds, word, operandSlot)                            \
+    do {                                                                   \
+        const uint32_t* const jumpOperand = (operandSlot);                 \
+        if ((holds) == FusedWord::JumpsWhenTrue(word)) {                   \
+            if (FusedWord::KeepsResult(word)) PUSH(Value::Boolean(holds)); \
+            TAKE_JUMP(jumpOperand);                                        \
+        } else {                                                           \
+            pc = jumpOperand + 1 + (FusedWord::KeepsResult(word) ? 1 : 0); \
+        }                                                                  \
     } while (0)
 // The argument or local a fused word starts with, its number being the first operand; and the
 // way back to running that read as written.
@@ -932,7 +934,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
             holds = sp[1].payload.d op sp[0].payload.d;                                                                \
         else goto op_##relation;                                                                                       \
         sp += 2;                                                                                                       \
-        JUMP_ON_SENSE(holds, pc[-1], pc + 1);                                                                          \
+        JUMP_ON_SENSE(holds, pc[-1], pc + FusedWord::DistanceSlots(pc[-1]));                                           \
         NEXT();                                                                                                        \
     }                                                                                                                  \
     fused_VJ##name : {                                                                                                 \
@@ -1051,23 +1053,23 @@ fused_KDIV : {
 #undef INTEGER_CONSTANT
     // TOS against a pushed constant, then a jump: same-kind numbers are compared here; anything
     // else pushes the constant and runs the comparison itself, whose jump follows as written.
-#define CONSTANT_COMPARE_JUMP(name, relation, op)                                   \
-    fused_KJ##name : {                                                              \
-        const uint32_t word = pc[-1];                                               \
-        const Value k = CONSTANT_OF(word, pc);                                      \
-        bool holds;                                                                 \
-        if (top - sp >= 1 && sp[0].tag == Tag::Integer && k.tag == Tag::Integer)    \
-            holds = sp[0].payload.i op k.payload.i;                                 \
-        else if (top - sp >= 1 && sp[0].tag == Tag::Number && k.tag == Tag::Number) \
-            holds = sp[0].payload.d op k.payload.d;                                 \
-        else {                                                                      \
-            PUSH(k);                                                                \
-            pc += FusedWord::DistanceSlots(word) - 1;                               \
-            goto op_##relation;                                                     \
-        }                                                                           \
-        ++sp;                                                                       \
-        JUMP_ON_SENSE(holds, word, pc + FusedWord::DistanceSlots(word));            \
-        NEXT();                                                                     \
+#define CONSTANT_COMPARE_JUMP(name, relation, op)                                          \
+    fused_KJ##name : {                                                                     \
+        const uint32_t word = pc[-1];                                                      \
+        const Value k = CONSTANT_OF(word, pc);                                             \
+        bool holds;                                                                        \
+        if (top - sp >= 1 && sp[0].tag == Tag::Integer && k.tag == Tag::Integer)           \
+            holds = sp[0].payload.i op k.payload.i;                                        \
+        else if (top - sp >= 1 && sp[0].tag == Tag::Number && k.tag == Tag::Number)        \
+            holds = sp[0].payload.d op k.payload.d;                                        \
+        else {                                                                             \
+            PUSH(k);                                                                       \
+            pc += FusedWord::DistanceSlots(word) - (FusedWord::KeepsResult(word) ? 2 : 1); \
+            goto op_##relation;                                                            \
+        }                                                                                  \
+        ++sp;                                                                              \
+        JUMP_ON_SENSE(holds, word, pc + FusedWord::DistanceSlots(word));                   \
+        NEXT();                                                                            \
     }
     CONSTANT_COMPARE_JUMP(LT, LT, <)
     CONSTANT_COMPARE_JUMP(GT, GT, >)

@@ -12,13 +12,15 @@ struct Instruction {
 };
 
 // The fields must not spill into each other, a negative value least of all.
-constexpr uint32_t kFullFusedWord = FusedWord::Pack(Fused::KADD, 0, 15, {FusedWord::kValueInConstant, -32768});
-static_assert(FusedWord::Field(kFullFusedWord) == -32768 && FusedWord::DistanceSlots(kFullFusedWord) == 15 &&
+constexpr uint32_t kFullFusedWord =
+    FusedWord::Pack(Fused::KADD, 0, 15, {FusedWord::kValueInConstant, FusedWord::kFieldMin});
+static_assert(FusedWord::Field(kFullFusedWord) == FusedWord::kFieldMin &&
+              FusedWord::DistanceSlots(kFullFusedWord) == 15 &&
               FusedWord::ValueIn(kFullFusedWord) == FusedWord::kValueInConstant &&
-              !FusedWord::IsArgument(kFullFusedWord) &&
+              !FusedWord::IsArgument(kFullFusedWord) && !FusedWord::KeepsResult(kFullFusedWord) &&
               (kFullFusedWord & kOpcodeBits) == static_cast<uint32_t>(Fused::KADD));
 
-bool FitsField(int64_t v) { return v >= -32768 && v <= 32767; }
+bool FitsField(int64_t v) { return v >= FusedWord::kFieldMin && v <= FusedWord::kFieldMax; }
 
 // A push a fused instruction takes its integer from, and where the instruction finds it.
 struct IntegerPush {
@@ -126,6 +128,19 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
     const auto at = [&](size_t i) { return i < ins.size() ? ins[i].op : Op::END; };
     const Instruction& first = ins[k];
     const auto slotsFrom = [&](size_t i) { return ins[i].slot - first.slot; };
+    // The conditional jump the relation at `r` feeds: the next instruction, or the one after DUP
+    // when POP follows it (the left side of `&&` and `||`). Its sense and flags, and its index.
+    struct FedJump {
+        uint32_t flags;
+        size_t index;
+    };
+    const auto jumpAfter = [&](size_t r) -> std::optional<FedJump> {
+        if (const std::optional<uint32_t> sense = JumpSense(at(r + 1))) return FedJump{*sense, r + 1};
+        if (at(r + 1) == Op::DUP && at(r + 3) == Op::POP)
+            if (const std::optional<uint32_t> sense = JumpSense(at(r + 2)))
+                return FedJump{*sense | FusedWord::kKeepsResult, r + 2};
+        return std::nullopt;
+    };
 
     // The prologue of a function with parameters: the count (argument slot 1) plus two, ARGFIX.
     if (first.op == Op::GETARG && code[first.slot + 1] == 1 && at(k + 1) == Op::ADDI2 && at(k + 2) == Op::ARGFIX)
@@ -143,8 +158,9 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
                     return FusedWord::Pack(Fused::ADDTO, subtract | isArg, slotsFrom(k + 3) + 2, v->place);
                 }
                 const std::optional<Fused> fused = CompareJump(at(k + 2), true);
-                const std::optional<uint32_t> sense = JumpSense(at(k + 3));
-                if (fused && sense) return FusedWord::Pack(*fused, *sense | isArg, slotsFrom(k + 3), v->place);
+                const std::optional<FedJump> jump = jumpAfter(k + 2);
+                if (fused && jump)
+                    return FusedWord::Pack(*fused, jump->flags | isArg, slotsFrom(jump->index), v->place);
             }
         }
         if (k + 2 < ins.size()) {
@@ -167,9 +183,10 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
         // i < n with both in variables: the test of most counted loops.
         if (k + 3 < ins.size() && IsVariableRead(at(k + 1))) {
             const std::optional<Fused> fused = VariablesCompareJump(at(k + 2));
-            const std::optional<uint32_t> sense = JumpSense(at(k + 3));
+            const std::optional<FedJump> jump = jumpAfter(k + 2);
             const uint32_t secondIsArg = at(k + 1) == Op::GETARG ? FusedWord::kSecondArgument : 0;
-            if (fused && sense) return FusedWord::Pack(*fused, *sense | isArg | secondIsArg, slotsFrom(k + 3));
+            if (fused && jump)
+                return FusedWord::Pack(*fused, jump->flags | isArg | secondIsArg, slotsFrom(jump->index));
         }
         if (first.op == Op::GETLOCAL && at(k + 1) == Op::GETLOCAL) return static_cast<uint32_t>(Fused::GETLOCAL2);
         if (first.op == Op::GETLOCAL) {
@@ -194,7 +211,8 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
         }
     }
     if (const std::optional<Fused> fused = CompareJump(first.op, false)) {
-        if (const std::optional<uint32_t> sense = JumpSense(at(k + 1))) return FusedWord::Pack(*fused, *sense);
+        if (const std::optional<FedJump> jump = jumpAfter(k))
+            return FusedWord::Pack(*fused, jump->flags, slotsFrom(jump->index));
         return std::nullopt;
     }
     if (const std::optional<IntegerPush> v = PushedNumeric(code, first, constants)) {
@@ -203,8 +221,8 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
         const bool integer = v->place.in != kInConstant || constants[code[first.slot + 1]].Is(Tag::Integer);
         if (k + 2 < ins.size()) {
             const std::optional<Fused> fused = ConstantCompareJump(at(k + 1));
-            const std::optional<uint32_t> sense = JumpSense(at(k + 2));
-            if (fused && sense) return FusedWord::Pack(*fused, *sense, slotsFrom(k + 2), v->place);
+            const std::optional<FedJump> jump = jumpAfter(k + 1);
+            if (fused && jump) return FusedWord::Pack(*fused, jump->flags, slotsFrom(jump->index), v->place);
         }
         switch (at(k + 1)) {
             case Op::ADD: return FusedWord::Pack(Fused::KADD, 0, length, v->place);

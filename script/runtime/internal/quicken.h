@@ -28,7 +28,8 @@ inline constexpr uint32_t kOpcodeBits = 0xFF;
 // this is the one place that knows where each field sits. Bit 8 is the jump's sense or ADDTO's
 // subtraction, bit 9 says the variable is an argument, bits 10-13 hold a distance in slots
 // (fused_ops.def says from where to where for each instruction), bits 14-15 where the pushed
-// value is, and bits 16-31 the value itself when it fits.
+// value is, bit 16 marks a compare-and-jump that is the left side of `&&` or `||`, and bits
+// 17-31 the value itself when it fits.
 struct FusedWord {
     // Where the value of the push is: bits 16-31 of the word itself, the 32-bit operand of the
     // push (signed), or the constant the push's operand names.
@@ -41,10 +42,15 @@ struct FusedWord {
     static constexpr uint32_t kSubtracts = 1u << 8;      // ADDTO: n = n - value
     static constexpr uint32_t kArgument = 1u << 9;       // the variable read is GETARG, not GETLOCAL
     // The second variable of a two-variable compare-and-jump is an argument. Such a word has no
-    // pushed value, so the value's field is free.
-    static constexpr uint32_t kSecondArgument = 1u << 16;
+    // pushed value, so the bits of the value's place are free.
+    static constexpr uint32_t kSecondArgument = 1u << 14;
+    // The relation is followed by DUP, the conditional jump and POP, as the left side of `&&` and
+    // `||` is: a taken jump leaves the relation's result on the stack, the other way skips the POP.
+    static constexpr uint32_t kKeepsResult = 1u << 16;
+    static constexpr int32_t kFieldMin = -16384;
+    static constexpr int32_t kFieldMax = 16383;
 
-    // The pushed value's place (kValueIn...) and, when that is the word, the value (-32768 to 32767).
+    // The pushed value's place (kValueIn...) and, when that is the word, the value (kFieldMin to kFieldMax).
     struct Pushed {
         uint32_t in;
         int32_t field;
@@ -53,7 +59,7 @@ struct FusedWord {
     static constexpr uint32_t Pack(Fused op, uint32_t flags = 0, uint32_t distanceSlots = 0,
                                    Pushed value = {kValueInField, 0}) {
         return static_cast<uint32_t>(op) | flags | distanceSlots << 10 | value.in << 14 |
-               static_cast<uint32_t>(value.field) << 16;
+               static_cast<uint32_t>(value.field) << 17;
     }
 
     static constexpr bool JumpsWhenTrue(uint32_t word) { return (word & kJumpsWhenTrue) != 0; }
@@ -62,7 +68,8 @@ struct FusedWord {
     static constexpr bool SecondIsArgument(uint32_t word) { return (word & kSecondArgument) != 0; }
     static constexpr uint32_t DistanceSlots(uint32_t word) { return (word >> 10) & 15u; }
     static constexpr uint32_t ValueIn(uint32_t word) { return (word >> 14) & 3u; }
-    static constexpr int32_t Field(uint32_t word) { return static_cast<int32_t>(word) >> 16; }
+    static constexpr bool KeepsResult(uint32_t word) { return (word & kKeepsResult) != 0; }
+    static constexpr int32_t Field(uint32_t word) { return static_cast<int32_t>(word) >> 17; }
 };
 
 // Marks the sequences of `code` (`words` slots, translated and verified) that run as one fused
