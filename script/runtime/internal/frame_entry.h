@@ -33,7 +33,14 @@ Interpreter::EnterFrame(FunctionRecord* function, size_t thisCell, const uint32_
     if (thisCell < 4 + kStackReserveCells) RaiseError(*this, Msg::StackOverflow);
     const size_t fp = thisCell - 1;
     const size_t callerFp = returnPc && !frames_.empty() ? frames_.back().fp : 0;
-    if (!frames_.push_back(Frame{fp, fp, returnPc, function, nullptr, 0})) RaiseError(*this, Msg::StackOverflow);
+    Frame* const frame = frames_.Grow();
+    if (!frame) RaiseError(*this, Msg::StackOverflow);
+    frame->fp = fp;
+    frame->home = fp;
+    frame->returnPc = returnPc;
+    frame->function = function;
+    frame->withScopes = nullptr;
+    frame->fixedSlots = 0;
     stack_[fp] = FrameMark(callerFp);
     stack_[fp - 1] = CallMark(0, 0);
     stack_[fp - 2] = FrameMark(0);
