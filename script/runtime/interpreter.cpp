@@ -69,6 +69,11 @@ void Interpreter::Unpin(PinRecord* pin) {
 }
 
 void Interpreter::SetErrorText(std::string_view text) {
+    // Every protected call (each comparator call of a sort, say) starts by clearing the text;
+    // most often there is nothing to clear.
+    if (text.empty() && errorText_.empty() && errorReport_.kind == ErrorKind::None && errorReport_.message.empty() &&
+        errorReport_.calls.empty() && errorReport_.omittedCalls == 0)
+        return;
     errorText_.assign(text.substr(0, kMaxErrorTextBytes));
     errorReport_.kind = errorText_.empty() ? ErrorKind::None : ErrorKind::Other;
     errorReport_.message = errorText_;

@@ -100,7 +100,7 @@ void HostIndexedStore(Interpreter& interp, const Value& container, const Value& 
 
 }  // namespace
 
-bool IsJumpTrue(const Value& v) {
+bool JumpTrueOther(const Value& v) {
     switch (v.tag) {
         case Tag::Boolean: return v.AsBoolean();
         case Tag::Integer: return v.AsInteger() != 0;
@@ -114,12 +114,12 @@ bool IsJumpTrue(const Value& v) {
     }
 }
 
-bool IsJumpFalse(const Value& v) {
+bool JumpFalseOther(const Value& v) {
     switch (v.tag) {
         case Tag::Boolean:
         case Tag::Integer:
         case Tag::Number:
-        case Tag::String: return !IsJumpTrue(v);
+        case Tag::String: return !JumpTrueOther(v);
         case Tag::Undefined:
         case Tag::Null:
         case Tag::NaN: return true;

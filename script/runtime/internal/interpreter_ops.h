@@ -13,8 +13,11 @@ namespace velmo::script::ops {
 
 // The jump truth rule. Name, the reserved tags and frame marks are neither true nor false: JT and
 // JF both fall through on them. A Number holding a NaN double is false, as for ToBoolean.
-bool IsJumpTrue(const Value& v);
-bool IsJumpFalse(const Value& v);
+bool JumpTrueOther(const Value& v);
+bool JumpFalseOther(const Value& v);
+// Conditions are mostly the Booleans of comparisons: those are decided here, in the loop.
+inline bool IsJumpTrue(const Value& v) { return v.tag == Tag::Boolean ? v.AsBoolean() : JumpTrueOther(v); }
+inline bool IsJumpFalse(const Value& v) { return v.tag == Tag::Boolean ? !v.AsBoolean() : JumpFalseOther(v); }
 
 // obj[key] and obj[key] = value.
 Value IndexedRead(Interpreter& interp, const Value& container, const Value& key);
