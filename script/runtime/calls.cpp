@@ -34,7 +34,11 @@ bool Protected(Interpreter& interp, Body&& body) {
         // call's own result is written only once it is complete.
         Value result;
         body(result);
-        interp.Result() = result;
+        // Field by field: the callee wrote `result` in two stores, and one wide load of both
+        // halves would wait for them to retire, once per comparator call of a sort.
+        Value& out = interp.Result();
+        out.tag = result.tag;
+        out.payload = result.payload;
         return true;
     } catch (const ScriptUnwind&) {
     } catch (const std::bad_alloc&) {
