@@ -7,9 +7,6 @@
 #include <initializer_list>
 #include <bit>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #include <string>
 #include <thread>
 
@@ -44,18 +41,6 @@ constexpr bool OpcodesAreContiguous() {
 }
 static_assert(OpcodesAreContiguous());
 
-// Writes a whole cell in one 16-byte store. Cells are copied with 16-byte loads, and a load
-// that finds the cell's halves written by separate stores cannot take its data from them: the
-// loop stalls on every such copy (a counter updated in place, then read).
-inline void StoreCell(Value* cell, Tag tag, uint64_t payload) {
-#if defined(__SSE2__)
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(cell),
-                     _mm_set_epi64x(static_cast<int64_t>(payload), static_cast<int64_t>(tag)));
-#else
-    cell->tag = tag;
-    cell->payload.i = static_cast<int64_t>(payload);
-#endif
-}
 inline void StoreInteger(Value* cell, int64_t i) { StoreCell(cell, Tag::Integer, static_cast<uint64_t>(i)); }
 inline void StoreBoolean(Value* cell, bool b) { StoreCell(cell, Tag::Boolean, b ? 1 : 0); }
 inline void StoreNumber(Value* cell, double d) {

@@ -58,7 +58,7 @@ inline const uint32_t* Interpreter::Return(Value result, size_t recoveryBase) {
         Value* from = &stack_[frame.fp + 1];
         std::copy_backward(from, from + count, &stack_[frame.home + 1 + count]);
     }
-    stack_[frame.home] = result;
+    StoreValue(&stack_[frame.home], result);
     sp_ = frame.home;
     // Try records the returning frame left open die with it.
     while (recoveries_.size() > recoveryBase && recoveries_.back().frameDepth > frames_.size()) recoveries_.pop_back();

@@ -5,13 +5,33 @@
 // reaches them, where a vector would write every cell up front.
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 #include <type_traits>
 
 #include "script/runtime/value.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace velmo::script {
+
+// Writes a whole cell in one 16-byte store. Cells are copied with 16-byte loads, and a load
+// that finds the cell's halves written by separate stores cannot take its data from them: the
+// loop stalls on every such copy (a counter updated in place, then read; a call's result, which
+// comes back in two registers, then moved by the caller's next instruction).
+inline void StoreCell(Value* cell, Tag tag, uint64_t payload) {
+#if defined(__SSE2__)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(cell),
+                     _mm_set_epi64x(static_cast<int64_t>(payload), static_cast<int64_t>(tag)));
+#else
+    cell->tag = tag;
+    cell->payload.i = static_cast<int64_t>(payload);
+#endif
+}
+inline void StoreValue(Value* cell, const Value& v) { StoreCell(cell, v.tag, static_cast<uint64_t>(v.payload.i)); }
 
 class ValueStack {
 public:
