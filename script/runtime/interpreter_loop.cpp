@@ -898,7 +898,7 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
             if (FusedWord::KeepsResult(word)) PUSH(Value::Boolean(holds)); \
             TAKE_JUMP(jumpOperand);                                        \
         } else {                                                           \
-            pc = jumpOperand + 1 + (FusedWord::KeepsResult(word) ? 1 : 0); \
+            pc = jumpOperand + 1 + FusedWord::KeptResultSlots(word);       \
         }                                                                  \
     } while (0)
 // The argument or local a fused word starts with, its number being the first operand; and the

@@ -69,6 +69,8 @@ struct FusedWord {
     static constexpr uint32_t DistanceSlots(uint32_t word) { return (word >> 10) & 15u; }
     static constexpr uint32_t ValueIn(uint32_t word) { return (word >> 14) & 3u; }
     static constexpr bool KeepsResult(uint32_t word) { return (word & kKeepsResult) != 0; }
+    // The POP a kept result's fall-through skips: 1 or 0, without a branch.
+    static constexpr uint32_t KeptResultSlots(uint32_t word) { return (word & kKeepsResult) >> 16; }
     static constexpr int32_t Field(uint32_t word) { return static_cast<int32_t>(word) >> 17; }
 };
 
