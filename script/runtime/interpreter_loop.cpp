@@ -1167,6 +1167,18 @@ fused_VGETELEM : {
     pc += 2;
     NEXT();
 }
+// a[i] with both in variables.
+fused_VVGETELEM : {
+    const uint32_t word = pc[-1];
+    const Value* const a = VARIABLE_CELL(word);
+    const Value* const b =
+        FusedWord::SecondIsArgument(word) ? ARG(static_cast<int32_t>(pc[2])) : LOCAL(static_cast<int32_t>(pc[2]));
+    Value element;
+    if (sp == stack || !LIVE(a) || !LIVE(b) || !ops::TryArrayRead(*a, *b, element)) RUN_VARIABLE_READ(word);
+    StoreValue(--sp, element);
+    pc += 4;
+    NEXT();
+}
 fused_GETLOCAL2 : {
     const Value* a = LOCAL(static_cast<int32_t>(pc[0]));
     const Value* b = LOCAL(static_cast<int32_t>(pc[2]));

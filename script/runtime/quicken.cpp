@@ -180,6 +180,10 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
             }
         }
         if (at(k + 1) == Op::GETELEM) return FusedWord::Pack(Fused::VGETELEM, isArg);
+        if (IsVariableRead(at(k + 1)) && at(k + 2) == Op::GETELEM) {
+            const uint32_t secondIsArg = at(k + 1) == Op::GETARG ? FusedWord::kSecondArgument : 0;
+            return FusedWord::Pack(Fused::VVGETELEM, isArg | secondIsArg);
+        }
         // i < n with both in variables: the test of most counted loops.
         if (k + 3 < ins.size() && IsVariableRead(at(k + 1))) {
             const std::optional<Fused> fused = VariablesCompareJump(at(k + 2));

@@ -123,15 +123,18 @@ struct SparseElement {
 // 0 to denseSize - 1, and `sparse`, a hash table, for the indices beyond. `cells` points
 // `denseHead` cells into its heap block, so that moving every index down (shift) or up
 // (unshift) moves the pointer rather than the cells.
+// An indexed read needs `length`, `cells` and `denseSize` only: they come first, so that one
+// cache line mostly holds them all (a column walk over the rows of a matrix
+// touches one record per step).
 struct ArrayRecord {
     uint64_t length;        // one more than the highest index stored, unless set otherwise
-    ObjectRecord* props;    // own property object, null until needed
     Element* cells;         // null, or cell i holds index i for i < denseSize
+    uint32_t denseSize;     // indices the dense cells cover
+    uint32_t denseHead;     // cells of the block in front of `cells`, unused
+    ObjectRecord* props;    // own property object, null until needed
     SparseElement* sparse;  // null, or a table of a power of two places, at most half full
     uint64_t sparseBias;    // added to an index to make its key; shifting all indices changes it
     uint64_t nextStamp;     // the stamp of the next element created
-    uint32_t denseSize;     // indices the dense cells cover
-    uint32_t denseHead;     // cells of the block in front of `cells`, unused
     uint32_t sparseCount;   // elements in the sparse table
     uint32_t count;         // elements in both stores
 };
