@@ -5,15 +5,16 @@
 namespace velmo::script {
 
 uint32_t NameTable::Find(std::string_view name) const {
-    // The bucket count is a power of two.
-    for (const NameEntry* e = buckets_[NameHash(name) & (buckets_.size() - 1)]; e; e = e->next)
-        if (e->text == name) return e->id;
+    const uint32_t hash = NameHash(name);
+    for (const NameEntry* e = buckets_[BucketOf(hash)]; e; e = e->next)
+        if (e->hash == hash && e->text == name) return e->id;
     return kNoName;
 }
 
 uint32_t NameTable::FindAscii(std::u16string_view name) const {
-    for (const NameEntry* e = buckets_[NameHash(name) & (buckets_.size() - 1)]; e; e = e->next)
-        if (SameAsciiName(e->text, name)) return e->id;
+    const uint32_t hash = NameHash(name);
+    for (const NameEntry* e = buckets_[BucketOf(hash)]; e; e = e->next)
+        if (e->hash == hash && SameAsciiName(e->text, name)) return e->id;
     return kNoName;
 }
 
@@ -21,8 +22,9 @@ uint32_t NameTable::Intern(std::string_view name) {
     const uint32_t found = Find(name);
     if (found != kNoName) return found;
     if (byId_.size() >= 2 * buckets_.size()) Grow();
-    NameEntry*& head = buckets_[NameHash(name) & (buckets_.size() - 1)];
-    auto entry = std::make_unique<NameEntry>(NameEntry{std::string(name), Count(), head});
+    const uint32_t hash = NameHash(name);
+    NameEntry*& head = buckets_[BucketOf(hash)];
+    auto entry = std::make_unique<NameEntry>(NameEntry{std::string(name), Count(), hash, head});
     head = entry.get();
     byId_.push_back(std::move(entry));
     return head->id;
@@ -30,9 +32,9 @@ uint32_t NameTable::Intern(std::string_view name) {
 
 void NameTable::Grow() {
     std::vector<NameEntry*> grown(buckets_.size() * 2, nullptr);
-    const size_t mask = grown.size() - 1;
+    --bucketShift_;
     for (const auto& entry : byId_) {
-        NameEntry*& head = grown[NameHash(entry->text) & mask];
+        NameEntry*& head = grown[BucketOf(entry->hash)];
         entry->next = head;
         head = entry.get();
     }

@@ -7,6 +7,9 @@
 // bucket, so lookups by text stay short when a script makes names by the hundred thousand (keys
 // built from numbers, large objects, for-in over them). Nothing observable depends on the bucket
 // layout: ids follow interning order and enumeration orders come from the objects' own indexes.
+// So the bucket is picked from the name hash scrambled by a multiplication: keys built as
+// prefix + number + suffix share most of their hash bits, and masking the hash alone would file
+// thousands of them into a few hundred buckets.
 
 #include <cstddef>
 #include <cstdint>
@@ -25,6 +28,7 @@ inline constexpr uint32_t kPositionalSlotName = 0xFFFFFFFE;
 struct NameEntry {
     std::string text;
     uint32_t id;
+    uint32_t hash;    // NameHash(text), compared before the text and kept for growing
     NameEntry* next;  // bucket chain
 };
 
@@ -38,15 +42,20 @@ public:
     uint32_t FindAscii(std::u16string_view name) const;
     // The text of `id`; "???" for an id that has none.
     std::string_view Text(uint32_t id) const;
+    // NameHash of the text of `id`, which must have been handed out.
+    uint32_t Hash(uint32_t id) const { return byId_[id]->hash; }
     const NameEntry* Entry(uint32_t id) const { return id < byId_.size() ? byId_[id].get() : nullptr; }
     uint32_t Count() const { return static_cast<uint32_t>(byId_.size()); }
     size_t BucketCount() const { return buckets_.size(); }
 
 private:
     void Grow();
+    size_t BucketOf(uint32_t hash) const { return static_cast<uint32_t>(hash * 0x9E3779B1u) >> bucketShift_; }
 
     std::vector<NameEntry*> buckets_ = std::vector<NameEntry*>(kNameBuckets, nullptr);
     std::vector<std::unique_ptr<NameEntry>> byId_;
+    int bucketShift_ = 32 - 8;  // 32 - log2(bucket count)
 };
+static_assert(kNameBuckets == 1u << 8, "bucketShift_ starts from the starting bucket count");
 
 }  // namespace velmo::script
