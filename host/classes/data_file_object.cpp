@@ -88,12 +88,11 @@ private:
             Value value;
         };
         std::vector<Member> members;
-        for (const script::NameIndexEntry* entry : script::ListProperties(interp_, object)) {
-            if (!entry) continue;
-            std::string name(entry->name, entry->nameLength);
+        for (const script::PropertyName& property : script::ListProperties(interp_, object)) {
+            std::string name(property.name);
             if (name == "__proto__") continue;  // the class's prototype is no part of the value
             Value value;
-            (void)script::GetByKey(interp_, object, Value::Integer(entry->slot), value);
+            (void)script::GetByKey(interp_, object, Value::Integer(property.slot), value);
             members.push_back({std::move(name), value});
         }
         for (const Member& m : members)

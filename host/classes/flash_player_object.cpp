@@ -302,11 +302,10 @@ void PutObject(HostCall& call) {
     script::Interpreter& interp = call.interp;
     script::ObjectRecord* object = call.args[2].AsObject();
     std::vector<std::pair<std::u16string, script::Pinned>> taken;
-    for (const script::NameIndexEntry* entry : script::ListProperties(interp, object)) {
-        if (!entry) continue;
-        const std::string name(entry->name, entry->nameLength);
+    for (const script::PropertyName& property : script::ListProperties(interp, object)) {
+        const std::string name(property.name);
         Value value;
-        if (name == "__proto__" || !script::GetByKey(interp, object, Value::Integer(entry->slot), value) ||
+        if (name == "__proto__" || !script::GetByKey(interp, object, Value::Integer(property.slot), value) ||
             !WrittenByPutObject(value))
             continue;
         taken.emplace_back(platform::AnsiToUtf16(name), script::Pinned(interp, value));

@@ -176,27 +176,27 @@ bool GrowSlots(Interpreter& interp, ObjectRecord* object, uint32_t newCount) {
 
 // ---- Name index ----
 
-uint32_t BucketOf(std::string_view text) { return NameHash(text) & (kNameIndexBuckets - 1); }
-
-// An unlinked entry for `text`; its slot is filled in when it is linked.
-NameIndexEntry* NewEntry(Heap& heap, std::string_view text) {
-    char* name = static_cast<char*>(heap.Allocate(text.size() + 1));
-    std::memcpy(name, text.data(), text.size());
-    name[text.size()] = '\0';
-    NameIndexEntry* entry = heap.New<NameIndexEntry>();
-    entry->name = name;
-    entry->nameLength = static_cast<uint32_t>(text.size());
-    return entry;
+uint32_t BucketOf(Interpreter& interp, uint32_t nameId) {
+    return interp.Names().Hash(nameId) & (kNameIndexBuckets - 1);
 }
 
-// Pushes `entry` at the head of its chain. The enumeration point counts it when it lands before
-// the point: in an earlier chain, or at the head of the point's chain when the point is past an
-// entry there.
-void LinkEntry(NameIndex* index, NameIndexEntry* entry, uint32_t slot) {
-    const uint32_t bucket = BucketOf({entry->name, entry->nameLength});
-    entry->slot = slot;
-    entry->next = index->heads[bucket];
-    index->heads[bucket] = entry;
+// Room in the links for slot positions below `slotCount`, grown by doubling so that an object
+// growing one slot at a time reallocates rarely. Called before anything else changes.
+void ReserveLinks(Heap& heap, NameIndex* index, uint32_t slotCount) {
+    if (slotCount <= index->linkCapacity) return;
+    const uint32_t capacity = std::max<uint32_t>(8, std::bit_ceil(slotCount));
+    index->links = static_cast<NameIndexLink*>(heap.Reallocate(index->links, size_t{capacity} * sizeof(NameIndexLink)));
+    index->linkCapacity = capacity;
+}
+
+// Pushes slot `position` at the head of the chain of `bucket`. The enumeration point counts it
+// when it lands before the point: in an earlier chain, or at the head of the point's chain when
+// the point is past an entry there.
+void LinkEntry(NameIndex* index, uint32_t bucket, uint32_t position) {
+    const uint32_t oldHead = index->heads[bucket];
+    index->links[position] = NameIndexLink{oldHead, 0};
+    if (oldHead) index->links[oldHead - 1].previous = position + 1;
+    index->heads[bucket] = position + 1;
     ++index->counts[bucket];
     if (bucket < index->cursorBucket || (bucket == index->cursorBucket && index->cursorEntry)) ++index->cursorCount;
 }
@@ -206,34 +206,34 @@ void EnsureIndex(Interpreter& interp, ObjectRecord* object) {
     Heap& heap = interp.GetHeap();
     // Built aside and attached last, so a failed allocation leaves no half-built index behind.
     NameIndex* index = heap.New<NameIndex>();
+    ReserveLinks(heap, index, object->slotCount);
     for (uint32_t i = 0; i < object->slotCount; ++i) {
         const uint32_t name = object->slots[i].name;
-        if (IsPropertyName(name)) LinkEntry(index, NewEntry(heap, interp.Names().Text(name)), i);
+        if (IsPropertyName(name)) LinkEntry(index, BucketOf(interp, name), i);
     }
     object->index = index;
 }
 
-// Unlinks the entry of slot `position` (named `text`). The blocks are left to the collector:
-// ListProperties callers may still hold views of them. An entry before the enumeration point
-// takes one from its count; the point's own entry hands the point to its predecessor.
-void UnlinkEntry(ObjectRecord* object, std::string_view text, uint32_t position) {
-    NameIndex* index = object->index;
-    const uint32_t bucket = BucketOf(text);
+// Whether slot `position` + 1 = `entry` comes before the enumeration point, which stands just
+// after `index->cursorEntry` in the same chain: a walk, but only for deletions in the one chain
+// where the point stands.
+bool AtOrBeforePoint(const NameIndex* index, uint32_t entry) {
+    for (uint32_t at = index->cursorEntry; at; at = index->links[at - 1].previous)
+        if (at == entry) return true;
+    return false;
+}
+
+// Unlinks slot `position`, filed in `bucket`. An entry before the enumeration point takes one
+// from its count; the point's own entry hands the point to its predecessor.
+void UnlinkEntry(NameIndex* index, uint32_t bucket, uint32_t position) {
+    const NameIndexLink link = index->links[position];
     const bool pointHere = bucket == index->cursorBucket && index->cursorEntry;
-    bool pastPoint = false;
-    NameIndexEntry* previous = nullptr;
-    for (NameIndexEntry** link = &index->heads[bucket]; *link; previous = *link, link = &(*link)->next) {
-        NameIndexEntry* entry = *link;
-        if (entry->slot != position) {
-            pastPoint = pastPoint || (pointHere && entry == index->cursorEntry);
-            continue;
-        }
-        *link = entry->next;
-        --index->counts[bucket];
-        if (bucket < index->cursorBucket || (pointHere && !pastPoint)) --index->cursorCount;
-        if (pointHere && entry == index->cursorEntry) index->cursorEntry = previous;
-        return;
-    }
+    if (bucket < index->cursorBucket || (pointHere && AtOrBeforePoint(index, position + 1))) --index->cursorCount;
+    if (pointHere && index->cursorEntry == position + 1) index->cursorEntry = link.previous;
+    if (link.previous) index->links[link.previous - 1].next = link.next;
+    else index->heads[bucket] = link.next;
+    if (link.next) index->links[link.next - 1].previous = link.previous;
+    --index->counts[bucket];
 }
 
 // The name id of the string `key`: the one it remembers, else found by its text (and then
@@ -277,21 +277,23 @@ uint32_t InternKey(Interpreter& interp, const StringRecord* key) {
 // A new named slot: the highest deleted one, else one more at the end; refused past kMaxSlots.
 void CreateSlot(Interpreter& interp, ObjectRecord* object, uint32_t nameId, Value value) {
     Heap& heap = interp.GetHeap();
-    NameIndexEntry* entry = object->index ? NewEntry(heap, interp.Names().Text(nameId)) : nullptr;
     if (object->ids) ReserveId(heap, object->ids);
-    uint32_t position = HighestDeletedSlot(object);
-    if (position != kNoSlot) {
+    const uint32_t deleted = HighestDeletedSlot(object);
+    const uint32_t position = deleted != kNoSlot ? deleted : object->slotCount;
+    if (position >= kMaxSlots) return;
+    // A deleted slot may lie beyond the links too: slots added by position have no links.
+    if (object->index) ReserveLinks(heap, object->index, position + 1);
+    if (deleted != kNoSlot) {
         if (object->ids) TakeFree(object->ids);
-    } else {
-        position = object->slotCount;
-        if (!GrowSlots(interp, object, position + 1)) return;  // the unlinked entry is garbage
+    } else if (!GrowSlots(interp, object, position + 1)) {
+        return;
     }
     object->slots[position] = Slot{nameId, 0, value};
     if (object->ids) {
         PlaceId(object->ids->entries, object->ids->capacity, nameId, position);
         ++object->ids->count;
     }
-    if (entry) LinkEntry(object->index, entry, position);
+    if (object->index) LinkEntry(object->index, BucketOf(interp, nameId), position);
     if (nameId == interp.idProto()) object->protoSlot = position + 1;
 }
 
@@ -300,7 +302,7 @@ void DeleteSlot(Interpreter& interp, ObjectRecord* object, uint32_t position) {
     if (slot.name == kDeletedSlot) return;
     if (object->ids) ReserveFree(interp.GetHeap(), object, object->ids);
     if (IsPropertyName(slot.name)) {
-        if (object->index) UnlinkEntry(object, interp.Names().Text(slot.name), position);
+        if (object->index) UnlinkEntry(object->index, BucketOf(interp, slot.name), position);
         if (object->ids) EraseId(object->ids, slot.name);
     }
     if (object->ids) PushFree(object->ids, position);
@@ -333,8 +335,8 @@ bool SeekEntry(NameIndex* index, uint32_t n) {
     uint32_t before = n;
     while (bucket < kNameIndexBuckets && before >= index->counts[bucket]) before -= index->counts[bucket++];
     if (bucket == kNameIndexBuckets) return false;
-    NameIndexEntry* entry = nullptr;
-    for (uint32_t k = 0; k < before; ++k) entry = entry ? entry->next : index->heads[bucket];
+    uint32_t entry = 0;
+    for (uint32_t k = 0; k < before; ++k) entry = entry ? index->links[entry - 1].next : index->heads[bucket];
     index->cursorBucket = bucket;
     index->cursorEntry = entry;
     index->cursorCount = n;
@@ -448,35 +450,31 @@ bool EnumerateKey(Interpreter& interp, ObjectRecord* object, uint32_t n, Value& 
     NameIndex* index = object->index;
     if (n != index->cursorCount && !SeekEntry(index, n)) return false;
     uint32_t bucket = index->cursorBucket;
-    NameIndexEntry* entry = index->cursorEntry ? index->cursorEntry->next : index->heads[bucket];
+    uint32_t entry = index->cursorEntry ? index->links[index->cursorEntry - 1].next : index->heads[bucket];
     while (!entry && ++bucket < kNameIndexBuckets) entry = index->heads[bucket];
     if (!entry) return false;
     index->cursorBucket = bucket;
     index->cursorEntry = entry;
     index->cursorCount = n + 1;
-    out = StringValue(interp, platform::AnsiToUtf16({entry->name, entry->nameLength}));
+    const uint32_t nameId = object->slots[entry - 1].name;
+    out = StringValue(interp, platform::AnsiToUtf16(interp.Names().Text(nameId)));
     // The loop body mostly reads the property by this key next.
-    RememberName(out.AsString(), object->slots[entry->slot].name);
+    RememberName(out.AsString(), nameId);
     return true;
 }
 
-std::vector<const NameIndexEntry*> ListProperties(Interpreter& interp, ObjectRecord* object) {
-    EnsureIndex(interp, object);
-    std::vector<const NameIndexEntry*> bySlot(object->slotCount, nullptr);
-    for (uint32_t b = 0; b < kNameIndexBuckets; ++b)
-        for (const NameIndexEntry* e = object->index->heads[b]; e; e = e->next) bySlot[e->slot] = e;
-    return bySlot;
+std::vector<PropertyName> ListProperties(Interpreter& interp, const ObjectRecord* object) {
+    std::vector<PropertyName> named;
+    for (uint32_t i = 0; i < object->slotCount; ++i)
+        if (IsPropertyName(object->slots[i].name)) named.push_back({interp.Names().Text(object->slots[i].name), i});
+    return named;
 }
 
 void ScanSlots(Interpreter& interp, ObjectRecord* object) {
     Heap& heap = interp.GetHeap();
     if (NameIndex* index = object->index) {
         heap.Mark(index);
-        for (uint32_t b = 0; b < kNameIndexBuckets; ++b)
-            for (NameIndexEntry* e = index->heads[b]; e; e = e->next) {
-                heap.Mark(e);
-                heap.Mark(e->name);
-            }
+        if (index->links) heap.Mark(index->links);
     }
     if (SlotIndex* ids = object->ids) {
         heap.Mark(ids);

@@ -6,6 +6,7 @@
 // collects.
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "script/runtime/records.h"
@@ -44,9 +45,13 @@ void DeleteByKey(Interpreter& interp, ObjectRecord* object, const Value& key);
 // n + 1 after n costs O(1), whatever changed the object in between.
 bool EnumerateKey(Interpreter& interp, ObjectRecord* object, uint32_t n, Value& out);
 
-// The index entry of every slot, by slot position; null for deleted and positional slots. The
-// pointers are views into the heap: they die at the next collection.
-std::vector<const NameIndexEntry*> ListProperties(Interpreter& interp, ObjectRecord* object);
+// Every named slot in slot order, with the 8-bit text of its name (which lives as long as the
+// interpreter); deleted and positional slots are left out.
+struct PropertyName {
+    std::string_view name;
+    uint32_t slot;
+};
+std::vector<PropertyName> ListProperties(Interpreter& interp, const ObjectRecord* object);
 
 // The collector's visit of an object: marks its slots, table and index blocks and every value.
 void ScanSlots(Interpreter& interp, ObjectRecord* object);

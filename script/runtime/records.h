@@ -54,24 +54,27 @@ struct Slot {
 };
 
 inline constexpr uint32_t kNameIndexBuckets = 128;
-struct NameIndexEntry {
-    NameIndexEntry* next;
-    char* name;  // 8-bit copy, zero-terminated, a heap block of its own
-    uint32_t nameLength;
-    uint32_t slot;
+// The place of a named slot in its chain: the neighbours' slot positions + 1 (0: none).
+struct NameIndexLink {
+    uint32_t next;
+    uint32_t previous;
 };
 
-// The name index of an object: the text of every named slot, hashed into kNameIndexBuckets chains
-// (enumeration walks them in order, each from its head), with the count of every chain. The
-// cursor remembers where the last enumeration step ended, so that stepping on to the next key
+// The name index of an object: every named slot hashed by the text of its name into
+// kNameIndexBuckets chains (enumeration walks them in order, each from its head), with the count
+// of every chain. Chains are threaded through `links`, which has one place per slot position, so
+// a slot is unlinked without a walk; heads and links hold slot position + 1, 0 ending a chain.
+// The cursor remembers where the last enumeration step ended, so that stepping on to the next key
 // costs O(1) instead of a walk from the first bucket: `cursorCount` entries come before the point
-// just after `cursorEntry` in chain `cursorBucket` (a null entry: the point is before that
-// chain's head). Every link and unlink keeps the point and its count in step, so the cursor
-// never names an unlinked entry. Zeroed, it is the point before everything.
+// just after slot `cursorEntry` - 1 in chain `cursorBucket` (0: the point is before that chain's
+// head). Every link and unlink keeps the point and its count in step, so the cursor never names
+// an unlinked slot. Zeroed, it is an empty index with the point before everything.
 struct NameIndex {
-    NameIndexEntry* heads[kNameIndexBuckets];
+    NameIndexLink* links;  // `linkCapacity` places, past every named slot; a heap block of its own
+    uint32_t linkCapacity;
+    uint32_t heads[kNameIndexBuckets];
     uint32_t counts[kNameIndexBuckets];
-    NameIndexEntry* cursorEntry;
+    uint32_t cursorEntry;
     uint32_t cursorBucket;
     uint32_t cursorCount;
 };
