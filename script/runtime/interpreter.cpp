@@ -6,6 +6,7 @@
 #include "script/runtime/errors.h"
 #include "script/runtime/objects.h"
 #include "script/runtime/properties.h"
+#include "script/runtime/strings.h"
 
 namespace velmo::script {
 
@@ -117,7 +118,13 @@ void Interpreter::Collect() {
 
 void Interpreter::MarkValue(const Value& value) {
     switch (value.tag) {
-        case Tag::String:
+        case Tag::String: {
+            // Most strings reach nothing beyond their own block: they need no visit.
+            const StringRecord* string = value.AsString();
+            if (string && heap_.Mark(value.payload.p) && (string->props || SeparateCharsBlock(string)))
+                markQueue_.push_back(value);
+            break;
+        }
         case Tag::Array:
         case Tag::Object:
         case Tag::HostObject:
@@ -141,7 +148,7 @@ void Interpreter::Scan(const Value& value) {
     switch (value.tag) {
         case Tag::String: {
             const StringRecord* string = value.AsString();
-            if (!(string->flags & kStaticString)) MarkBlock(string->chars);
+            if (const void* chars = SeparateCharsBlock(string)) MarkBlock(chars);
             MarkObjectRecord(string->props);
             break;
         }

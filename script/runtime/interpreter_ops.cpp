@@ -68,7 +68,7 @@ Value StringIndexedRead(Interpreter& interp, const StringRecord* s, const Value&
         Warn(interp, Msg::StringIndexOutOfRange);
         return Value::Undefined();
     }
-    return Value::Integer(s->chars[k]);
+    return Value::Integer(Units(s)[k]);
 }
 
 // Strings are changed in place, so that every holder of the record sees the change.
@@ -79,17 +79,11 @@ void StringIndexedStore(Interpreter& interp, StringRecord* s, const Value& key, 
     const int64_t k = key.AsInteger();
     if (k >= kMaxStringUnits) throw std::bad_alloc();
     ForgetName(s);  // its text is no longer that name's
-    if (k >= s->length) {
-        auto* chars = static_cast<char16_t*>(
-            interp.GetHeap().Reallocate(const_cast<char16_t*>(s->chars), (k + 1) * sizeof(char16_t)));
-        std::fill(chars + s->length, chars + k + 1, u' ');
-        s->chars = chars;
-        s->length = static_cast<uint32_t>(k + 1);
-    }
+    char16_t* units = k >= s->length ? LengthenString(interp, s, static_cast<size_t>(k) + 1) : MutableUnits(s);
     char16_t unit = 0;
     if (value.Is(Tag::Integer)) unit = static_cast<char16_t>(value.AsInteger() & 0xFF);
-    else if (value.AsString()->length > 0) unit = value.AsString()->chars[0];
-    const_cast<char16_t*>(s->chars)[k] = unit;
+    else if (value.AsString()->length > 0) unit = Units(value.AsString())[0];
+    units[k] = unit;
 }
 
 void HostIndexedStore(Interpreter& interp, const Value& container, const Value& key, const Value& value) {
@@ -181,7 +175,7 @@ void ForInNext(Interpreter& interp, Value& collection, Value& index) {
     if (collection.Is(Tag::String)) {
         const StringRecord* s = collection.AsString();
         exists = i >= 0 && i < s->length;
-        if (exists) item = Value::Integer(s->chars[i]);
+        if (exists) item = Value::Integer(Units(s)[i]);
     } else if (collection.Is(Tag::Array)) {
         ArrayRecord* array = collection.AsArray();
         exists = i >= 0 && static_cast<uint64_t>(i) < array->length;

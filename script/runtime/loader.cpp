@@ -81,7 +81,7 @@ StringRecord* AppendConstants(Interpreter& interp, const std::vector<PoolEntry>&
     StringRecord* keeper = MakeTextKeeper(interp, pool);
     size_t textAt = 0;
     for (const PoolEntry& e : pool) {
-        const char16_t* text = keeper ? keeper->chars + textAt : u"";
+        const char16_t* text = keeper ? Units(keeper) + textAt : u"";
         if (e.kind == PoolKind::String || e.kind == PoolKind::RegExp) textAt += e.text16.size();
         interp.Constants().push_back(ConstantCell(interp, e, text, anonymousShift));
     }

@@ -3,6 +3,7 @@
 // trivially destructible structs, made only by the heap. Whatever a record refers to is either
 // another heap record (reached by the marker) or text that outlives it (static strings).
 
+#include <cstddef>
 #include <cstdint>
 
 #include "script/runtime/finalizer.h"
@@ -38,12 +39,20 @@ inline constexpr uint32_t kRegExpPlaceholder = 0x2;
 inline constexpr int kNameCacheShift = 8;
 inline constexpr uint32_t kNameCacheLimit = (0xFFFFFFFFu >> kNameCacheShift) - 1;  // highest id kept
 
+// An owned string keeps its units in the record's own block, from `separateChars` on (one block
+// to allocate, mark and sweep), until a store past the end outgrows that block; then they move
+// to a block of their own and the flag goes. Read them through Text() (strings.h).
+inline constexpr uint32_t kInlineChars = 0x4;
+
 struct StringRecord {
-    uint32_t flags;         // kStaticString: `chars` is not ours to change or free
-    uint32_t length;        // in UTF-16 code units
-    const char16_t* chars;  // owned ones are a heap block of their own; not zero-terminated
-    ObjectRecord* props;    // the string's own property object, null until first needed
+    uint32_t flags;       // kStaticString: the units are not ours to change or free; kInlineChars
+    uint32_t length;      // in UTF-16 code units
+    ObjectRecord* props;  // the string's own property object, null until first needed
+    // Without kInlineChars: static text, or a heap block of its own; not zero-terminated.
+    const char16_t* separateChars;
 };
+inline constexpr size_t kInlineCharsOffset = 16;
+static_assert(offsetof(StringRecord, separateChars) == kInlineCharsOffset && sizeof(StringRecord) == 24);
 
 // A slot of an object. Position k of the slot array is also the integer key k.
 inline constexpr uint32_t kDeletedSlot = 0xFFFFFFFF;

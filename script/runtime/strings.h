@@ -1,7 +1,9 @@
 #pragma once
 // String records: UTF-16 text, static (pointing at text that outlives the interpreter's use of it,
-// such as literals and module constants) or owned (copied into a heap block of its own).
+// such as literals and module constants) or owned (copied into the record's own block, and moved
+// to a block of its own only when a store lengthens it beyond that block).
 
+#include <cstddef>
 #include <string_view>
 
 #include "script/runtime/interpreter_api.h"
@@ -23,7 +25,23 @@ inline Value StringValue(Interpreter& interp, std::u16string_view text) {
     return Value::String(NewString(interp, text));
 }
 
-inline std::u16string_view Text(const StringRecord* s) { return {s->chars, s->length}; }
+inline const char16_t* Units(const StringRecord* s) {
+    if (!(s->flags & kInlineChars)) return s->separateChars;
+    return reinterpret_cast<const char16_t*>(reinterpret_cast<const std::byte*>(s) + kInlineCharsOffset);
+}
+inline std::u16string_view Text(const StringRecord* s) { return {Units(s), s->length}; }
+
+// Owned strings change in place, so every holder of the record sees the change; the caller
+// forgets the remembered name (ForgetName). `s` must not be static.
+inline char16_t* MutableUnits(StringRecord* s) { return const_cast<char16_t*>(Units(s)); }
+// Lengthens `s` to `newLength` units (more than it has), the new ones spaces, and returns its
+// units. The record stays where it is; its units move to a block of their own when the record's
+// block has no room for them.
+char16_t* LengthenString(Interpreter& interp, StringRecord* s, size_t newLength);
+// The block the units of `s` occupy apart from the record, if any: the collector marks it.
+inline const void* SeparateCharsBlock(const StringRecord* s) {
+    return s->flags & (kStaticString | kInlineChars) ? nullptr : s->separateChars;
+}
 
 // The name id `s` remembers having the same text (see kNameCacheShift), or NameTable::kNoName.
 inline uint32_t RememberedName(const StringRecord* s) {

@@ -151,7 +151,7 @@ TEST(Strings, CompareByUnsignedCodeUnitsWithPrefixesSmaller) {
     Interpreter interp;
     static constexpr std::u16string_view kLiteral = u"static";
     StringRecord* s = NewStaticString(interp, kLiteral);
-    EXPECT_EQ(s->chars, kLiteral.data());  // shares the text, copies nothing
+    EXPECT_EQ(Text(s).data(), kLiteral.data());  // shares the text, copies nothing
     EXPECT_TRUE(s->flags & kStaticString);
 }
 
