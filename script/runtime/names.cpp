@@ -4,41 +4,48 @@
 
 namespace velmo::script {
 
+template <class SameText>
+uint32_t NameTable::Probe(uint32_t hash, SameText same) const {
+    const size_t mask = places_.size() - 1;
+    for (size_t p = HomeOf(hash);; p = (p + 1) & mask) {
+        const Place& place = places_[p];
+        if (place.id == kNoName) return kNoName;  // at most half full: every probe ends
+        if (place.hash == hash && same(byId_[place.id]->text)) return place.id;
+    }
+}
+
 uint32_t NameTable::Find(std::string_view name) const {
-    const uint32_t hash = NameHash(name);
-    for (const NameEntry* e = buckets_[BucketOf(hash)]; e; e = e->next)
-        if (e->hash == hash && e->text == name) return e->id;
-    return kNoName;
+    return Probe(NameHash(name), [name](const std::string& text) { return text == name; });
 }
 
 uint32_t NameTable::FindAscii(std::u16string_view name) const {
-    const uint32_t hash = NameHash(name);
-    for (const NameEntry* e = buckets_[BucketOf(hash)]; e; e = e->next)
-        if (e->hash == hash && SameAsciiName(e->text, name)) return e->id;
-    return kNoName;
+    return Probe(NameHash(name), [name](const std::string& text) { return SameAsciiName(text, name); });
 }
 
 uint32_t NameTable::Intern(std::string_view name) {
     const uint32_t found = Find(name);
     if (found != kNoName) return found;
-    if (byId_.size() >= 2 * buckets_.size()) Grow();
+    if (2 * (byId_.size() + 1) > places_.size()) Grow();
     const uint32_t hash = NameHash(name);
-    NameEntry*& head = buckets_[BucketOf(hash)];
-    auto entry = std::make_unique<NameEntry>(NameEntry{std::string(name), Count(), hash, head});
-    head = entry.get();
-    byId_.push_back(std::move(entry));
-    return head->id;
+    const uint32_t id = Count();
+    byId_.push_back(std::make_unique<NameEntry>(NameEntry{std::string(name), id, hash}));
+    const size_t mask = places_.size() - 1;
+    size_t p = HomeOf(hash);
+    while (places_[p].id != kNoName) p = (p + 1) & mask;
+    places_[p] = Place{hash, id};
+    return id;
 }
 
 void NameTable::Grow() {
-    std::vector<NameEntry*> grown(buckets_.size() * 2, nullptr);
-    --bucketShift_;
+    std::vector<Place> grown(places_.size() * 2, Place{0, kNoName});
+    --placeShift_;
+    const size_t mask = grown.size() - 1;
     for (const auto& entry : byId_) {
-        NameEntry*& head = grown[BucketOf(entry->hash)];
-        entry->next = head;
-        head = entry.get();
+        size_t p = HomeOf(entry->hash);
+        while (grown[p].id != kNoName) p = (p + 1) & mask;
+        grown[p] = Place{entry->hash, entry->id};
     }
-    buckets_.swap(grown);
+    places_.swap(grown);
 }
 
 std::string_view NameTable::Text(uint32_t id) const {

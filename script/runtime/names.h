@@ -3,13 +3,13 @@
 // order of first interning. Names are 8-bit text (the UTF-16 names of scripts converted at the
 // border); entries live outside the collected heap and never move.
 //
-// The table starts with 256 buckets and doubles them whenever it holds more than two names per
-// bucket, so lookups by text stay short when a script makes names by the hundred thousand (keys
-// built from numbers, large objects, for-in over them). Nothing observable depends on the bucket
+// The table is open-addressed: each place holds a name's hash and id, so a probe compares texts
+// only where the hashes agree. It starts with 256 places and doubles them whenever it is half
+// full, so lookups by text stay short when a script makes names by the hundred thousand (keys
+// built from numbers, large objects, for-in over them). Nothing observable depends on the place
 // layout: ids follow interning order and enumeration orders come from the objects' own indexes.
-// So the bucket is picked from the name hash scrambled by a multiplication: keys built as
-// prefix + number + suffix share most of their hash bits, and masking the hash alone would file
-// thousands of them into a few hundred buckets.
+// So the home place is picked from the name hash scrambled by a multiplication: keys built as
+// prefix + number + suffix share most of their hash bits.
 
 #include <cstddef>
 #include <cstdint>
@@ -20,7 +20,7 @@
 
 namespace velmo::script {
 
-inline constexpr uint32_t kNameBuckets = 256;  // the starting bucket count
+inline constexpr uint32_t kNameBuckets = 256;  // the starting place count
 // Ids the name table never hands out: a slot made by position carries kPositionalSlotName, so it
 // can never be mistaken for a property called by any name.
 inline constexpr uint32_t kPositionalSlotName = 0xFFFFFFFE;
@@ -28,8 +28,7 @@ inline constexpr uint32_t kPositionalSlotName = 0xFFFFFFFE;
 struct NameEntry {
     std::string text;
     uint32_t id;
-    uint32_t hash;    // NameHash(text), compared before the text and kept for growing
-    NameEntry* next;  // bucket chain
+    uint32_t hash;  // NameHash(text)
 };
 
 class NameTable {
@@ -46,16 +45,23 @@ public:
     uint32_t Hash(uint32_t id) const { return byId_[id]->hash; }
     const NameEntry* Entry(uint32_t id) const { return id < byId_.size() ? byId_[id].get() : nullptr; }
     uint32_t Count() const { return static_cast<uint32_t>(byId_.size()); }
-    size_t BucketCount() const { return buckets_.size(); }
+    size_t BucketCount() const { return places_.size(); }
 
 private:
+    struct Place {
+        uint32_t hash;
+        uint32_t id;  // kNoName: empty
+    };
     void Grow();
-    size_t BucketOf(uint32_t hash) const { return static_cast<uint32_t>(hash * 0x9E3779B1u) >> bucketShift_; }
+    size_t HomeOf(uint32_t hash) const { return static_cast<uint32_t>(hash * 0x9E3779B1u) >> placeShift_; }
+    // The id of the name hashing to `hash` that `same` accepts, or kNoName.
+    template <class SameText>
+    uint32_t Probe(uint32_t hash, SameText same) const;
 
-    std::vector<NameEntry*> buckets_ = std::vector<NameEntry*>(kNameBuckets, nullptr);
+    std::vector<Place> places_ = std::vector<Place>(kNameBuckets, Place{0, kNoName});
     std::vector<std::unique_ptr<NameEntry>> byId_;
-    int bucketShift_ = 32 - 8;  // 32 - log2(bucket count)
+    int placeShift_ = 32 - 8;  // 32 - log2(place count)
 };
-static_assert(kNameBuckets == 1u << 8, "bucketShift_ starts from the starting bucket count");
+static_assert(kNameBuckets == 1u << 8, "placeShift_ starts from the starting place count");
 
 }  // namespace velmo::script
