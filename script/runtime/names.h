@@ -3,8 +3,9 @@
 // order of first interning. Names are 8-bit text (the UTF-16 names of scripts converted at the
 // border); entries live outside the collected heap and never move.
 //
-// The table is open-addressed: each place holds a name's hash and id, so a probe compares texts
-// only where the hashes agree. It starts with 256 places and doubles them whenever it is half
+// The table is open-addressed: each place holds a name's id, its hash with its length (up to 15)
+// in the low bits, and its first 8 bytes, so a probe reads no entry for a name of up to 8 bytes
+// and compares the entry's text only where all of that agrees. It starts with 256 places and doubles them whenever it is half
 // full, so lookups by text stay short when a script makes names by the hundred thousand (keys
 // built from numbers, large objects, for-in over them). Nothing observable depends on the place
 // layout: ids follow interning order and enumeration orders come from the objects' own indexes.
@@ -48,17 +49,27 @@ public:
     size_t BucketCount() const { return places_.size(); }
 
 private:
-    struct Place {
-        uint32_t hash;
-        uint32_t id;  // kNoName: empty
+    // What a place keeps of a name, to tell it from others without reading the entry.
+    struct Key {
+        uint32_t hash;  // NameHash
+        uint32_t tag;   // hash << 4 | the length, or 15 for 15 bytes and more
+        uint64_t head;  // the first 8 bytes, zero-padded
+        size_t length;
     };
+    struct Place {
+        uint32_t tag;
+        uint32_t id;  // kNoName: empty
+        uint64_t head;
+    };
+    template <class Chars>
+    static Key KeyOf(Chars text);
     void Grow();
     size_t HomeOf(uint32_t hash) const { return static_cast<uint32_t>(hash * 0x9E3779B1u) >> placeShift_; }
-    // The id of the name hashing to `hash` that `same` accepts, or kNoName.
+    // The id of the name with `key` that `same` accepts (asked only of names over 8 bytes), or kNoName.
     template <class SameText>
-    uint32_t Probe(uint32_t hash, SameText same) const;
+    uint32_t Probe(const Key& key, SameText same) const;
 
-    std::vector<Place> places_ = std::vector<Place>(kNameBuckets, Place{0, kNoName});
+    std::vector<Place> places_ = std::vector<Place>(kNameBuckets, Place{0, kNoName, 0});
     std::vector<std::unique_ptr<NameEntry>> byId_;
     int placeShift_ = 32 - 8;  // 32 - log2(place count)
 };

@@ -79,6 +79,45 @@ TEST(Names, GrowingTheBucketsKeepsEveryNameAndItsId) {
     EXPECT_EQ(names.Find(""), NameTable::kNoName);
 }
 
+// A lookup may decide from the first bytes and the length alone, or must read the whole text:
+// names alike in all but their length, their trailing zero bytes or their ninth byte and later
+// must each keep their own id, by 8-bit text and by ASCII UTF-16 text, across growth.
+TEST(Names, NamesAlikeUpToTheirLengthOrTheirFirstBytesKeepTheirOwnIds) {
+    using namespace std::string_literals;
+    const std::vector<std::string> alike = {"a"s,
+                                            "a\0"s,
+                                            "a\0\0"s,
+                                            ""s,
+                                            "\0"s,
+                                            "key1234x"s,
+                                            "key1234y"s,
+                                            "key1234xy"s,
+                                            "key1234xz"s,
+                                            "key1234"s,
+                                            "abcdefghijklmno"s,
+                                            "abcdefghijklmnop"s,
+                                            "abcdefghijklmnoq"s,
+                                            "\xE9t\xE9"s};
+    NameTable names;
+    std::vector<uint32_t> ids;
+    for (const std::string& name : alike) ids.push_back(names.Intern(name));
+    for (int i = 0; i < 3000; ++i) (void)names.Intern("filler" + std::to_string(i));  // grows the table
+    for (size_t i = 0; i < alike.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(ids[i], i);
+        EXPECT_EQ(names.Find(alike[i]), ids[i]);
+        EXPECT_EQ(names.Intern(alike[i]), ids[i]);
+        EXPECT_EQ(names.Text(ids[i]), alike[i]);
+        if (alike[i].find('\xE9') == std::string::npos) {
+            EXPECT_EQ(names.FindAscii(std::u16string(alike[i].begin(), alike[i].end())), ids[i]);
+        }
+    }
+    EXPECT_EQ(names.Find("a\0\0\0"s), NameTable::kNoName);
+    EXPECT_EQ(names.FindAscii(u"key1234"), ids[9]);
+    EXPECT_EQ(names.FindAscii(u"key1234z"), NameTable::kNoName);
+    EXPECT_EQ(names.FindAscii(u"abcdefghijklmnor"), NameTable::kNoName);
+}
+
 TEST(Globals, UnsetGlobalsAreUndefinedAndNameTheirVariable) {
     Interpreter interp;
     for (int i = 0; i < 1500; ++i) interp.Intern("g" + std::to_string(i));  // past one growth step
