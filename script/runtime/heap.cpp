@@ -357,8 +357,10 @@ void Heap::MakeFree(std::byte* payload, size_t sizeBytes) {
     Poison(payload + sizeof(std::byte*), sizeBytes - sizeof(std::byte*));
 }
 
+// The link word of a retired run may lie in what was poisoned as the middle of a larger run.
 void Heap::LinkFree(std::byte* payload, size_t sizeBytes) {
     const int sizeClass = SizeClass(sizeBytes);
+    Unpoison(payload, sizeof(std::byte*));
     SetNextFree(payload, freeLists_[sizeClass]);
     freeLists_[sizeClass] = payload;
     nonEmptyLists_[sizeClass / 64] |= uint64_t{1} << (sizeClass % 64);

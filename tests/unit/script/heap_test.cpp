@@ -92,6 +92,20 @@ TEST(Heap, CarvesNeighboursFromTheRunAndReusesExactHolesInAddressOrder) {
     EXPECT_EQ(fresh, static_cast<std::byte*>(blocks[5]) + 24 + kBlockHeaderBytes);
     EXPECT_TRUE(heap.CheckConsistency());
 
+    // When the run is too short for a request, a new chunk becomes the run and the old run's rest
+    // goes on its list (CheckConsistency finds every free block but the run on its list).
+    Heap shortRun;
+    std::byte* front = static_cast<std::byte*>(shortRun.Allocate(40'000));
+    std::byte* rest = static_cast<std::byte*>(shortRun.Allocate(40'000)) + 40'960 + kBlockHeaderBytes;
+    EXPECT_EQ(rest, front + 2 * (40'960 + kBlockHeaderBytes));
+    const size_t restBytes = shortRun.BytesFree();
+    void* next = shortRun.Allocate(40'000);  // does not fit in the rest
+    EXPECT_EQ(shortRun.ChunkBytes(), 2 * kChunkBytes);
+    EXPECT_FALSE(Heap::LooksLive(rest));
+    EXPECT_EQ(Heap::BlockSize(rest), restBytes);
+    EXPECT_EQ(shortRun.BytesFree(), restBytes + kFirstBlockBytes - Heap::BlockSize(next) - kBlockHeaderBytes);
+    EXPECT_TRUE(shortRun.CheckConsistency());
+
     // A free block only 8 bytes larger than the request is handed out whole.
     Heap other;
     void* a = other.Allocate(8);
