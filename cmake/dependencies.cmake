@@ -67,7 +67,7 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
         set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
     endif()
 else()
-    # The libraries' static archives are linked in when the system has them (docs/build.md): each
+    # The libraries' static archives are linked in when the system has them (docs/heap.md): each
     # shared library costs a start-up's worth of relocations and mapped pages, which for a short
     # script is most of the process's memory, and Debian's shared Boost.Regex drags ICU in although
     # the regular expressions never use it.
