@@ -23,6 +23,7 @@ def functions(path):
     current = None
     in_program = False
     objects = {}
+    skip_call_cost = False
     for line in open(path, encoding="utf-8", errors="replace"):
         # Names are given once, at their first use in any of these lines, then only by number.
         m = re.match(r"^(c?ob)=\((\d+)\)(?: (.*))?", line)
@@ -39,9 +40,14 @@ def functions(path):
             if m.group(1) == "fn":
                 current = names[m.group(2)] if in_program else None
             continue
-        m = re.match(r"^(?:\+?\d+|\*|-\d+) (\d+)", line)
-        if current and m and not line.startswith(("calls", "c")):
-            counts[current] = counts.get(current, 0) + int(m.group(1))
+        if line.startswith("calls="):
+            skip_call_cost = True  # the next line is the callee's inclusive cost
+            continue
+        m = re.match(r"^(?:[+-]?\d+|\*) (\d+)", line)
+        if m:
+            if current and not skip_call_cost:
+                counts[current] = counts.get(current, 0) + int(m.group(1))
+            skip_call_cost = False
     return sorted(counts, key=lambda name: -counts[name])
 
 
