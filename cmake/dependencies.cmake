@@ -67,14 +67,52 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
         set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
     endif()
 else()
+    # The libraries' static archives are linked in when the system has them (docs/heap.md): each
+    # shared library costs a start-up's worth of relocations and mapped pages, which for a short
+    # script is most of the process's memory, and Debian's shared Boost.Regex drags ICU in although
+    # the regular expressions never use it.
+    option(VELMO_STATIC_DEPS "Link zlib, libgcrypt, libmspack, libffi and Boost.Regex statically when their archives exist" ON)
+    set(ZLIB_USE_STATIC_LIBS ${VELMO_STATIC_DEPS})
     find_package(ZLIB REQUIRED)
     find_package(PkgConfig REQUIRED)
-    pkg_check_modules(GCRYPT REQUIRED IMPORTED_TARGET libgcrypt)
+    # Defines PkgConfig::NAME for pkg-config module MODULE, from the archives that `pkg-config
+    # --static` names when VELMO_STATIC_DEPS is on and every one of them exists, else shared.
+    function(velmo_pkg_library name module)
+        pkg_check_modules(${name} REQUIRED ${module})
+        set(libraries ${${name}_LINK_LIBRARIES})
+        if(VELMO_STATIC_DEPS)
+            set(archives)
+            foreach(library IN LISTS ${name}_STATIC_LIBRARIES)
+                find_library(VELMO_${library}_ARCHIVE NAMES lib${library}.a HINTS ${${name}_STATIC_LIBRARY_DIRS})
+                if(NOT VELMO_${library}_ARCHIVE)
+                    set(archives)
+                    break()
+                endif()
+                list(APPEND archives ${VELMO_${library}_ARCHIVE})
+            endforeach()
+            if(archives)
+                set(libraries ${archives})
+            endif()
+        endif()
+        add_library(PkgConfig::${name} INTERFACE IMPORTED GLOBAL)
+        set_target_properties(PkgConfig::${name} PROPERTIES
+            INTERFACE_INCLUDE_DIRECTORIES "${${name}_INCLUDE_DIRS}"
+            INTERFACE_COMPILE_OPTIONS "${${name}_CFLAGS_OTHER}"
+            INTERFACE_LINK_LIBRARIES "${libraries}")
+    endfunction()
+    velmo_pkg_library(GCRYPT libgcrypt)
     # Cabinet files on POSIX systems; Windows has its own expander.
-    pkg_check_modules(MSPACK REQUIRED IMPORTED_TARGET libmspack)
+    velmo_pkg_library(MSPACK libmspack)
     # Native calls of the Dll object.
-    pkg_check_modules(FFI REQUIRED IMPORTED_TARGET libffi)
+    velmo_pkg_library(FFI libffi)
+    set(Boost_USE_STATIC_LIBS ${VELMO_STATIC_DEPS})
     find_package(Boost 1.74 REQUIRED COMPONENTS regex)
+
+    # The C++ runtime too, for the programs: only the parts used are copied in. Sanitizer builds
+    # keep the shared one, whose operator new the sanitizer's runtime replaces.
+    if(VELMO_STATIC_DEPS AND NOT VELMO_SANITIZE AND NOT VELMO_FUZZ AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+        string(APPEND CMAKE_EXE_LINKER_FLAGS " -static-libstdc++ -static-libgcc")
+    endif()
 
     if(VELMO_TESTS AND NOT VELMO_FUZZ)
         find_package(GTest REQUIRED)

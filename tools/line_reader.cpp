@@ -5,24 +5,40 @@
 
 #include "platform/console.h"
 
-#if defined(VELMO_HAVE_LIBEDIT)
-#include <editline/readline.h>
-#endif
-
 namespace velmo::tools {
 
-LineReader::LineReader() : interactive_(platform::IsTerminal(stdin)) {}
+namespace {
+
+// libedit is opened by its run-time name only when a prompt starts on a terminal: scripts never
+// pay for it and its terminal libraries, and a system without it (Windows among them) reads
+// plain lines.
+constexpr const char* kLineEditorNames[] = {"libedit.so.2", "libedit.so"};
+
+}  // namespace
+
+LineReader::LineReader() : interactive_(platform::IsTerminal(stdin)) {
+    if (!interactive_) return;
+    for (const char* name : kLineEditorNames) {
+        std::string errorText;
+        platform::NativeLibrary library(platform::OpenNativeLibrary(name, errorText));
+        auto* readLine = reinterpret_cast<ReadLineFunction>(library.Find("readline"));
+        auto* addHistory = reinterpret_cast<AddHistoryFunction>(library.Find("add_history"));
+        if (!readLine || !addHistory) continue;
+        lineEditor_ = std::move(library);
+        readLine_ = readLine;
+        addHistory_ = addHistory;
+        break;
+    }
+}
 
 std::optional<std::string> LineReader::Read(const char* prompt) {
-#if defined(VELMO_HAVE_LIBEDIT)
-    if (interactive_) {
-        char* line = readline(prompt);
+    if (readLine_) {
+        char* line = readLine_(prompt);
         if (!line) return std::nullopt;
         std::string text(line);
         std::free(line);
         return text;
     }
-#endif
     if (interactive_) {
         std::fputs(prompt, stdout);
         std::fflush(stdout);
@@ -40,10 +56,8 @@ std::optional<std::string> LineReader::Read(const char* prompt) {
     return text;
 }
 
-void LineReader::Remember([[maybe_unused]] const std::string& entry) {
-#if defined(VELMO_HAVE_LIBEDIT)
-    if (interactive_ && !entry.empty()) add_history(entry.c_str());
-#endif
+void LineReader::Remember(const std::string& entry) {
+    if (addHistory_ && !entry.empty()) addHistory_(entry.c_str());
 }
 
 }  // namespace velmo::tools

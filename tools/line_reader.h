@@ -1,10 +1,12 @@
 #pragma once
-// Lines for the interactive prompt: through libedit (line editing and history) when the build found
-// it and standard input is a terminal, plainly otherwise. Prompts are shown only on a terminal, so
+// Lines for the interactive prompt: through libedit (line editing and history) when standard input
+// is a terminal and the system has the library, plainly otherwise. Prompts are shown only on a terminal, so
 // that piped input gives output without them.
 
 #include <optional>
 #include <string>
+
+#include "platform/native_library.h"
 
 namespace velmo::tools {
 
@@ -18,7 +20,13 @@ public:
     void Remember(const std::string& entry);
 
 private:
+    using ReadLineFunction = char* (*)(const char* prompt);  // the line in malloc'd memory, or null
+    using AddHistoryFunction = int (*)(const char* line);
+
     bool interactive_;
+    platform::NativeLibrary lineEditor_;  // keeps the two functions below loaded
+    ReadLineFunction readLine_ = nullptr;
+    AddHistoryFunction addHistory_ = nullptr;
 };
 
 }  // namespace velmo::tools
