@@ -167,7 +167,11 @@ void TakeFree(SlotIndex* ids) { std::pop_heap(ids->freeSlots, ids->freeSlots + i
 bool GrowSlots(Interpreter& interp, ObjectRecord* object, uint32_t newCount) {
     if (newCount > kMaxSlots) return false;
     if (!object->ids && newCount >= kIndexedSlots) BuildIds(interp.GetHeap(), object);
-    auto* slots = static_cast<Slot*>(interp.GetHeap().Reallocate(object->slots, size_t{newCount} * sizeof(Slot)));
+    // A first slot comes with room for a second: objects mostly get two or more properties one at
+    // a time (a literal's, a constructor's), and growing from one slot to two moved the block
+    // every time.
+    const uint32_t room = object->slots ? newCount : std::max<uint32_t>(newCount, 2);
+    auto* slots = static_cast<Slot*>(interp.GetHeap().Reallocate(object->slots, size_t{room} * sizeof(Slot)));
     for (uint32_t i = object->slotCount; i < newCount; ++i) slots[i] = Slot{kPositionalSlotName, 0, Value::Undefined()};
     object->slots = slots;
     object->slotCount = newCount;
