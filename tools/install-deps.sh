@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, only when something is missing.
-#   install-deps.sh build    compilers, CMake, Ninja and the libraries (libedit gives the velmo
-#                            prompt line editing and history; the build works without it; libffi
+#   install-deps.sh build    compilers, CMake, Ninja and the libraries (libedit, opened when the
+#                            velmo prompt starts, gives it line editing and history; libffi
 #                            makes the Dll object's native calls)
 #   install-deps.sh test     build, plus GoogleTest and the tools the tests compare against
 #   install-deps.sh fuzz     build, plus clang with libFuzzer and the sanitizer runtimes
@@ -21,7 +21,7 @@ set -euo pipefail
 # exist) or pkg (a package with nothing to check but its installed state).
 build=(cmd:cmake:cmake cmd:ninja:ninja-build cmd:g++:g++ cmd:make:make cmd:pkg-config:pkg-config
        file:/usr/include/zlib.h:zlib1g-dev file:/usr/include/gcrypt.h:libgcrypt20-dev
-       file:/usr/include/boost/regex.hpp:libboost-regex-dev file:/usr/include/editline/readline.h:libedit-dev
+       file:/usr/include/boost/regex.hpp:libboost-regex-dev pkg:libedit2:libedit2
        file:/usr/include/mspack.h:libmspack-dev pkg:libffi-dev:libffi-dev)
 needs=("${build[@]}")
 for task in "$@"; do

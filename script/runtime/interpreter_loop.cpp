@@ -905,43 +905,45 @@ Value Interpreter::Loop(size_t entryDepth, size_t recoveryBase, const uint32_t* 
 // way back to running that read as written.
 #define VARIABLE_CELL(word) \
     (FusedWord::IsArgument(word) ? ARG(static_cast<int32_t>(pc[0])) : LOCAL(static_cast<int32_t>(pc[0])))
+// The second variable of a two-variable word, its read being the next instruction.
+#define SECOND_VARIABLE_CELL(word) \
+    (FusedWord::SecondIsArgument(word) ? ARG(static_cast<int32_t>(pc[2])) : LOCAL(static_cast<int32_t>(pc[2])))
 #define RUN_VARIABLE_READ(word)                          \
     do {                                                 \
         if (FusedWord::IsArgument(word)) goto op_GETARG; \
         goto op_GETLOCAL;                                \
     } while (0)
-#define COMPARE_JUMP(name, relation, op)                                                                               \
-    fused_J##name : {                                                                                                  \
-        bool holds;                                                                                                    \
-        if (top - sp >= 2 && sp[1].tag == Tag::Integer && sp[0].tag == Tag::Integer)                                   \
-            holds = sp[1].payload.i op sp[0].payload.i;                                                                \
-        else if (top - sp >= 2 && sp[1].tag == Tag::Number && sp[0].tag == Tag::Number)                                \
-            holds = sp[1].payload.d op sp[0].payload.d;                                                                \
-        else goto op_##relation;                                                                                       \
-        sp += 2;                                                                                                       \
-        JUMP_ON_SENSE(holds, pc[-1], pc + FusedWord::DistanceSlots(pc[-1]));                                           \
-        NEXT();                                                                                                        \
-    }                                                                                                                  \
-    fused_VJ##name : {                                                                                                 \
-        const uint32_t word = pc[-1];                                                                                  \
-        Value* const cell = VARIABLE_CELL(word);                                                                       \
-        if (!LIVE(cell) || cell->tag != Tag::Integer) RUN_VARIABLE_READ(word);                                         \
-        const bool holds = cell->payload.i op FIELD_VALUE(word, pc + 2);                                               \
-        JUMP_ON_SENSE(holds, word, pc + FusedWord::DistanceSlots(word));                                               \
-        NEXT();                                                                                                        \
-    }                                                                                                                  \
-    fused_VVJ##name : {                                                                                                \
-        const uint32_t word = pc[-1];                                                                                  \
-        const Value* const a = VARIABLE_CELL(word);                                                                    \
-        const Value* const b =                                                                                         \
-            FusedWord::SecondIsArgument(word) ? ARG(static_cast<int32_t>(pc[2])) : LOCAL(static_cast<int32_t>(pc[2])); \
-        if (!LIVE(a) || !LIVE(b)) RUN_VARIABLE_READ(word);                                                             \
-        bool holds;                                                                                                    \
-        if (a->tag == Tag::Integer && b->tag == Tag::Integer) holds = a->payload.i op b->payload.i;                    \
-        else if (a->tag == Tag::Number && b->tag == Tag::Number) holds = a->payload.d op b->payload.d;                 \
-        else RUN_VARIABLE_READ(word);                                                                                  \
-        JUMP_ON_SENSE(holds, word, pc + FusedWord::DistanceSlots(word));                                               \
-        NEXT();                                                                                                        \
+#define COMPARE_JUMP(name, relation, op)                                                               \
+    fused_J##name : {                                                                                  \
+        bool holds;                                                                                    \
+        if (top - sp >= 2 && sp[1].tag == Tag::Integer && sp[0].tag == Tag::Integer)                   \
+            holds = sp[1].payload.i op sp[0].payload.i;                                                \
+        else if (top - sp >= 2 && sp[1].tag == Tag::Number && sp[0].tag == Tag::Number)                \
+            holds = sp[1].payload.d op sp[0].payload.d;                                                \
+        else goto op_##relation;                                                                       \
+        sp += 2;                                                                                       \
+        JUMP_ON_SENSE(holds, pc[-1], pc + FusedWord::DistanceSlots(pc[-1]));                           \
+        NEXT();                                                                                        \
+    }                                                                                                  \
+    fused_VJ##name : {                                                                                 \
+        const uint32_t word = pc[-1];                                                                  \
+        Value* const cell = VARIABLE_CELL(word);                                                       \
+        if (!LIVE(cell) || cell->tag != Tag::Integer) RUN_VARIABLE_READ(word);                         \
+        const bool holds = cell->payload.i op FIELD_VALUE(word, pc + 2);                               \
+        JUMP_ON_SENSE(holds, word, pc + FusedWord::DistanceSlots(word));                               \
+        NEXT();                                                                                        \
+    }                                                                                                  \
+    fused_VVJ##name : {                                                                                \
+        const uint32_t word = pc[-1];                                                                  \
+        const Value* const a = VARIABLE_CELL(word);                                                    \
+        const Value* const b = SECOND_VARIABLE_CELL(word);                                             \
+        if (!LIVE(a) || !LIVE(b)) RUN_VARIABLE_READ(word);                                             \
+        bool holds;                                                                                    \
+        if (a->tag == Tag::Integer && b->tag == Tag::Integer) holds = a->payload.i op b->payload.i;    \
+        else if (a->tag == Tag::Number && b->tag == Tag::Number) holds = a->payload.d op b->payload.d; \
+        else RUN_VARIABLE_READ(word);                                                                  \
+        JUMP_ON_SENSE(holds, word, pc + FusedWord::DistanceSlots(word));                               \
+        NEXT();                                                                                        \
     }
     COMPARE_JUMP(LT, LT, <)
     COMPARE_JUMP(GT, GT, >)
@@ -1171,8 +1173,7 @@ fused_VGETELEM : {
 fused_VVGETELEM : {
     const uint32_t word = pc[-1];
     const Value* const a = VARIABLE_CELL(word);
-    const Value* const b =
-        FusedWord::SecondIsArgument(word) ? ARG(static_cast<int32_t>(pc[2])) : LOCAL(static_cast<int32_t>(pc[2]));
+    const Value* const b = SECOND_VARIABLE_CELL(word);
     Value element;
     if (sp == stack || !LIVE(a) || !LIVE(b) || !ops::TryArrayRead(*a, *b, element)) RUN_VARIABLE_READ(word);
     StoreValue(--sp, element);
@@ -1193,6 +1194,7 @@ fused_GETLOCAL2 : {
 #undef TAKE_JUMP
 #undef JUMP_ON_SENSE
 #undef VARIABLE_CELL
+#undef SECOND_VARIABLE_CELL
 #undef RUN_VARIABLE_READ
 #endif
 
