@@ -1101,6 +1101,35 @@ fused_LDIV : {
     ARITHMETIC_STORE(SUB, x - y, x - y)
     ARITHMETIC_STORE(MUL, x * y, x * y)
 #undef ARITHMETIC_STORE
+// s + x * y with three integers or three doubles, pushed or stored (pc[2]); any other mix runs
+// MUL and ADD as written, since their conversions depend on which operand is which. The product
+// is rounded before the sum, as the two instructions round (the build does not contract them).
+fused_MULADD : {
+    const uint32_t word = pc[-1];
+    if (top - sp < 3) goto op_MUL;
+    Value* out = sp + 2;
+    if (FusedWord::Stores(word)) {
+        out = LOCAL(static_cast<int32_t>(pc[2]));
+        if (out < sp + 2 || out >= top) goto op_MUL;
+    }
+    if (sp[2].tag == Tag::Integer && sp[1].tag == Tag::Integer && sp[0].tag == Tag::Integer) {
+        const uint64_t product = static_cast<uint64_t>(sp[1].payload.i) * static_cast<uint64_t>(sp[0].payload.i);
+        StoreInteger(out, static_cast<int64_t>(static_cast<uint64_t>(sp[2].payload.i) + product));
+    } else if (sp[2].tag == Tag::Number && sp[1].tag == Tag::Number && sp[0].tag == Tag::Number) {
+        const double product = sp[1].payload.d * sp[0].payload.d;
+        StoreNumber(out, sp[2].payload.d + product);
+    } else {
+        goto op_MUL;
+    }
+    if (FusedWord::Stores(word)) {
+        sp += 3;
+        pc += 3;
+    } else {
+        sp += 2;
+        pc += 1;
+    }
+    NEXT();
+}
     // A variable op an integer constant, pushed; anything but an integer variable runs the
     // variable's read and the rest as written.
 #define VARIABLE_CONSTANT(name, expression)                                                   \

@@ -206,6 +206,9 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
     }
     if (first.op == Op::SETLOCAL && at(k + 1) == Op::GETLOCAL && code[ins[k + 1].slot + 1] == code[first.slot + 1])
         return static_cast<uint32_t>(Fused::SETGETLOCAL);
+    // x + y * z, the step of every dot product and running sum.
+    if (first.op == Op::MUL && at(k + 1) == Op::ADD)
+        return FusedWord::Pack(Fused::MULADD, at(k + 2) == Op::SETLOCAL ? FusedWord::kStores : 0);
     if (at(k + 1) == Op::SETLOCAL) {
         switch (first.op) {
             case Op::ADD: return static_cast<uint32_t>(Fused::ADDSET);

@@ -25,11 +25,11 @@ static_assert(kLastFusedOpcode < 256, "an opcode word keeps the opcode in its lo
 inline constexpr uint32_t kOpcodeBits = 0xFF;
 
 // The opcode word of a fused instruction: the loader packs it, the dispatch loop reads it, and
-// this is the one place that knows where each field sits. Bit 8 is the jump's sense or ADDTO's
-// subtraction, bit 9 says the variable is an argument, bits 10-13 hold a distance in slots
-// (fused_ops.def says from where to where for each instruction), bits 14-15 where the pushed
-// value is, bit 16 marks a compare-and-jump that is the left side of `&&` or `||`, and bits
-// 17-31 the value itself when it fits.
+// this is the one place that knows where each field sits. Bit 8 is the jump's sense, ADDTO's
+// subtraction, or says that a SETLOCAL takes an arithmetic result; bit 9 says the variable is an
+// argument, bits 10-13 hold a distance in slots (fused_ops.def says from where to where for each
+// instruction), bits 14-15 where the pushed value is, bit 16 marks a compare-and-jump that is
+// the left side of `&&` or `||`, and bits 17-31 the value itself when it fits.
 struct FusedWord {
     // Where the value of the push is: bits 16-31 of the word itself, the 32-bit operand of the
     // push (signed), or the constant the push's operand names.
@@ -40,6 +40,7 @@ struct FusedWord {
     // Flags for Pack, or-ed together.
     static constexpr uint32_t kJumpsWhenTrue = 1u << 8;  // compare-and-jump: jump when the relation holds
     static constexpr uint32_t kSubtracts = 1u << 8;      // ADDTO: n = n - value
+    static constexpr uint32_t kStores = 1u << 8;         // MULADD: a SETLOCAL takes the result
     static constexpr uint32_t kArgument = 1u << 9;       // the variable read is GETARG, not GETLOCAL
     // The second variable of a two-variable compare-and-jump is an argument. Such a word has no
     // pushed value, so the bits of the value's place are free.
@@ -64,6 +65,7 @@ struct FusedWord {
 
     static constexpr bool JumpsWhenTrue(uint32_t word) { return (word & kJumpsWhenTrue) != 0; }
     static constexpr bool Subtracts(uint32_t word) { return (word & kSubtracts) != 0; }
+    static constexpr bool Stores(uint32_t word) { return (word & kStores) != 0; }
     static constexpr bool IsArgument(uint32_t word) { return (word & kArgument) != 0; }
     static constexpr bool SecondIsArgument(uint32_t word) { return (word & kSecondArgument) != 0; }
     static constexpr uint32_t DistanceSlots(uint32_t word) { return (word >> 10) & 15u; }
