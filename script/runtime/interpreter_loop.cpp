@@ -964,6 +964,46 @@ fused_ADDTO : {
     pc += FusedWord::DistanceSlots(word) - 1;
     NEXT();
 }
+// A counted loop's step: the local moves by the step, the jump back is taken with its collection
+// and interrupt checks, and the loop's test there is decided on two integers, leaving pc in the
+// body or at the test's exit. A local that is not an integer runs the step as written; a limit
+// variable that is not one runs the test as written, from its start.
+fused_FORLOOP : {
+    const uint32_t word = pc[-1];
+    Value* const cell = LOCAL(static_cast<int32_t>(pc[0]));
+    if (!LIVE(cell) || cell->tag != Tag::Integer) goto op_GETLOCAL;
+    const int64_t value = static_cast<int64_t>(static_cast<uint64_t>(cell->payload.i) +
+                                               static_cast<uint64_t>(int64_t{FusedWord::Field(word)}));
+    StoreInteger(cell, value);
+    const uint32_t* const jumpOperand = pc + FusedWord::DistanceSlots(word);
+    pc = jumpOperand + 1 + static_cast<int32_t>(*jumpOperand);
+    COLLECT_IF_DUE();
+    BREAK_IF_INTERRUPTED();
+    // pc is on the test's fused word: its variable is the local just stored.
+    const uint32_t testWord = pc[0];
+    int64_t limit;
+    if (FusedWord::LimitInVariable(word)) {
+        const Value* const other = FusedWord::SecondIsArgument(testWord) ? ARG(static_cast<int32_t>(pc[3]))
+                                                                         : LOCAL(static_cast<int32_t>(pc[3]));
+        if (!LIVE(other) || other->tag != Tag::Integer) NEXT();
+        limit = other->payload.i;
+    } else {
+        limit = FusedWord::Field(testWord);
+    }
+    bool holds = false;
+    switch (FusedWord::RelationOf(word)) {
+        case FusedWord::LoopRelation::LT: holds = value < limit; break;
+        case FusedWord::LoopRelation::LE: holds = value <= limit; break;
+        case FusedWord::LoopRelation::GT: holds = value > limit; break;
+        case FusedWord::LoopRelation::GE: holds = value >= limit; break;
+        case FusedWord::LoopRelation::EQ: holds = value == limit; break;
+        case FusedWord::LoopRelation::NE: holds = value != limit; break;
+    }
+    const uint32_t* const testJump = pc + 1 + FusedWord::DistanceSlots(testWord);
+    if (holds == FusedWord::JumpsWhenTrue(word)) TAKE_JUMP(testJump);
+    else pc = testJump + 1;
+    NEXT();
+}
 // The right side of a fused constant instruction whose push's operand is at `operandSlot`.
 #define CONSTANT_OF(word, operandSlot)                                                    \
     (FusedWord::ValueIn(word) == FusedWord::kValueInConstant ? constants_[*(operandSlot)] \

@@ -1,5 +1,6 @@
 #include "script/runtime/internal/quicken.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace velmo::script {
@@ -122,6 +123,69 @@ std::optional<uint32_t> JumpSense(Op op) {
 
 bool IsVariableRead(Op op) { return op == Op::GETLOCAL || op == Op::GETARG; }
 
+std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instruction>& ins, size_t k,
+                              const std::vector<Value>& constants);
+
+// The relation of a fused test FORLOOP can decide on two integers: a variable against a value in
+// the word (VJ*) or against a second variable (VVJ*). Strict and loose equality agree there.
+std::optional<FusedWord::LoopRelation> LoopTest(uint32_t testWord, bool& limitInVariable) {
+    using R = FusedWord::LoopRelation;
+    limitInVariable = true;
+    switch (static_cast<Fused>(testWord & kOpcodeBits)) {
+        case Fused::VVJLT: return R::LT;
+        case Fused::VVJLE: return R::LE;
+        case Fused::VVJGT: return R::GT;
+        case Fused::VVJGE: return R::GE;
+        case Fused::VVJEQ: case Fused::VVJSEQ: return R::EQ;
+        case Fused::VVJNE: case Fused::VVJSNE: return R::NE;
+        default: break;
+    }
+    limitInVariable = false;
+    if (FusedWord::ValueIn(testWord) != FusedWord::kValueInField) return std::nullopt;
+    switch (static_cast<Fused>(testWord & kOpcodeBits)) {
+        case Fused::VJLT: return R::LT;
+        case Fused::VJLE: return R::LE;
+        case Fused::VJGT: return R::GT;
+        case Fused::VJGE: return R::GE;
+        case Fused::VJEQ: case Fused::VJSEQ: return R::EQ;
+        case Fused::VJNE: case Fused::VJSNE: return R::NE;
+        default: return std::nullopt;
+    }
+}
+
+// `n = n + step; JMP back` onto the loop's own test of the same local: the step of a counted
+// loop. Three dispatches (the step, the jump, the test) become one.
+std::optional<uint32_t> MatchCountedLoop(const uint32_t* code, const std::vector<Instruction>& ins, size_t k,
+                                         const std::vector<Value>& constants) {
+    const auto at = [&](size_t i) { return i < ins.size() ? ins[i].op : Op::END; };
+    const Instruction& first = ins[k];
+    if (first.op != Op::GETLOCAL || (at(k + 2) != Op::ADD && at(k + 2) != Op::SUB) || at(k + 3) != Op::SETLOCAL ||
+        at(k + 4) != Op::JMP)
+        return std::nullopt;
+    const uint32_t local = code[first.slot + 1];
+    if (code[ins[k + 3].slot + 1] != local) return std::nullopt;
+    const std::optional<IntegerPush> push = PushedInteger(code, ins[k + 1], constants);
+    if (!push || push->place.in != kInField) return std::nullopt;
+    const int64_t step = at(k + 2) == Op::SUB ? -push->value : push->value;
+    if (!FitsField(step)) return std::nullopt;
+    // The jump goes back to an instruction whose fused test reads the same local first.
+    const uint32_t jumpOperand = ins[k + 4].slot + 1;
+    const int64_t target = int64_t{jumpOperand} + 1 + static_cast<int32_t>(code[jumpOperand]);
+    if (target >= int64_t{first.slot}) return std::nullopt;
+    const auto found = std::lower_bound(ins.begin(), ins.begin() + static_cast<std::ptrdiff_t>(k), target,
+                                        [](const Instruction& in, int64_t slot) { return int64_t{in.slot} < slot; });
+    if (found == ins.begin() + static_cast<std::ptrdiff_t>(k) || int64_t{found->slot} != target) return std::nullopt;
+    const size_t t = static_cast<size_t>(found - ins.begin());
+    if (found->op != Op::GETLOCAL || code[found->slot + 1] != local) return std::nullopt;
+    const std::optional<uint32_t> testWord = Match(code, ins, t, constants);
+    if (!testWord || FusedWord::KeepsResult(*testWord) || FusedWord::IsArgument(*testWord)) return std::nullopt;
+    bool limitInVariable = false;
+    const std::optional<FusedWord::LoopRelation> relation = LoopTest(*testWord, limitInVariable);
+    if (!relation) return std::nullopt;
+    const uint32_t flags = (*testWord & FusedWord::kJumpsWhenTrue) | (limitInVariable ? FusedWord::kLimitInVariable : 0);
+    return FusedWord::PackLoop(flags, jumpOperand - (first.slot + 1), *relation, static_cast<int32_t>(step));
+}
+
 // The fused word for the sequence starting at instruction k, or none.
 std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instruction>& ins, size_t k,
                               const std::vector<Value>& constants) {
@@ -146,6 +210,7 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
     if (first.op == Op::GETARG && code[first.slot + 1] == 1 && at(k + 1) == Op::ADDI2 && at(k + 2) == Op::ARGFIX)
         return static_cast<uint32_t>(Fused::PROLOGUE);
     if (first.op == Op::GETGLOBAL && at(k + 1) == Op::CALL) return static_cast<uint32_t>(Fused::CALLGLOBAL);
+    if (const std::optional<uint32_t> loop = MatchCountedLoop(code, ins, k, constants)) return loop;
     if (IsVariableRead(first.op)) {
         const uint32_t isArg = first.op == Op::GETARG ? FusedWord::kArgument : 0;
         if (k + 3 < ins.size()) {

@@ -74,6 +74,19 @@ struct FusedWord {
     // The POP a kept result's fall-through skips: 1 or 0, without a branch.
     static constexpr uint32_t KeptResultSlots(uint32_t word) { return (word & kKeepsResult) >> 16; }
     static constexpr int32_t Field(uint32_t word) { return static_cast<int32_t>(word) >> 17; }
+
+    // FORLOOP has a layout of its own: bit 8 is the sense of the test's jump (kJumpsWhenTrue),
+    // bit 9 says the limit is the test's second variable rather than the value in the test's
+    // word, bits 10-13 the distance to the JMP's operand, bits 14-16 the test's relation and
+    // bits 17-31 the step.
+    enum class LoopRelation : uint32_t { LT, LE, GT, GE, EQ, NE };
+    static constexpr uint32_t kLimitInVariable = 1u << 9;
+    static constexpr uint32_t PackLoop(uint32_t flags, uint32_t distanceSlots, LoopRelation relation, int32_t step) {
+        return static_cast<uint32_t>(Fused::FORLOOP) | flags | distanceSlots << 10 |
+               static_cast<uint32_t>(relation) << 14 | static_cast<uint32_t>(step) << 17;
+    }
+    static constexpr bool LimitInVariable(uint32_t word) { return (word & kLimitInVariable) != 0; }
+    static constexpr LoopRelation RelationOf(uint32_t word) { return static_cast<LoopRelation>((word >> 14) & 7u); }
 };
 
 // Marks the sequences of `code` (`words` slots, translated and verified) that run as one fused

@@ -396,7 +396,8 @@ TEST_F(EngineTest, AnInterruptFlagBreaksEvenLoopsThatCallNothing) {
     interrupt = 15;
     for (const char* endless :
          {"while (true) {}", "i = 0; while (i < 10) { i = i - 1; }", "function f() { for (;;) {} } f();",
-          "while (true) { try { while (true) {} } catch (e) {} }"}) {
+          "while (true) { try { while (true) {} } catch (e) {} }",
+          "function g() { var i; for (i = 0; i < 10; i--) {} } g();"}) {
         EXPECT_EQ(Run(endless), 0) << endless;
         EXPECT_EQ(engine_->ErrorText(), "Runtime error: hook break 15") << endless;
     }
