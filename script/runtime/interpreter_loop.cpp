@@ -1074,7 +1074,33 @@ fused_KDIV : {
         pc += FusedWord::DistanceSlots(word) - 1;          \
         NEXT();                                            \
     }
-    INTEGER_CONSTANT(MOD, x % y, Modulo(*this, sp[0], Value::Integer(y)))
+    // With a reciprocal (quicken.h, Divisor) the remainder of a value from 0 to 2^32 - 1 takes
+    // two multiplications; any other value divides.
+fused_KMOD : {
+    const uint32_t word = pc[-1];
+    NEED(1);
+    int64_t y;
+    if (FusedWord::HasReciprocal(word)) {
+        const Divisor& divisor = divisors_[static_cast<size_t>(FusedWord::Field(word))];
+        if (sp[0].tag == Tag::Integer && static_cast<uint64_t>(sp[0].payload.i) <= UINT32_MAX) {
+            StoreInteger(sp, static_cast<int64_t>(divisor.Remainder(static_cast<uint32_t>(sp[0].payload.i))));
+            pc += FusedWord::DistanceSlots(word) - 1;
+            NEXT();
+        }
+        y = static_cast<int64_t>(divisor.divisor);
+    } else {
+        y = CONSTANT_OF(word, pc).payload.i;
+    }
+    if (sp[0].tag == Tag::Integer) {
+        StoreInteger(sp, sp[0].payload.i % y);
+    } else {
+        SAVE();
+        sp[0] = Modulo(*this, sp[0], Value::Integer(y));
+        COLLECT_IF_DUE();
+    }
+    pc += FusedWord::DistanceSlots(word) - 1;
+    NEXT();
+}
     INTEGER_CONSTANT(AND, x & y, Bitwise(*this, sp[0], Value::Integer(y), BitwiseKind::And))
     INTEGER_CONSTANT(SHR, x >> y, Shift(*this, sp[0], Value::Integer(y), ShiftKind::Right))
 #undef INTEGER_CONSTANT

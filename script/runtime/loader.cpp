@@ -180,7 +180,7 @@ FunctionRecord* MakeFunction(Interpreter& interp, const ParsedModule& parsed, co
     record->codeWords = slotCount;
     uint32_t* code = TranslateCode(interp, withSlots, slotCount);
 #if defined(__GNUC__)  // only the computed-goto loop runs fused instructions
-    if (interp.FusedInstructions()) Quicken(code, slotCount, interp.Constants());
+    if (interp.FusedInstructions()) Quicken(code, slotCount, interp.Constants(), interp.Divisors());
 #endif
     record->code = code;
     record->sourceFile = sourceFile;

@@ -124,7 +124,7 @@ std::optional<uint32_t> JumpSense(Op op) {
 bool IsVariableRead(Op op) { return op == Op::GETLOCAL || op == Op::GETARG; }
 
 std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instruction>& ins, size_t k,
-                              const std::vector<Value>& constants);
+                              const std::vector<Value>& constants, std::vector<Divisor>& divisors);
 
 // The relation of a fused test FORLOOP can decide on two integers: a variable against a value in
 // the word (VJ*) or against a second variable (VVJ*). Strict and loose equality agree there.
@@ -156,7 +156,7 @@ std::optional<FusedWord::LoopRelation> LoopTest(uint32_t testWord, bool& limitIn
 // `n = n + step; JMP back` onto the loop's own test of the same local: the step of a counted
 // loop. Three dispatches (the step, the jump, the test) become one.
 std::optional<uint32_t> MatchCountedLoop(const uint32_t* code, const std::vector<Instruction>& ins, size_t k,
-                                         const std::vector<Value>& constants) {
+                                         const std::vector<Value>& constants, std::vector<Divisor>& divisors) {
     const auto at = [&](size_t i) { return i < ins.size() ? ins[i].op : Op::END; };
     const Instruction& first = ins[k];
     if (first.op != Op::GETLOCAL || (at(k + 2) != Op::ADD && at(k + 2) != Op::SUB) || at(k + 3) != Op::SETLOCAL ||
@@ -177,7 +177,7 @@ std::optional<uint32_t> MatchCountedLoop(const uint32_t* code, const std::vector
     if (found == ins.begin() + static_cast<std::ptrdiff_t>(k) || int64_t{found->slot} != target) return std::nullopt;
     const size_t t = static_cast<size_t>(found - ins.begin());
     if (found->op != Op::GETLOCAL || code[found->slot + 1] != local) return std::nullopt;
-    const std::optional<uint32_t> testWord = Match(code, ins, t, constants);
+    const std::optional<uint32_t> testWord = Match(code, ins, t, constants, divisors);
     if (!testWord || FusedWord::KeepsResult(*testWord) || FusedWord::IsArgument(*testWord)) return std::nullopt;
     bool limitInVariable = false;
     const std::optional<FusedWord::LoopRelation> relation = LoopTest(*testWord, limitInVariable);
@@ -186,9 +186,20 @@ std::optional<uint32_t> MatchCountedLoop(const uint32_t* code, const std::vector
     return FusedWord::PackLoop(flags, jumpOperand - (first.slot + 1), *relation, static_cast<int32_t>(step));
 }
 
+// The place of `value` among the divisors with reciprocals, added when new; none for values
+// outside 2 to 2^32 - 1 or when the word's field could not name another place.
+std::optional<int32_t> DivisorIndex(int64_t value, std::vector<Divisor>& divisors) {
+    if (value < 2 || value > int64_t{UINT32_MAX}) return std::nullopt;
+    for (size_t i = 0; i < divisors.size(); ++i)
+        if (divisors[i].divisor == static_cast<uint64_t>(value)) return static_cast<int32_t>(i);
+    if (divisors.size() > static_cast<size_t>(FusedWord::kFieldMax)) return std::nullopt;
+    divisors.push_back(Divisor::Of(static_cast<uint64_t>(value)));
+    return static_cast<int32_t>(divisors.size() - 1);
+}
+
 // The fused word for the sequence starting at instruction k, or none.
 std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instruction>& ins, size_t k,
-                              const std::vector<Value>& constants) {
+                              const std::vector<Value>& constants, std::vector<Divisor>& divisors) {
     const auto at = [&](size_t i) { return i < ins.size() ? ins[i].op : Op::END; };
     const Instruction& first = ins[k];
     const auto slotsFrom = [&](size_t i) { return ins[i].slot - first.slot; };
@@ -210,7 +221,7 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
     if (first.op == Op::GETARG && code[first.slot + 1] == 1 && at(k + 1) == Op::ADDI2 && at(k + 2) == Op::ARGFIX)
         return static_cast<uint32_t>(Fused::PROLOGUE);
     if (first.op == Op::GETGLOBAL && at(k + 1) == Op::CALL) return static_cast<uint32_t>(Fused::CALLGLOBAL);
-    if (const std::optional<uint32_t> loop = MatchCountedLoop(code, ins, k, constants)) return loop;
+    if (const std::optional<uint32_t> loop = MatchCountedLoop(code, ins, k, constants, divisors)) return loop;
     if (IsVariableRead(first.op)) {
         const uint32_t isArg = first.op == Op::GETARG ? FusedWord::kArgument : 0;
         if (k + 3 < ins.size()) {
@@ -304,6 +315,8 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
             // A zero divisor gives NaN and -1 is a case of its own: those stay with MOD itself.
             case Op::MOD:
                 if (!integer || v->value == 0 || v->value == -1) return std::nullopt;
+                if (const std::optional<int32_t> index = DivisorIndex(v->value, divisors))
+                    return FusedWord::Pack(Fused::KMOD, FusedWord::kReciprocal, length, {kInField, *index});
                 return FusedWord::Pack(Fused::KMOD, 0, length, v->place);
             case Op::BITAND:
                 if (!integer) return std::nullopt;
@@ -320,7 +333,7 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
 
 }  // namespace
 
-void Quicken(uint32_t* code, uint32_t words, const std::vector<Value>& constants) {
+void Quicken(uint32_t* code, uint32_t words, const std::vector<Value>& constants, std::vector<Divisor>& divisors) {
     std::vector<Instruction> ins;
     for (uint32_t slot = 0; slot < words;) {
         const auto op = static_cast<Op>(code[slot]);
@@ -330,7 +343,7 @@ void Quicken(uint32_t* code, uint32_t words, const std::vector<Value>& constants
     // Matching reads the instructions as the module has them (`ins`), so sequences may overlap:
     // a jump to the second instruction of a fused sequence finds a fused sequence there too.
     for (size_t k = 0; k < ins.size(); ++k)
-        if (const std::optional<uint32_t> word = Match(code, ins, k, constants)) code[ins[k].slot] = *word;
+        if (const std::optional<uint32_t> word = Match(code, ins, k, constants, divisors)) code[ins[k].slot] = *word;
 }
 
 }  // namespace velmo::script

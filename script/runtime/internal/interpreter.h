@@ -15,6 +15,7 @@
 #include "script/runtime/error_report.h"
 #include "script/runtime/internal/frames.h"
 #include "script/runtime/internal/heap.h"
+#include "script/runtime/internal/quicken.h"
 #include "script/runtime/internal/value_stack.h"
 #include "script/runtime/interpreter_api.h"
 #include "script/runtime/names.h"
@@ -69,6 +70,8 @@ public:
     void Unpin(PinRecord* pin);
 
     std::vector<Value>& Constants() { return constants_; }
+    // The divisors that fused remainder steps of the loaded modules name (quicken.h).
+    std::vector<Divisor>& Divisors() { return divisors_; }
     // How many anonymous ("@F_n") functions the loaded modules brought; the next module's
     // "@F_" names are shifted by it so that they stay unique across modules.
     uint32_t AnonymousFunctions() const { return anonymousFunctions_; }
@@ -260,6 +263,7 @@ private:
     PinRecord* firstPin_ = nullptr;
     PinRecord* lastPin_ = nullptr;
     std::vector<Value> constants_;
+    std::vector<Divisor> divisors_;
     ValueStack stack_;
     size_t sp_;
     TraceOutput trace_;

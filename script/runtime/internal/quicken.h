@@ -42,6 +42,7 @@ struct FusedWord {
     static constexpr uint32_t kSubtracts = 1u << 8;      // ADDTO: n = n - value
     static constexpr uint32_t kStores = 1u << 8;         // MULADD: a SETLOCAL takes the result
     static constexpr uint32_t kArgument = 1u << 9;       // the variable read is GETARG, not GETLOCAL
+    static constexpr uint32_t kReciprocal = 1u << 9;     // KMOD: the value is an index of the divisors
     // The second variable of a two-variable compare-and-jump is an argument. Such a word has no
     // pushed value, so the bits of the value's place are free.
     static constexpr uint32_t kSecondArgument = 1u << 14;
@@ -67,6 +68,7 @@ struct FusedWord {
     static constexpr bool Subtracts(uint32_t word) { return (word & kSubtracts) != 0; }
     static constexpr bool Stores(uint32_t word) { return (word & kStores) != 0; }
     static constexpr bool IsArgument(uint32_t word) { return (word & kArgument) != 0; }
+    static constexpr bool HasReciprocal(uint32_t word) { return (word & kReciprocal) != 0; }
     static constexpr bool SecondIsArgument(uint32_t word) { return (word & kSecondArgument) != 0; }
     static constexpr uint32_t DistanceSlots(uint32_t word) { return (word >> 10) & 15u; }
     static constexpr uint32_t ValueIn(uint32_t word) { return (word >> 14) & 3u; }
@@ -89,8 +91,26 @@ struct FusedWord {
     static constexpr LoopRelation RelationOf(uint32_t word) { return static_cast<LoopRelation>((word >> 14) & 7u); }
 };
 
+// A constant divisor of KMOD with its reciprocal: x % divisor for 0 <= x < 2^32 is then two
+// multiplications instead of a division, whose latency otherwise sits on the path of every loop
+// that keeps a running remainder (D. Lemire, O. Kaser, N. Kurz, "Faster remainder by direct
+// computation", 2019: exact for every 32-bit x and divisor).
+struct Divisor {
+    uint64_t divisor;     // 2 to 2^32 - 1
+    uint64_t reciprocal;  // floor((2^64 - 1) / divisor) + 1
+
+    static constexpr Divisor Of(uint64_t d) { return {d, UINT64_MAX / d + 1}; }
+#if defined(__GNUC__)
+    uint64_t Remainder(uint32_t x) const {
+        const uint64_t fraction = reciprocal * x;
+        return static_cast<uint64_t>((static_cast<unsigned __int128>(fraction) * divisor) >> 64);
+    }
+#endif
+};
+
 // Marks the sequences of `code` (`words` slots, translated and verified) that run as one fused
-// instruction. `constants` resolves PUSHCONST operands.
-void Quicken(uint32_t* code, uint32_t words, const std::vector<Value>& constants);
+// instruction. `constants` resolves PUSHCONST operands; the divisors of KMOD go to `divisors`
+// (shared by every module of the interpreter), which their words index.
+void Quicken(uint32_t* code, uint32_t words, const std::vector<Value>& constants, std::vector<Divisor>& divisors);
 
 }  // namespace velmo::script

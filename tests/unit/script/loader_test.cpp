@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "script/compiler/compiler.h"
+#include "script/runtime/internal/quicken.h"
 #include "script/runtime/module_reader.h"
 #include "script/runtime/opcodes.h"
 #include "script/runtime/strings.h"
@@ -222,3 +223,24 @@ TEST(Loader, RefusedModuleLoadsNothing) {
 
 }  // namespace
 }  // namespace velmo::script
+
+#if defined(__GNUC__)
+// A fused remainder by a constant multiplies by its reciprocal; it must give the division's
+// remainder for every 32-bit value, so check the ends of the range and a spread of values for
+// small, prime, power-of-two and largest divisors.
+TEST(Loader, ReciprocalRemaindersMatchDivision) {
+    const uint64_t divisors[] = {2, 3, 7, 10, 997, 1009, 1000003, 65536, 2147483647, 2147483648u, 4294967295u};
+    for (const uint64_t d : divisors) {
+        const velmo::script::Divisor divisor = velmo::script::Divisor::Of(d);
+        uint64_t x = 0;
+        for (int i = 0; i < 20000; ++i) {
+            const auto value = static_cast<uint32_t>(x);
+            ASSERT_EQ(divisor.Remainder(value), value % d) << value << " % " << d;
+            x = x * 6364136223846793005u + 1442695040888963407u;  // a spread over the whole range
+            x ^= x >> 29;
+        }
+        for (const uint32_t value : {0u, 1u, static_cast<uint32_t>(d - 1), static_cast<uint32_t>(d), UINT32_MAX - 1, UINT32_MAX})
+            ASSERT_EQ(divisor.Remainder(value), value % d) << value << " % " << d;
+    }
+}
+#endif
