@@ -1196,8 +1196,39 @@ fused_MULADD : {
     }
     NEXT();
 }
-    // A variable op an integer constant, pushed; anything but an integer variable runs the
-    // variable's read and the rest as written.
+// TOS + a * b with a and b in variables, on three integers or three doubles, left on the stack
+// or stored (pc[6]). A variable or destination the plain sequence would find dead, and any other
+// mix of operands, runs the reads and the rest as written.
+fused_VVMULADD : {
+    const uint32_t word = pc[-1];
+    const Value* const a = VARIABLE_CELL(word);
+    const Value* const b = SECOND_VARIABLE_CELL(word);
+    if (top - sp < 1 || sp - stack < 2 || !LIVE(a) || !LIVE(b)) RUN_VARIABLE_READ(word);
+    Value* out = sp;
+    if (FusedWord::Stores(word)) {
+        out = LOCAL(static_cast<int32_t>(pc[6]));
+        if (!LIVE(out)) RUN_VARIABLE_READ(word);
+    }
+    if (sp[0].tag == Tag::Integer && a->tag == Tag::Integer && b->tag == Tag::Integer) {
+        const uint64_t product = static_cast<uint64_t>(a->payload.i) * static_cast<uint64_t>(b->payload.i);
+        StoreInteger(out, static_cast<int64_t>(static_cast<uint64_t>(sp[0].payload.i) + product));
+    } else if (sp[0].tag == Tag::Number && a->tag == Tag::Number && b->tag == Tag::Number) {
+        const double product = a->payload.d * b->payload.d;
+        StoreNumber(out, sp[0].payload.d + product);
+    } else {
+        RUN_VARIABLE_READ(word);
+    }
+    if (FusedWord::Stores(word)) {
+        ++sp;
+        pc += 7;
+    } else {
+        pc += 5;
+    }
+    NEXT();
+}
+    // A variable op an integer constant, pushed, or added straight to an integer TOS when an ADD
+    // follows (FusedWord::ThenAdds); anything but an integer variable runs the variable's read
+    // and the rest as written.
 #define VARIABLE_CONSTANT(name, expression)                                                   \
     fused_VK##name : {                                                                        \
         const uint32_t word = pc[-1];                                                         \
@@ -1205,7 +1236,13 @@ fused_MULADD : {
         if (!LIVE(cell) || cell->tag != Tag::Integer || sp == stack) RUN_VARIABLE_READ(word); \
         const uint64_t x = static_cast<uint64_t>(cell->payload.i);                            \
         const uint64_t y = static_cast<uint64_t>(FIELD_VALUE(word, pc + 2));                  \
-        StoreInteger(--sp, static_cast<int64_t>(expression));                                 \
+        const uint64_t result = (expression);                                                 \
+        if (FusedWord::ThenAdds(word) && top - sp >= 1 && sp[0].tag == Tag::Integer) {        \
+            StoreInteger(sp, static_cast<int64_t>(static_cast<uint64_t>(sp[0].payload.i) + result)); \
+            pc += FusedWord::DistanceSlots(word);                                             \
+            NEXT();                                                                           \
+        }                                                                                     \
+        StoreInteger(--sp, static_cast<int64_t>(result));                                     \
         pc += FusedWord::DistanceSlots(word) - 1;                                             \
         NEXT();                                                                               \
     }

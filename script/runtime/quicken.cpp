@@ -242,18 +242,26 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
         if (k + 2 < ins.size()) {
             if (const std::optional<IntegerPush> v = PushedInteger(code, ins[k + 1], constants)) {
                 const uint32_t length = slotsFrom(k + 2) + 1;
+                // `s + (j & 15)`: the result is added to the value below it by an ADD that follows.
+                const uint32_t flags = isArg | (at(k + 3) == Op::ADD ? FusedWord::kThenAdds : 0);
                 switch (at(k + 2)) {
-                    case Op::ADD: return FusedWord::Pack(Fused::VKADD, isArg, length, v->place);
-                    case Op::SUB: return FusedWord::Pack(Fused::VKSUB, isArg, length, v->place);
-                    case Op::MUL: return FusedWord::Pack(Fused::VKMUL, isArg, length, v->place);
-                    case Op::BITAND: return FusedWord::Pack(Fused::VKAND, isArg, length, v->place);
+                    case Op::ADD: return FusedWord::Pack(Fused::VKADD, flags, length, v->place);
+                    case Op::SUB: return FusedWord::Pack(Fused::VKSUB, flags, length, v->place);
+                    case Op::MUL: return FusedWord::Pack(Fused::VKMUL, flags, length, v->place);
+                    case Op::BITAND: return FusedWord::Pack(Fused::VKAND, flags, length, v->place);
                     case Op::SHR:
                         if (v->value >= 0 && v->value <= 63)
-                            return FusedWord::Pack(Fused::VKSHR, isArg, length, v->place);
+                            return FusedWord::Pack(Fused::VKSHR, flags, length, v->place);
                         break;
                     default: break;
                 }
             }
+        }
+        // s + a * b with both factors in variables: polynomials, dot products of locals.
+        if (IsVariableRead(at(k + 1)) && at(k + 2) == Op::MUL && at(k + 3) == Op::ADD) {
+            const uint32_t secondIsArg = at(k + 1) == Op::GETARG ? FusedWord::kSecondArgument : 0;
+            const uint32_t stores = at(k + 4) == Op::SETLOCAL ? FusedWord::kStores : 0;
+            return FusedWord::Pack(Fused::VVMULADD, isArg | secondIsArg | stores);
         }
         if (at(k + 1) == Op::GETELEM) return FusedWord::Pack(Fused::VGETELEM, isArg);
         if (IsVariableRead(at(k + 1)) && at(k + 2) == Op::GETELEM) {

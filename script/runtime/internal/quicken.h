@@ -40,10 +40,11 @@ struct FusedWord {
     // Flags for Pack, or-ed together.
     static constexpr uint32_t kJumpsWhenTrue = 1u << 8;  // compare-and-jump: jump when the relation holds
     static constexpr uint32_t kSubtracts = 1u << 8;      // ADDTO: n = n - value
-    static constexpr uint32_t kStores = 1u << 8;         // MULADD: a SETLOCAL takes the result
+    static constexpr uint32_t kStores = 1u << 8;         // MULADD, VVMULADD: a SETLOCAL takes the result
+    static constexpr uint32_t kThenAdds = 1u << 8;       // VK*: an ADD follows, adding the result to TOS
     static constexpr uint32_t kArgument = 1u << 9;       // the variable read is GETARG, not GETLOCAL
     static constexpr uint32_t kReciprocal = 1u << 9;     // KMOD: the value is an index of the divisors
-    // The second variable of a two-variable compare-and-jump is an argument. Such a word has no
+    // The second variable of a two-variable word is an argument. Such a word has no
     // pushed value, so the bits of the value's place are free.
     static constexpr uint32_t kSecondArgument = 1u << 14;
     // The relation is followed by DUP, the conditional jump and POP, as the left side of `&&` and
@@ -67,6 +68,7 @@ struct FusedWord {
     static constexpr bool JumpsWhenTrue(uint32_t word) { return (word & kJumpsWhenTrue) != 0; }
     static constexpr bool Subtracts(uint32_t word) { return (word & kSubtracts) != 0; }
     static constexpr bool Stores(uint32_t word) { return (word & kStores) != 0; }
+    static constexpr bool ThenAdds(uint32_t word) { return (word & kThenAdds) != 0; }
     static constexpr bool IsArgument(uint32_t word) { return (word & kArgument) != 0; }
     static constexpr bool HasReciprocal(uint32_t word) { return (word & kReciprocal) != 0; }
     static constexpr bool SecondIsArgument(uint32_t word) { return (word & kSecondArgument) != 0; }
