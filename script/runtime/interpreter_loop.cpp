@@ -1226,17 +1226,23 @@ fused_VVMULADD : {
     }
     NEXT();
 }
-    // A variable op an integer constant, pushed, or added straight to an integer TOS when an ADD
-    // follows (FusedWord::ThenAdds); anything but an integer variable runs the variable's read
-    // and the rest as written.
+    // A variable op an integer constant: stored back into the variable when the store follows
+    // (FusedWord::StoresBack), added straight to an integer TOS when an ADD follows
+    // (FusedWord::ThenAdds), else pushed; anything but an integer variable runs the variable's
+    // read and the rest as written.
 #define VARIABLE_CONSTANT(name, expression)                                                   \
     fused_VK##name : {                                                                        \
         const uint32_t word = pc[-1];                                                         \
-        const Value* const cell = VARIABLE_CELL(word);                                        \
+        Value* const cell = VARIABLE_CELL(word);                                              \
         if (!LIVE(cell) || cell->tag != Tag::Integer || sp == stack) RUN_VARIABLE_READ(word); \
         const uint64_t x = static_cast<uint64_t>(cell->payload.i);                            \
         const uint64_t y = static_cast<uint64_t>(FIELD_VALUE(word, pc + 2));                  \
         const uint64_t result = (expression);                                                 \
+        if (FusedWord::StoresBack(word)) {                                                    \
+            StoreInteger(cell, static_cast<int64_t>(result));                                 \
+            pc += FusedWord::DistanceSlots(word) + 1;                                         \
+            NEXT();                                                                           \
+        }                                                                                     \
         if (FusedWord::ThenAdds(word) && top - sp >= 1 && sp[0].tag == Tag::Integer) {        \
             StoreInteger(sp, static_cast<int64_t>(static_cast<uint64_t>(sp[0].payload.i) + result)); \
             pc += FusedWord::DistanceSlots(word);                                             \
@@ -1252,6 +1258,23 @@ fused_VVMULADD : {
     VARIABLE_CONSTANT(AND, x & y)
     VARIABLE_CONSTANT(SHR, static_cast<uint64_t>(static_cast<int64_t>(x) >> y))
 #undef VARIABLE_CONSTANT
+// (x & mask) == 0, or != 0, decides the jump; anything but an integer x gets the general
+// BITAND and goes on at the PUSH0 as written (pc + distance - 3 is its opcode word).
+fused_KANDJ : {
+    const uint32_t word = pc[-1];
+    NEED(1);
+    if (sp[0].tag != Tag::Integer) {
+        SAVE();
+        sp[0] = Bitwise(*this, sp[0], Value::Integer(FusedWord::Field(word)), BitwiseKind::And);
+        COLLECT_IF_DUE();
+        pc += FusedWord::DistanceSlots(word) - 3;
+        NEXT();
+    }
+    const bool zero = (sp[0].payload.i & FusedWord::Field(word)) == 0;
+    ++sp;
+    JUMP_ON_SENSE(zero != FusedWord::NotEqual(word), word, pc + FusedWord::DistanceSlots(word));
+    NEXT();
+}
 fused_SETGETLOCAL : {
     Value* cell = LOCAL(static_cast<int32_t>(pc[0]));
     if (top - sp < 1 || cell < sp + 1 || cell >= top) goto op_SETLOCAL;

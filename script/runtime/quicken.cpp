@@ -242,16 +242,20 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
         if (k + 2 < ins.size()) {
             if (const std::optional<IntegerPush> v = PushedInteger(code, ins[k + 1], constants)) {
                 const uint32_t length = slotsFrom(k + 2) + 1;
-                // `s + (j & 15)`: the result is added to the value below it by an ADD that follows.
+                // `s + (j & 15)`: the result is added to the value below it by an ADD that follows;
+                // `k = k >> 1`: it goes back into the variable (ADDTO does that for + and -).
+                const Op store = first.op == Op::GETARG ? Op::SETARG : Op::SETLOCAL;
+                const bool back = at(k + 3) == store && code[ins[k + 3].slot + 1] == code[first.slot + 1];
                 const uint32_t flags = isArg | (at(k + 3) == Op::ADD ? FusedWord::kThenAdds : 0);
+                const uint32_t storing = flags | (back ? FusedWord::kStoresBack : 0);
                 switch (at(k + 2)) {
                     case Op::ADD: return FusedWord::Pack(Fused::VKADD, flags, length, v->place);
                     case Op::SUB: return FusedWord::Pack(Fused::VKSUB, flags, length, v->place);
-                    case Op::MUL: return FusedWord::Pack(Fused::VKMUL, flags, length, v->place);
-                    case Op::BITAND: return FusedWord::Pack(Fused::VKAND, flags, length, v->place);
+                    case Op::MUL: return FusedWord::Pack(Fused::VKMUL, storing, length, v->place);
+                    case Op::BITAND: return FusedWord::Pack(Fused::VKAND, storing, length, v->place);
                     case Op::SHR:
                         if (v->value >= 0 && v->value <= 63)
-                            return FusedWord::Pack(Fused::VKSHR, flags, length, v->place);
+                            return FusedWord::Pack(Fused::VKSHR, storing, length, v->place);
                         break;
                     default: break;
                 }
@@ -314,6 +318,16 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
             const std::optional<Fused> fused = ConstantCompareJump(at(k + 1));
             const std::optional<FedJump> jump = jumpAfter(k + 1);
             if (fused && jump) return FusedWord::Pack(*fused, jump->flags, slotsFrom(jump->index), v->place);
+        }
+        // (x & mask) == 0 or != 0, then a jump: a bit test.
+        if (v->place.in == kInField && integer && at(k + 1) == Op::BITAND && at(k + 2) == Op::PUSH0) {
+            const Op relation = at(k + 3);
+            const bool equal = relation == Op::EQ || relation == Op::STRICTEQ;
+            const bool notEqual = relation == Op::NE || relation == Op::STRICTNE;
+            const std::optional<FedJump> jump = (equal || notEqual) ? jumpAfter(k + 3) : std::nullopt;
+            if (jump && !(jump->flags & FusedWord::kKeepsResult))
+                return FusedWord::Pack(Fused::KANDJ, jump->flags | (notEqual ? FusedWord::kNotEqual : 0),
+                                       slotsFrom(jump->index), v->place);
         }
         switch (at(k + 1)) {
             case Op::ADD: return FusedWord::Pack(Fused::KADD, 0, length, v->place);

@@ -42,6 +42,8 @@ struct FusedWord {
     static constexpr uint32_t kSubtracts = 1u << 8;      // ADDTO: n = n - value
     static constexpr uint32_t kStores = 1u << 8;         // MULADD, VVMULADD: a SETLOCAL takes the result
     static constexpr uint32_t kThenAdds = 1u << 8;       // VK*: an ADD follows, adding the result to TOS
+    static constexpr uint32_t kNotEqual = 1u << 9;       // KANDJ: the bits are tested with NE, not EQ
+    static constexpr uint32_t kStoresBack = 1u << 16;    // VKMUL, VKAND, VKSHR: n = n op value
     static constexpr uint32_t kArgument = 1u << 9;       // the variable read is GETARG, not GETLOCAL
     static constexpr uint32_t kReciprocal = 1u << 9;     // KMOD: the value is an index of the divisors
     // The second variable of a two-variable word is an argument. Such a word has no
@@ -69,6 +71,8 @@ struct FusedWord {
     static constexpr bool Subtracts(uint32_t word) { return (word & kSubtracts) != 0; }
     static constexpr bool Stores(uint32_t word) { return (word & kStores) != 0; }
     static constexpr bool ThenAdds(uint32_t word) { return (word & kThenAdds) != 0; }
+    static constexpr bool NotEqual(uint32_t word) { return (word & kNotEqual) != 0; }
+    static constexpr bool StoresBack(uint32_t word) { return (word & kStoresBack) != 0; }
     static constexpr bool IsArgument(uint32_t word) { return (word & kArgument) != 0; }
     static constexpr bool HasReciprocal(uint32_t word) { return (word & kReciprocal) != 0; }
     static constexpr bool SecondIsArgument(uint32_t word) { return (word & kSecondArgument) != 0; }
