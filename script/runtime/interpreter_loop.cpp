@@ -999,9 +999,14 @@ fused_FORLOOP : {
         case FusedWord::LoopRelation::EQ: holds = value == limit; break;
         case FusedWord::LoopRelation::NE: holds = value != limit; break;
     }
+    // A test on the left of `&&` or `||` leaves its result for the jump's target, or skips the POP.
     const uint32_t* const testJump = pc + 1 + FusedWord::DistanceSlots(testWord);
-    if (holds == FusedWord::JumpsWhenTrue(word)) TAKE_JUMP(testJump);
-    else pc = testJump + 1;
+    if (holds == FusedWord::JumpsWhenTrue(word)) {
+        if (FusedWord::KeepsResult(testWord)) PUSH(Value::Boolean(holds));
+        TAKE_JUMP(testJump);
+    } else {
+        pc = testJump + 1 + FusedWord::KeptResultSlots(testWord);
+    }
     NEXT();
 }
 // The right side of a fused constant instruction whose push's operand is at `operandSlot`.
