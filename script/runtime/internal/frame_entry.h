@@ -49,27 +49,20 @@ Interpreter::EnterFrame(FunctionRecord* function, size_t thisCell, const uint32_
 }
 
 inline const uint32_t* Interpreter::Return(Value result, size_t recoveryBase) {
-    // Field by field, for the reason EnterFrame writes them so: a copy of the whole record reads
-    // it with wide loads that cannot take their data from the narrow stores of a call that
-    // entered moments ago (a leaf call), and stalled on every return.
-    const Frame& frame = frames_.back();
-    const size_t fp = frame.fp;
-    const size_t home = frame.home;
-    const uint32_t fixedSlots = frame.fixedSlots;
-    const uint32_t* const returnPc = frame.returnPc;
+    const Frame frame = frames_.back();
     frames_.pop_back();
     // Undo ARGFIX's padding: `this`, the count and the arguments go back where the caller put
     // them, so a constructor's caller finds the new object in the callee cell.
-    if (home > fp) {
-        const size_t count = std::min<size_t>(fixedSlots, stack_.size() - 1 - home);
-        Value* from = &stack_[fp + 1];
-        std::copy_backward(from, from + count, &stack_[home + 1 + count]);
+    if (frame.home > frame.fp) {
+        const size_t count = std::min<size_t>(frame.fixedSlots, stack_.size() - 1 - frame.home);
+        Value* from = &stack_[frame.fp + 1];
+        std::copy_backward(from, from + count, &stack_[frame.home + 1 + count]);
     }
-    StoreValue(&stack_[home], result);
-    sp_ = home;
+    StoreValue(&stack_[frame.home], result);
+    sp_ = frame.home;
     // Try records the returning frame left open die with it.
     while (recoveries_.size() > recoveryBase && recoveries_.back().frameDepth > frames_.size()) recoveries_.pop_back();
-    return returnPc;
+    return frame.returnPc;
 }
 
 }  // namespace velmo::script
