@@ -1,6 +1,7 @@
 #include "script/runtime/internal/quicken.h"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 
 namespace velmo::script {
@@ -127,31 +128,25 @@ std::optional<uint32_t> Match(const uint32_t* code, const std::vector<Instructio
                               const std::vector<Value>& constants, std::vector<Divisor>& divisors);
 
 // The relation of a fused test FORLOOP can decide on two integers: a variable against a value in
-// the word (VJ*) or against a second variable (VVJ*). Strict and loose equality agree there.
+// the word (VJ*) or against a second variable (VVJ*). Both families list their relations in the
+// order of fused_ops.def; strict and loose equality agree on two integers.
 std::optional<FusedWord::LoopRelation> LoopTest(uint32_t testWord, bool& limitInVariable) {
     using R = FusedWord::LoopRelation;
-    limitInVariable = true;
-    switch (static_cast<Fused>(testWord & kOpcodeBits)) {
-        case Fused::VVJLT: return R::LT;
-        case Fused::VVJLE: return R::LE;
-        case Fused::VVJGT: return R::GT;
-        case Fused::VVJGE: return R::GE;
-        case Fused::VVJEQ: case Fused::VVJSEQ: return R::EQ;
-        case Fused::VVJNE: case Fused::VVJSNE: return R::NE;
-        default: break;
-    }
-    limitInVariable = false;
-    if (FusedWord::ValueIn(testWord) != FusedWord::kValueInField) return std::nullopt;
-    switch (static_cast<Fused>(testWord & kOpcodeBits)) {
-        case Fused::VJLT: return R::LT;
-        case Fused::VJLE: return R::LE;
-        case Fused::VJGT: return R::GT;
-        case Fused::VJGE: return R::GE;
-        case Fused::VJEQ: case Fused::VJSEQ: return R::EQ;
-        case Fused::VJNE: case Fused::VJSNE: return R::NE;
-        default: return std::nullopt;
-    }
+    static constexpr R kRelations[] = {R::LT, R::GT, R::LE, R::GE, R::EQ, R::NE, R::EQ, R::NE};
+    const auto op = static_cast<uint32_t>(testWord & kOpcodeBits);
+    const auto within = [op](Fused first) {
+        return op >= static_cast<uint32_t>(first) && op < static_cast<uint32_t>(first) + std::size(kRelations);
+    };
+    limitInVariable = within(Fused::VVJLT);
+    if (limitInVariable) return kRelations[op - static_cast<uint32_t>(Fused::VVJLT)];
+    if (within(Fused::VJLT) && FusedWord::ValueIn(testWord) == FusedWord::kValueInField)
+        return kRelations[op - static_cast<uint32_t>(Fused::VJLT)];
+    return std::nullopt;
 }
+static_assert(static_cast<uint32_t>(Fused::VJSNE) - static_cast<uint32_t>(Fused::VJLT) == 7 &&
+              static_cast<uint32_t>(Fused::VJGT) == static_cast<uint32_t>(Fused::VJLT) + 1 &&
+              static_cast<uint32_t>(Fused::VVJSNE) - static_cast<uint32_t>(Fused::VVJLT) == 7 &&
+              static_cast<uint32_t>(Fused::VVJGT) == static_cast<uint32_t>(Fused::VVJLT) + 1);
 
 // `n = n + step; JMP back` onto the loop's own test of the same local: the step of a counted
 // loop. Three dispatches (the step, the jump, the test) become one.
