@@ -1231,31 +1231,31 @@ fused_VVMULADD : {
     }
     NEXT();
 }
-    // A variable op an integer constant: stored back into the variable when the store follows
-    // (FusedWord::StoresBack), added straight to an integer TOS when an ADD follows
-    // (FusedWord::ThenAdds), else pushed; anything but an integer variable runs the variable's
-    // read and the rest as written.
-#define VARIABLE_CONSTANT(name, expression)                                                   \
-    fused_VK##name : {                                                                        \
-        const uint32_t word = pc[-1];                                                         \
-        Value* const cell = VARIABLE_CELL(word);                                              \
-        if (!LIVE(cell) || cell->tag != Tag::Integer || sp == stack) RUN_VARIABLE_READ(word); \
-        const uint64_t x = static_cast<uint64_t>(cell->payload.i);                            \
-        const uint64_t y = static_cast<uint64_t>(FIELD_VALUE(word, pc + 2));                  \
-        const uint64_t result = (expression);                                                 \
-        if (FusedWord::StoresBack(word)) {                                                    \
-            StoreInteger(cell, static_cast<int64_t>(result));                                 \
-            pc += FusedWord::DistanceSlots(word) + 1;                                         \
-            NEXT();                                                                           \
-        }                                                                                     \
-        if (FusedWord::ThenAdds(word) && top - sp >= 1 && sp[0].tag == Tag::Integer) {        \
+// A variable op an integer constant: stored back into the variable when the store follows
+// (FusedWord::StoresBack), added straight to an integer TOS when an ADD follows
+// (FusedWord::ThenAdds), else pushed; anything but an integer variable runs the variable's
+// read and the rest as written.
+#define VARIABLE_CONSTANT(name, expression)                                                          \
+    fused_VK##name : {                                                                               \
+        const uint32_t word = pc[-1];                                                                \
+        Value* const cell = VARIABLE_CELL(word);                                                     \
+        if (!LIVE(cell) || cell->tag != Tag::Integer || sp == stack) RUN_VARIABLE_READ(word);        \
+        const uint64_t x = static_cast<uint64_t>(cell->payload.i);                                   \
+        const uint64_t y = static_cast<uint64_t>(FIELD_VALUE(word, pc + 2));                         \
+        const uint64_t result = (expression);                                                        \
+        if (FusedWord::StoresBack(word)) {                                                           \
+            StoreInteger(cell, static_cast<int64_t>(result));                                        \
+            pc += FusedWord::DistanceSlots(word) + 1;                                                \
+            NEXT();                                                                                  \
+        }                                                                                            \
+        if (FusedWord::ThenAdds(word) && top - sp >= 1 && sp[0].tag == Tag::Integer) {               \
             StoreInteger(sp, static_cast<int64_t>(static_cast<uint64_t>(sp[0].payload.i) + result)); \
-            pc += FusedWord::DistanceSlots(word);                                             \
-            NEXT();                                                                           \
-        }                                                                                     \
-        StoreInteger(--sp, static_cast<int64_t>(result));                                     \
-        pc += FusedWord::DistanceSlots(word) - 1;                                             \
-        NEXT();                                                                               \
+            pc += FusedWord::DistanceSlots(word);                                                    \
+            NEXT();                                                                                  \
+        }                                                                                            \
+        StoreInteger(--sp, static_cast<int64_t>(result));                                            \
+        pc += FusedWord::DistanceSlots(word) - 1;                                                    \
+        NEXT();                                                                                      \
     }
     VARIABLE_CONSTANT(ADD, x + y)
     VARIABLE_CONSTANT(SUB, x - y)

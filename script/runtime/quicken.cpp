@@ -177,7 +177,8 @@ std::optional<uint32_t> MatchCountedLoop(const uint32_t* code, const std::vector
     bool limitInVariable = false;
     const std::optional<FusedWord::LoopRelation> relation = LoopTest(*testWord, limitInVariable);
     if (!relation) return std::nullopt;
-    const uint32_t flags = (*testWord & FusedWord::kJumpsWhenTrue) | (limitInVariable ? FusedWord::kLimitInVariable : 0);
+    const uint32_t flags =
+        (*testWord & FusedWord::kJumpsWhenTrue) | (limitInVariable ? FusedWord::kLimitInVariable : 0);
     return FusedWord::PackLoop(flags, jumpOperand - (first.slot + 1), *relation, static_cast<int32_t>(step));
 }
 

@@ -239,7 +239,8 @@ TEST(Loader, ReciprocalRemaindersMatchDivision) {
             x = x * 6364136223846793005u + 1442695040888963407u;  // a spread over the whole range
             x ^= x >> 29;
         }
-        for (const uint32_t value : {0u, 1u, static_cast<uint32_t>(d - 1), static_cast<uint32_t>(d), UINT32_MAX - 1, UINT32_MAX})
+        for (const uint32_t value :
+             {0u, 1u, static_cast<uint32_t>(d - 1), static_cast<uint32_t>(d), UINT32_MAX - 1, UINT32_MAX})
             ASSERT_EQ(divisor.Remainder(value), value % d) << value << " % " << d;
     }
 }
