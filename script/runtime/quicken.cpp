@@ -173,7 +173,7 @@ std::optional<uint32_t> MatchCountedLoop(const uint32_t* code, const std::vector
     const size_t t = static_cast<size_t>(found - ins.begin());
     if (found->op != Op::GETLOCAL || code[found->slot + 1] != local) return std::nullopt;
     const std::optional<uint32_t> testWord = Match(code, ins, t, constants, divisors);
-    if (!testWord || FusedWord::IsArgument(*testWord)) return std::nullopt;
+    if (!testWord) return std::nullopt;
     bool limitInVariable = false;
     const std::optional<FusedWord::LoopRelation> relation = LoopTest(*testWord, limitInVariable);
     if (!relation) return std::nullopt;

@@ -25,11 +25,13 @@ static_assert(kLastFusedOpcode < 256, "an opcode word keeps the opcode in its lo
 inline constexpr uint32_t kOpcodeBits = 0xFF;
 
 // The opcode word of a fused instruction: the loader packs it, the dispatch loop reads it, and
-// this is the one place that knows where each field sits. Bit 8 is the jump's sense, ADDTO's
-// subtraction, or says that a SETLOCAL takes an arithmetic result; bit 9 says the variable is an
-// argument, bits 10-13 hold a distance in slots (fused_ops.def says from where to where for each
-// instruction), bits 14-15 where the pushed value is, bit 16 marks a compare-and-jump that is
-// the left side of `&&` or `||`, and bits 17-31 the value itself when it fits.
+// this is the one place that knows where each field sits. Bits 8 and 9 are flags whose meaning
+// depends on the instruction (the flags below name each use: bit 8 the jump's sense, ADDTO's
+// subtraction, a following SETLOCAL or ADD; bit 9 an argument, a reciprocal, NE), bits 10-13 hold
+// a distance in slots (fused_ops.def says from where to where for each instruction), bits 14-15
+// where the pushed value is, bit 16 marks a compare-and-jump that is the left side of `&&` or
+// `||` (or a VK* step's store back), and bits 17-31 the value itself when it fits. FORLOOP lays
+// its word out its own way (below).
 struct FusedWord {
     // Where the value of the push is: bits 16-31 of the word itself, the 32-bit operand of the
     // push (signed), or the constant the push's operand names.
