@@ -73,8 +73,11 @@ done
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 echo "installing: ${packages[*]}"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${packages[@]}" > /dev/null
+# Another installer (an unattended upgrade, a second set-up script) may hold the package lock for
+# a while; wait for it rather than fail half-way through a set-up.
+lock=(-o DPkg::Lock::Timeout=600)
+$sudo apt-get "${lock[@]}" update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get "${lock[@]}" install -y -qq --no-install-recommends "${packages[@]}" > /dev/null
 
 # Installing hashes new commands in no shell but this one's children; check afresh.
 hash -r

@@ -3,6 +3,8 @@
 // script interpreters, runs the script on its standard input otherwise (`velmo < app.qvs`).
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "platform/console.h"
 #include "tools/command_line.h"
@@ -24,6 +26,17 @@ const Command kCommands[] = {
     {&kInspectSpec, &InspectCommand}, {&kPlaySpec, &PlayCommand},
 };
 
+// `text` with every line after the first indented by `indent` blanks, so that a summary written on
+// several lines stays in its column.
+std::string Indented(std::string_view text, size_t indent) {
+    std::string out;
+    for (char c : text) {
+        out += c;
+        if (c == '\n') out.append(indent, ' ');
+    }
+    return out;
+}
+
 std::string Help() {
     std::string text =
         "usage: velmo <command> [arguments]\n"
@@ -34,13 +47,13 @@ std::string Help() {
     for (const Command& command : kCommands) {
         const CommandSpec& spec = *command.spec;
         text += "\n" + CommandUsage(spec, false).substr(std::strlen("usage: "));
-        text += "    " + std::string(spec.summary) + "\n";
+        text += "    " + Indented(spec.summary, 4) + "\n";
         for (const OptionSpec& option : spec.options) {
             std::string left =
                 std::string("    ") + option.name + (option.value ? std::string(" ") + option.value : "");
             if (left.size() < 24) left.resize(24, ' ');
             else left += "\n" + std::string(24, ' ');
-            text += left + option.help + "\n";
+            text += left + Indented(option.help, 24) + "\n";
         }
     }
     return text;

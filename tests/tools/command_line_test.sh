@@ -86,6 +86,10 @@ v --help > out
 for word in pack inspect play compile run repl parse disasm --movie-driver --verbose --trace --quiet --stack --result --listing --debug --runtime; do
     check "velmo --help lists $word" grep -q -- "$word" out
 done
+# A command's usage line starts at the margin; everything under it (summary lines included) is
+# indented, so the list reads by command.
+check "velmo --help indents everything under each command" \
+    bash -c "tr -d '\r' < out | sed -n '/^velmo run/,\$p' | grep -v '^\$' | grep -v '^velmo ' | grep -qv '^ ' && exit 1 || exit 0"
 printf 'trace("dash");\n' > ./-dash.qvs
 v run -- -dash.qvs > out
 check "-- ends the options" has out dash
