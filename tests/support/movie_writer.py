@@ -319,7 +319,15 @@ def parse_args(argv: Sequence[str]) -> argparse.Namespace:
                         help="r = ExternalInterface.call(NAME, ARG) after the fscommands; needs --reply-command")
     parser.add_argument("--reply-command", type=reply_arg, action="append", default=[], metavar="CMD",
                         help="fscommand(CMD, r) with the --call's result")
-    args = parser.parse_args(argv)
+    # A value is always the next word, even one that starts with '-' (a rectangle at -10,-10), which
+    # argparse alone would take for an option.
+    valued = {"--version", "--size", "--rate", "--background", "--rect", "--color", "--callback", "--fscommand",
+              "--call", "--reply-command"}
+    words, rest = [], list(argv)
+    while rest:
+        word = rest.pop(0)
+        words.append(word + "=" + rest.pop(0) if word in valued and rest else word)
+    args = parser.parse_args(words)
     if len(args.call) > 1 or len(args.reply_command) > 1:
         parser.error("--call and --reply-command may each be given once")
     if len(args.call) != len(args.reply_command):
