@@ -21,7 +21,7 @@ TWIPS_PER_PIXEL = 20
 MIN_VERSION = 6
 SHAPE_ID = 1
 RECT_DEPTH = 1
-MAX_RECORD_BYTES = 0xFFFF  # an action record's and a short-form-free tag's length field
+MAX_RECORD_BYTES = 0xFFFF  # an action record's length field has 16 bits
 MAX_SB_BITS = 31  # RECT and MoveTo fields give their width in five bits
 MAX_EDGE_TWIPS = (1 << 16) - 1  # straight edges hold at most 17 signed bits
 
@@ -297,7 +297,9 @@ def reply_arg(text: str) -> str:
 
 def parse_args(argv: Sequence[str]) -> argparse.Namespace:
     # argparse reports a bad argument on stderr with exit status 2.
-    parser = argparse.ArgumentParser(description="Write a one-frame AVM1 test movie.", allow_abbrev=False)
+    parser = argparse.ArgumentParser(
+        description="Write a one-frame AVM1 test movie. Players give movies ExternalInterface from version 8 on.",
+        allow_abbrev=False)
     parser.add_argument("out", metavar="OUT.swf")
     parser.add_argument("--compressed", action="store_true", help="zlib-compressed (CWS) instead of FWS")
     parser.add_argument("--version", type=version_arg, default=8, help="movie version (default 8)")

@@ -73,8 +73,8 @@ def check_headers(velmo, scratch):
         (["--compressed", "--size", "4000x3000", "--rect", "-10,-10,3500,20", "--background", "000000"],
          (4000, 3000), 12, 8, True, 0x000000),
     ]
-    script = ["function show(p) { var i = FlashPlayer.getMovieInfo(p), f = i ? i.frameSize : null;",
-              "  trace(i ? [f.xMin, f.xMax, f.yMin, f.yMax, i.rate, i.frameCount, i.version, i.size].join() : 'none'); }"]
+    script = ["function show(p) { var i = FlashPlayer.getMovieInfo(p); if (!i) { trace('none'); return; }",
+              "  var f = i.frameSize; trace([f.xMin, f.xMax, f.yMin, f.yMax, i.rate, i.frameCount, i.version, i.size].join()); }"]
     for n, row in enumerate(rows):
         result = write(scratch / f"m{n}.swf", *row[0])
         check(f"movie {n} written", result.returncode == 0, result.stderr)
