@@ -402,13 +402,15 @@ void GtkFrameWindow::SyncRecord() {
     written_ = *w;
 }
 
+// A copy: each change below writes the record again.
 void GtkFrameWindow::FollowRecord() {
-    const ModelWindowSystem::Window* w = windows_.Entry(frame_);
-    if (!w) return;
-    if (w->title != written_.title) SetCaption(w->title);
-    if (w->rect != written_.rect) Move(w->rect, true);
-    if (w->visible != written_.visible) Show(w->visible ? ShowCommand::Show : ShowCommand::Hide);
-    if (w->minimized != written_.minimized) Show(w->minimized ? ShowCommand::Minimize : ShowCommand::Restore);
+    const ModelWindowSystem::Window* entry = windows_.Entry(frame_);
+    if (!entry) return;
+    const ModelWindowSystem::Window w = *entry;
+    if (w.title != written_.title) SetCaption(w.title);
+    if (w.rect != written_.rect) Move(w.rect, true);
+    if (w.visible != written_.visible) Show(w.visible ? ShowCommand::Show : ShowCommand::Hide);
+    if (w.minimized != written_.minimized) Show(w.minimized ? ShowCommand::Minimize : ShowCommand::Restore);
 }
 
 // What the frame's window procedure does with the messages scripts send it by handle.
