@@ -11,7 +11,8 @@
 #                            from its source package), wine, Xvfb and the X tools the window
 #                            tests read the screen with
 #   install-deps.sh desktop  the Linux desktop playback (docs/linux-desktop.md): GTK 3 and WebKitGTK
-#                            4.1 for the build, Xvfb, xauth, the X tools and ImageMagick for its
+#                            4.1 for the build, Xvfb, xauth, the X tools, xdotool (the user's input)
+#                            and ImageMagick for its
 #                            tests, and the web build of the movie player, packed from the npm
 #                            registry at its pinned version, checked against its pinned digest and
 #                            unpacked into .cache/ruffle-0.6.0 (the build copies it beside the tool)
@@ -50,7 +51,8 @@ for task in "$@"; do
     desktop) needs+=(file:/usr/include/gtk-3.0/gtk/gtk.h:libgtk-3-dev
                      file:/usr/include/webkitgtk-4.1/webkit2/webkit2.h:libwebkit2gtk-4.1-dev
                      cmd:xvfb-run:xvfb cmd:xauth:xauth cmd:xwd:x11-apps cmd:xwininfo:x11-utils
-                     file:/usr/bin/convert:imagemagick cmd:npm:npm cmd:openssl:openssl cmd:python3:python3)
+                     cmd:xdotool:xdotool file:/usr/bin/convert:imagemagick cmd:npm:npm cmd:openssl:openssl
+                     cmd:python3:python3)
              fetchPlayer=1 ;;
     *) echo "install-deps.sh: unknown task '$task'" >&2; exit 64 ;;
     esac

@@ -130,6 +130,48 @@ check "compressed: the rectangle shows in green" test "$(pixel "$work/compressed
 check "compressed: the stage shows in yellow where the other movie's rectangle was" \
     test "$(pixel "$work/compressed.png" 116 78)" = FFFF00
 
+# The user's input through the frame's filters: a resize keeps the movie's ratio once it ends, a
+# drag with the left button moves the window (left_click = "drag"), Esc ends the application
+# (exit_keys). Without a window manager xdotool's resize is what a user's would be.
+mkdir -p "$work/user"
+cat > "$work/user/velmo.toml" <<'EOF'
+[movie]
+file = "movie.swf"
+
+[appearance]
+border = ["single", "resizable"]
+
+[window]
+size = "movie"
+position = "custom"
+keep_ratio = true
+
+[interaction]
+left_click = "drag"
+exit_keys = ["esc"]
+EOF
+python3 "$root/tests/support/movie_writer.py" "$work/user/movie.swf" --fscommand 'Velmo_Eval=trace("ready")'
+"$velmo" pack "$work/user" -o "$work/user.exe" > /dev/null || echo "FAILED: user: pack"
+"$velmo" play --window --verbose --timeout 40 "$work/user.exe" > "$work/user.out" 2>&1 &
+pid=$!
+for waited in $(seq 1 300); do grep -q '^\[trace\] ready' "$work/user.out" && break; sleep 0.1; done
+window=$(xdotool search --name '^user$' | head -n 1)
+geometry() {
+    xwininfo -id "$window" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
+        /Width:/ { w = $2 } /Height:/ { h = $2 } END { print x "," y " " w "x" h }'
+}
+xdotool windowsize "$window" 400 240
+sleep 1.5
+check "a resize by the user keeps the movie's ratio" test "$(geometry)" = "0,0 400x300"
+xdotool mousemove --sync 100 100 mousedown 1 mousemove --sync 130 120 mousemove --sync 160 140 mouseup 1
+sleep 0.5
+check "a drag with the left button moves the window" test "$(geometry)" = "60,40 400x300"
+xdotool windowfocus --sync "$window" key Escape
+wait "$pid"
+check "Esc ends the application" test $? -eq 0
+check "Esc ended it before its time-out" grep -q '^\[app\] exited' "$work/user.out"
+[ "$failures" -eq 0 ] || sed 's/^/    /' "$work/user.out" | tail -n 20
+
 # Without a display, and with the stand-in's driver, --window refuses to start.
 env -u DISPLAY "$velmo" play --window "$work/plain.exe" > "$work/nodisplay.out" 2>&1
 check "without a display --window exits 1" test $? -eq 1

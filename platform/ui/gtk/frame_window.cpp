@@ -136,9 +136,10 @@ GtkFrameWindow::~GtkFrameWindow() {
 void GtkFrameWindow::AttachMovieWidget(GtkWidget* widget) {
     DetachMovieWidget();
     movie_ = widget;
-    gtk_widget_add_events(widget, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK);
+    gtk_widget_add_events(widget, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_BUTTON1_MOTION_MASK);
     movieHandlers_.push_back(g_signal_connect(widget, "button-press-event", G_CALLBACK(OnButton), this));
     movieHandlers_.push_back(g_signal_connect(widget, "button-release-event", G_CALLBACK(OnButton), this));
+    movieHandlers_.push_back(g_signal_connect(widget, "motion-notify-event", G_CALLBACK(OnMotion), this));
     gtk_container_add(GTK_CONTAINER(window_), widget);
     gtk_widget_show(widget);
 }
@@ -191,11 +192,27 @@ bool GtkFrameWindow::FilterButton(const GdkEventButton& event) {
     input.screenX = static_cast<int>(event.x_root);
     input.screenY = static_cast<int>(event.y_root);
     input.leftButtonDown = (event.state & GDK_BUTTON1_MASK) != 0 || input.event == MouseEvent::LeftDown;
+    return FilterMouse(input, event.x, event.y);
+}
+
+// Moves with the left button down: what a drag of the window follows. Other moves go to the movie
+// unfiltered, as the frame lets them through anyway.
+gboolean GtkFrameWindow::OnMotion(GtkWidget*, GdkEventMotion* event, gpointer self) {
+    MouseInput input;
+    input.event = MouseEvent::Move;
+    input.screenX = static_cast<int>(event->x_root);
+    input.screenY = static_cast<int>(event->y_root);
+    input.leftButtonDown = (event->state & GDK_BUTTON1_MASK) != 0;
+    return static_cast<GtkFrameWindow*>(self)->FilterMouse(input, event->x, event->y) ? FALSE : TRUE;
+}
+
+// `x`, `y` in the movie widget's coordinates.
+bool GtkFrameWindow::FilterMouse(MouseInput input, double x, double y) {
     input.captureHeld = capture_;
     if (dragRegion_) {
-        const int x = static_cast<int>(event.x), y = static_cast<int>(event.y);
+        const int ix = static_cast<int>(x), iy = static_cast<int>(y);
         input.inDragRegion =
-            std::any_of(dragRegion_->begin(), dragRegion_->end(), [&](const Rect& r) { return r.Contains(x, y); });
+            std::any_of(dragRegion_->begin(), dragRegion_->end(), [&](const Rect& r) { return r.Contains(ix, iy); });
     }
     const MouseDecision d = events_.OnMouse(input);
     if (d.releaseCapture || d.giveBackCapture) capture_ = false;

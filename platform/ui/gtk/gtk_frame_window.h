@@ -94,10 +94,12 @@ private:
     static gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer self);
     static gboolean OnKey(GtkWidget*, GdkEventKey* event, gpointer self);
     static gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer self);
+    static gboolean OnMotion(GtkWidget*, GdkEventMotion* event, gpointer self);
     static gboolean OnSizeMoveQuiet(gpointer self);
     void Configured(const Rect& client);
     bool FilterKey(const GdkEventKey& event);
     bool FilterButton(const GdkEventButton& event);
+    bool FilterMouse(MouseInput input, double x, double y);
     void TrackSystemMenu();
     void SyncRecord();
     void PlaceNative(const Rect& rect);
