@@ -38,6 +38,10 @@ namespace {
 constexpr uint32_t kWebPlayerVersion = 32u << 16;
 // How long a call into the movie may take before it counts as refused.
 constexpr auto kCallLimit = std::chrono::seconds(5);
+// Held fscommands are tried again this often while a call still holds them back; a timeout rather
+// than an idle source, which would keep a waiting main loop from ever sleeping.
+constexpr guint kFlushRetryMs = 10;
+constexpr guint kWaitTickMs = 50;
 constexpr char kPageSecurity[] =
     "default-src velmo-player:; script-src velmo-player: 'unsafe-inline' 'unsafe-eval'; "
     "style-src 'unsafe-inline'; img-src velmo-player: data: blob:; media-src velmo-player: blob:; "
@@ -320,7 +324,7 @@ void WebPlayerControl::Received(const std::string& message) {
 void WebPlayerControl::Deliver(const std::u16string& command, const std::u16string& argument) {
     if (answering_ || waiting_ || !held_.empty()) {
         held_.emplace_back(command, argument);
-        if (!flush_) flush_ = g_idle_add(OnFlush, this);
+        if (!flush_) flush_ = g_timeout_add(kFlushRetryMs, OnFlush, this);
         return;
     }
     Note("fscommand " + Utf16ToAnsi(command) + " " + Utf16ToAnsi(argument));
@@ -338,7 +342,7 @@ gboolean WebPlayerControl::OnFlush(gpointer self) {
         control->Note("fscommand " + Utf16ToAnsi(command) + " " + Utf16ToAnsi(argument));
         if (control->sink_) control->sink_->OnFSCommand(command, argument);
     }
-    if (!control->held_.empty() && !control->flush_) control->flush_ = g_idle_add(OnFlush, control);
+    if (!control->held_.empty() && !control->flush_) control->flush_ = g_timeout_add(kFlushRetryMs, OnFlush, control);
     return G_SOURCE_REMOVE;
 }
 
