@@ -247,7 +247,8 @@ uint32_t GtkFrameWindow::TrackMenu(const std::vector<MenuEntry>& entries) {
     GdkDisplay* display = gdk_display_get_default();
     GdkDevice* pointer = display ? gdk_seat_get_pointer(gdk_display_get_default_seat(display)) : nullptr;
     if (frame && pointer) gdk_window_get_device_position(frame, pointer, &at.x, &at.y, nullptr);
-    if (frame) gtk_menu_popup_at_rect(GTK_MENU(menu), frame, &at, GDK_GRAVITY_NORTH_WEST, GDK_GRAVITY_NORTH_WEST, nullptr);
+    if (frame)
+        gtk_menu_popup_at_rect(GTK_MENU(menu), frame, &at, GDK_GRAVITY_NORTH_WEST, GDK_GRAVITY_NORTH_WEST, nullptr);
     else gtk_menu_popup_at_pointer(GTK_MENU(menu), nullptr);
     // The item's activate comes after deactivate; the idle pass after the loop delivers it.
     if (gtk_widget_get_visible(menu)) g_main_loop_run(loop);
