@@ -154,6 +154,11 @@ struct WebPlayerControl::Wait {
 
 WebPlayerControl::WebPlayerControl(GtkFrameWindow& frame, const WebPlayerOptions& options)
     : frame_(frame), options_(options) {
+    // The web process inherits this. With JavaScriptCore's optimizing WebAssembly tier, about one
+    // start in four ended in a trap inside the player's module on our machines (out-of-bounds
+    // access, unreachable code); without it none did, and the start is no slower. A value the user
+    // set stays.
+    g_setenv("JSC_useOMGJIT", "0", FALSE);
     context_ = webkit_web_context_new_ephemeral();
     const char* const languages[] = {"en-US", nullptr};  // the player refuses the C locale's tag
     webkit_web_context_set_preferred_languages(context_, languages);
