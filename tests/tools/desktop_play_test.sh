@@ -178,18 +178,25 @@ check "Esc ends the application" test $? -eq 0
 check "Esc ended it before its time-out" ended_by_itself "$started"
 [ "$failures" -eq 0 ] || sed 's/^/    /' "$work/user.out" | tail -n 20
 
-# A right click that asks for the menu (right_click = "menu") shows the context menu; its last
-# item, Close, chosen from the keyboard, ends the application.
+# The movie's fullscreen command makes the window cover the screen. A right click that asks for the
+# menu (right_click = "menu") shows the context menu; its last item, Close, chosen from the
+# keyboard, ends the application.
 sed -i 's/^left_click = "drag"$/right_click = "menu"/; /^exit_keys/d' "$work/user/velmo.toml"
+python3 "$root/tests/support/movie_writer.py" "$work/user/movie.swf" --fscommand fullscreen=true \
+    --fscommand 'Velmo_Eval=trace("ready")'
 "$velmo" pack "$work/user" -o "$work/menu.exe" > /dev/null || echo "FAILED: menu: pack"
 started=$(date +%s%N)
 "$velmo" play --window --verbose --timeout $timeout "$work/menu.exe" > "$work/menu.out" 2>&1 &
 pid=$!
 for waited in $(seq 1 300); do grep -q '^\[trace\] ready' "$work/menu.out" && break; sleep 0.1; done
+window=$(xdotool search --name '^user$' | head -n 1)
+check "the movie's fullscreen command makes the window cover the screen" test "$(geometry)" = "0,0 1024x768"
 xdotool mousemove --sync 100 100 click 3
-sleep 0.5
+# The menu's window, once mapped, has the program's name; then it takes the keyboard.
+for waited in $(seq 1 50); do [ -n "$(xdotool search --onlyvisible --name '^velmo$')" ] && break; sleep 0.1; done
+sleep 0.3
 xdotool key Up
-sleep 0.2
+sleep 0.3
 xdotool key Return
 wait "$pid"
 check "the context menu's Close ends the application" test $? -eq 0

@@ -217,8 +217,7 @@ bool GtkFrameWindow::FilterMouse(MouseInput input, double x, double y) {
     const MouseDecision d = events_.OnMouse(input);
     if (d.releaseCapture || d.giveBackCapture) capture_ = false;
     if (d.takeCapture) capture_ = true;
-    // After the button's event: a menu tracked inside the event's own dispatch stays undrawn.
-    if (d.contextMenu) desktop_.Post([this] { TrackSystemMenu(); });
+    if (d.contextMenu) TrackSystemMenu();
     return d.pass;
 }
 
@@ -240,16 +239,19 @@ uint32_t GtkFrameWindow::TrackMenu(const std::vector<MenuEntry>& entries) {
     gtk_widget_show_all(menu);
     GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
     const gulong done = g_signal_connect_swapped(menu, "deactivate", G_CALLBACK(g_main_loop_quit), loop);
-    // At the pointer, placed against the frame's own window: the menu runs after the event that
-    // asked for it, so there is no event to place it by.
-    GdkWindow* frame = gtk_widget_get_window(GTK_WIDGET(window_));
-    GdkRectangle at{0, 0, 1, 1};
-    GdkDisplay* display = gdk_display_get_default();
-    GdkDevice* pointer = display ? gdk_seat_get_pointer(gdk_display_get_default_seat(display)) : nullptr;
-    if (frame && pointer) gdk_window_get_device_position(frame, pointer, &at.x, &at.y, nullptr);
-    if (frame)
+    // The event that asked for the menu, when there is one, gives GTK the pointer, the time and
+    // the grab a popup needs; without one (a script's or the tray's menu) it is placed at the
+    // pointer against the frame's own window.
+    if (GdkEvent* trigger = gtk_get_current_event()) {
+        gtk_menu_popup_at_pointer(GTK_MENU(menu), trigger);
+        gdk_event_free(trigger);
+    } else if (GdkWindow* frame = gtk_widget_get_window(GTK_WIDGET(window_))) {
+        GdkRectangle at{0, 0, 1, 1};
+        GdkDisplay* display = gdk_display_get_default();
+        GdkDevice* pointer = display ? gdk_seat_get_pointer(gdk_display_get_default_seat(display)) : nullptr;
+        if (pointer) gdk_window_get_device_position(frame, pointer, &at.x, &at.y, nullptr);
         gtk_menu_popup_at_rect(GTK_MENU(menu), frame, &at, GDK_GRAVITY_NORTH_WEST, GDK_GRAVITY_NORTH_WEST, nullptr);
-    else gtk_menu_popup_at_pointer(GTK_MENU(menu), nullptr);
+    }
     // The item's activate comes after deactivate; the idle pass after the loop delivers it.
     if (gtk_widget_get_visible(menu)) g_main_loop_run(loop);
     while (g_main_context_iteration(nullptr, FALSE)) {}
