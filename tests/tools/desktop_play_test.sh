@@ -55,6 +55,8 @@ function Close() {
     getMainWnd().close();
 }
 function Greet(name) {
+    // The page waits for this reply: a call into the movie now is refused rather than frozen.
+    trace("calling the movie while it waits gives ", echo("inner"));
     return 'trace("reply seen by the movie: Hello, ' + name + '"); Application.setInterval(Close, 3000);';
 }
 true;
@@ -108,6 +110,8 @@ play() {
     check "$kind: the movie's fscommand reached the scripts" grep -q '^\[trace\] fscommand seen by the scripts$' "$out"
     check "$kind: the movie got the script's reply to its call" grep -q '^\[trace\] reply seen by the movie: Hello, world$' "$out"
     check "$kind: the movie's callback answered the script" grep -q "^\[trace\] the movie's callback answered: movie:ping$" "$out"
+    check "$kind: a call into the movie while it waits for a reply is refused" \
+        grep -q "^\[trace\] calling the movie while it waits gives undefined$" "$out"
     check "$kind: the run ended before its time-out" ended_by_itself "$started"
     check "$kind: the script renamed the real window" grep -q 'Window id: .* "Renamed by a script"' "$work/$kind.info"
     check "$kind: the script moved the real window" grep -q 'Absolute upper-left X: *16$' "$work/$kind.info"
