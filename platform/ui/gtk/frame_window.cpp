@@ -13,6 +13,7 @@
 #include "platform/menu_system.h"
 #include "platform/text.h"
 #include "platform/ui/gtk/gtk_desktop.h"
+#include "platform/ui/gtk/gtk_guard.h"
 
 namespace velmo::platform::gtk {
 
@@ -154,7 +155,7 @@ void GtkFrameWindow::DetachMovieWidget() {
 
 // Key events reach the toplevel before its focus widget: the frame's filter sees them first.
 gboolean GtkFrameWindow::OnKey(GtkWidget*, GdkEventKey* event, gpointer self) {
-    return static_cast<GtkFrameWindow*>(self)->FilterKey(*event) ? FALSE : TRUE;
+    return Guarded(FALSE, [&] { return static_cast<GtkFrameWindow*>(self)->FilterKey(*event) ? FALSE : TRUE; });
 }
 
 bool GtkFrameWindow::FilterKey(const GdkEventKey& event) {
@@ -174,7 +175,7 @@ bool GtkFrameWindow::FilterKey(const GdkEventKey& event) {
 }
 
 gboolean GtkFrameWindow::OnButton(GtkWidget*, GdkEventButton* event, gpointer self) {
-    return static_cast<GtkFrameWindow*>(self)->FilterButton(*event) ? FALSE : TRUE;
+    return Guarded(FALSE, [&] { return static_cast<GtkFrameWindow*>(self)->FilterButton(*event) ? FALSE : TRUE; });
 }
 
 // The buttons the movie sees go through the filter; a drag may move the window meanwhile. The
@@ -203,7 +204,9 @@ gboolean GtkFrameWindow::OnMotion(GtkWidget*, GdkEventMotion* event, gpointer se
     input.screenX = static_cast<int>(event->x_root);
     input.screenY = static_cast<int>(event->y_root);
     input.leftButtonDown = (event->state & GDK_BUTTON1_MASK) != 0;
-    return static_cast<GtkFrameWindow*>(self)->FilterMouse(input, event->x, event->y) ? FALSE : TRUE;
+    return Guarded(FALSE, [&] {
+        return static_cast<GtkFrameWindow*>(self)->FilterMouse(input, event->x, event->y) ? FALSE : TRUE;
+    });
 }
 
 // `x`, `y` in the movie widget's coordinates.
@@ -358,7 +361,7 @@ void GtkFrameWindow::PlaceForSprite(const Rect& screen, Size) {
 }
 
 gboolean GtkFrameWindow::OnDelete(GtkWidget*, GdkEvent*, gpointer self) {
-    static_cast<GtkFrameWindow*>(self)->events_.OnCloseRequest();
+    Guarded([&] { static_cast<GtkFrameWindow*>(self)->events_.OnCloseRequest(); });
     return TRUE;  // the frame decides whether and when the window goes
 }
 
@@ -371,7 +374,7 @@ gboolean GtkFrameWindow::OnConfigure(GtkWidget* widget, GdkEventConfigure* event
         gdk_window_get_frame_extents(w, &outer);
         gdk_window_get_origin(w, &x, &y);
         frame->offset_ = {std::max(0, x - outer.x), std::max(0, y - outer.y)};
-        frame->Configured({outer.x, outer.y, event->width, event->height});
+        Guarded([&] { frame->Configured({outer.x, outer.y, event->width, event->height}); });
     }
     return FALSE;
 }
@@ -399,7 +402,7 @@ gboolean GtkFrameWindow::OnSizeMoveQuiet(gpointer self) {
     frame->sizeMoveQuiet_ = 0;
     frame->sizing_ = false;
     frame->requested_ = frame->ClientSize();
-    frame->events_.OnSizeMoveEnd();
+    Guarded([&] { frame->events_.OnSizeMoveEnd(); });
     return G_SOURCE_REMOVE;
 }
 
@@ -410,7 +413,7 @@ gboolean GtkFrameWindow::OnWindowState(GtkWidget*, GdkEventWindowState* event, g
     else if (s & GDK_WINDOW_STATE_ICONIFIED) frame->state_ = WindowState::Minimized;
     else if (s & GDK_WINDOW_STATE_MAXIMIZED) frame->state_ = WindowState::Maximized;
     else frame->state_ = WindowState::Visible;
-    frame->SyncRecord();
+    Guarded([&] { frame->SyncRecord(); });
     return FALSE;
 }
 
@@ -467,14 +470,16 @@ void GtkFrameWindow::SetTrayIcon(GdkPixbuf* pixbuf, const std::string& tip) {
     if (!tray_) {
         tray_ = pixbuf ? gtk_status_icon_new_from_pixbuf(pixbuf)
                        : gtk_status_icon_new_from_icon_name("application-x-executable");
-        g_signal_connect(tray_, "activate", G_CALLBACK(+[](GtkStatusIcon*, gpointer self) {
-                             static_cast<GtkFrameWindow*>(self)->events_.OnTrayNotify(kTrayLeftDoubleClick);
-                         }),
-                         this);
-        g_signal_connect(tray_, "popup-menu", G_CALLBACK(+[](GtkStatusIcon*, guint, guint, gpointer self) {
-                             static_cast<GtkFrameWindow*>(self)->events_.OnTrayNotify(kTrayRightButtonUp);
-                         }),
-                         this);
+        g_signal_connect(
+            tray_, "activate", G_CALLBACK(+[](GtkStatusIcon*, gpointer self) {
+                Guarded([&] { static_cast<GtkFrameWindow*>(self)->events_.OnTrayNotify(kTrayLeftDoubleClick); });
+            }),
+            this);
+        g_signal_connect(
+            tray_, "popup-menu", G_CALLBACK(+[](GtkStatusIcon*, guint, guint, gpointer self) {
+                Guarded([&] { static_cast<GtkFrameWindow*>(self)->events_.OnTrayNotify(kTrayRightButtonUp); });
+            }),
+            this);
     } else if (pixbuf) {
         gtk_status_icon_set_from_pixbuf(tray_, pixbuf);
     }

@@ -26,6 +26,7 @@
 #include "platform/path.h"
 #include "platform/text.h"
 #include "platform/ui/gtk/gtk_frame_window.h"
+#include "platform/ui/gtk/gtk_guard.h"
 #include "platform/ui/gtk/player_page.h"
 
 namespace velmo::platform {
@@ -191,13 +192,17 @@ WebPlayerControl::WebPlayerControl(GtkFrameWindow& frame, const WebPlayerOptions
     g_signal_connect(
         view_, "load-failed",
         G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent, const char* uri, GError* error, gpointer self) {
-            static_cast<WebPlayerControl*>(self)->Note(std::string("load failed: ") + uri + ": " + error->message);
+            Guarded([&] {
+                static_cast<WebPlayerControl*>(self)->Note(std::string("load failed: ") + uri + ": " + error->message);
+            });
             return FALSE;
         }),
         this);
     g_signal_connect(view_, "web-process-terminated",
                      G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer self) {
-                         static_cast<WebPlayerControl*>(self)->Note("web process ended: " + std::to_string(reason));
+                         Guarded([&] {
+                             static_cast<WebPlayerControl*>(self)->Note("web process ended: " + std::to_string(reason));
+                         });
                      }),
                      this);
     // The player's own context menu shows; WebKit's page menu (reload, inspect) does not.
@@ -233,13 +238,20 @@ void WebPlayerControl::SchedulePageLoad() {
 gboolean WebPlayerControl::OnLoadPage(gpointer self) {
     auto* control = static_cast<WebPlayerControl*>(self);
     control->pageLoad_ = 0;
-    control->Note("loading the page");
+    Guarded([&] { control->Note("loading the page"); });
     webkit_web_view_load_uri(control->view_, kPlayerPageUri);
     return G_SOURCE_REMOVE;
 }
 
 void WebPlayerControl::OnSchemeRequest(WebKitURISchemeRequest* request, gpointer self) {
-    static_cast<WebPlayerControl*>(self)->Serve(request);
+    // Every path of Serve finishes the request last; a failure before that must still finish it,
+    // or a synchronous request would hold the page for ever.
+    auto* control = static_cast<WebPlayerControl*>(self);
+    if (!Guarded(false, [&] {
+            control->Serve(request);
+            return true;
+        }))
+        Refuse(request);
 }
 
 void WebPlayerControl::Serve(WebKitURISchemeRequest* request) {
@@ -291,8 +303,11 @@ void WebPlayerControl::AnswerCall(WebKitURISchemeRequest* request, const std::st
     if (!call || !options_.documents) return RespondText(request, 400, "text/plain; charset=utf-8", "undefined");
     const std::u16string document = options_.documents->RequestDocument(call->name, call->args);
     reply_.reset();
+    // Guarded here as well: the count must come down whatever the scripts did.
     ++answering_;
-    if (sink_) sink_->OnFlashCall(document);
+    Guarded([&] {
+        if (sink_) sink_->OnFlashCall(document);
+    });
     --answering_;
     std::optional<PlainValue> value;
     if (reply_) value = options_.documents->ParseReply(*reply_);
@@ -308,7 +323,7 @@ void WebPlayerControl::OnScriptMessage(WebKitUserContentManager*, WebKitJavascri
     gchar* text = jsc_value_to_string(value);
     const std::string message = text ? text : "";
     g_free(text);
-    static_cast<WebPlayerControl*>(self)->Received(message);
+    Guarded([&] { static_cast<WebPlayerControl*>(self)->Received(message); });
 }
 
 void WebPlayerControl::Received(const std::string& message) {
@@ -344,8 +359,10 @@ gboolean WebPlayerControl::OnFlush(gpointer self) {
     while (!control->held_.empty() && !control->answering_ && !control->waiting_) {
         auto [command, argument] = std::move(control->held_.front());
         control->held_.pop_front();
-        control->Note("fscommand " + Utf16ToAnsi(command) + " " + Utf16ToAnsi(argument));
-        if (control->sink_) control->sink_->OnFSCommand(command, argument);
+        Guarded([&] {
+            control->Note("fscommand " + Utf16ToAnsi(command) + " " + Utf16ToAnsi(argument));
+            if (control->sink_) control->sink_->OnFSCommand(command, argument);
+        });
     }
     if (!control->held_.empty() && !control->flush_) control->flush_ = g_timeout_add(kFlushRetryMs, OnFlush, control);
     return G_SOURCE_REMOVE;
@@ -366,7 +383,7 @@ std::optional<std::string> WebPlayerControl::EvaluateAndWait(const std::string& 
             JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, nullptr);
             if (value && jsc_value_is_string(value)) {
                 gchar* text = jsc_value_to_string(value);
-                w->text = text ? text : "";
+                Guarded([&] { w->text = text ? text : ""; });
                 g_free(text);
             }
             if (value) g_object_unref(value);
