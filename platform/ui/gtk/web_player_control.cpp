@@ -357,11 +357,11 @@ gboolean WebPlayerControl::OnFlush(gpointer self) {
     control->flush_ = 0;
     // Commands a handler's nested wait holds again stay behind the ones still here.
     while (!control->held_.empty() && !control->answering_ && !control->waiting_) {
-        auto [command, argument] = std::move(control->held_.front());
+        const std::pair<std::u16string, std::u16string> held = std::move(control->held_.front());
         control->held_.pop_front();
         Guarded([&] {
-            control->Note("fscommand " + Utf16ToAnsi(command) + " " + Utf16ToAnsi(argument));
-            if (control->sink_) control->sink_->OnFSCommand(command, argument);
+            control->Note("fscommand " + Utf16ToAnsi(held.first) + " " + Utf16ToAnsi(held.second));
+            if (control->sink_) control->sink_->OnFSCommand(held.first, held.second);
         });
     }
     if (!control->held_.empty() && !control->flush_) control->flush_ = g_timeout_add(kFlushRetryMs, OnFlush, control);
@@ -394,10 +394,17 @@ std::optional<std::string> WebPlayerControl::EvaluateAndWait(const std::string& 
     ++waiting_;
     const auto deadline = std::chrono::steady_clock::now() + kCallLimit;
     while (!wait->done && std::chrono::steady_clock::now() < deadline) {
+        // Wakes the blocking iteration to look at the deadline even when nothing else happens.
+        bool ticked = false;
         const guint tick = g_timeout_add(
-            50, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr);
+            kWaitTickMs,
+            [](gpointer flag) {
+                *static_cast<bool*>(flag) = true;
+                return G_SOURCE_REMOVE;
+            },
+            &ticked);
         g_main_context_iteration(nullptr, TRUE);
-        g_source_remove(tick);
+        if (!ticked) g_source_remove(tick);
     }
     --waiting_;
     if (!wait->done) {
