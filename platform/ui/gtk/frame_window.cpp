@@ -25,6 +25,7 @@ constexpr uint32_t kMsgSysCommand = 0x0112, kFirstSystemCommand = 0xF000;
 constexpr uint32_t kTrayLeftDoubleClick = 0x203, kTrayRightButtonUp = 0x205;
 constexpr uint32_t kCloseCommand = 8;  // the frame's Close item
 constexpr guint kSizeMoveQuietMs = 300;
+constexpr gint64 kRequestAnswerUs = 1000000;  // how long a place asked for may wait for its configure
 constexpr size_t kTipLimit = 127;
 
 // Window text is the 8-bit code page, which GTK takes only as UTF-8.
@@ -292,7 +293,7 @@ Size GtkFrameWindow::ClientSize() const {
 void GtkFrameWindow::PlaceNative(const Rect& rect) {
     const Size client{std::max(1, rect.width - 2 * offset_.width),
                       std::max(1, rect.height - offset_.height - offset_.width)};
-    requested_ = client;
+    requested_.push_back({client, g_get_monotonic_time()});
     gtk_window_move(window_, rect.left, rect.top);
     // A window the user cannot size takes its size from its request, not from a resize.
     if (gtk_window_get_resizable(window_)) gtk_widget_set_size_request(GTK_WIDGET(window_), -1, -1);
@@ -379,13 +380,28 @@ gboolean GtkFrameWindow::OnConfigure(GtkWidget* widget, GdkEventConfigure* event
     return FALSE;
 }
 
-// `client` has the frame's corner and the client area's size.
+// `client` has the frame's corner and the client area's size. A request that never got its
+// configure (a size the window had already) is forgotten after a while.
 void GtkFrameWindow::Configured(const Rect& client) {
+    const Size size{client.width, client.height};
+    const gint64 forgetBefore = g_get_monotonic_time() - kRequestAnswerUs;
+    while (!requested_.empty() && requested_.front().atUs < forgetBefore) requested_.pop_front();
     const Rect now{client.left, client.top, client.width + 2 * offset_.width,
                    client.height + offset_.height + offset_.width};
-    const bool resized = Size{client.width, client.height} != requested_ &&
-                         Size{now.width, now.height} != Size{rect_.width, rect_.height};
-    if (resized && state_ == WindowState::Visible) {
+    if (!requested_.empty()) {
+        // The answer to a request of ours: the one of this size, else the oldest (the system may
+        // have changed what we asked for). Older requests than the one answered have had theirs.
+        auto answered =
+            std::find_if(requested_.begin(), requested_.end(), [&](const Requested& r) { return r.client == size; });
+        if (answered == requested_.end()) answered = requested_.begin();
+        requested_.erase(requested_.begin(), answered + 1);
+        if (!requested_.empty()) return;  // stale: a newer place is on its way
+        rect_ = now;
+        SyncRecord();
+        return;
+    }
+    // Nothing asked for: the user moves or sizes the window.
+    if (Size{now.width, now.height} != Size{rect_.width, rect_.height} && state_ == WindowState::Visible) {
         if (!sizing_) {
             sizing_ = true;
             events_.OnSizeMoveStart();
@@ -401,7 +417,6 @@ gboolean GtkFrameWindow::OnSizeMoveQuiet(gpointer self) {
     auto* frame = static_cast<GtkFrameWindow*>(self);
     frame->sizeMoveQuiet_ = 0;
     frame->sizing_ = false;
-    frame->requested_ = frame->ClientSize();
     Guarded([&] { frame->events_.OnSizeMoveEnd(); });
     return G_SOURCE_REMOVE;
 }

@@ -8,6 +8,7 @@
 
 #include <gtk/gtk.h>
 
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -118,7 +119,14 @@ private:
     std::string caption_, tip_;
     Rect rect_{0, 0, 640, 480};  // the window rectangle as last placed or configured
     Size offset_;                // where the client area lies in it
-    Size requested_;             // the client size last asked for: its configure is no user's resize
+    // The client sizes asked for whose configure has not come yet, oldest first, with when they
+    // were asked for: a configure that answers one is no user's resize, and one that answers an
+    // older request while a newer one is on its way is stale.
+    struct Requested {
+        Size client;
+        gint64 atUs = 0;
+    };
+    std::deque<Requested> requested_;
     WindowState state_ = WindowState::Hidden;
     bool topmost_ = false, capture_ = false, sizing_ = false, applyingRecord_ = false;
     guint sizeMoveQuiet_ = 0;
