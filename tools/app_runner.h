@@ -2,7 +2,9 @@
 // The life of an application as both the projector and `velmo play` run it: start-up, idle work
 // until none is queued, closing the main window, shutdown.
 
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/window.h"
@@ -37,7 +39,9 @@ std::unique_ptr<script::Engine> MakeInterruptibleEngine(host::Projector* project
 // the scripts' view of the running application. Each makes its own frame.
 class RunnerServices : public shell::AppServices {
 public:
-    RunnerServices() = default;
+    // The headless desktop unless the caller brings another (`velmo play --window`'s GTK desktop).
+    explicit RunnerServices(std::unique_ptr<platform::Desktop> desktop = platform::MakeDesktop())
+        : desktop_(std::move(desktop)) {}
     shell::ScriptHost& Scripts() override { return scripts_; }
     void AttachFrame(shell::MainFrame* frame, shell::SettingsRecord* settings) override;
     void AttachApplication(shell::App* app) override { bridge_.Attach(app); }
@@ -48,7 +52,7 @@ protected:
     platform::Desktop& Desktop() { return *desktop_; }
 
 private:
-    std::unique_ptr<platform::Desktop> desktop_ = platform::MakeDesktop();
+    std::unique_ptr<platform::Desktop> desktop_;
     shell::CommandChannel channel_{[this] { return MakeInterruptibleEngine(&bridge_); }};
     shell::EngineScriptHost scripts_{channel_};
     shell::ProjectorBridge bridge_{*desktop_, channel_};

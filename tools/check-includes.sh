@@ -4,8 +4,9 @@
 # script/runtime/internal/; an include of one from the compiler, the library, the host, the shell,
 # the platform or the tools fails this check, and so does one from a public runtime header, which
 # would pass it on to every embedder. Tests and fuzz targets are white-box and may reach inside.
-# Also refuses the operating system's headers outside platform/ (and the future menus/). Exit
-# status 1 lists every offending line.
+# Also refuses the operating system's headers outside platform/ (and the future menus/), and the
+# Linux desktop's toolkit headers (GTK, GDK, GLib, WebKitGTK, libsoup, cairo) outside
+# platform/ui/gtk/. Exit status 1 lists every offending line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 production=(script/compiler script/library host shell tools)
@@ -26,4 +27,7 @@ report "private runtime headers included from the runtime's public headers" \
 report "operating-system headers outside platform/" \
     "$(grep -rnE '#include[[:space:]]+<(windows|winsock2|ole2|objbase|shlobj|commctrl|unistd|fcntl|dirent|signal|sys/[a-z_]+)\.h>' \
         "${production[@]}" script/runtime --include='*.h' --include='*.cpp' || true)"
+report "desktop toolkit headers outside platform/ui/gtk/" \
+    "$(grep -rnE '#include[[:space:]]+<(gtk|gdk|glib|gio|webkit2|jsc|libsoup|cairo)[/.-]' \
+        "${production[@]}" script/runtime platform --include='*.h' --include='*.cpp' | grep -v '^platform/ui/gtk/' || true)"
 exit $status

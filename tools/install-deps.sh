@@ -10,6 +10,12 @@
 #                            headers (Boost.Regex is compiled for mingw from them; libffi is built
 #                            from its source package), wine, Xvfb and the X tools the window
 #                            tests read the screen with
+#   install-deps.sh desktop  the Linux desktop playback (docs/linux-desktop.md): GTK 3 and WebKitGTK
+#                            4.1 for the build, Xvfb, xauth, the X tools, xdotool (the user's input)
+#                            and ImageMagick for its
+#                            tests, and the web build of the movie player, packed from the npm
+#                            registry at its pinned version, checked against its pinned digest and
+#                            unpacked into .cache/ruffle-0.6.0 (the build copies it beside the tool)
 #
 # A task needs commands and files. Each is checked for itself (command -v, test -e) rather than by
 # its package's name: a package can be installed without the command a task runs (wine64 alone,
@@ -24,6 +30,7 @@ build=(cmd:cmake:cmake cmd:ninja:ninja-build cmd:g++:g++ cmd:make:make cmd:pkg-c
        file:/usr/include/boost/regex.hpp:libboost-regex-dev pkg:libedit2:libedit2
        file:/usr/include/mspack.h:libmspack-dev pkg:libffi-dev:libffi-dev)
 needs=("${build[@]}")
+fetchPlayer=0
 for task in "$@"; do
     case "$task" in
     build) ;;
@@ -41,6 +48,12 @@ for task in "$@"; do
                      pkg:wine64:wine64 cmd:xvfb-run:xvfb cmd:xauth:xauth
                      cmd:xwininfo:x11-utils cmd:xwd:x11-apps file:/usr/bin/convert:imagemagick
                      cmd:gcab:gcab) ;;
+    desktop) needs+=(file:/usr/include/gtk-3.0/gtk/gtk.h:libgtk-3-dev
+                     file:/usr/include/webkitgtk-4.1/webkit2/webkit2.h:libwebkit2gtk-4.1-dev
+                     cmd:xvfb-run:xvfb cmd:xauth:xauth cmd:xwd:x11-apps cmd:xwininfo:x11-utils
+                     cmd:xdotool:xdotool file:/usr/bin/convert:imagemagick cmd:npm:npm cmd:openssl:openssl
+                     cmd:python3:python3)
+             fetchPlayer=1 ;;
     *) echo "install-deps.sh: unknown task '$task'" >&2; exit 64 ;;
     esac
 done
@@ -68,7 +81,35 @@ for entry in "${needs[@]}"; do
         packages+=("$package")
     fi
 done
-[ ${#packages[@]} -eq 0 ] && exit 0
+# The player's files, once per cache folder. The tarball is checked before anything in it is used.
+playerVersion=0.6.0
+playerIntegrity=sha512-P2X1zDENBoiLt2ZjPcsUzaDxoR7fVF2e1U/bi7hbIAQEjkykxljSoG8AgbywHvlVVzL9Y5tIZMRqDwIm31jgPA==
+playerCache="$(cd "$(dirname "$0")/.." && pwd)/.cache"
+fetch_player() {
+    local folder="$playerCache/ruffle-$playerVersion" work digest
+    [ -e "$folder/ruffle.js" ] && return 0
+    mkdir -p "$playerCache"
+    work=$(mktemp -d "$playerCache/fetch.XXXXXX")
+    (cd "$work" && npm pack --silent "@ruffle-rs/ruffle@$playerVersion" > /dev/null)
+    digest="sha512-$(openssl dgst -sha512 -binary "$work/ruffle-rs-ruffle-$playerVersion.tgz" | base64 -w0)"
+    if [ "$digest" != "$playerIntegrity" ]; then
+        echo "install-deps.sh: the player's package does not match its pinned digest" >&2
+        rm -rf "$work"
+        return 1
+    fi
+    mkdir -p "$work/unpacked"
+    tar -xzf "$work/ruffle-rs-ruffle-$playerVersion.tgz" -C "$work/unpacked" --strip-components=1
+    ls "$work/unpacked"/*.wasm > /dev/null
+    rm -rf "$folder"
+    mv "$work/unpacked" "$folder"
+    rm -rf "$work"
+    echo "player files: $folder"
+}
+
+if [ ${#packages[@]} -eq 0 ]; then
+    [ "$fetchPlayer" -eq 1 ] && fetch_player
+    exit 0
+fi
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -86,3 +127,5 @@ if [ -n "$still" ]; then
     echo "install-deps.sh: still missing after installing: $(echo $still)" >&2
     exit 1
 fi
+[ "$fetchPlayer" -eq 1 ] && fetch_player
+exit 0

@@ -1,10 +1,12 @@
 // velmo play: runs an application file headless, as if it were the running executable: its
 // resources, package, run folder and profile are the real ones; the window is the recording frame
 // and the movie control the stand-in, driven by the file --movie-driver names (a movie that sends
-// nothing without it). What the application says reaches the terminal: its scripts' trace lines
-// and errors ("[trace] ..."), a damaged package and the reason a start-up stopped (standard
-// error); --verbose adds every start-up and shutdown step. Exit status as tools/app_runner.h says;
-// 64 for bad arguments, 1 for a driving file that cannot be read.
+// nothing without it). With --window it runs on the Linux desktop instead: a real window and the
+// real movie (docs/linux-desktop.md), until the application closes or --timeout passes. What the
+// application says reaches the terminal: its scripts' trace lines and errors ("[trace] ..."), a
+// damaged package and the reason a start-up stopped (standard error); --verbose adds every
+// start-up and shutdown step. Exit status as tools/app_runner.h says; 64 for bad arguments, 1 for a
+// driving file that cannot be read and for a window that cannot be had.
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -14,7 +16,10 @@
 #include "platform/action_record.h"
 #include "platform/environment.h"
 #include "platform/files.h"
+#include "host/movie/plain_documents.h"
 #include "platform/last_error.h"
+#include "platform/linux_desktop.h"
+#include "platform/path.h"
 #include "platform/standin/standin_movie_control.h"
 #include "shell/app.h"
 #include "shell/command_channel.h"
@@ -40,6 +45,8 @@ const CommandSpec kPlaySpec = {
          "also print every start-up and shutdown step, the frame's, the movie's and the windows'"},
         {"--movie-driver", "FILE", "the events the stand-in movie control raises (docs/movie-standin.md)"},
         {"--timeout", "SECONDS", "close the application after this time, whatever it still waits for"},
+        {"--window", nullptr,
+         "Linux: play in a real window on the display, the movie played by the web player (docs/linux-desktop.md)"},
     },
 };
 
@@ -63,6 +70,39 @@ private:
     platform::StandinMovieScript movie_;
     platform::StandinMovieControl::Sink movieSink_;
 };
+
+// The Linux desktop's run: a real window waits for its user, or for the application to close.
+class WindowServices final : public RunnerServices {
+public:
+    WindowServices(std::unique_ptr<platform::Desktop> desktop, shell::MainFrame::Sink sink,
+                   platform::WebPlayerOptions player)
+        : RunnerServices(std::move(desktop)), sink_(std::move(sink)), player_(std::move(player)) {
+        player_.documents = &documents_;
+    }
+    std::unique_ptr<shell::MainFrame> MakeFrame() override {
+        return std::make_unique<shell::MainFrame>(
+            Desktop(),
+            [this](platform::FrameWindow& window, const std::string&) {
+                return platform::CreateWebPlayerControl(window, player_);
+            },
+            sink_);
+    }
+
+private:
+    shell::MainFrame::Sink sink_;
+    // The movie's call documents in the host's own forms: platform/ has no codec of its own.
+    host::PlainCallDocuments documents_;
+    platform::WebPlayerOptions player_;
+};
+
+// The player's files: VELMO_PLAYER_DIR, or the folder "ruffle" beside this program, where the build
+// puts them.
+std::string PlayerFolder() {
+    if (const std::optional<std::string> chosen = platform::GetEnvironment("VELMO_PLAYER_DIR");
+        chosen && !chosen->empty())
+        return *chosen;
+    return platform::JoinPath(platform::FolderPart(platform::ModuleFileName()), "ruffle");
+}
 
 // The stand-in movie's driving file; none (with the reason on standard error) when it is unusable.
 std::optional<platform::StandinMovieScript> ReadMovieDriver(const std::string& path) {
@@ -111,6 +151,9 @@ int PlayCommand(const Args& args) {
     const std::string& app = line.operands[0];
     const bool verbose = line.Has("--verbose");
     const std::string driver = line.Value("--movie-driver");
+    const bool window = line.Has("--window");
+    if (window && line.Has("--movie-driver"))
+        return UsageError(kPlaySpec, "--movie-driver drives the stand-in control; --window plays the real movie");
     const std::vector<std::string> appArgs(line.operands.begin() + 1, line.operands.end());
     double timeout = 0;
     if (line.Has("--timeout")) {
@@ -133,6 +176,17 @@ int PlayCommand(const Args& args) {
         movie = std::move(*read);
     }
 
+    std::unique_ptr<platform::Desktop> desktop;
+    const std::string playerFolder = PlayerFolder();  // beside this program: before the image is the application's
+    if (window) {
+        platform::LinuxDesktopOpening opened = platform::OpenLinuxDesktop();
+        if (!opened.desktop) return Fail(1, "cannot play in a window: " + opened.error);
+        if (!platform::FileExists(platform::JoinPath(playerFolder, "ruffle.js")))
+            return Fail(1, "cannot play in a window: the player's files are not in " + playerFolder +
+                               " (tools/install-deps.sh desktop, then build; or set VELMO_PLAYER_DIR)");
+        desktop = std::move(opened.desktop);
+    }
+
     platform::UseApplicationImage(app);
     // The application sees the command line it would get as the running executable.
     platform::SetProcessCommandLine(CommandLineText(platform::ModuleFileName(), appArgs));
@@ -153,11 +207,22 @@ int PlayCommand(const Args& args) {
         platform::SetActionSink([](std::string_view kind, const std::string& line) {
             std::printf("[%.*s] %s\n", static_cast<int>(kind.size()), kind.data(), line.c_str());
         });
-    PlayerServices services(sink, std::move(movie), movieSink);
-    // The scripts' trace lines, and the errors the engine reports there.
-    services.Channel().SetTraceSink(
-        [](std::string_view text) { std::printf("[trace] %.*s\n", static_cast<int>(text.size()), text.data()); });
-    const int status = RunApplication(services, appArgs, MakeLog(verbose), timeout);
+    std::unique_ptr<RunnerServices> services;
+    if (window) {
+        platform::WebPlayerOptions player;
+        player.playerFolder = playerFolder;
+        player.sink = movieSink;
+        services = std::make_unique<WindowServices>(std::move(desktop), sink, std::move(player));
+    } else {
+        services = std::make_unique<PlayerServices>(sink, std::move(movie), movieSink);
+    }
+    // The scripts' trace lines, and the errors the engine reports there. A window's run is long:
+    // each line is out at once.
+    services->Channel().SetTraceSink([window](std::string_view text) {
+        std::printf("[trace] %.*s\n", static_cast<int>(text.size()), text.data());
+        if (window) std::fflush(stdout);
+    });
+    const int status = RunApplication(*services, appArgs, MakeLog(verbose), timeout);
     platform::SetProcessCommandLine({});
     platform::Windows().SetSink(nullptr);
     platform::SetActionSink(nullptr);

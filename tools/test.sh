@@ -3,7 +3,7 @@
 # Windows (tools/test-windows.sh: build-win/, tests under wine).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/tools/install-deps.sh" build test
+"$root/tools/install-deps.sh" build test desktop
 cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMO_TESTS=ON > /dev/null
 cmake --build "$root/build"
 cd "$root/build"
