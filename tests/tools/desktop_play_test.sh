@@ -63,7 +63,8 @@ true;
 EOF
 cat > "$work/app/scripts/probe.qvs" <<'EOF'
 Application.registerASMethods("echo");
-trace("the movie's callback answered: ", echo("ping"));
+// A second argument the callback does not declare must not reach its first parameter.
+trace("the movie's callback answered: ", echo("ping", "pong"));
 var main = getMainWnd();
 main.caption = "Renamed by a script";
 main.move(16, 8, 336, 248);

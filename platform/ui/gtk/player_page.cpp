@@ -68,7 +68,8 @@ constexpr char kBridge[] = R"JS(
         callMovie(name, args) {
             const player = document.getElementById("player");
             if (!player || typeof player[name] !== "function") return "";
-            return enc(player.ruffle().callExternalInterface(name, args), 0);
+            // The player spreads its own rest parameter into the callback: pass the arguments one by one.
+            return enc(player.ruffle().callExternalInterface(name, ...args), 0);
         },
     };
 })();
