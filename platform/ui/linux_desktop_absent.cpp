@@ -1,14 +1,16 @@
 // A build without GTK and WebKitGTK: the Linux desktop is not there, and says so.
 #include "platform/linux_desktop.h"
 
+#include <string>
+
 namespace velmo::platform {
 
 bool LinuxDesktopBuilt() { return false; }
 
+// VELMO_DESKTOP_OFF_REASON: configure's reason, from platform/ui/CMakeLists.txt.
 LinuxDesktopOpening OpenLinuxDesktop() {
-    return {nullptr,
-            "this build has no Linux desktop playback (GTK 3 and WebKitGTK 4.1 were not found when it "
-            "was configured; see docs/linux-desktop.md)"};
+    return {nullptr, std::string("this build has no Linux desktop playback (") + VELMO_DESKTOP_OFF_REASON +
+                         "; see docs/linux-desktop.md)"};
 }
 
 std::unique_ptr<MovieControl> CreateWebPlayerControl(FrameWindow&, const WebPlayerOptions&) { return nullptr; }
