@@ -7,6 +7,7 @@
 
 #include "host/classes/uri_coding.h"
 #include "platform/text.h"
+#include "platform/hex_digit.h"
 
 namespace velmo::host {
 
@@ -14,13 +15,6 @@ namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
 constexpr std::string_view kEscapedInNames = "%. []=;\"'";
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
 
 void AppendUtf8(std::string& out, uint32_t cp) {
     if (cp < 0x80) {
@@ -69,8 +63,10 @@ std::optional<std::u16string> FromUtf8(std::string_view bytes) {
 std::u16string UnescapePathPart(std::string_view part) {
     std::string bytes;
     for (size_t i = 0; i < part.size(); ++i) {
-        if (part[i] == '%' && i + 2 < part.size() && HexValue(part[i + 1]) >= 0 && HexValue(part[i + 2]) >= 0) {
-            bytes += static_cast<char>(HexValue(part[i + 1]) << 4 | HexValue(part[i + 2]));
+        if (part[i] == '%' && i + 2 < part.size() && platform::HexDigitValue(part[i + 1]) >= 0 &&
+            platform::HexDigitValue(part[i + 2]) >= 0) {
+            bytes +=
+                static_cast<char>(platform::HexDigitValue(part[i + 1]) << 4 | platform::HexDigitValue(part[i + 2]));
             i += 2;
         } else {
             bytes += part[i];

@@ -1,4 +1,5 @@
 #include "host/classes/uri_coding.h"
+#include "platform/hex_digit.h"
 
 #include <array>
 #include <cstdint>
@@ -33,19 +34,12 @@ void AppendUtf8(std::u16string& out, uint32_t cp) {
     AppendOctet(out, 0x80 | (cp & 0x3F));
 }
 
-int HexDigit(char16_t c) {
-    if (c >= u'0' && c <= u'9') return c - u'0';
-    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-    return -1;
-}
-
 // The octet of the escape "%XX" at `at`, or -1 when there is none there.
 int OctetAt(std::u16string_view text, size_t at) {
     if (text.size() < 3 || at > text.size() - 3) return -1;
     if (text[at] != u'%') return -1;
-    const int high = HexDigit(text[at + 1]);
-    const int low = HexDigit(text[at + 2]);
+    const int high = platform::HexDigitValue(text[at + 1]);
+    const int low = platform::HexDigitValue(text[at + 2]);
     return high < 0 || low < 0 ? -1 : high << 4 | low;
 }
 

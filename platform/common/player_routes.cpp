@@ -1,6 +1,7 @@
 #include "platform/common/player_routes.h"
 
 #include "platform/common/page_values.h"
+#include "platform/hex_digit.h"
 
 namespace velmo::platform {
 
@@ -14,13 +15,6 @@ bool IsFileName(std::string_view name) {
         if (!ok) return false;
     }
     return name.find("..") == std::string_view::npos;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 }  // namespace
@@ -64,7 +58,7 @@ std::optional<std::string> PercentDecode(std::string_view text) {
             continue;
         }
         if (text.size() - i < 3) return std::nullopt;
-        const int high = HexDigit(text[i + 1]), low = HexDigit(text[i + 2]);
+        const int high = platform::HexDigitValue(text[i + 1]), low = platform::HexDigitValue(text[i + 2]);
         if (high < 0 || low < 0) return std::nullopt;
         out += static_cast<char>(high * 16 + low);
         i += 2;

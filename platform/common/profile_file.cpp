@@ -4,6 +4,7 @@
 // '[' and ']' as \xHH, so every name is storable and none is refused. A line that does not parse is skipped;
 // values under a damaged section line are dropped with it.
 #include "platform/common/profile_file.h"
+#include "platform/hex_digit.h"
 
 #include <optional>
 
@@ -14,13 +15,6 @@ namespace {
 constexpr char kHexDigits[] = "0123456789abcdef";
 
 char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    const char f = FoldAscii(c);
-    if (f >= 'a' && f <= 'f') return f - 'a' + 10;
-    return -1;
-}
 
 void AppendHexByte(std::string& out, uint8_t byte) {
     out += kHexDigits[byte >> 4];
@@ -65,8 +59,8 @@ std::optional<std::string> Unescape(std::string_view text) {
             case 'n': out += '\n'; break;
             case 'x': {
                 if (text.size() - i < 3) return std::nullopt;
-                const int high = HexValue(text[i + 1]);
-                const int low = HexValue(text[i + 2]);
+                const int high = platform::HexDigitValue(text[i + 1]);
+                const int low = platform::HexDigitValue(text[i + 2]);
                 if (high < 0 || low < 0) return std::nullopt;
                 out += static_cast<char>(high * 16 + low);
                 i += 2;
@@ -83,8 +77,8 @@ std::optional<std::vector<uint8_t>> DecodeHex(std::string_view text) {
     std::vector<uint8_t> bytes;
     bytes.reserve(text.size() / 2);
     for (size_t i = 0; i < text.size(); i += 2) {
-        const int high = HexValue(text[i]);
-        const int low = HexValue(text[i + 1]);
+        const int high = platform::HexDigitValue(text[i]);
+        const int low = platform::HexDigitValue(text[i + 1]);
         if (high < 0 || low < 0) return std::nullopt;
         bytes.push_back(static_cast<uint8_t>(high * 16 + low));
     }

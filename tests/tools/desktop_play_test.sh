@@ -160,13 +160,18 @@ keep_ratio = true
 left_click = "drag"
 exit_keys = ["esc"]
 EOF
+# start_user NAME: packs the user project as NAME.exe and plays it in the background until its
+# movie says "ready"; sets pid, started (for ended_by_itself) and window. Output in NAME.out.
+start_user() {
+    "$velmo" pack "$work/user" -o "$work/$1.exe" > /dev/null || echo "FAILED: $1: pack"
+    started=$(date +%s%N)
+    "$velmo" play --window --verbose --timeout $timeout "$work/$1.exe" > "$work/$1.out" 2>&1 &
+    pid=$!
+    for _ in $(seq 1 300); do grep -q '^\[trace\] ready' "$work/$1.out" && break; sleep 0.1; done
+    window=$(xdotool search --name '^user$' | head -n 1)
+}
 python3 "$root/tests/support/movie_writer.py" "$work/user/movie.swf" --fscommand 'Velmo_Eval=trace("ready")'
-"$velmo" pack "$work/user" -o "$work/user.exe" > /dev/null || echo "FAILED: user: pack"
-started=$(date +%s%N)
-"$velmo" play --window --verbose --timeout $timeout "$work/user.exe" > "$work/user.out" 2>&1 &
-pid=$!
-for waited in $(seq 1 300); do grep -q '^\[trace\] ready' "$work/user.out" && break; sleep 0.1; done
-window=$(xdotool search --name '^user$' | head -n 1)
+start_user user
 geometry() {
     xwininfo -id "$window" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
         /Width:/ { w = $2 } /Height:/ { h = $2 } END { print x "," y " " w "x" h }'
@@ -189,12 +194,7 @@ check "Esc ended it before its time-out" ended_by_itself "$started"
 sed -i 's/^left_click = "drag"$/right_click = "menu"/; /^exit_keys/d' "$work/user/velmo.toml"
 python3 "$root/tests/support/movie_writer.py" "$work/user/movie.swf" --fscommand fullscreen=true \
     --fscommand 'Velmo_Eval=trace("ready")'
-"$velmo" pack "$work/user" -o "$work/menu.exe" > /dev/null || echo "FAILED: menu: pack"
-started=$(date +%s%N)
-"$velmo" play --window --verbose --timeout $timeout "$work/menu.exe" > "$work/menu.out" 2>&1 &
-pid=$!
-for waited in $(seq 1 300); do grep -q '^\[trace\] ready' "$work/menu.out" && break; sleep 0.1; done
-window=$(xdotool search --name '^user$' | head -n 1)
+start_user menu
 check "the movie's fullscreen command makes the window cover the screen" test "$(geometry)" = "0,0 1024x768"
 xdotool mousemove --sync 100 100 click 3
 # The menu's window, once mapped, has the program's name; then it takes the keyboard.
